@@ -1,0 +1,10 @@
+# ECL ships no pkg-config file; ecl-config knows its flags.
+find_program(ECL_CONFIG ecl-config REQUIRED)
+execute_process(COMMAND ${ECL_CONFIG} --cflags OUTPUT_VARIABLE ECL_CFLAGS OUTPUT_STRIP_TRAILING_WHITESPACE)
+execute_process(COMMAND ${ECL_CONFIG} --libs OUTPUT_VARIABLE ECL_LIBS OUTPUT_STRIP_TRAILING_WHITESPACE)
+separate_arguments(ECL_CFLAGS UNIX_COMMAND "${ECL_CFLAGS}")
+separate_arguments(ECL_LIBS UNIX_COMMAND "${ECL_LIBS}")
+add_library(ecl_flags INTERFACE)
+target_compile_options(ecl_flags INTERFACE ${ECL_CFLAGS})
+target_link_options(ecl_flags INTERFACE ${ECL_LIBS})
+target_link_libraries(ecl_flags INTERFACE ecl gc pthread dl m)

@@ -1,0 +1,87 @@
+// Internal to libmsxml6: what the DOM, SAX, writer, XSLT and schema parts of
+// the engine share. Not installed, not part of the COM surface.
+#pragma once
+
+#include <libxml/tree.h>
+#include <libxml/xmlschemas.h>
+
+#include <string>
+
+#include "platform/msxml6/msxml6.h"
+
+namespace mx {
+
+// Process-wide libxml2/libxslt set-up (parser init, EXSLT, the node-set
+// extension, the guarded external-entity loader) and the per-thread hooks.
+// Every entry point of the library calls it; it is cheap after the first time.
+void ensureInit();
+
+// ---- text -----------------------------------------------------------------------
+// UTF-8 <-> wchar_t (UTF-32). Invalid UTF-8 becomes U+FFFD; unpaired or
+// out-of-range code points are written as U+FFFD.
+void appendUtf8(std::string& out, wchar_t const* s, size_t n);
+std::string toUtf8(wchar_t const* s, size_t n);
+std::string toUtf8(wchar_t const* s);  // null gives ""
+void appendWide(std::wstring& out, char const* s, size_t n);
+std::wstring toWide(char const* s, size_t n);
+std::wstring toWide(char const* s);    // null gives L""
+BSTR bstrFromUtf8(char const* s, size_t n);
+BSTR bstrFromUtf8(char const* s);      // null gives null
+inline BSTR bstrFromUtf8(xmlChar const* s) { return bstrFromUtf8(reinterpret_cast<char const*>(s)); }
+
+// ---- external access ------------------------------------------------------------
+// The external-entity loader refuses everything unless the current thread
+// is inside an ExternalAccess scope that allows it, and even then reads only
+// local files (no network, no decompression).
+class ExternalAccess {
+public:
+    explicit ExternalAccess(bool allowLocalFiles);
+    ~ExternalAccess();
+    ExternalAccess(ExternalAccess const&) = delete;
+    ExternalAccess& operator=(ExternalAccess const&) = delete;
+    static bool allowed();  // for the loader
+
+private:
+    bool previous_;
+};
+
+// ---- streams --------------------------------------------------------------------
+// libxml2 I/O callbacks over an IStream (the context). The read callback
+// fills the requested length unless the stream ends.
+int streamRead(void* stream, char* buffer, int length);
+int streamWrite(void* stream, char const* buffer, int length);
+int streamClose(void* stream);  // does nothing: the caller owns the stream
+
+// Opens a file path or file: URL as given by a caller (no %-unescaping of
+// plain paths, no other schemes). Returns null and sets *hr on failure.
+IStream* openSource(wchar_t const* pathOrUrl, HRESULT* hr);
+
+// ---- bridges between the parts --------------------------------------------------
+// Every DOM object of the engine answers this private interface.
+struct IEngineNode : IUnknown {
+    virtual xmlNodePtr engineNode() = 0;  // a document answers (xmlNodePtr)doc
+protected:
+    ~IEngineNode() = default;
+};
+inline constexpr IID IID_IEngineNode = {0x51c1a7e0, 0x3b1d, 0x4c52, {0x9a, 0x10, 0x7e, 0x2f, 0x61, 0x0d, 0x44, 0x01}};
+
+xmlNodePtr engineNodeOf(IUnknown* object);  // null when not one of ours
+xmlDocPtr engineDocOf(IUnknown* object);    // the document of that node
+
+// DOM document: replace its whole content by `doc` (ownership passes).
+HRESULT replaceDocument(IUnknown* domDocument, xmlDocPtr doc);
+// DOM document: the schema collection attached by putref_schemas, if any.
+// Schema collection: its compiled schema (null when empty or not ours).
+xmlSchemaPtr compiledSchemaOf(IUnknown* schemaCollection);
+
+// A parse-error object (IXMLDOMParseError) carrying these facts.
+IXMLDOMParseError* newParseError(long code, std::wstring const& reason, long line, long column);
+
+// Creators behind the class factories.
+HRESULT createDOMDocument(REFIID riid, void** out);
+HRESULT createSAXXMLReader(REFIID riid, void** out);
+HRESULT createMXWriter(REFIID riid, void** out);
+HRESULT createXSLTemplate(REFIID riid, void** out);
+HRESULT createSchemaCache(REFIID riid, void** out);
+
+}  // namespace mx

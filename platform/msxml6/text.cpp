@@ -1,0 +1,115 @@
+// UTF-8 <-> wchar_t conversion for the engine: a validating hand loop with an
+// ASCII fast path (libxml2 speaks UTF-8, the COM surface speaks wchar_t).
+#include <cstring>
+
+#include "platform/msxml6/engine.h"
+
+namespace mx {
+
+namespace {
+
+constexpr wchar_t kReplacement = 0xFFFD;
+
+bool isValidCodePoint(uint32_t c) { return c < 0x110000 && (c < 0xD800 || c > 0xDFFF); }
+
+}  // namespace
+
+void appendUtf8(std::string& out, wchar_t const* s, size_t n) {
+    size_t pos = out.size();
+    out.resize(pos + n * 4);
+    char* p = out.data() + pos;
+    for (size_t i = 0; i < n; ++i) {
+        uint32_t c = static_cast<uint32_t>(s[i]);
+        if (c < 0x80) {
+            *p++ = static_cast<char>(c);
+            continue;
+        }
+        if (!isValidCodePoint(c)) c = kReplacement;
+        if (c < 0x800) {
+            *p++ = static_cast<char>(0xC0 | (c >> 6));
+        } else if (c < 0x10000) {
+            *p++ = static_cast<char>(0xE0 | (c >> 12));
+            *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        } else {
+            *p++ = static_cast<char>(0xF0 | (c >> 18));
+            *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        }
+        *p++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    out.resize(static_cast<size_t>(p - out.data()));
+}
+
+std::string toUtf8(wchar_t const* s, size_t n) {
+    std::string out;
+    appendUtf8(out, s, n);
+    return out;
+}
+
+std::string toUtf8(wchar_t const* s) { return s ? toUtf8(s, wcslen(s)) : std::string(); }
+
+// Decodes one multi-byte sequence starting at s[i] (s[i] >= 0x80); advances i.
+static wchar_t decodeSequence(unsigned char const* s, size_t n, size_t& i) {
+    unsigned char b = s[i];
+    int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
+    if (extra < 0 || b > 0xF4 || i + static_cast<size_t>(extra) >= n) {
+        ++i;
+        return kReplacement;
+    }
+    uint32_t c = b & (0x3F >> extra);
+    for (int k = 1; k <= extra; ++k) {
+        unsigned char t = s[i + k];
+        if ((t & 0xC0) != 0x80) {
+            i += k;
+            return kReplacement;
+        }
+        c = (c << 6) | (t & 0x3F);
+    }
+    static constexpr uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+    i += extra + 1;
+    return (c < kMin[extra] || !isValidCodePoint(c)) ? kReplacement : static_cast<wchar_t>(c);
+}
+
+void appendWide(std::wstring& out, char const* text, size_t n) {
+    auto const* s = reinterpret_cast<unsigned char const*>(text);
+    size_t pos = out.size();
+    out.resize(pos + n);
+    wchar_t* p = out.data() + pos;
+    size_t i = 0;
+    while (i < n) {
+        // Eight ASCII bytes at a time while they last.
+        while (i + 8 <= n) {
+            uint64_t word;
+            memcpy(&word, s + i, 8);
+            if (word & 0x8080808080808080ULL) break;
+            for (int k = 0; k < 8; ++k) p[k] = s[i + k];
+            p += 8;
+            i += 8;
+        }
+        if (i >= n) break;
+        if (s[i] < 0x80)
+            *p++ = s[i++];
+        else
+            *p++ = decodeSequence(s, n, i);
+    }
+    out.resize(static_cast<size_t>(p - out.data()));
+}
+
+std::wstring toWide(char const* s, size_t n) {
+    std::wstring out;
+    appendWide(out, s, n);
+    return out;
+}
+
+std::wstring toWide(char const* s) { return s ? toWide(s, strlen(s)) : std::wstring(); }
+
+BSTR bstrFromUtf8(char const* s, size_t n) {
+    thread_local std::wstring scratch;
+    scratch.clear();
+    appendWide(scratch, s, n);
+    return SysAllocStringLen(scratch.data(), static_cast<unsigned>(scratch.size()));
+}
+
+BSTR bstrFromUtf8(char const* s) { return s ? bstrFromUtf8(s, strlen(s)) : nullptr; }
+
+}  // namespace mx

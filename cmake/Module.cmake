@@ -15,6 +15,7 @@ target_include_directories(quillxml PUBLIC
   $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}>
   $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/quillxml>)
 target_link_libraries(quillxml PUBLIC quillhost quillwin32 PRIVATE ecl_flags)
+target_compile_features(quillxml INTERFACE cxx_std_20)
 set_target_properties(quillxml PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION 0)
 
 # The Lisp files the module has the host load, placed where the host looks

@@ -1,0 +1,31 @@
+// Intrusive reference counting shared by every object of the XML model.
+//
+// A new object has count 0: the factories hand out raw pointers and whoever
+// keeps one takes a reference (usually through XmlSmartPtr). The last
+// removeReference deletes the object. Counts are plain integers: all use is
+// on the host's one Lisp thread.
+#pragma once
+
+#include <cstdint>
+
+class XmlRCObject {
+public:
+    XmlRCObject() = default;
+    // A copy is a new object: it starts without references.
+    XmlRCObject(XmlRCObject const&) : _refCount(0) {}
+    XmlRCObject& operator=(XmlRCObject const&) { return *this; }
+
+    void addReference() const { ++_refCount; }
+    // Deletes the object when this was the last reference. Calling it on an
+    // object with count 0 is the caller's error.
+    void removeReference() const {
+        if (_refCount-- == 1) delete this;
+    }
+    int32_t referenceCount() const { return _refCount; }
+
+protected:
+    virtual ~XmlRCObject();
+
+private:
+    mutable int32_t _refCount = 0;
+};

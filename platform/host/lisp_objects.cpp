@@ -1,0 +1,216 @@
+// Lisp objects for handler code: kinds, numbers, strings, lists, packages.
+#include "platform/host/lisp_internal.h"
+
+#include "platform/host/utf8.h"
+
+#include <cstdint>
+#include <cwchar>
+
+using lisp_host::cons_car;
+using lisp_host::cons_cdr;
+using lisp_host::type_symbol;
+
+short type_of(LAOBJ* obj) {
+    switch (ecl_t_of(obj)) {
+    case t_list: return ECL_CONSP(obj) ? kind_cons : kind_symbol;
+    case t_fixnum: return kind_fixnum;
+    case t_bignum: return kind_bignum;
+    case t_ratio: return kind_ratio;
+    case t_singlefloat: return kind_single_float;
+    case t_doublefloat:
+    case t_longfloat: return kind_double_float;
+    case t_complex:
+#ifdef ECL_COMPLEX_FLOAT
+    case t_csfloat:
+    case t_cdfloat:
+    case t_clfloat:
+#endif
+        return kind_complex;
+    case t_character: return kind_character;
+    case t_symbol: return kind_symbol;
+    case t_package: return kind_package;
+    case t_hashtable: return kind_hashtable;
+    case t_array: return kind_array;
+    case t_vector: return kind_vector;
+    case t_string:
+    case t_base_string: return kind_string;
+    case t_bitvector: return kind_bitvector;
+    case t_instance: return kind_structure;
+    case t_stream: return kind_stream;
+    case t_random: return kind_random;
+    case t_readtable: return kind_readtable;
+    case t_pathname: return kind_pathname;
+    case t_bytecodes:
+    case t_bclosure:
+    case t_cfun:
+    case t_cfunfixed:
+    case t_cclosure: return kind_function;
+    case t_foreign: return kind_foreign;
+    default: return kind_other;
+    }
+}
+
+LAOBJ* make_keyword(char const* name) {
+    return ecl_make_keyword(name);
+}
+
+LAOBJ* make_fixnum(long n) {
+    return ecl_make_integer(n);
+}
+
+bool is_fixnum(LAOBJ* obj) {
+    return ECL_FIXNUMP(obj);
+}
+
+long fix(LAOBJ* obj) {
+    if (!ECL_FIXNUMP(obj)) lisp_type_error(obj, "FIXNUM");
+    return ecl_fixnum(obj);
+}
+
+// ------------------------------------------------------------------ strings
+
+LAOBJ* makeLispString(wchar_t const* text, std::size_t length) {
+    if (!text) return ECL_NIL;
+    cl_object s = ecl_alloc_simple_extended_string(length);
+    ecl_character* out = s->string.self;
+    for (std::size_t i = 0; i < length; ++i) {
+        auto const c = static_cast<std::uint32_t>(text[i]);
+        out[i] = c < 0x110000 ? c : 0xFFFD;
+    }
+    return s;
+}
+
+LAOBJ* makeLispString(wchar_t const* text) {
+    return text ? makeLispString(text, std::wcslen(text)) : ECL_NIL;
+}
+
+LAOBJ* make_simple_string(char const* utf8) {
+    if (!utf8) return ECL_NIL;
+    auto const* bytes = reinterpret_cast<unsigned char const*>(utf8);
+    wchar_t buffer[256];
+    if (wchar_t const* w = UTF8ToInternal(bytes, buffer, 256)) return makeLispString(w);
+    wchar_t* w = UTF8ToInternal(bytes, nullptr, 0);
+    // The engine can leave non-locally (out of memory) only inside
+    // makeLispString; free first what can be freed after.
+    cl_object s = ECL_NIL;
+    if (w) {
+        s = makeLispString(w);
+        kx_free(w);
+    }
+    return s;
+}
+
+wchar_t* readString(LAOBJ* obj) {
+    if (!ECL_STRINGP(obj)) return nullptr;
+    if (ECL_EXTENDED_STRING_P(obj)) {
+        cl_index const n = obj->string.fillp;
+        auto* copy = new wchar_t[n + 1];
+        for (cl_index i = 0; i < n; ++i) copy[i] = static_cast<wchar_t>(obj->string.self[i]);
+        copy[n] = 0;
+        return copy;
+    }
+    cl_index const n = obj->base_string.fillp;
+    auto* copy = new wchar_t[n + 1];
+    for (cl_index i = 0; i < n; ++i) copy[i] = obj->base_string.self[i];
+    copy[n] = 0;
+    return copy;
+}
+
+namespace lisp_host {
+
+cl_object symbol_name_string(char const* name) {
+    for (char const* c = name; *c; ++c)
+        if (static_cast<unsigned char>(*c) >= 0x80) return make_simple_string(name);
+    return ecl_make_simple_base_string(name, -1);
+}
+
+}  // namespace lisp_host
+
+// -------------------------------------------------------------------- lists
+
+namespace {
+
+cl_object checked_cons(cl_object x) {
+    if (!ECL_CONSP(x)) lisp_type_error(x, "CONS");
+    return x;
+}
+
+}  // namespace
+
+LAOBJ* make_cons(LAOBJ* a, LAOBJ* d) {
+    return ecl_cons(a, d);
+}
+
+LAOBJ* car(LAOBJ* x) {
+    if (ECL_CONSP(x)) return cons_car(x);
+    if (x != ECL_NIL) lisp_type_error(x, "LIST");
+    return ECL_NIL;
+}
+
+LAOBJ* cdr(LAOBJ* x) {
+    if (ECL_CONSP(x)) return cons_cdr(x);
+    if (x != ECL_NIL) lisp_type_error(x, "LIST");
+    return ECL_NIL;
+}
+
+LAOBJ* cadr(LAOBJ* x) {
+    return car(cdr(x));
+}
+
+LAOBJ* caddr(LAOBJ* x) {
+    return car(cdr(cdr(x)));
+}
+
+LAOBJ* cddr(LAOBJ* x) {
+    return cdr(cdr(x));
+}
+
+LAOBJ* kar(LAOBJ* x) {
+    return car(x);
+}
+
+LAOBJ* rplaca(LAOBJ* cons, LAOBJ* value) {
+    cons_car(checked_cons(cons)) = value;
+    return cons;
+}
+
+LAOBJ* nconc(LAOBJ* list, LAOBJ* tail) {
+    if (list == ECL_NIL) return tail;
+    cl_object last = checked_cons(list);
+    while (ECL_CONSP(cons_cdr(last))) last = cons_cdr(last);
+    if (cons_cdr(last) != ECL_NIL) lisp_type_error(list, "LIST");
+    cons_cdr(last) = tail;
+    return list;
+}
+
+LAOBJ* appendl(LAOBJ* list, LAOBJ* tail) {
+    if (list == ECL_NIL) return tail;
+    cl_object head = ecl_cons(cons_car(checked_cons(list)), ECL_NIL);
+    cl_object last = head;
+    for (cl_object x = cons_cdr(list); x != ECL_NIL; x = cons_cdr(x)) {
+        if (!ECL_CONSP(x)) lisp_type_error(list, "LIST");
+        cl_object cell = ecl_cons(cons_car(x), ECL_NIL);
+        cons_cdr(last) = cell;
+        last = cell;
+    }
+    cons_cdr(last) = tail;
+    return head;
+}
+
+// ----------------------------------------------------------------- packages
+
+LAOBJ* find_package(LAOBJ* name) {
+    if (!ECL_STRINGP(name) && !ECL_SYMBOLP(name) && !ECL_PACKAGEP(name)) return ECL_NIL;
+    return cl_find_package(name);
+}
+
+LAOBJ* find_package(char const* name) {
+    return name ? find_package(lisp_host::symbol_name_string(name)) : ECL_NIL;
+}
+
+LAOBJ* zel_find_symbol(char const* name, LAOBJ* package) {
+    if (!name || !ECL_PACKAGEP(package)) return ECL_NIL;
+    int where = 0;
+    cl_object symbol = ecl_find_symbol(lisp_host::symbol_name_string(name), package, &where);
+    return where ? symbol : ECL_NIL;
+}

@@ -1,0 +1,113 @@
+;;;; A small test harness for Lisp tests run by quill-lisp.
+;;;;
+;;;;   (deftest name () body...)   defines a test, run later in definition order
+;;;;   (check form)                passes when form is true
+;;;;   (check-equal expected form) passes when (equal expected value)
+;;;;   (check-error type form)     passes when form signals a condition of type;
+;;;;                               returns the condition (or nil)
+;;;;   (run-tests)                 runs everything, prints failures and the line
+;;;;                               "N passed, N failed", exits 0 only when none failed
+;;;;
+;;;; Counts are of checks; an error escaping a test counts as one failed check
+;;;; and ends that test. Tests run in CL-USER, which uses this package.
+
+(defpackage "QUILL-TEST"
+  (:use "COMMON-LISP")
+  (:export "DEFTEST" "CHECK" "CHECK-EQUAL" "CHECK-ERROR" "RUN-TESTS"
+           "WITH-TEMP-DIRECTORY" "RUN-QUILL-LISP" "TEST-MODULE" "READ-FILE" "FULL-GC"))
+
+(in-package "QUILL-TEST")
+
+(defvar *tests* '() "(name . function), newest first.")
+(defvar *passed* 0)
+(defvar *failed* 0)
+(defvar *current* nil)
+
+(defun note-failure (format-control &rest args)
+  (incf *failed*)
+  (format t "~&FAIL ~(~A~): ~?~%" *current* format-control args))
+
+(defmacro deftest (name lambda-list &body body)
+  (declare (ignore lambda-list))
+  `(progn
+     (setf *tests* (cons (cons ',name (lambda () ,@body))
+                         (remove ',name *tests* :key #'car)))
+     ',name))
+
+(defmacro check (form)
+  `(if ,form
+       (progn (incf *passed*) t)
+       (progn (note-failure "~S" ',form) nil)))
+
+(defmacro check-equal (expected form)
+  (let ((e (gensym)) (v (gensym)))
+    `(let ((,e ,expected) (,v ,form))
+       (if (equal ,e ,v)
+           (progn (incf *passed*) t)
+           (progn (note-failure "~S~%  expected ~S~%  got      ~S" ',form ,e ,v) nil)))))
+
+(defmacro check-error (type form)
+  (let ((c (gensym)))
+    `(let ((,c (handler-case (progn ,form nil)
+                 (,type (condition) condition))))
+       (if ,c
+           (incf *passed*)
+           (note-failure "~S did not signal ~S" ',form ',type))
+       ,c)))
+
+(defun full-gc ()
+  "Collects everything collectable now."
+  (dotimes (i 3) (si:gc t)))
+
+(defun make-temp-directory ()
+  (loop for i from 0
+        for dir = (format nil "/tmp/quill-test-~D-~D/" (si:getpid) i)
+        unless (probe-file dir)
+          do (ensure-directories-exist dir) (return dir)))
+
+(defmacro with-temp-directory ((var) &body body)
+  "Runs body with var bound to a fresh directory (a string ending in /),
+removed afterwards."
+  `(let ((,var (make-temp-directory)))
+     (unwind-protect (progn ,@body)
+       (ext:run-program "/bin/rm" (list "-rf" ,var) :output nil :error nil))))
+
+(defun quill-lisp-path ()
+  (or (ext:getenv "QUILL_LISP") (first (ext:command-args))))
+
+(defun test-module ()
+  "Path of the test-only module library (for --module in child runs)."
+  (ext:getenv "QUILLTEST_LIBRARY"))
+
+(defun run-quill-lisp (args &key input environment)
+  "Runs quill-lisp with args; returns exit code, stdout text, stderr text."
+  (with-temp-directory (dir)
+    (let ((out (concatenate 'string dir "out"))
+          (err (concatenate 'string dir "err"))
+          (in (concatenate 'string dir "in")))
+      (with-open-file (s in :direction :output) (when input (write-string input s)))
+      (let ((code (nth-value 1 (ext:run-program
+                                "/usr/bin/env"
+                                (append environment (list (quill-lisp-path)) args)
+                                :input in :output out :error err
+                                :if-output-exists :supersede :if-error-exists :supersede
+                                :wait t))))
+        (values code (read-file out) (read-file err))))))
+
+(defun read-file (path)
+  (with-open-file (s path :if-does-not-exist nil)
+    (if s
+        (let ((text (make-string (file-length s))))
+          (subseq text 0 (read-sequence text s)))
+        "")))
+
+(defun run-tests ()
+  (dolist (test (reverse *tests*))
+    (let ((*current* (car test)))
+      (handler-case (funcall (cdr test))
+        (error (c) (note-failure "unexpected ~S: ~A" (type-of c) c)))))
+  (format t "~&~D passed, ~D failed~%" *passed* *failed*)
+  (finish-output)
+  (ext:quit (if (zerop *failed*) 0 1)))
+
+(use-package "QUILL-TEST" "COMMON-LISP-USER")

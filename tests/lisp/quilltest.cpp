@@ -1,0 +1,474 @@
+// Test-only module: handlers in package XMLTEST that exercise the host's
+// Lisp interface from the C++ side (argument passing and errors, calls back
+// into Lisp, floating point, strings, handles, collector roots).
+// quill-lisp loads it with --module.
+#include "platform/host/lisp_internal.h"
+
+#include "platform/host/data_dir.h"
+
+#include <dlfcn.h>
+#include <gc/gc.h>
+
+#include <cfenv>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+// ----------------------------------------------------------------- helpers
+
+// Counts live instances and owns heap memory, so a skipped destructor shows
+// both in live_trackers and as a leak under the sanitizer.
+int live_trackers = 0;
+struct Tracker {
+    std::unique_ptr<char[]> payload{new char[64]};
+    Tracker() { ++live_trackers; }
+    ~Tracker() { --live_trackers; }
+    Tracker(Tracker const&) = delete;
+    Tracker& operator=(Tracker const&) = delete;
+};
+
+void result(LAOBJ* value) {
+    vs_base[0] = value;
+    vs_top = vs_base + 1;
+}
+
+LAOBJ* list_of(LAOBJ** from, LAOBJ** to) {
+    LAOBJ* list = Cnil;
+    while (to > from) list = make_cons(*--to, list);
+    return list;
+}
+
+void* module_symbol(char const* name) {
+    std::string const path = std::string(ux_library_dir()) + "/libquillxml.so";
+    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    return library ? dlsym(library, name) : nullptr;
+}
+
+// ------------------------------------------------------ arguments and errors
+
+void Lecho() {
+    result(list_of(vs_base, vs_top));
+}
+
+// Holds owners while failing on purpose: their destructors must still run.
+void Lexactly_two() {
+    Tracker tracker;
+    std::string copy(100, 'x');
+    vs.check_arg(2);
+    result(make_cons(vs_base[0], vs_base[1]));
+}
+
+void Lat_least_one() {
+    Tracker tracker;
+    if (vs.count() < 1) too_few_arguments();
+    result(vs_base[0]);
+}
+
+// (keys required &key :alpha :beta) -> (required alpha alpha-p beta beta-p)
+void Lkeys() {
+    if (vs.count() < 1) too_few_arguments();
+    Tracker tracker;
+    parse_key(vs_base + 1, false, false, 2, make_keyword("ALPHA"), make_keyword("BETA"));
+    LAOBJ** k = vs_base + 1;  // values, then supplied flags
+    LAOBJ* in_pairs[4] = {k[0], k[2], k[1], k[3]};
+    result(make_cons(vs_base[0], list_of(in_pairs, in_pairs + 4)));
+}
+
+// (keys-then-call fn &key :alpha): the parsed value must survive a call
+// back into Lisp that calls handlers.
+void Lkeys_then_call() {
+    if (vs.count() < 1) too_few_arguments();
+    parse_key(vs_base + 1, false, false, 1, make_keyword("ALPHA"));
+    ifuncall(vs_base[0], 0);
+    result(vs_base[1]);
+}
+
+// (keys-loose &key :alpha &allow-other-keys &rest) -> (alpha alpha-p rest)
+void Lkeys_loose() {
+    parse_key(vs_base, true, true, 1, make_keyword("ALPHA"));
+    result(list_of(vs_base, vs_base + 3));
+}
+
+void Lthrow_cxx() {
+    Tracker tracker;
+    throw std::runtime_error("boom from C++");
+}
+
+void Lthrow_int() {
+    Tracker tracker;
+    throw 42;
+}
+
+void Ltype_error() {
+    Tracker tracker;
+    lisp_type_error(make_fixnum(5), "STRING");
+}
+
+void Llive_trackers() {
+    result(make_fixnum(live_trackers));
+}
+
+// The value stack's base as an address: equal before and after a call means
+// the call left the stack as it found it.
+void Lstack_base() {
+    result(make_fixnum(reinterpret_cast<long>(vs_base)));
+}
+
+// ------------------------------------------------------------ calling Lisp
+
+LAOBJ* call_with(LAOBJ* fn, LAOBJ** args, int n) {
+    switch (n) {
+    case 0: return ifuncall(fn, 0);
+    case 1: return ifuncall1(fn, args[0]);
+    case 2: return ifuncall2(fn, args[0], args[1]);
+    case 3: return ifuncall3(fn, args[0], args[1], args[2]);
+    default: return ifuncall(fn, 4, args[0], args[1], args[2], args[3]);
+    }
+}
+
+// (call fn &rest args): calls fn with up to four arguments while holding
+// C++ owners.
+void Lcall() {
+    if (vs.count() < 1) too_few_arguments();
+    Tracker tracker;
+    std::vector<int> owned(32, 1);
+    result(call_with(vs_base[0], vs_base + 1, vs.count() - 1));
+}
+
+// Calls `cleanup` from a destructor while `fn` leaves non-locally.
+struct CallsLispOnExit {
+    LAOBJ* cleanup;
+    ~CallsLispOnExit() { ifuncall(cleanup, 0); }
+};
+
+void Lcall_with_cleanup() {
+    vs.check_arg(2);
+    Tracker tracker;
+    CallsLispOnExit guard{vs_base[1]};
+    result(ifuncall(vs_base[0], 0));
+}
+
+// --------------------------------------------------------- floating point
+
+void Lfp_divide() {
+    vs.check_arg(2);
+    double const a = ecl_to_double(vs_base[0]);
+    double const b = ecl_to_double(vs_base[1]);
+    result(ecl_make_double_float(a / b));
+}
+
+void Lfp_traps() {
+    result(make_fixnum(fegetexcept()));
+}
+
+// (fp-call fn) -> (fn's result, traps seen in C++ afterwards, 1/0 in C++)
+void Lfp_call() {
+    vs.check_arg(1);
+    LAOBJ* r = ifuncall(vs_base[0], 0);
+    volatile double zero = 0.0;
+    double const inf = 1.0 / zero;
+    result(make_cons(r, make_cons(make_fixnum(fegetexcept()),
+                                  make_cons(ecl_make_double_float(inf), Cnil))));
+}
+
+// ---------------------------------------------------------------- strings
+
+void Lstring_roundtrip() {
+    vs.check_arg(1);
+    std::unique_ptr<wchar_t[]> copy(readString(vs_base[0]));
+    result(makeLispString(copy.get()));
+}
+
+void Lstring_codes() {
+    vs.check_arg(1);
+    std::unique_ptr<wchar_t[]> copy(readString(vs_base[0]));
+    LAOBJ* codes = Cnil;
+    if (copy) {
+        std::size_t n = 0;
+        while (copy[n]) ++n;
+        while (n-- > 0) codes = make_cons(make_fixnum(copy[n]), codes);
+    }
+    result(copy ? codes : make_keyword("NOT-A-STRING"));
+}
+
+void Lfrom_codes() {
+    vs.check_arg(1);
+    std::vector<wchar_t> text;
+    for (LAOBJ* x = vs_base[0]; x != Cnil; x = cdr(x))
+        text.push_back(static_cast<wchar_t>(fix(car(x))));
+    text.push_back(0);
+    result(makeLispString(text.data()));
+}
+
+void Lfrom_utf8() {
+    vs.check_arg(1);
+    std::string bytes;
+    for (LAOBJ* x = vs_base[0]; x != Cnil; x = cdr(x))
+        bytes.push_back(static_cast<char>(fix(car(x))));
+    result(make_simple_string(bytes.c_str()));
+}
+
+void Lnull_string() {
+    result(makeLispString(static_cast<wchar_t const*>(nullptr)));
+}
+
+// ------------------------------------------------------------------- lists
+
+#define UNARY_LIST_OP(fn)          \
+    void Lhost_##fn() {            \
+        vs.check_arg(1);           \
+        result(fn(vs_base[0]));    \
+    }
+UNARY_LIST_OP(car)
+UNARY_LIST_OP(cdr)
+UNARY_LIST_OP(cadr)
+UNARY_LIST_OP(caddr)
+UNARY_LIST_OP(cddr)
+UNARY_LIST_OP(kar)
+#undef UNARY_LIST_OP
+
+#define BINARY_LIST_OP(fn)                    \
+    void Lhost_##fn() {                       \
+        vs.check_arg(2);                      \
+        result(fn(vs_base[0], vs_base[1]));   \
+    }
+BINARY_LIST_OP(rplaca)
+BINARY_LIST_OP(nconc)
+BINARY_LIST_OP(appendl)
+BINARY_LIST_OP(make_cons)
+#undef BINARY_LIST_OP
+
+void Lkind() {
+    vs.check_arg(1);
+    result(make_fixnum(type_of(vs_base[0])));
+}
+
+void Lfix() {
+    vs.check_arg(1);
+    result(make_fixnum(fix(vs_base[0]) + 1));
+}
+
+// ------------------------------------------------------ packages and symbols
+
+void Lfind_symbol() {
+    vs.check_arg(2);
+    std::unique_ptr<wchar_t[]> name(readString(vs_base[0]));
+    std::string narrow(name.get(), name.get() + wcslen(name.get()));
+    result(zel_find_symbol(narrow.c_str(), find_package(vs_base[1])));
+}
+
+void Lfind_package() {
+    vs.check_arg(1);
+    result(find_package(vs_base[0]));
+}
+
+void Lload_lisp() {
+    vs.check_arg(1);
+    std::unique_ptr<wchar_t[]> path(readString(vs_base[0]));
+    std::string narrow(path.get(), path.get() + wcslen(path.get()));
+    result(zel_load_and_compile_lisp(narrow.c_str(), "xml/l", false, true) ? Ct : Cnil);
+}
+
+// ----------------------------------------------------------------- handles
+
+void Lmake_ptr() {
+    vs.check_arg(2);
+    result(make_ptr(vs_base[0], reinterpret_cast<void*>(fix(vs_base[1]))));
+}
+
+void Lptr_of() {
+    vs.check_arg(2);
+    void* p = object_to_NonEntity_ptr(vs_base[0], vs_base[1], nullptr);
+    result(p ? make_fixnum(reinterpret_cast<long>(p)) : Cnil);
+}
+
+void Lmake_handle() {
+    vs.check_arg(1);
+    result(make_handle(reinterpret_cast<void*>(fix(vs_base[0]))));
+}
+
+void Lhandle_pointer() {
+    vs.check_arg(1);
+    void* p = handle_pointer(vs_base[0]);
+    result(p ? make_fixnum(reinterpret_cast<long>(p)) : Cnil);
+}
+
+// ------------------------------------------------- collector and the stack
+
+// Objects carry the generation they were made in; resetting the count starts
+// a new one, so late finalizations of older objects do not count.
+int collected = 0;
+std::intptr_t generation = 0;
+void count_collected(void*, void* made_in) {
+    if (reinterpret_cast<std::intptr_t>(made_in) == generation) ++collected;
+}
+
+LAOBJ* watched_object() {
+    LAOBJ* cell = make_cons(make_fixnum(1), Cnil);
+    GC_register_finalizer_no_order(cell, count_collected, reinterpret_cast<void*>(generation),
+                                   nullptr, nullptr);
+    return cell;
+}
+
+void Lcollected() {
+    GC_invoke_finalizers();
+    result(make_fixnum(collected));
+}
+
+void Lreset_collected() {
+    GC_invoke_finalizers();
+    collected = 0;
+    ++generation;
+    result(Cnil);
+}
+
+// Objects that only the value stack holds, above this handler's arguments,
+// while fn runs (and collects); returns how many were collected meanwhile.
+void Lstack_objects() {
+    vs.check_arg(2);
+    long const n = fix(vs_base[0]);
+    LAOBJ* fn = vs_base[1];
+    if (vs_limit - vs_top < n) vs_overflow();
+    int const before = collected;
+    for (long i = 0; i < n; ++i) *vs_top++ = watched_object();
+    ifuncall(fn, 0);
+    GC_invoke_finalizers();
+    result(make_fixnum(collected - before));
+}
+
+std::vector<LispRoot>* roots = new std::vector<LispRoot>;  // outlives exit-time releases
+
+void Lroot_objects() {
+    vs.check_arg(1);
+    for (long i = fix(vs_base[0]); i > 0; --i) roots->emplace_back(watched_object());
+    result(make_fixnum(static_cast<long>(roots->size())));
+}
+
+void Lrelease_roots() {
+    roots->clear();
+    result(Cnil);
+}
+
+// Moves and copies keep exactly the slots they should.
+void Lroot_semantics() {
+    std::size_t const base = LispRoot::live();
+    bool ok = true;
+    {
+        LispRoot a(make_cons(Cnil, Cnil));
+        LispRoot nil_root(Cnil);
+        ok &= LispRoot::live() == base + 1 && nil_root.get() == Cnil;
+        LispRoot b(a);
+        ok &= LispRoot::live() == base + 2 && b.get() == a.get();
+        LispRoot c(std::move(a));
+        ok &= LispRoot::live() == base + 2 && a.get() == Cnil && c.get() == b.get();
+        b = std::move(c);
+        ok &= LispRoot::live() == base + 1;
+        b = b;
+        ok &= LispRoot::live() == base + 1 && b.get() != Cnil;
+        b.set(Cnil);
+        ok &= b.get() == Cnil;
+    }
+    ok &= LispRoot::live() == base;
+    result(ok ? Ct : Cnil);
+}
+
+void Lroot_count() {
+    result(make_fixnum(static_cast<long>(LispRoot::live())));
+}
+
+// -------------------------------------------------------------- the module
+
+void Linit_xml_again() {
+    auto init = reinterpret_cast<void (*)()>(module_symbol("init_load_init"));
+    if (init) init();
+    result(init ? Ct : Cnil);
+}
+
+void Lmodule_global() {
+    vs.check_arg(1);
+    std::unique_ptr<wchar_t[]> name(readString(vs_base[0]));
+    std::string narrow(name.get(), name.get() + wcslen(name.get()));
+    auto* global = static_cast<LAOBJ**>(module_symbol(narrow.c_str()));
+    result(global ? *global : make_keyword("MISSING"));
+}
+
+// Writes with C stdio, to check its order against Lisp output.
+void Lc_print() {
+    vs.check_arg(1);
+    std::unique_ptr<wchar_t[]> text(readString(vs_base[0]));
+    std::printf("%ls", text ? text.get() : L"");
+    result(Cnil);
+}
+
+struct Entry {
+    char const* name;
+    void (*handler)();
+};
+
+Entry const functions[] = {
+    {"ECHO", Lecho},
+    {"EXACTLY-TWO", Lexactly_two},
+    {"AT-LEAST-ONE", Lat_least_one},
+    {"KEYS", Lkeys},
+    {"KEYS-LOOSE", Lkeys_loose},
+    {"KEYS-THEN-CALL", Lkeys_then_call},
+    {"THROW-CXX", Lthrow_cxx},
+    {"THROW-INT", Lthrow_int},
+    {"TYPE-ERROR", Ltype_error},
+    {"LIVE-TRACKERS", Llive_trackers},
+    {"STACK-BASE", Lstack_base},
+    {"CALL", Lcall},
+    {"CALL-WITH-CLEANUP", Lcall_with_cleanup},
+    {"FP-DIVIDE", Lfp_divide},
+    {"FP-TRAPS", Lfp_traps},
+    {"FP-CALL", Lfp_call},
+    {"STRING-ROUNDTRIP", Lstring_roundtrip},
+    {"STRING-CODES", Lstring_codes},
+    {"FROM-CODES", Lfrom_codes},
+    {"FROM-UTF8", Lfrom_utf8},
+    {"NULL-STRING", Lnull_string},
+    {"HOST-CAR", Lhost_car},
+    {"HOST-CDR", Lhost_cdr},
+    {"HOST-CADR", Lhost_cadr},
+    {"HOST-CADDR", Lhost_caddr},
+    {"HOST-CDDR", Lhost_cddr},
+    {"HOST-KAR", Lhost_kar},
+    {"HOST-RPLACA", Lhost_rplaca},
+    {"HOST-NCONC", Lhost_nconc},
+    {"HOST-APPENDL", Lhost_appendl},
+    {"HOST-MAKE-CONS", Lhost_make_cons},
+    {"KIND", Lkind},
+    {"FIX", Lfix},
+    {"FIND-SYMBOL", Lfind_symbol},
+    {"FIND-PACKAGE", Lfind_package},
+    {"LOAD-LISP", Lload_lisp},
+    {"MAKE-PTR", Lmake_ptr},
+    {"PTR-OF", Lptr_of},
+    {"MAKE-HANDLE", Lmake_handle},
+    {"HANDLE-POINTER", Lhandle_pointer},
+    {"COLLECTED", Lcollected},
+    {"RESET-COLLECTED", Lreset_collected},
+    {"STACK-OBJECTS", Lstack_objects},
+    {"ROOT-OBJECTS", Lroot_objects},
+    {"RELEASE-ROOTS", Lrelease_roots},
+    {"ROOT-SEMANTICS", Lroot_semantics},
+    {"ROOT-COUNT", Lroot_count},
+    {"INIT-XML-AGAIN", Linit_xml_again},
+    {"MODULE-GLOBAL", Lmodule_global},
+    {"C-PRINT", Lc_print},
+};
+
+}  // namespace
+
+extern "C" void init_load_init() {
+    cl_object package = ecl_find_package("XMLTEST");
+    if (package == ECL_NIL)
+        package = ecl_make_package(ecl_make_simple_base_string("XMLTEST", -1), ECL_NIL, ECL_NIL,
+                                   ECL_NIL);
+    for (Entry const& f : functions) make_package_function(f.name, f.handler, package, 2);
+}

@@ -1,0 +1,95 @@
+;;;; Host objects for handler code: kinds, numbers, lists, packages, handles.
+
+(deftest kinds ()
+  ;; The two kinds handler code tests for; a base string is a string too.
+  (check-equal 0 (xmltest:kind '(1)))
+  (check-equal 13 (xmltest:kind "text"))
+  (check-equal 13 (xmltest:kind (coerce "base" 'base-string)))
+  (check (/= 0 (xmltest:kind nil))))
+
+(deftest fixnums ()
+  (check-equal 8 (xmltest:fix 7))
+  (check-error type-error (xmltest:fix "7"))
+  (check-error type-error (xmltest:fix (expt 2 80))))
+
+(deftest list-readers ()
+  (check-equal 1 (xmltest:host-car '(1 2 3)))
+  (check-equal '(2 3) (xmltest:host-cdr '(1 2 3)))
+  (check-equal 2 (xmltest:host-cadr '(1 2 3)))
+  (check-equal 3 (xmltest:host-caddr '(1 2 3)))
+  (check-equal '(3) (xmltest:host-cddr '(1 2 3)))
+  ;; Short lists read as nil, as the XML list conversion expects.
+  (check-equal nil (xmltest:host-caddr '(1)))
+  (check-equal nil (xmltest:host-kar nil))
+  (check-equal nil (xmltest:host-cdr nil))
+  (dolist (bad (list 42 "str" 'sym))
+    (check-error type-error (xmltest:host-car bad))
+    (check-error type-error (xmltest:host-kar bad)))
+  (check-error type-error (xmltest:host-cadr '(1 . 2))))
+
+(deftest list-writers ()
+  (let ((cell (list 1 2)))
+    (check (eq cell (xmltest:host-rplaca cell :x)))
+    (check-equal '(:x 2) cell))
+  (check-error type-error (xmltest:host-rplaca nil 1))
+  ;; nconc shares, appendl copies its first list.
+  (let* ((a (list 1 2)) (r (xmltest:host-nconc a (list 3))))
+    (check (eq a r))
+    (check-equal '(1 2 3) a))
+  (let* ((a (list 1 2)) (tail (list 3)) (r (xmltest:host-appendl a tail)))
+    (check-equal '(1 2 3) r)
+    (check-equal '(1 2) a)
+    (check (eq tail (cddr r))))
+  (check-equal '(3) (xmltest:host-nconc nil (list 3)))
+  (check-equal '(3) (xmltest:host-appendl nil (list 3)))
+  (check-error type-error (xmltest:host-nconc '(1 . 2) (list 3)))
+  (check-error type-error (xmltest:host-appendl 5 (list 3)))
+  (check-equal '(a . b) (xmltest:host-make-cons 'a 'b)))
+
+(deftest packages-and-symbols ()
+  (check-equal (find-package "XML") (xmltest:find-package "XML"))
+  (check-equal (find-package "XML") (xmltest:find-package :xml))
+  (check-equal nil (xmltest:find-package "NO-SUCH-PACKAGE"))
+  (check-equal nil (xmltest:find-package 42))
+  (check-equal 'xml:xml-element-struct (xmltest:find-symbol "XML-ELEMENT-STRUCT" "XML"))
+  (check-equal nil (xmltest:find-symbol "NO-SUCH-SYMBOL-HERE" "XML"))
+  ;; Names are exact: the lower-case name is another symbol.
+  (check-equal nil (xmltest:find-symbol "xml-element-struct" "XML"))
+  (check-equal nil (xmltest:find-symbol "ECHO" "NO-SUCH-PACKAGE")))
+
+(deftest typed-handles ()
+  (let ((element (xmltest:make-ptr 'xml:xml-element-struct #x1000))
+        (document (xmltest:make-ptr 'xml:xml-document-struct #x2000)))
+    (check (xml:xml-element-struct-p element))
+    (check-equal #x1000 (xml:handle-address element))
+    (check-equal #x1000 (xmltest:ptr-of 'xml:xml-element-struct element))
+    (check-equal #x2000 (xmltest:ptr-of 'xml:xml-document-struct document))
+    ;; Anything but a handle of exactly that kind gives null, quietly.
+    (check-equal nil (xmltest:ptr-of 'xml:xml-document-struct element))
+    (check-equal nil (xmltest:ptr-of 'xml:xml-attribute-struct element))
+    (dolist (other (list nil 42 "str" '(1) (xmltest:make-handle #x1000)
+                         (xml::make-xml-element-struct)
+                         (xml::make-xml-element-struct :ptr #x1000)))
+      (check-equal nil (xmltest:ptr-of 'xml:xml-element-struct other)))
+    ;; Two handles of one pointer are two objects.
+    (check (not (eq element (xmltest:make-ptr 'xml:xml-element-struct #x1000))))))
+
+(deftest handle-types-must-exist ()
+  (check-error program-error (xmltest:make-ptr 'no-such-struct 1))
+  (check-error program-error (xmltest:make-ptr 'cons 1))
+  (check-equal nil (xmltest:ptr-of 'no-such-struct (xml::make-xml-element-struct))))
+
+(deftest handles-survive-redefinition ()
+  ;; Loading the handle types again keeps old handles valid.
+  (let ((element (xmltest:make-ptr 'xml:xml-element-struct #x3000)))
+    (check (xmltest:load-lisp "xml/lsp/XmlLispFnc"))
+    (check-equal #x3000 (xmltest:ptr-of 'xml:xml-element-struct element))
+    (check-equal #x3000 (xmltest:ptr-of 'xml:xml-element-struct
+                                        (xmltest:make-ptr 'xml:xml-element-struct #x3000)))))
+
+(deftest untyped-handles ()
+  (let ((h (xmltest:make-handle #xBEEF0)))
+    (check-equal #xBEEF0 (xmltest:handle-pointer h))
+    (check-equal #xBEEF0 (si:foreign-data-address h)))
+  (check-equal nil (xmltest:handle-pointer 42))
+  (check-equal nil (xmltest:handle-pointer (xml::make-xml-element-struct))))

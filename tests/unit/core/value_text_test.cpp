@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+
+#include "../host/temp_dir.h"
+#include "core/XmlValueText.h"
+#include "platform/host/ux_string.h"
+
+namespace {
+
+std::wstring written(double v) {
+    wchar_t buffer[1024];
+    writeDouble(buffer, 1024, v);
+    return buffer;
+}
+
+}  // namespace
+
+TEST(ValueText, DoublesAreWrittenWithSixteenSignificantDigits) {
+    EXPECT_EQ(written(1.0 / 3.0), L"0.3333333333333333");
+    EXPECT_EQ(written(0.1), L"0.1");
+    EXPECT_EQ(written(2.5), L"2.5");
+    EXPECT_EQ(written(100), L"100");
+    EXPECT_EQ(written(-0.0), L"-0");
+    EXPECT_EQ(written(1e300), L"1e+300");
+    EXPECT_EQ(written(123456789012345678.0), L"1.234567890123457e+17");
+}
+
+TEST(ValueText, WrittenDoublesReadBack) {
+    for (double v : {1.0 / 3.0, 0.1, 2.5, 100.0, -7.25e-12, 1e300}) {
+        double back = 0;
+        ASSERT_TRUE(readDouble(written(v).c_str(), back));
+        EXPECT_EQ(written(back), written(v));  // sixteen digits survive the trip
+    }
+}
+
+TEST(ValueText, ReadDoubleScansLikeScanf) {
+    double v = -1;
+    EXPECT_TRUE(readDouble(L"12abc", v));
+    EXPECT_EQ(v, 12);
+    EXPECT_TRUE(readDouble(L"  \t-3.5e2 ", v));
+    EXPECT_EQ(v, -350);
+    v = 42;
+    EXPECT_FALSE(readDouble(L"abc", v));
+    EXPECT_FALSE(readDouble(L"", v));
+    EXPECT_FALSE(readDouble(nullptr, v));
+    EXPECT_EQ(v, 42);  // untouched by failures
+}
+
+TEST(ValueText, WriteDoubleIsBoundedBySize) {
+    wchar_t buffer[8];
+    std::wmemset(buffer, L'#', 8);
+    writeDouble(buffer, 5, 1.0 / 3.0);
+    EXPECT_STREQ(buffer, L"0.33");
+    EXPECT_EQ(buffer[5], L'#');
+    writeDouble(buffer, 0, 1);  // nothing at all
+    EXPECT_EQ(buffer[0], L'0');
+}
+
+// A decimal comma in the process locale must not leak into the texts.
+TEST(ValueText, NumbersIgnoreTheProcessLocale) {
+    TempDir dir;
+    std::string command = "localedef -i de_DE -f UTF-8 " + dir.file("de_DE.utf8") + " >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) GTEST_SKIP() << "localedef cannot build de_DE here";
+    ScopedEnv locpath("LOCPATH", dir.path());
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 did not load";
+    wchar_t probe[32];
+    swprintf(probe, 32, L"%g", 2.5);
+    std::wstring const local = probe;
+    double v = 0;
+    bool const read = readDouble(L"2.5", v);
+    std::wstring const text = written(0.1);
+    std::setlocale(LC_ALL, "C");
+    ASSERT_EQ(local, L"2,5") << "the locale is not in effect";
+    EXPECT_TRUE(read);
+    EXPECT_EQ(v, 2.5);
+    EXPECT_EQ(text, L"0.1");
+}
+
+TEST(ValueText, EqualsTrueOnlyForExactlyTrue) {
+    EXPECT_TRUE(equalsTrue(L"true"));
+    for (wchar_t const* s : {L"True", L"TRUE", L" true", L"true ", L"1", L"", L"yes"}) EXPECT_FALSE(equalsTrue(s));
+    EXPECT_FALSE(equalsTrue(nullptr));
+}
+
+TEST(ValueText, UnmarshalCopiesShortAndLongText) {
+    EXPECT_EQ(unmarshal(nullptr), nullptr);
+    std::wstring shortText = L"tag";
+    std::wstring longText(300, L'\u00E9');  // beyond the 128-character scratch buffer
+    for (std::wstring* text : {&shortText, &longText}) {
+        wchar_t* copy = unmarshal(text->data());
+        ASSERT_NE(copy, nullptr);
+        EXPECT_NE(copy, text->c_str());
+        EXPECT_EQ(std::wstring(copy), *text);
+        ux_strfree(copy);
+    }
+}

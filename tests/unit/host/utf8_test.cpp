@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "platform/host/utf8.h"
+
+namespace {
+
+std::wstring decode(std::string const& bytes) {
+    wchar_t* w = UTF8ToInternal(reinterpret_cast<unsigned char const*>(bytes.c_str()), nullptr, 0);
+    std::wstring out = w;
+    kx_free(w);
+    return out;
+}
+
+std::string encode(std::wstring const& text) {
+    unsigned char* u = InternalToUTF8(text.c_str(), nullptr, 0);
+    std::string out = reinterpret_cast<char*>(u);
+    kx_free(u);
+    return out;
+}
+
+}  // namespace
+
+TEST(Utf8, KnownEncodingsOfEveryLength) {
+    std::wstring const text = L"A\u00E9\u20AC\U0001F600\U0010FFFF";
+    std::string const bytes = "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF";
+    EXPECT_EQ(encode(text), bytes);
+    EXPECT_EQ(decode(bytes), text);
+    EXPECT_EQ(encode(L""), "");
+    EXPECT_EQ(decode(""), L"");
+}
+
+TEST(Utf8, RandomTextRoundTripsExactly) {
+    std::mt19937 random(7);
+    // Mostly ASCII runs, so that multi-byte characters fall at every offset
+    // of the eight-byte fast path.
+    std::uniform_int_distribution<int> kind(0, 9), ascii(1, 0x7F), bmp(0x80, 0xFFFD), astral(0x10000, 0x10FFFF);
+    for (int round = 0; round < 200; ++round) {
+        std::wstring text;
+        int length = round % 40 + 1;
+        for (int i = 0; i < length; ++i) {
+            int k = kind(random);
+            wchar_t c = k < 6 ? ascii(random) : k < 8 ? bmp(random) : astral(random);
+            if (c >= 0xD800 && c <= 0xDFFF) c = L'?';
+            text += c;
+        }
+        ASSERT_EQ(decode(encode(text)), text) << "round " << round;
+    }
+}
+
+TEST(Utf8, MalformedBytesBecomeReplacementCharacters) {
+    struct Case {
+        char const* name;
+        std::string bytes;
+        std::wstring text;
+    } const cases[] = {
+        {"lone continuation", "a\x80z", L"a\uFFFDz"},
+        {"invalid lead", "\xFF\xFE", L"\uFFFD\uFFFD"},
+        {"lead above U+10FFFF", "\xF5\x80\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"overlong two-byte", "\xC0\xAF", L"\uFFFD\uFFFD"},
+        {"overlong three-byte", "\xE0\x80\xAF", L"\uFFFD\uFFFD\uFFFD"},
+        {"encoded surrogate", "\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},
+        {"above U+10FFFF", "\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"truncated at end", "ab\xE2\x82", L"ab\uFFFD"},
+        {"truncated before ASCII", "\xF0\x9F\x98z", L"\uFFFDz"},
+        {"after long ASCII run", "abcdefghij\xC3", L"abcdefghij\uFFFD"},
+    };
+    for (auto const& c : cases) EXPECT_EQ(decode(c.bytes), c.text) << c.name;
+}
+
+TEST(Utf8, UnencodableCodePointsBecomeReplacementCharacters) {
+    std::wstring text = L"a";
+    text += static_cast<wchar_t>(0xD800);
+    text += static_cast<wchar_t>(0x110000);
+    text += L'b';
+    EXPECT_EQ(encode(text), "a\xEF\xBF\xBD\xEF\xBF\xBD" "b");
+}
+
+TEST(Utf8, CallerBufferIsUsedWhenTheResultFits) {
+    // "é€" is 5 bytes but 2 units: it fits a 3-unit buffer, not a 2-unit one.
+    auto const* src = reinterpret_cast<unsigned char const*>("\xC3\xA9\xE2\x82\xAC");
+    wchar_t wide[3];
+    EXPECT_EQ(UTF8ToInternal(src, wide, 3), wide);
+    EXPECT_STREQ(wide, L"\u00E9\u20AC");
+    EXPECT_EQ(UTF8ToInternal(src, wide, 2), nullptr);
+
+    unsigned char narrow[6];
+    EXPECT_EQ(InternalToUTF8(L"\u00E9\u20AC", narrow, 6), narrow);
+    EXPECT_STREQ(reinterpret_cast<char*>(narrow), "\xC3\xA9\xE2\x82\xAC");
+    EXPECT_EQ(InternalToUTF8(L"\u00E9\u20AC", narrow, 5), nullptr);
+
+    EXPECT_EQ(UTF8ToInternal(nullptr, wide, 3), nullptr);
+    EXPECT_EQ(InternalToUTF8(nullptr, nullptr, 0), nullptr);
+    kx_free(nullptr);
+}
+
+// The pattern of a scoped converter: try an inline buffer, then let the
+// routine allocate.
+TEST(Utf8, TooSmallBufferThenAllocation) {
+    std::string long_text(500, 'q');
+    auto const* src = reinterpret_cast<unsigned char const*>(long_text.c_str());
+    wchar_t inline_buffer[42];
+    ASSERT_EQ(UTF8ToInternal(src, inline_buffer, 42), nullptr);
+    wchar_t* heap = UTF8ToInternal(src, nullptr, 0);
+    ASSERT_NE(heap, nullptr);
+    EXPECT_EQ(std::wstring(heap), std::wstring(500, L'q'));
+    kx_free(heap);
+}

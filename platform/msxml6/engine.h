@@ -73,6 +73,12 @@ HRESULT replaceDocument(IUnknown* domDocument, xmlDocPtr doc);
 // DOM document: the schema collection attached by putref_schemas, if any.
 // Schema collection: its compiled schema (null when empty or not ours).
 xmlSchemaPtr compiledSchemaOf(IUnknown* schemaCollection);
+// Validates `doc` against the collection (or the collection attached to a
+// DOM document), choosing the schema of the root element's namespace.
+// S_OK valid; S_FALSE invalid, with the validator's first message in
+// `reason` and its line (0 when unknown) in `line`; a failure when
+// validation could not run (not a collection, empty collection).
+HRESULT validateWithCollection(IUnknown* collection, xmlDocPtr doc, std::wstring& reason, long& line);
 
 // A parse-error object (IXMLDOMParseError) carrying these facts.
 IXMLDOMParseError* newParseError(long code, std::wstring const& reason, long line, long column);

@@ -1,0 +1,143 @@
+#include "model/TrelDOMElement.h"
+
+#include <cmath>
+#include <cwchar>
+
+#include "core/XmlValueText.h"
+#include "model/TrelDOMVisitors.h"
+
+namespace {
+
+// Every typed writer formats into a buffer of this many characters.
+constexpr unsigned kValueTextSize = 1024;
+
+wchar_t const* boolText(bool value) { return value ? L"true" : L"false"; }
+
+// One value of `format` scanned from `text`; `fallback` when there is no
+// text or nothing scans.
+template <class T>
+T scanOr(wchar_t const* text, wchar_t const* format, T fallback) {
+  T value{};
+  if (!text || std::swscanf(text, format, &value) != 1) return fallback;
+  return value;
+}
+
+}  // namespace
+
+void TrelDOMElement::getChildren(wchar_t const* tag, TrelDOMElementPtrArray& out) const {
+  ChildCollector collector(out);
+  scanChildren(tag, &collector);
+}
+
+void TrelDOMElement::getChildren(TrelDOMElementPtrArray& out) const {
+  ChildCollector collector(out);
+  scanChildren(&collector);
+}
+
+bool TrelDOMElement::scanTree(TrelDOMElementVisitor* v) const {
+  RecursiveVisitor walker(v);
+  return walker.visit(this);
+}
+
+bool TrelDOMElement::addChild(wchar_t const* tag, bool value) {
+  return addChild(tag, boolText(value));
+}
+
+bool TrelDOMElement::addChild(wchar_t const* tag, int value) {
+  wchar_t text[kValueTextSize];
+  std::swprintf(text, kValueTextSize, L"%d", value);
+  return addChild(tag, static_cast<wchar_t const*>(text));
+}
+
+bool TrelDOMElement::addChild(wchar_t const* tag, unsigned long value) {
+  wchar_t text[kValueTextSize];
+  std::swprintf(text, kValueTextSize, L"%lu", value);
+  return addChild(tag, static_cast<wchar_t const*>(text));
+}
+
+bool TrelDOMElement::addChild(wchar_t const* tag, double value) {
+  wchar_t text[kValueTextSize];
+  writeDouble(text, kValueTextSize, value);
+  return addChild(tag, static_cast<wchar_t const*>(text));
+}
+
+bool TrelDOMElement::setAttribute(wchar_t const* key, bool value) {
+  return setAttribute(key, boolText(value));
+}
+
+bool TrelDOMElement::setAttribute(wchar_t const* key, int value) {
+  wchar_t text[kValueTextSize];
+  std::swprintf(text, kValueTextSize, L"%d", value);
+  return setAttribute(key, static_cast<wchar_t const*>(text));
+}
+
+bool TrelDOMElement::setAttribute(wchar_t const* key, long value) {
+  wchar_t text[kValueTextSize];
+  std::swprintf(text, kValueTextSize, L"%ld", value);
+  return setAttribute(key, static_cast<wchar_t const*>(text));
+}
+
+bool TrelDOMElement::setAttribute(wchar_t const* key, unsigned long value) {
+  wchar_t text[kValueTextSize];
+  std::swprintf(text, kValueTextSize, L"%lu", value);
+  return setAttribute(key, static_cast<wchar_t const*>(text));
+}
+
+bool TrelDOMElement::setAttribute(wchar_t const* key, double value) {
+  wchar_t text[kValueTextSize];
+  writeDouble(text, kValueTextSize, value);
+  return setAttribute(key, static_cast<wchar_t const*>(text));
+}
+
+bool TrelDOMElement::getBoolAttributeValue(wchar_t const* key) const {
+  return equalsTrue(getAttributeValue(key));
+}
+
+int TrelDOMElement::getIntAttributeValue(wchar_t const* key) const {
+  return scanOr(getAttributeValue(key), L"%d", 0);
+}
+
+long TrelDOMElement::getLongAttributeValue(wchar_t const* key) const {
+  return scanOr(getAttributeValue(key), L"%ld", 0L);
+}
+
+unsigned long TrelDOMElement::getULongAttributeValue(wchar_t const* key) const {
+  return scanOr(getAttributeValue(key), L"%lu", 0UL);
+}
+
+double TrelDOMElement::getDoubleAttributeValue(wchar_t const* key) const {
+  double value = 0;
+  wchar_t const* text = getAttributeValue(key);
+  if (!text || !readDouble(text, value)) return std::nan("");
+  return value;
+}
+
+bool TrelDOMElement::getBoolText(bool& out) const {
+  wchar_t const* text = getText();
+  if (!text) return false;
+  out = equalsTrue(text);
+  return true;
+}
+
+bool TrelDOMElement::getDoubleText(double& out) const {
+  wchar_t const* text = getText();
+  return text && readDouble(text, out);
+}
+
+bool TrelDOMElement::getULongText(unsigned long& out) const {
+  wchar_t const* text = getText();
+  return text && std::swscanf(text, L"%lu", &out) == 1;
+}
+
+bool TrelDOMElement::merge(TrelDOMElement const* other) {
+  if (!other || other == this) return false;
+  if (!getText()) {
+    // Only a text that exists is copied: an element without text stays so.
+    if (wchar_t const* text = other->getText()) setText(text);
+  }
+  AttributeCopyVisitor copier(this);
+  other->scanAttributes(&copier);
+  ChildMoveVisitor mover(this);
+  other->scanChildren(&mover);
+  return true;
+}

@@ -1,0 +1,42 @@
+// IXSLProcessor: runs one compiled style sheet on a DOM input and delivers
+// the result to a DOM document, a stream or a string. A stream is used for
+// one transformation and released as soon as it is written.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/msxml6/xslt_common.h"
+#include "platform/msxml6/xslt_sheet.h"
+
+namespace mx {
+
+class XslProcessor final : public IXSLProcessor, private RefCounted {
+public:
+    explicit XslProcessor(std::shared_ptr<CompiledSheet const> sheet);
+
+    HRESULT QueryInterface(REFIID riid, void** out) override;
+    ULONG AddRef() override { return addRef(); }
+    ULONG Release() override { return release(); }
+
+    HRESULT put_input(VARIANT input) override;
+    HRESULT put_output(VARIANT output) override;
+    HRESULT get_output(VARIANT* output) override;
+    HRESULT transform(VARIANT_BOOL* done) override;
+
+private:
+    enum class Target { String, Document, Stream };
+
+    DocPtr run(xmlNodePtr input);
+    HRESULT deliver(DocPtr result);
+    HRESULT deliverString(xmlDocPtr result);
+
+    std::shared_ptr<CompiledSheet const> sheet_;
+    ComRef<IUnknown> input_;
+    Target target_ = Target::String;
+    ComRef<IUnknown> outputDocument_;
+    ComRef<IStream> outputStream_;
+    BstrPtr outputText_;
+};
+
+}  // namespace mx

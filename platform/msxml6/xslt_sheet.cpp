@@ -1,0 +1,201 @@
+#include "platform/msxml6/xslt_sheet.h"
+
+#include <libxml/globals.h>
+#include <libxml/xmlIO.h>
+#include <libxslt/imports.h>
+#include <libxslt/security.h>
+#include <libxslt/transform.h>
+#include <libxslt/xsltutils.h>
+
+#include "platform/msxml6/engine.h"
+
+namespace mx {
+
+namespace {
+
+struct TransformContextFree {
+    void operator()(xsltTransformContext* c) const { xsltFreeTransformContext(c); }
+};
+using TransformContextPtr = std::unique_ptr<xsltTransformContext, TransformContextFree>;
+
+bool isXsltElement(xmlNodePtr n, char const* name) {
+    return n->type == XML_ELEMENT_NODE && n->ns && xmlStrEqual(n->ns->href, XSLT_NAMESPACE) &&
+           xmlStrEqual(n->name, BAD_CAST name);
+}
+
+// xsl:import and xsl:include read other files while compiling; the engine
+// reads no files on a style sheet's behalf, so such sheets are refused up
+// front with a clear result rather than failing somewhere inside libxslt.
+bool refersToOtherSheets(xmlNodePtr root) {
+    if (!root) return false;
+    for (xmlNodePtr n = root->children; n; n = n->next)
+        if (isXsltElement(n, "import") || isXsltElement(n, "include")) return true;
+    return false;
+}
+
+bool needsSpaceStripping(xsltStylesheetPtr sheet) {
+    for (xsltStylesheetPtr s = sheet; s; s = xsltNextImport(s))
+        if (s->stripSpaces) return true;
+    return false;
+}
+
+// document(), exsl:document and friends: no file or network access at all.
+xsltSecurityPrefsPtr lockedDownPrefs() {
+    static xsltSecurityPrefsPtr const prefs = [] {
+        xsltSecurityPrefsPtr p = xsltNewSecurityPrefs();
+        for (auto option : {XSLT_SECPREF_READ_FILE, XSLT_SECPREF_WRITE_FILE, XSLT_SECPREF_CREATE_DIRECTORY,
+                            XSLT_SECPREF_READ_NETWORK, XSLT_SECPREF_WRITE_NETWORK})
+            xsltSetSecurityPrefs(p, option, xsltSecurityForbid);
+        return p;
+    }();
+    return prefs;
+}
+
+// The encoder for xsl:output's encoding; null for UTF-8 or an unknown name
+// (the bytes are then UTF-8).
+xmlCharEncodingHandlerPtr outputEncoder(xsltStylesheetPtr sheet) {
+    xmlChar const* encoding = nullptr;
+    XSLT_GET_IMPORT_PTR(encoding, sheet, encoding)  // declares a local 'st'
+    if (!encoding) return nullptr;
+    return xmlFindCharEncodingHandler(reinterpret_cast<char const*>(encoding));
+}
+
+// libxml2's serialiser reads these per-thread settings; another part of the
+// process may have changed them, but xsl:output indent="yes" means libxslt's
+// usual two-space shape with <e/> for empty elements.
+class SerialiserDefaults {
+public:
+    SerialiserDefaults()
+        : indentString_(xmlTreeIndentString), indent_(xmlIndentTreeOutput), noEmptyTags_(xmlSaveNoEmptyTags) {
+        xmlTreeIndentString = "  ";
+        xmlIndentTreeOutput = 1;
+        xmlSaveNoEmptyTags = 0;
+    }
+    ~SerialiserDefaults() {
+        xmlTreeIndentString = indentString_;
+        xmlIndentTreeOutput = indent_;
+        xmlSaveNoEmptyTags = noEmptyTags_;
+    }
+    SerialiserDefaults(SerialiserDefaults const&) = delete;
+    SerialiserDefaults& operator=(SerialiserDefaults const&) = delete;
+
+private:
+    char const* indentString_;
+    int indent_;
+    int noEmptyTags_;
+};
+
+// Elements in document order, exactly the nodes xmlXPathOrderDocElems numbers.
+template <class F>
+void forEachElement(xmlDocPtr doc, F f) {
+    xmlNodePtr cur = doc->children;
+    while (cur) {
+        if (cur->type == XML_ELEMENT_NODE) {
+            f(cur);
+            if (cur->children) {
+                cur = cur->children;
+                continue;
+            }
+        }
+        while (cur && !cur->next) {
+            cur = cur->parent;
+            if (cur == reinterpret_cast<xmlNodePtr>(doc)) cur = nullptr;
+        }
+        if (cur) cur = cur->next;
+    }
+}
+
+}  // namespace
+
+// ---- CompiledSheet --------------------------------------------------------------
+
+CompiledSheet::CompiledSheet(xsltStylesheetPtr sheet) : sheet_(sheet), stripsSpace_(needsSpaceStripping(sheet)) {}
+
+CompiledSheet::~CompiledSheet() { xsltFreeStylesheet(sheet_); }
+
+HRESULT CompiledSheet::compile(xmlNodePtr node, std::shared_ptr<CompiledSheet const>& out) {
+    DocPtr copy = copyAsDocument(node);
+    if (!copy) return E_INVALIDARG;
+    if (refersToOtherSheets(xmlDocGetRootElement(copy.get()))) return E_ACCESSDENIED;
+    ErrorSink sink;
+    xsltStylesheetPtr sheet = xsltParseStylesheetDoc(copy.get());
+    if (!sheet) return E_FAIL;  // the copy is still ours and goes with `copy`
+    copy.release();             // the sheet frees it
+    out.reset(new CompiledSheet(sheet));
+    return S_OK;
+}
+
+DocPtr CompiledSheet::apply(xmlDocPtr input, std::string& errors) const {
+    ErrorSink sink;
+    TransformContextPtr context(xsltNewTransformContext(sheet_, input));
+    if (!context) return nullptr;
+    xsltSetCtxtSecurityPrefs(lockedDownPrefs(), context.get());
+    xsltSetTransformErrorFunc(context.get(), &sink, ErrorSink::onGeneric);
+    DocPtr result(xsltApplyStylesheetUser(sheet_, input, nullptr, nullptr, nullptr, context.get()));
+    // xsl:message terminate="yes" stops with a result document; it is still a failure.
+    if (context->state != XSLT_STATE_OK) result.reset();
+    if (!result) errors = sink.text().empty() ? "the transformation failed" : sink.text();
+    return result;
+}
+
+HRESULT CompiledSheet::write(xmlDocPtr result, IStream* stream) const {
+    ErrorSink sink;  // a failing stream is reported through the result, not stderr
+    SerialiserDefaults defaults;
+    xmlCharEncodingHandlerPtr encoder = outputEncoder(sheet_);
+    xmlOutputBufferPtr out = xmlOutputBufferCreateIO(streamWrite, streamClose, stream, encoder);
+    if (!out) {
+        if (encoder) xmlCharEncCloseFunc(encoder);
+        return E_OUTOFMEMORY;
+    }
+    int written = xsltSaveResultTo(out, result, sheet_);
+    int closed = xmlOutputBufferClose(out);  // flushes; negative when a write failed
+    return written < 0 || closed < 0 ? STG_E_WRITEFAULT : S_OK;
+}
+
+bool CompiledSheet::writeUtf8(xmlDocPtr result, std::string& text) const {
+    SerialiserDefaults defaults;
+    xmlOutputBufferPtr out = xmlAllocOutputBuffer(nullptr);
+    if (!out) return false;
+    bool ok = xsltSaveResultTo(out, result, sheet_) >= 0;
+    if (ok) text.assign(reinterpret_cast<char const*>(xmlOutputBufferGetContent(out)), xmlOutputBufferGetSize(out));
+    return xmlOutputBufferClose(out) >= 0 && ok;
+}
+
+// ---- InputGuard -----------------------------------------------------------------
+
+InputGuard::InputGuard(xmlDocPtr doc) : doc_(doc), dtd_(nullptr), dtdPrev_(nullptr), dtdNext_(nullptr) {
+    auto* dtd = reinterpret_cast<xmlNodePtr>(doc->intSubset);
+    for (xmlNodePtr n = doc->children; n && dtd; n = n->next) {
+        if (n != dtd) continue;
+        dtd_ = dtd;
+        dtdPrev_ = dtd->prev;
+        dtdNext_ = dtd->next;
+    }
+}
+
+InputGuard::~InputGuard() {
+    if (dtd_ && !dtd_->prev && !dtd_->next && doc_->children != dtd_) {
+        dtd_->prev = dtdPrev_;
+        dtd_->next = dtdNext_;
+        if (dtdPrev_) dtdPrev_->next = dtd_;
+        else doc_->children = dtd_;
+        if (dtdNext_) dtdNext_->prev = dtd_;
+        else doc_->last = dtd_;
+    }
+    // Stale indexes would make later XPath queries sort edited trees wrongly;
+    // without them libxml2 compares node positions directly.
+    forEachElement(doc_, [](xmlNodePtr e) { e->content = nullptr; });
+}
+
+// ---- TransformSource ------------------------------------------------------------
+
+TransformSource::TransformSource(xmlNodePtr node, bool copyWholeDocument) {
+    if (!node) return;
+    bool isDocument = node->type == XML_DOCUMENT_NODE || node->type == XML_HTML_DOCUMENT_NODE;
+    if (isDocument && !copyWholeDocument)
+        original_ = reinterpret_cast<xmlDocPtr>(node);
+    else
+        copy_ = copyAsDocument(node);
+}
+
+}  // namespace mx

@@ -1,0 +1,82 @@
+// A compiled XSLT style sheet, shared (reference counted) by a template and
+// every processor created from it, and the transformation run against it.
+// libxslt keeps some per-run state inside a compiled sheet, so runs on one
+// sheet must not overlap in time (the engine's callers use one thread).
+#pragma once
+
+#include <libxslt/xsltInternals.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/msxml6/xslt_common.h"
+
+namespace mx {
+
+class CompiledSheet {
+public:
+    // Compiles from a copy of the document holding `node` (the document
+    // itself or an element to use as the sheet's root): libxslt consumes
+    // and rewrites what it compiles. Fails with E_ACCESSDENIED for sheets
+    // that import or include other files, E_FAIL for sheets libxslt rejects.
+    static HRESULT compile(xmlNodePtr node, std::shared_ptr<CompiledSheet const>& out);
+
+    ~CompiledSheet();
+    CompiledSheet(CompiledSheet const&) = delete;
+    CompiledSheet& operator=(CompiledSheet const&) = delete;
+
+    xsltStylesheetPtr get() const { return sheet_; }
+    // True when the sheet strips white space from its input (xsl:strip-space),
+    // which deletes text nodes of the document it runs on.
+    bool stripsSpace() const { return stripsSpace_; }
+
+    // Runs the sheet on `input` with file and network access refused.
+    // `input` keeps its nodes unless stripsSpace(); the caller restores the
+    // rest (see InputGuard). Null on failure, with the reason in `errors`.
+    DocPtr apply(xmlDocPtr input, std::string& errors) const;
+
+    // Serialises a result as xsl:output says, into a stream in the declared
+    // encoding, or into UTF-8 text.
+    HRESULT write(xmlDocPtr result, IStream* stream) const;
+    bool writeUtf8(xmlDocPtr result, std::string& out) const;
+
+private:
+    explicit CompiledSheet(xsltStylesheetPtr sheet);
+
+    xsltStylesheetPtr sheet_;
+    bool stripsSpace_;
+};
+
+// Makes a transformation leave its input document as it found it when the
+// original tree is used: libxslt unlinks the DTD node from the document's
+// children and writes document-order indexes into every element; both are
+// undone when the guard goes.
+class InputGuard {
+public:
+    explicit InputGuard(xmlDocPtr doc);
+    ~InputGuard();
+    InputGuard(InputGuard const&) = delete;
+    InputGuard& operator=(InputGuard const&) = delete;
+
+private:
+    xmlDocPtr doc_;
+    xmlNodePtr dtd_;
+    xmlNodePtr dtdPrev_;
+    xmlNodePtr dtdNext_;
+};
+
+// The document a transformation should run on: `node`'s own document when
+// that is safe, else a private copy (a sheet that strips white space, or an
+// input that is a subtree rather than a whole document).
+class TransformSource {
+public:
+    TransformSource(xmlNodePtr node, bool copyWholeDocument);
+    xmlDocPtr doc() const { return copy_ ? copy_.get() : original_; }
+    bool isCopy() const { return copy_ != nullptr; }
+
+private:
+    xmlDocPtr original_ = nullptr;
+    DocPtr copy_;
+};
+
+}  // namespace mx

@@ -1,0 +1,63 @@
+// IXSLTemplate: holds one compiled style sheet and hands out processors
+// that share it.
+#include <memory>
+
+#include "platform/msxml6/engine.h"
+#include "platform/msxml6/xslt_common.h"
+#include "platform/msxml6/xslt_processor.h"
+#include "platform/msxml6/xslt_sheet.h"
+
+namespace mx {
+
+namespace {
+
+class XslTemplate final : public IXSLTemplate, private RefCounted {
+public:
+    HRESULT QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IXSLTemplate) {
+            *out = static_cast<IXSLTemplate*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return addRef(); }
+    ULONG Release() override { return release(); }
+
+    // A failed compilation leaves the template without a sheet rather than
+    // with an older one the caller no longer expects.
+    HRESULT putref_stylesheet(IXMLDOMNode* stylesheet) override {
+        ensureInit();
+        sheet_.reset();
+        xmlNodePtr node = stylesheet ? engineNodeOf(stylesheet) : nullptr;
+        if (!node) return E_INVALIDARG;
+        return CompiledSheet::compile(node, sheet_);
+    }
+
+    HRESULT createProcessor(IXSLProcessor** processor) override {
+        if (!processor) return E_POINTER;
+        *processor = nullptr;
+        if (!sheet_) return E_FAIL;
+        *processor = new XslProcessor(sheet_);
+        return S_OK;
+    }
+
+private:
+    std::shared_ptr<CompiledSheet const> sheet_;
+};
+
+}  // namespace
+
+HRESULT createXSLTemplate(REFIID riid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    ensureInit();
+    auto* object = new XslTemplate;
+    HRESULT hr = object->QueryInterface(riid, out);
+    object->Release();
+    return hr;
+}
+
+}  // namespace mx

@@ -1,0 +1,105 @@
+// Shared helpers for the XSLT and schema tests: engine objects through the
+// class factory, documents from text, and a private temporary folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/msxml6/msxml6.h"
+#include "platform/msxml6/xslt_common.h"
+
+namespace xt {
+
+using mx::BstrPtr;
+using mx::ComRef;
+
+inline BstrPtr bstr(std::wstring const& s) { return BstrPtr(SysAllocStringLen(s.data(), static_cast<unsigned>(s.size()))); }
+
+template <class T>
+ComRef<T> create(CLSID const& clsid, IID const& iid) {
+    ComRef<IClassFactory> factory;
+    ComRef<T> object;
+    if (FAILED(DllGetClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(factory.put())))) return object;
+    factory->CreateInstance(nullptr, iid, reinterpret_cast<void**>(object.put()));
+    return object;
+}
+
+inline ComRef<IXMLDOMDocument3> newDocument() {
+    return create<IXMLDOMDocument3>(CLSID_FreeThreadedDOMDocument60, IID_IXMLDOMDocument3);
+}
+
+// A document loaded from text; empty (and a test failure) when it does not load.
+inline ComRef<IXMLDOMDocument3> parse(std::wstring const& xml) {
+    auto doc = newDocument();
+    VARIANT_BOOL ok = VARIANT_FALSE;
+    if (!doc || FAILED(doc->loadXML(bstr(xml).get(), &ok)) || !ok) {
+        ADD_FAILURE() << "document did not load";
+        return {};
+    }
+    return doc;
+}
+
+inline std::wstring xmlOf(IXMLDOMNode* node) {
+    BSTR text = nullptr;
+    if (!node || FAILED(node->get_xml(&text))) return L"<no xml>";
+    BstrPtr owned(text);
+    return std::wstring(text ? text : L"", SysStringLen(text));
+}
+
+inline VARIANT objectVariant(IUnknown* object) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_DISPATCH;
+    v.pdispVal = static_cast<IDispatch*>(object);  // borrowed: callers do not clear it
+    return v;
+}
+
+// The style sheet's processor, with `input` set; empty on failure.
+inline ComRef<IXSLProcessor> processorFor(std::wstring const& sheet, IXMLDOMDocument3* input) {
+    ComRef<IXSLProcessor> processor;
+    auto sheetDoc = parse(sheet);
+    auto xslt = create<IXSLTemplate>(CLSID_XSLTemplate60, IID_IXSLTemplate);
+    if (!sheetDoc || !xslt || FAILED(xslt->putref_stylesheet(sheetDoc.get()))) return processor;
+    if (FAILED(xslt->createProcessor(processor.put()))) return processor;
+    if (input && FAILED(processor->put_input(objectVariant(input)))) processor.reset();
+    return processor;
+}
+
+inline std::wstring sheet(std::wstring const& body, std::wstring const& extraNamespaces = L"") {
+    return L"<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform' " + extraNamespaces +
+           L">" + body + L"</xsl:stylesheet>";
+}
+
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "quill-xslt-XXXXXX").string();
+        path_ = mkdtemp(pattern.data()) ? pattern : std::string();
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    }
+    std::filesystem::path operator/(char const* name) const { return std::filesystem::path(path_) / name; }
+
+private:
+    std::string path_;
+};
+
+inline std::string readBytes(std::filesystem::path const& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+inline void writeBytes(std::filesystem::path const& p, std::string const& bytes) {
+    std::ofstream(p, std::ios::binary) << bytes;
+}
+
+}  // namespace xt

@@ -1,0 +1,29 @@
+// The only place where engine objects are born: the engine library is loaded
+// by name and asked for class factories directly through its exported
+// DllGetClassObject; nothing is registered anywhere.
+#pragma once
+
+#include "platform/msxml6/msxml6.h"
+
+class MsxmlFactory {
+public:
+    static MsxmlFactory* getInstance();
+
+    // Each returns a new object with one reference for the caller, or null.
+    IXMLDOMDocument3* createDocument();
+    IXSLTemplate* createXSLTemplate();
+    ISAXXMLReader* createSAXXMLReader();
+    IMXWriter* createMXWriter();
+    IXMLDOMSchemaCollection2* createSchema();
+
+private:
+    MsxmlFactory() = default;
+    ~MsxmlFactory() = default;
+
+    // The entry point, looked up on first use; a failed load is retried later.
+    DllGetClassObjectFn readGetClassFncPtr();
+    IClassFactory* getClassFactory(CLSID const& clsid);
+    bool createObject(CLSID const& clsid, IID const& iid, void** out);
+
+    DllGetClassObjectFn getClassObject_ = nullptr;
+};

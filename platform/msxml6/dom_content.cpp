@@ -1,0 +1,70 @@
+// DocContent (the owner of one xmlDoc) and libxml2's node-freed hook.
+#include <libxml/xpathInternals.h>
+
+#include "platform/msxml6/dom_core.h"
+
+namespace mx {
+
+namespace {
+
+std::atomic<uint64_t> generation{0};
+
+void ignoreXPathError(void*, xmlErrorPtr) {}
+
+}  // namespace
+
+uint64_t domGeneration() { return generation.load(std::memory_order_relaxed); }
+
+void bumpGeneration() { generation.fetch_add(1, std::memory_order_relaxed); }
+
+void domNodeFreed(xmlNodePtr node) {
+    bumpGeneration();
+    void* p = node->_private;
+    if (!p || node->type == XML_DOCUMENT_NODE || node->type == XML_HTML_DOCUMENT_NODE) return;
+    auto* object = static_cast<NodeBase*>(p);
+    if (object->magic != kNodeMagic || object->node != node) return;
+    object->node = nullptr;
+    node->_private = nullptr;
+}
+
+DocContent* DocContent::adopt(xmlDocPtr doc) {
+    auto* content = new DocContent(doc);
+    doc->_private = content;
+    return content;
+}
+
+DocContent* DocContent::newEmpty() {
+    xmlDocPtr doc = xmlNewDoc(BAD_CAST "1.0");
+    doc->dict = xmlDictCreate();  // names of created nodes are interned, as in parsed documents
+    return adopt(doc);
+}
+
+DocContent* DocContent::of(xmlDocPtr doc) {
+    if (!doc || !doc->_private) return nullptr;
+    auto* content = static_cast<DocContent*>(doc->_private);
+    return content->magic_ == kContentMagic && content->doc_ == doc ? content : nullptr;
+}
+
+void DocContent::release() {
+    if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+}
+
+xmlXPathContextPtr DocContent::xpathContext() {
+    if (!xpath_) {
+        xpath_ = xmlXPathNewContext(doc_);
+        if (xpath_) {
+            xpath_->error = ignoreXPathError;
+            xpath_->userData = nullptr;
+        }
+    }
+    return xpath_;
+}
+
+DocContent::~DocContent() {
+    if (xpath_) xmlXPathFreeContext(xpath_);
+    if (decl) xmlFreeNode(decl);
+    doc_->_private = nullptr;
+    xmlFreeDoc(doc_);
+}
+
+}  // namespace mx

@@ -1,0 +1,138 @@
+// Internal to the DOM: who owns the libxml2 document, how COM node objects
+// find and survive their libxml2 nodes.
+//
+// Ownership:
+// - DocContent owns one xmlDoc (and the detached PI holding the text of its
+//   XML declaration). It is counted: the document object and every node
+//   object of that tree hold a reference, so a node object keeps its tree
+//   alive after the document object is gone or has loaded something else.
+// - A node object is found from its libxml2 node through `_private`, so one
+//   node has at most one COM object. libxml2 frees nodes on its own (text
+//   merging, attribute replacement, XSLT white-space stripping, xmlFreeDoc);
+//   the per-thread deregister hook (domNodeFreed) clears the object's node
+//   pointer then, and the object answers E_FAIL from then on.
+// - A subtree that is detached (created and never inserted, or removed) is
+//   freed when the last object referring into it is released.
+#pragma once
+
+#include <libxml/tree.h>
+#include <libxml/xpath.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "platform/msxml6/engine.h"
+
+namespace mx {
+
+constexpr uint64_t kContentMagic = 0x7155494c4c434e54ULL;
+constexpr uint64_t kNodeMagic = 0x7155494c4c4e4f44ULL;
+
+class DocumentObj;
+
+// libxml2's deregister hook (installed by ensureInit in every thread).
+void domNodeFreed(xmlNodePtr node);
+
+// Bumped by every structural change made through the DOM and by every node
+// libxml2 frees: live lists drop their position caches when it moves.
+uint64_t domGeneration();
+void bumpGeneration();
+
+class DocContent {
+public:
+    // Takes over `doc` (one reference for the caller); marks it as ours.
+    static DocContent* adopt(xmlDocPtr doc);
+    static DocContent* newEmpty();
+    // The content that owns `doc`, or null when the document is not ours.
+    static DocContent* of(xmlDocPtr doc);
+
+    void addRef() { refs_.fetch_add(1, std::memory_order_relaxed); }
+    void release();
+
+    xmlDocPtr doc() const { return doc_; }
+    xmlXPathContextPtr xpathContext();
+
+    DocumentObj* owner = nullptr;  // weak: the document object showing this tree
+    xmlNodePtr decl = nullptr;     // detached PI with the declaration text, owned
+
+private:
+    explicit DocContent(xmlDocPtr doc) : doc_(doc) {}
+    ~DocContent();
+
+    uint64_t const magic_ = kContentMagic;
+    std::atomic<long> refs_{1};
+    xmlDocPtr doc_;
+    xmlXPathContextPtr xpath_ = nullptr;
+};
+
+enum class Kind : uint8_t { Document, Element, Attribute, Text, CData, Comment, PI, Decl, NsDecl, Other };
+
+// State shared by every DOM object; the COM interfaces sit in the classes
+// derived from it (Node, DocumentObj).
+class NodeBase {
+public:
+    uint64_t const magic = kNodeMagic;  // checked by the hook before trusting _private
+    std::atomic<ULONG> refs{1};
+    Kind kind = Kind::Other;
+    xmlNodePtr node = nullptr;     // null once freed by libxml2; NsDecl: unused
+    DocContent* content = nullptr; // strong; NsDecl: null (the owner holds it)
+    xmlNsPtr ns = nullptr;         // NsDecl: the declaration
+    NodeBase* owner = nullptr;     // NsDecl: the element's object, strong
+
+    ULONG addRef() { return refs.fetch_add(1, std::memory_order_relaxed) + 1; }
+    ULONG release();
+
+    IXMLDOMNode* primary();  // this object as IXMLDOMNode, no new reference
+    // The libxml2 node this object stands for (the document node for a
+    // document; the owner element for a namespace declaration).
+    xmlNodePtr target() const;
+    DocContent* contentOf() const { return kind == Kind::NsDecl ? owner->content : content; }
+    // The declaration object is attached while it is its document's declaration.
+    bool isAttachedDecl() const { return kind == Kind::Decl && node && content && content->decl == node; }
+    // The namespace declaration this object stands for, if still declared.
+    xmlNsPtr liveNs() const;
+};
+
+// Private interface identity: QueryInterface answers the NodeBase (with a
+// reference) for every DOM object of this engine.
+inline constexpr IID IID_DomNodeBase = {0x51c1a7e0, 0x3b1d, 0x4c52, {0x9a, 0x10, 0x7e, 0x2f, 0x61, 0x0d, 0x44, 0x02}};
+
+// The NodeBase behind a COM object (new reference), or null when not ours.
+NodeBase* nodeBaseOf(IUnknown* object);
+
+// ---- wrapping -----------------------------------------------------------------
+// The object of `node` as IXMLDOMNode (new reference). Reuses the existing
+// object when there is one. Null for a null node or a foreign document.
+IXMLDOMNode* wrapNode(xmlNodePtr node);
+// A namespace declaration `ns` of `element` as an attribute object.
+IXMLDOMNode* wrapNsDecl(xmlNodePtr element, xmlNsPtr ns);
+// The declaration of a document (creates the PI text when loaded from a file).
+IXMLDOMNode* wrapDecl(DocContent* content);
+// Hands out `object` as the interface `riid` (new reference in *out).
+HRESULT handOut(IXMLDOMNode* object, REFIID riid, void** out);
+
+// ---- tree operations (dom_tree.cpp) -----------------------------------------------
+// Frees the detached subtree that holds `node` when no object refers into it.
+void freeIfOrphan(xmlNodePtr node, DocContent* content);
+bool hasDeclaration(DocContent* content);
+// Document children as the DOM shows them: the declaration first.
+HRESULT insertChild(NodeBase& parent, NodeBase& child, NodeBase* before, IXMLDOMNode** out);
+HRESULT removeChild(NodeBase& parent, NodeBase& child, IXMLDOMNode** out);
+// Sets a document's declaration fields from "version='1.0' encoding='…'".
+void applyDeclaration(xmlDocPtr doc, xmlChar const* data);
+// Declaration text for a document that has one but no stored text.
+std::string declarationText(xmlDocPtr doc);
+
+// ---- values -------------------------------------------------------------------
+// Literal replacement of an attribute's value (no entity parsing).
+void setAttributeText(xmlAttrPtr attr, char const* value);
+xmlAttrPtr findAttribute(xmlNodePtr element, char const* qname);
+xmlNsPtr findNsDecl(xmlNodePtr element, char const* qname);  // "xmlns" / "xmlns:p"
+bool isNsDeclName(char const* qname);
+HRESULT setElementAttribute(xmlNodePtr element, char const* qname, char const* value);
+HRESULT removeElementAttribute(xmlNodePtr element, char const* qname);
+
+// The text of a variant as UTF-8 (strings, numbers, booleans).
+bool variantText(VARIANT const& v, std::string& out);
+
+}  // namespace mx

@@ -1,0 +1,555 @@
+// The DOM document: node factory, load/save, validation, settings.
+#include "platform/msxml6/dom_document.h"
+
+#include <libxml/uri.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <cwchar>
+
+#include "platform/msxml6/dom_parse.h"
+#include "platform/msxml6/dom_save.h"
+#include "platform/msxml6/dom_util.h"
+
+namespace mx {
+
+namespace {
+
+constexpr char kNoSuchFile[] = "The system cannot locate the object specified.";
+
+// A document handed over from elsewhere (an XSLT result) may carry values in
+// _private; in our documents _private means "this node has an object".
+void clearPrivate(xmlDocPtr doc) {
+    doc->_private = nullptr;
+    for (xmlNodePtr top = doc->children; top; top = top->next) {
+        xmlNodePtr cur = top;
+        while (cur) {
+            cur->_private = nullptr;
+            if (cur->type == XML_ELEMENT_NODE)
+                for (xmlAttrPtr a = cur->properties; a; a = a->next) {
+                    a->_private = nullptr;
+                    for (xmlNodePtr t = a->children; t; t = t->next) t->_private = nullptr;
+                }
+            bool descend = cur->children && cur->type != XML_ENTITY_REF_NODE;
+            if (descend) {
+                cur = cur->children;
+                continue;
+            }
+            while (cur != top && !cur->next) cur = cur->parent;
+            if (cur == top) break;
+            cur = cur->next;
+        }
+    }
+}
+
+bool boolOf(VARIANT const& v, bool& out) {
+    switch (v.vt) {
+    case VT_BOOL:
+        out = v.boolVal != VARIANT_FALSE;
+        return true;
+    case VT_I4:
+        out = v.lVal != 0;
+        return true;
+    case VT_BSTR:
+        out = v.bstrVal && (wcscmp(v.bstrVal, L"true") == 0 || wcscmp(v.bstrVal, L"-1") == 0);
+        return true;
+    default:
+        return false;
+    }
+}
+
+IXMLDOMParseError* errorFrom(ParseFailure const& failure) {
+    return newParseError(failure.code, toWide(failure.reason.data(), failure.reason.size()), failure.line,
+                         failure.column);
+}
+
+// The base against which relative references of a loaded file resolve. A
+// file: URL with the path escaped: libxml2 cannot resolve against a plain
+// path holding spaces or '%'.
+std::string baseUrlOf(wchar_t const* pathOrUrl) {
+    std::string text = utf8Of(pathOrUrl);
+    if (text.compare(0, 5, "file:") == 0) return text;
+    if (!text.empty() && text[0] != '/') {
+        char* cwd = getcwd(nullptr, 0);
+        if (cwd) {
+            text = std::string(cwd) + "/" + text;
+            free(cwd);
+        }
+    }
+    xmlChar* escaped = xmlURIEscapeStr(xstr(text), BAD_CAST "/");
+    if (!escaped) return text;
+    std::string url = "file://" + std::string(chars(escaped));
+    xmlFree(escaped);
+    return url;
+}
+
+IDispatch* dispatchOf(VARIANT const& v) {
+    IUnknown* object = v.vt == VT_DISPATCH ? v.pdispVal : v.vt == VT_UNKNOWN ? v.punkVal : nullptr;
+    void* out = nullptr;
+    if (!object || FAILED(object->QueryInterface(IID_IDispatch, &out))) return nullptr;
+    return static_cast<IDispatch*>(out);
+}
+
+IUnknown* objectOf(VARIANT const& v) {
+    if (v.vt == VT_DISPATCH) return v.pdispVal;
+    if (v.vt == VT_UNKNOWN) return v.punkVal;
+    return nullptr;
+}
+
+// Properties a document accepts, with their initial values.
+std::map<std::wstring, std::wstring> defaultProperties() {
+    return {{L"SelectionLanguage", L"XPath"}, {L"SelectionNamespaces", L""},  {L"ProhibitDTD", L"false"},
+            {L"ResolveExternals", L"false"},  {L"NewParser", L"true"},        {L"AllowDocumentFunction", L"false"},
+            {L"AllowXsltScript", L"false"},   {L"MaxElementDepth", L"256"},   {L"MultipleErrorMessages", L"false"},
+            {L"UseInlineSchema", L"false"},   {L"ValidateOnParse", L"false"}, {L"ServerHTTPRequest", L"false"}};
+}
+
+}  // namespace
+
+// ---- life ----------------------------------------------------------------------------
+DocumentObj::DocumentObj(DocContent* c) : properties_(defaultProperties()) {
+    kind = Kind::Document;
+    content = c;
+    node = reinterpret_cast<xmlNodePtr>(c->doc());
+    c->owner = this;
+}
+
+DocumentObj::~DocumentObj() {
+    if (content->owner == this) content->owner = nullptr;
+    content->release();
+    if (schemas_) schemas_->Release();
+    if (parseError_) parseError_->Release();
+}
+
+DocumentObj* DocumentObj::create() {
+    ensureInit();
+    return new DocumentObj(DocContent::newEmpty());
+}
+
+DocumentObj* DocumentObj::forContent(DocContent* c) {
+    if (c->owner) {
+        c->owner->addRef();
+        return c->owner;
+    }
+    c->addRef();
+    return new DocumentObj(c);
+}
+
+HRESULT DocumentObj::query(REFIID riid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    void* p = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IXMLDOMNode || riid == IID_IXMLDOMDocument ||
+        riid == IID_IXMLDOMDocument2 || riid == IID_IXMLDOMDocument3)
+        p = static_cast<IXMLDOMDocument3*>(this);
+    else if (riid == IID_IEngineNode)
+        p = static_cast<IEngineNode*>(this);
+    else if (riid == IID_DomNodeBase)
+        p = static_cast<NodeBase*>(this);
+    if (!p) return E_NOINTERFACE;
+    addRef();
+    *out = p;
+    return S_OK;
+}
+
+void DocumentObj::setContent(DocContent* c) {
+    DocContent* old = content;
+    if (old->owner == this) old->owner = nullptr;
+    content = c;
+    node = reinterpret_cast<xmlNodePtr>(c->doc());
+    c->owner = this;
+    old->release();  // node objects of the old tree keep it while they live
+    bumpGeneration();
+}
+
+void DocumentObj::setParseError(IXMLDOMParseError* error) {
+    if (parseError_) parseError_->Release();
+    parseError_ = error;
+}
+
+// ---- node factory ----------------------------------------------------------------------
+HRESULT DocumentObj::createDetached(xmlNodePtr n, REFIID riid, void** out) {
+    if (!out) {
+        if (n) xmlFreeNode(n);
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (!n) return E_OUTOFMEMORY;
+    IXMLDOMNode* object = wrapNode(n);
+    if (!object) {
+        xmlFreeNode(n);
+        return E_FAIL;
+    }
+    return handOut(object, riid, out);  // its object is the only holder: freed with it
+}
+
+HRESULT DocumentObj::get_documentElement(IXMLDOMElement** root) {
+    if (!root) return E_POINTER;
+    *root = nullptr;
+    xmlNodePtr element = xmlDocGetRootElement(content->doc());
+    if (!element) return S_FALSE;
+    return handOut(wrapNode(element), IID_IXMLDOMElement, reinterpret_cast<void**>(root));
+}
+
+HRESULT DocumentObj::createElement(BSTR tagName, IXMLDOMElement** element) {
+    if (!element) return E_POINTER;
+    *element = nullptr;
+    VARIANT type;
+    type.vt = VT_I4;
+    type.lVal = NODE_ELEMENT;
+    IXMLDOMNode* created = nullptr;
+    HRESULT hr = createNode(type, tagName, nullptr, &created);
+    if (FAILED(hr)) return hr;
+    return handOut(created, IID_IXMLDOMElement, reinterpret_cast<void**>(element));
+}
+
+HRESULT DocumentObj::createTextNode(BSTR data, IXMLDOMText** text) {
+    xmlNodePtr n = xmlNewDocText(content->doc(), xstr(utf8Of(data)));
+    return createDetached(n, IID_IXMLDOMText, reinterpret_cast<void**>(text));
+}
+
+HRESULT DocumentObj::createComment(BSTR data, IXMLDOMComment** comment) {
+    xmlNodePtr n = xmlNewDocComment(content->doc(), xstr(utf8Of(data)));
+    return createDetached(n, IID_IXMLDOMComment, reinterpret_cast<void**>(comment));
+}
+
+HRESULT DocumentObj::createCDATASection(BSTR data, IXMLDOMCDATASection** cdata) {
+    std::string text = utf8Of(data);
+    xmlNodePtr n = xmlNewCDataBlock(content->doc(), xstr(text), static_cast<int>(text.size()));
+    return createDetached(n, IID_IXMLDOMCDATASection, reinterpret_cast<void**>(cdata));
+}
+
+HRESULT DocumentObj::createProcessingInstruction(BSTR target, BSTR data, IXMLDOMProcessingInstruction** pi) {
+    if (!pi) return E_POINTER;
+    *pi = nullptr;
+    std::string name = utf8Of(target);
+    if (name.empty() || xmlValidateNCName(xstr(name), 0) != 0) return E_INVALIDARG;
+    // Target "xml" gives the declaration object: inserted into a document it
+    // becomes that document's XML declaration (see insertChild).
+    xmlNodePtr n = xmlNewDocPI(content->doc(), xstr(name), xstr(utf8Of(data)));
+    return createDetached(n, IID_IXMLDOMProcessingInstruction, reinterpret_cast<void**>(pi));
+}
+
+namespace {
+
+xmlNodePtr newElement(xmlDocPtr doc, std::string const& qname, std::string const& uri) {
+    if (xmlValidateQName(xstr(qname), 0) != 0) return nullptr;
+    size_t colon = qname.find(':');
+    bool split = colon != std::string::npos && !uri.empty();
+    std::string prefix = split ? qname.substr(0, colon) : std::string();
+    std::string local = split ? qname.substr(colon + 1) : qname;
+    xmlNodePtr n = xmlNewDocNode(doc, nullptr, xstr(local), nullptr);
+    if (!n || uri.empty()) return n;
+    // The declaration goes on the node itself so that a detached node is
+    // self-contained; inserting it drops the declaration where redundant.
+    xmlNsPtr ns = xmlNewNs(n, xstr(uri), split ? xstr(prefix) : nullptr);
+    if (!ns && split) ns = xmlSearchNs(doc, n, xstr(prefix));  // "xml" is predeclared
+    if (ns) xmlSetNs(n, ns);
+    return n;
+}
+
+}  // namespace
+
+HRESULT DocumentObj::createNode(VARIANT type, BSTR name, BSTR namespaceURI, IXMLDOMNode** node) {
+    if (!node) return E_POINTER;
+    *node = nullptr;
+    if (type.vt != VT_I4) return E_INVALIDARG;
+    xmlDocPtr doc = content->doc();
+    std::string qname = utf8Of(name);
+    std::string uri = utf8Of(namespaceURI);
+    xmlNodePtr n = nullptr;
+    switch (type.lVal) {
+    case NODE_ELEMENT:
+        n = newElement(doc, qname, uri);
+        break;
+    case NODE_ATTRIBUTE:
+        if (!uri.empty() || xmlValidateQName(xstr(qname), 0) != 0) return E_INVALIDARG;
+        n = reinterpret_cast<xmlNodePtr>(xmlNewDocProp(doc, xstr(qname), nullptr));
+        break;
+    case NODE_TEXT:
+        n = xmlNewDocText(doc, BAD_CAST "");
+        break;
+    case NODE_CDATA_SECTION:
+        n = xmlNewCDataBlock(doc, BAD_CAST "", 0);
+        break;
+    case NODE_COMMENT:
+        n = xmlNewDocComment(doc, BAD_CAST "");
+        break;
+    case NODE_PROCESSING_INSTRUCTION:
+        if (qname.empty() || xmlValidateNCName(xstr(qname), 0) != 0) return E_INVALIDARG;
+        n = xmlNewDocPI(doc, xstr(qname), nullptr);
+        break;
+    default:
+        return E_INVALIDARG;
+    }
+    if (!n) return E_INVALIDARG;
+    return createDetached(n, IID_IXMLDOMNode, reinterpret_cast<void**>(node));
+}
+
+HRESULT DocumentObj::importNode(IXMLDOMNode* source, VARIANT_BOOL deep, IXMLDOMNode** clone) {
+    if (!clone) return E_POINTER;
+    *clone = nullptr;
+    NodeBase* base = nodeBaseOf(source);
+    if (!base) return E_INVALIDARG;
+    xmlNodePtr n = base->kind == Kind::Document || base->kind == Kind::NsDecl ? nullptr : base->node;
+    xmlNodePtr copy = n ? xmlDocCopyNode(n, content->doc(), deep ? 1 : 2) : nullptr;
+    base->release();
+    if (!copy) return E_INVALIDARG;
+    return createDetached(copy, IID_IXMLDOMNode, reinterpret_cast<void**>(clone));
+}
+
+// ---- loading -----------------------------------------------------------------------------
+HRESULT DocumentObj::finishLoad(xmlDocPtr doc, ParseFailure const& failure, VARIANT_BOOL* ok) {
+    if (ok) *ok = doc ? VARIANT_TRUE : VARIANT_FALSE;
+    if (!doc) {
+        setContent(DocContent::newEmpty());  // a failed load leaves the document empty
+        setParseError(errorFrom(failure));
+        return S_FALSE;
+    }
+    setContent(DocContent::adopt(doc));
+    setParseError(nullptr);
+    return S_OK;
+}
+
+bool DocumentObj::checkValidity(xmlDocPtr doc, ParseFailure& failure) {
+    if (schemas_) {
+        std::wstring reason;
+        long line = 0;
+        HRESULT hr = validateWithCollection(schemas_, doc, reason, line);
+        if (hr == S_OK) return true;
+        failure.code = FAILED(hr) ? hr : E_FAIL;
+        failure.reason = reason.empty() ? "The document could not be validated against its schemas." : toUtf8(reason.c_str());
+        failure.line = line;
+        return false;
+    }
+    ExternalAccess access(settings_.resolveExternals);
+    return validateAgainstDtd(doc, failure);
+}
+
+xmlDocPtr DocumentObj::checkedOnLoad(xmlDocPtr doc, ParseFailure& failure) {
+    if (!doc || !settings_.validateOnParse) return doc;
+    if (!schemas_ && !doc->intSubset && !doc->extSubset) return doc;  // nothing to validate against
+    if (checkValidity(doc, failure)) return doc;
+    xmlFreeDoc(doc);
+    return nullptr;
+}
+
+HRESULT DocumentObj::loadStream(IStream* stream, std::string const& url, VARIANT_BOOL* ok) {
+    ParseFailure failure;
+    xmlDocPtr doc = parseStream(stream, url, settings_, failure);
+    return finishLoad(checkedOnLoad(doc, failure), failure, ok);
+}
+
+HRESULT DocumentObj::load(VARIANT source, VARIANT_BOOL* ok) {
+    if (ok) *ok = VARIANT_FALSE;
+    if (source.vt == VT_BSTR) {
+        HRESULT hr = S_OK;
+        IStream* stream = openSource(source.bstrVal, &hr);
+        if (!stream) {
+            ParseFailure failure;
+            failure.code = hr;
+            failure.reason = hr == STG_E_FILENOTFOUND ? kNoSuchFile : "The file could not be opened.";
+            return finishLoad(nullptr, failure, ok);
+        }
+        HRESULT result = loadStream(stream, baseUrlOf(source.bstrVal), ok);
+        stream->Release();
+        return result;
+    }
+    IUnknown* object = objectOf(source);
+    if (!object) return E_INVALIDARG;
+    void* streamOut = nullptr;
+    if (SUCCEEDED(object->QueryInterface(IID_IStream, &streamOut))) {
+        auto* stream = static_cast<IStream*>(streamOut);
+        HRESULT result = loadStream(stream, std::string(), ok);
+        stream->Release();
+        return result;
+    }
+    xmlDocPtr other = engineDocOf(object);  // another DOM document: load a copy of it
+    if (!other) return E_INVALIDARG;
+    return finishLoad(xmlCopyDoc(other, 1), ParseFailure(), ok);
+}
+
+HRESULT DocumentObj::loadXML(BSTR text, VARIANT_BOOL* ok) {
+    if (ok) *ok = VARIANT_FALSE;
+    wchar_t const* start = text ? text : L"";
+    if (*start == 0xFEFF) ++start;  // a byte-order mark is no content
+    ParseFailure failure;
+    xmlDocPtr doc = parseText(utf8Of(start), settings_, failure);
+    return finishLoad(checkedOnLoad(doc, failure), failure, ok);
+}
+
+HRESULT DocumentObj::get_parseError(IXMLDOMParseError** error) {
+    if (!error) return E_POINTER;
+    if (parseError_) {
+        parseError_->AddRef();
+        *error = parseError_;
+    } else {
+        *error = newParseError(0, std::wstring(), 0, 0);
+    }
+    return S_OK;
+}
+
+// ---- saving ---------------------------------------------------------------------------
+HRESULT DocumentObj::save(VARIANT destination) {
+    if (destination.vt == VT_BSTR) {
+        if (!destination.bstrVal || !*destination.bstrVal) return E_INVALIDARG;
+        IStream* stream = nullptr;
+        HRESULT hr = SHCreateStreamOnFileW(destination.bstrVal, STGM_CREATE | STGM_WRITE, &stream);
+        if (FAILED(hr)) return hr;
+        hr = saveDocument(content, stream);
+        stream->Release();  // the file replaces the old one only if every write succeeded
+        return hr;
+    }
+    IUnknown* object = objectOf(destination);
+    if (!object) return E_INVALIDARG;
+    void* streamOut = nullptr;
+    if (SUCCEEDED(object->QueryInterface(IID_IStream, &streamOut))) {
+        auto* stream = static_cast<IStream*>(streamOut);
+        HRESULT hr = saveDocument(content, stream);
+        stream->Release();
+        return hr;
+    }
+    if (!engineDocOf(object)) return E_INVALIDARG;
+    xmlDocPtr copy = xmlCopyDoc(content->doc(), 1);  // into another DOM document
+    return copy ? replaceDocument(object, copy) : E_OUTOFMEMORY;
+}
+
+// ---- settings -----------------------------------------------------------------------------
+HRESULT DocumentObj::put_async(VARIANT_BOOL async) {
+    async_ = async != VARIANT_FALSE;  // loads are synchronous all the same
+    return S_OK;
+}
+
+HRESULT DocumentObj::put_validateOnParse(VARIANT_BOOL validate) {
+    settings_.validateOnParse = validate != VARIANT_FALSE;
+    properties_[L"ValidateOnParse"] = settings_.validateOnParse ? L"true" : L"false";
+    return S_OK;
+}
+
+HRESULT DocumentObj::put_resolveExternals(VARIANT_BOOL resolve) {
+    settings_.resolveExternals = resolve != VARIANT_FALSE;
+    properties_[L"ResolveExternals"] = settings_.resolveExternals ? L"true" : L"false";
+    return S_OK;
+}
+
+HRESULT DocumentObj::put_preserveWhiteSpace(VARIANT_BOOL preserve) {
+    settings_.preserveWhiteSpace = preserve != VARIANT_FALSE;
+    return S_OK;
+}
+
+HRESULT DocumentObj::setProperty(BSTR name, VARIANT value) {
+    if (!name) return E_INVALIDARG;
+    auto it = properties_.find(name);
+    if (it == properties_.end()) return E_INVALIDARG;
+    bool flag = false;
+    std::string text;
+    if (it->first == L"SelectionLanguage") {
+        if (value.vt != VT_BSTR || !value.bstrVal || wcscmp(value.bstrVal, L"XPath") != 0) return E_INVALIDARG;
+    } else if (it->first == L"ProhibitDTD") {
+        if (!boolOf(value, flag)) return E_INVALIDARG;
+        settings_.prohibitDtd = flag;
+    } else if (it->first == L"ResolveExternals") {
+        if (!boolOf(value, flag)) return E_INVALIDARG;
+        settings_.resolveExternals = flag;
+    } else if (it->first == L"ValidateOnParse") {
+        if (!boolOf(value, flag)) return E_INVALIDARG;
+        settings_.validateOnParse = flag;
+    }
+    if (!variantText(value, text)) return E_INVALIDARG;
+    it->second = toWide(text.data(), text.size());
+    return S_OK;
+}
+
+HRESULT DocumentObj::getProperty(BSTR name, VARIANT* value) {
+    if (!value) return E_POINTER;
+    VariantInit(value);
+    if (!name) return E_INVALIDARG;
+    auto it = properties_.find(name);
+    if (it == properties_.end()) return E_INVALIDARG;
+    value->vt = VT_BSTR;
+    value->bstrVal = SysAllocStringLen(it->second.data(), static_cast<unsigned>(it->second.size()));
+    return S_OK;
+}
+
+// ---- schemas and validation ---------------------------------------------------------------
+HRESULT DocumentObj::get_schemas(VARIANT* schemas) {
+    if (!schemas) return E_POINTER;
+    VariantInit(schemas);
+    if (!schemas_) {
+        schemas->vt = VT_NULL;
+        return S_FALSE;
+    }
+    void* out = nullptr;
+    if (FAILED(schemas_->QueryInterface(IID_IDispatch, &out))) return E_FAIL;
+    schemas->vt = VT_DISPATCH;
+    schemas->pdispVal = static_cast<IDispatch*>(out);
+    return S_OK;
+}
+
+HRESULT DocumentObj::putref_schemas(VARIANT schemas) {
+    IDispatch* collection = nullptr;
+    if (schemas.vt != VT_NULL && schemas.vt != VT_EMPTY) {
+        if (!objectOf(schemas)) {
+            if (schemas.vt != VT_DISPATCH && schemas.vt != VT_UNKNOWN) return E_INVALIDARG;
+        } else if (!(collection = dispatchOf(schemas))) {
+            return E_INVALIDARG;
+        }
+    }
+    if (schemas_) schemas_->Release();
+    schemas_ = collection;
+    return S_OK;
+}
+
+HRESULT DocumentObj::validate(IXMLDOMParseError** error) {
+    if (error) *error = nullptr;
+    xmlDocPtr doc = content->doc();
+    ParseFailure failure;
+    bool valid = false;
+    if (!xmlDocGetRootElement(doc)) {
+        failure.code = E_FAIL;
+        failure.reason = "The document has no document element.";
+    } else if (schemas_ || doc->intSubset || doc->extSubset) {
+        valid = checkValidity(doc, failure);
+    } else {
+        failure.code = E_FAIL;
+        failure.reason = "The document has no schema or DTD to validate against.";
+    }
+    IXMLDOMParseError* result = valid ? newParseError(0, std::wstring(), 0, 0) : errorFrom(failure);
+    if (valid) {
+        setParseError(nullptr);
+    } else {
+        result->AddRef();
+        setParseError(result);
+    }
+    if (error)
+        *error = result;
+    else
+        result->Release();
+    return valid ? S_OK : S_FALSE;
+}
+
+// ---- bridges for the other parts of the engine --------------------------------------------
+HRESULT createDOMDocument(REFIID riid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    DocumentObj* doc = DocumentObj::create();
+    HRESULT hr = doc->QueryInterface(riid, out);
+    doc->Release();
+    return hr;
+}
+
+HRESULT replaceDocument(IUnknown* domDocument, xmlDocPtr doc) {
+    if (!doc) return E_INVALIDARG;
+    NodeBase* base = nodeBaseOf(domDocument);
+    if (!base || base->kind != Kind::Document) {
+        if (base) base->release();
+        xmlFreeDoc(doc);  // ownership passed to us either way
+        return E_INVALIDARG;
+    }
+    clearPrivate(doc);
+    static_cast<DocumentObj*>(base)->setContent(DocContent::adopt(doc));
+    base->release();
+    return S_OK;
+}
+
+}  // namespace mx

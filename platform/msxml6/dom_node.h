@@ -1,0 +1,108 @@
+// The COM side of DOM objects: NodeImpl implements IXMLDOMNode once for
+// both node objects and document objects (by forwarding to dom_ops), Node is
+// the one class behind every node kind. A node answers QueryInterface only
+// for the interfaces of its kind (an element is no IXMLDOMText).
+#pragma once
+
+#include "platform/msxml6/dom_core.h"
+
+namespace mx {
+
+namespace ops {
+HRESULT nodeName(NodeBase& self, BSTR* name);
+HRESULT nodeValue(NodeBase& self, VARIANT* value);
+HRESULT putNodeValue(NodeBase& self, VARIANT const& value);
+HRESULT nodeType(NodeBase& self, DOMNodeType* type);
+HRESULT parentNode(NodeBase& self, IXMLDOMNode** parent);
+HRESULT childNodes(NodeBase& self, IXMLDOMNodeList** children);
+HRESULT firstChild(NodeBase& self, IXMLDOMNode** child);
+HRESULT lastChild(NodeBase& self, IXMLDOMNode** child);
+HRESULT previousSibling(NodeBase& self, IXMLDOMNode** sibling);
+HRESULT nextSibling(NodeBase& self, IXMLDOMNode** sibling);
+HRESULT attributes(NodeBase& self, IXMLDOMNamedNodeMap** map);
+HRESULT insertBefore(NodeBase& self, IXMLDOMNode* child, VARIANT const& ref, IXMLDOMNode** out);
+HRESULT removeChild(NodeBase& self, IXMLDOMNode* child, IXMLDOMNode** out);
+HRESULT appendChild(NodeBase& self, IXMLDOMNode* child, IXMLDOMNode** out);
+HRESULT hasChildNodes(NodeBase& self, VARIANT_BOOL* has);
+HRESULT ownerDocument(NodeBase& self, IXMLDOMDocument** document);
+HRESULT namespaceURI(NodeBase& self, BSTR* uri);
+HRESULT prefix(NodeBase& self, BSTR* prefix);
+HRESULT baseName(NodeBase& self, BSTR* name);
+HRESULT text(NodeBase& self, BSTR* text);
+HRESULT xml(NodeBase& self, BSTR* xml);
+HRESULT selectSingleNode(NodeBase& self, BSTR expression, IXMLDOMNode** node);
+HRESULT selectNodes(NodeBase& self, BSTR expression, IXMLDOMNodeList** nodes);
+}  // namespace ops
+
+template <class Derived, class Primary, class... Others>
+class NodeImpl : public Primary, public Others..., public IEngineNode, public NodeBase {
+public:
+    IXMLDOMNode* primaryNode() { return static_cast<Primary*>(this); }
+
+    HRESULT QueryInterface(REFIID riid, void** out) override { return static_cast<Derived*>(this)->query(riid, out); }
+    ULONG AddRef() override { return addRef(); }
+    ULONG Release() override { return release(); }
+
+    xmlNodePtr engineNode() override { return target(); }
+
+    HRESULT get_nodeName(BSTR* name) override { return ops::nodeName(*this, name); }
+    HRESULT get_nodeValue(VARIANT* value) override { return ops::nodeValue(*this, value); }
+    HRESULT put_nodeValue(VARIANT value) override { return ops::putNodeValue(*this, value); }
+    HRESULT get_nodeType(DOMNodeType* type) override { return ops::nodeType(*this, type); }
+    HRESULT get_parentNode(IXMLDOMNode** parent) override { return ops::parentNode(*this, parent); }
+    HRESULT get_childNodes(IXMLDOMNodeList** children) override { return ops::childNodes(*this, children); }
+    HRESULT get_firstChild(IXMLDOMNode** child) override { return ops::firstChild(*this, child); }
+    HRESULT get_lastChild(IXMLDOMNode** child) override { return ops::lastChild(*this, child); }
+    HRESULT get_previousSibling(IXMLDOMNode** sibling) override { return ops::previousSibling(*this, sibling); }
+    HRESULT get_nextSibling(IXMLDOMNode** sibling) override { return ops::nextSibling(*this, sibling); }
+    HRESULT get_attributes(IXMLDOMNamedNodeMap** map) override { return ops::attributes(*this, map); }
+    HRESULT insertBefore(IXMLDOMNode* child, VARIANT ref, IXMLDOMNode** out) override {
+        return ops::insertBefore(*this, child, ref, out);
+    }
+    HRESULT removeChild(IXMLDOMNode* child, IXMLDOMNode** out) override { return ops::removeChild(*this, child, out); }
+    HRESULT appendChild(IXMLDOMNode* child, IXMLDOMNode** out) override { return ops::appendChild(*this, child, out); }
+    HRESULT hasChildNodes(VARIANT_BOOL* has) override { return ops::hasChildNodes(*this, has); }
+    HRESULT get_ownerDocument(IXMLDOMDocument** document) override { return ops::ownerDocument(*this, document); }
+    HRESULT get_namespaceURI(BSTR* uri) override { return ops::namespaceURI(*this, uri); }
+    HRESULT get_prefix(BSTR* prefix) override { return ops::prefix(*this, prefix); }
+    HRESULT get_baseName(BSTR* name) override { return ops::baseName(*this, name); }
+    HRESULT get_text(BSTR* text) override { return ops::text(*this, text); }
+    HRESULT get_xml(BSTR* xml) override { return ops::xml(*this, xml); }
+    HRESULT selectSingleNode(BSTR expression, IXMLDOMNode** node) override {
+        return ops::selectSingleNode(*this, expression, node);
+    }
+    HRESULT selectNodes(BSTR expression, IXMLDOMNodeList** nodes) override {
+        return ops::selectNodes(*this, expression, nodes);
+    }
+};
+
+// Every node kind: element, attribute (real or a namespace declaration),
+// text, CDATA, comment, processing instruction, the XML declaration, others.
+class Node final : public NodeImpl<Node, IXMLDOMElement, IXMLDOMAttribute, IXMLDOMCDATASection, IXMLDOMComment,
+                                   IXMLDOMProcessingInstruction> {
+public:
+    // Node objects come and go with every query: recycled through a small
+    // per-thread free list instead of the general heap.
+    static void* operator new(size_t size);
+    static void operator delete(void* p, size_t size);
+
+    HRESULT query(REFIID riid, void** out);
+
+    // IXMLDOMElement
+    HRESULT get_tagName(BSTR* name) override;
+    HRESULT getAttribute(BSTR name, VARIANT* value) override;
+    HRESULT setAttribute(BSTR name, VARIANT value) override;
+    HRESULT removeAttribute(BSTR name) override;
+    HRESULT getAttributeNode(BSTR name, IXMLDOMAttribute** attribute) override;
+    // IXMLDOMAttribute
+    HRESULT get_name(BSTR* name) override;
+    HRESULT get_value(VARIANT* value) override;
+    HRESULT put_value(VARIANT value) override;
+    // IXMLDOMCharacterData and IXMLDOMProcessingInstruction
+    HRESULT get_data(BSTR* data) override;
+    HRESULT put_data(BSTR data) override;
+    HRESULT get_length(long* length) override;
+    HRESULT get_target(BSTR* target) override;
+};
+
+}  // namespace mx

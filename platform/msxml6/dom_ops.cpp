@@ -1,0 +1,453 @@
+// IXMLDOMNode, shared by node and document objects. The DOM's view differs
+// from libxml2's in a few places handled here: a document shows its XML
+// declaration as a first child, attributes have no parent or siblings,
+// namespace declarations are attributes named xmlns / xmlns:p.
+#include "platform/msxml6/dom_document.h"
+#include "platform/msxml6/dom_list.h"
+#include "platform/msxml6/dom_save.h"
+#include "platform/msxml6/dom_util.h"
+#include "platform/msxml6/dom_xpath.h"
+
+namespace mx::ops {
+
+namespace {
+
+constexpr char kXmlnsNamespace[] = "http://www.w3.org/2000/xmlns/";
+
+std::string qualifiedName(xmlNodePtr n) {
+    std::string out;
+    if (n->ns && n->ns->prefix) {
+        out = chars(n->ns->prefix);
+        out += ':';
+    }
+    out += n->name ? chars(n->name) : "";
+    return out;
+}
+
+// The node behind `self`, or null when it is gone.
+bool alive(NodeBase& self) {
+    if (self.kind == Kind::NsDecl) return self.liveNs() != nullptr;
+    return self.node != nullptr;
+}
+
+HRESULT giveObject(IXMLDOMNode* node, IXMLDOMNode** out) {
+    if (!out) {
+        if (node) node->Release();
+        return E_POINTER;
+    }
+    *out = node;
+    return node ? S_OK : S_FALSE;
+}
+
+HRESULT giveVariantText(char const* utf8, VARIANT* value) {
+    value->vt = VT_BSTR;
+    value->bstrVal = bstrFromUtf8(utf8 ? utf8 : "");
+    return value->bstrVal ? S_OK : E_OUTOFMEMORY;
+}
+
+bool isDocumentChild(xmlNodePtr n) { return n->parent && n->parent->type == XML_DOCUMENT_NODE; }
+
+// Declaration-aware wrap of a document's first child.
+IXMLDOMNode* documentFirst(DocContent* content) {
+    if (hasDeclaration(content)) return wrapDecl(content);
+    return wrapNode(content->doc()->children);
+}
+
+DOMNodeType typeOf(xmlNodePtr n) {
+    switch (n->type) {
+    case XML_ELEMENT_NODE:
+        return NODE_ELEMENT;
+    case XML_ATTRIBUTE_NODE:
+        return NODE_ATTRIBUTE;
+    case XML_TEXT_NODE:
+        return NODE_TEXT;
+    case XML_CDATA_SECTION_NODE:
+        return NODE_CDATA_SECTION;
+    case XML_ENTITY_REF_NODE:
+        return NODE_ENTITY_REFERENCE;
+    case XML_ENTITY_NODE:
+    case XML_ENTITY_DECL:
+        return NODE_ENTITY;
+    case XML_PI_NODE:
+        return NODE_PROCESSING_INSTRUCTION;
+    case XML_COMMENT_NODE:
+        return NODE_COMMENT;
+    case XML_DOCUMENT_NODE:
+        return NODE_DOCUMENT;
+    case XML_DOCUMENT_TYPE_NODE:
+    case XML_DTD_NODE:
+        return NODE_DOCUMENT_TYPE;
+    case XML_DOCUMENT_FRAG_NODE:
+        return NODE_DOCUMENT_FRAGMENT;
+    case XML_NOTATION_NODE:
+        return NODE_NOTATION;
+    default:
+        return NODE_INVALID;
+    }
+}
+
+}  // namespace
+
+HRESULT nodeName(NodeBase& self, BSTR* name) {
+    if (!name) return E_POINTER;
+    *name = nullptr;
+    if (!alive(self)) return E_FAIL;
+    switch (self.kind) {
+    case Kind::Document:
+        return giveText("#document", name);
+    case Kind::NsDecl:
+        return giveText(self.ns->prefix ? "xmlns:" + std::string(chars(self.ns->prefix)) : std::string("xmlns"), name);
+    case Kind::Decl:
+        return giveText("xml", name);
+    default:
+        break;
+    }
+    xmlNodePtr n = self.node;
+    switch (n->type) {
+    case XML_ELEMENT_NODE:
+    case XML_ATTRIBUTE_NODE:
+        if (!n->ns || !n->ns->prefix) return giveText(n->name, name);
+        return giveText(qualifiedName(n), name);
+    case XML_TEXT_NODE:
+        return giveText("#text", name);
+    case XML_CDATA_SECTION_NODE:
+        return giveText("#cdata-section", name);
+    case XML_COMMENT_NODE:
+        return giveText("#comment", name);
+    case XML_DOCUMENT_FRAG_NODE:
+        return giveText("#document-fragment", name);
+    default:
+        return giveText(n->name, name);
+    }
+}
+
+HRESULT nodeValue(NodeBase& self, VARIANT* value) {
+    if (!value) return E_POINTER;
+    VariantInit(value);
+    if (!alive(self)) return E_FAIL;
+    switch (self.kind) {
+    case Kind::Text:
+    case Kind::CData:
+    case Kind::Comment:
+    case Kind::PI:
+    case Kind::Decl:
+        return giveVariantText(chars(self.node->content), value);
+    case Kind::Attribute: {
+        XmlString content(xmlNodeGetContent(self.node));
+        return giveVariantText(content.c_str(), value);
+    }
+    case Kind::NsDecl:
+        return giveVariantText(chars(self.ns->href), value);
+    default:
+        value->vt = VT_NULL;
+        return S_FALSE;
+    }
+}
+
+HRESULT putNodeValue(NodeBase& self, VARIANT const& value) {
+    std::string text;
+    if (!alive(self)) return E_FAIL;
+    if (!variantText(value, text)) return E_INVALIDARG;
+    switch (self.kind) {
+    case Kind::Text:
+    case Kind::CData:
+    case Kind::Comment:
+    case Kind::PI:
+        xmlNodeSetContent(self.node, xstr(text));  // literal for these node types
+        return S_OK;
+    case Kind::Decl:
+        xmlNodeSetContent(self.node, xstr(text));
+        if (self.isAttachedDecl()) applyDeclaration(self.content->doc(), xstr(text));
+        return S_OK;
+    case Kind::Attribute:
+        setAttributeText(reinterpret_cast<xmlAttrPtr>(self.node), text.c_str());
+        return S_OK;
+    case Kind::NsDecl:
+        if (self.ns->prefix && text.empty()) return E_INVALIDARG;
+        xmlFree(const_cast<xmlChar*>(self.ns->href));
+        self.ns->href = xmlStrdup(xstr(text));
+        return S_OK;
+    default:
+        return E_FAIL;
+    }
+}
+
+HRESULT nodeType(NodeBase& self, DOMNodeType* type) {
+    if (!type) return E_POINTER;
+    *type = NODE_INVALID;
+    if (!alive(self)) return E_FAIL;
+    switch (self.kind) {
+    case Kind::Document:
+        *type = NODE_DOCUMENT;
+        break;
+    case Kind::NsDecl:
+        *type = NODE_ATTRIBUTE;
+        break;
+    default:
+        *type = typeOf(self.node);
+        break;
+    }
+    return S_OK;
+}
+
+HRESULT parentNode(NodeBase& self, IXMLDOMNode** parent) {
+    if (!parent) return E_POINTER;
+    *parent = nullptr;
+    if (!alive(self)) return E_FAIL;
+    switch (self.kind) {
+    case Kind::Document:
+    case Kind::NsDecl:
+    case Kind::Attribute:
+        return S_FALSE;  // attributes have no parent in the DOM
+    case Kind::Decl:
+        return giveObject(self.isAttachedDecl() ? wrapNode(reinterpret_cast<xmlNodePtr>(self.content->doc())) : nullptr,
+                          parent);
+    default:
+        return giveObject(wrapNode(self.node->parent), parent);
+    }
+}
+
+HRESULT childNodes(NodeBase& self, IXMLDOMNodeList** children) {
+    if (!children) return E_POINTER;
+    *children = nullptr;
+    if (!alive(self)) return E_FAIL;
+    *children = newChildList(self);
+    return S_OK;
+}
+
+HRESULT firstChild(NodeBase& self, IXMLDOMNode** child) {
+    if (!child) return E_POINTER;
+    *child = nullptr;
+    if (!alive(self)) return E_FAIL;
+    switch (self.kind) {
+    case Kind::Document:
+        return giveObject(documentFirst(self.content), child);
+    case Kind::Element:
+    case Kind::Attribute:
+        return giveObject(wrapNode(self.node->children), child);
+    default:
+        return S_FALSE;
+    }
+}
+
+HRESULT lastChild(NodeBase& self, IXMLDOMNode** child) {
+    if (!child) return E_POINTER;
+    *child = nullptr;
+    if (!alive(self)) return E_FAIL;
+    switch (self.kind) {
+    case Kind::Document:
+        if (!self.node->last && hasDeclaration(self.content)) return giveObject(wrapDecl(self.content), child);
+        return giveObject(wrapNode(self.node->last), child);
+    case Kind::Element:
+    case Kind::Attribute:
+        return giveObject(wrapNode(self.node->last), child);
+    default:
+        return S_FALSE;
+    }
+}
+
+HRESULT previousSibling(NodeBase& self, IXMLDOMNode** sibling) {
+    if (!sibling) return E_POINTER;
+    *sibling = nullptr;
+    if (!alive(self)) return E_FAIL;
+    switch (self.kind) {
+    case Kind::Document:
+    case Kind::NsDecl:
+    case Kind::Attribute:
+    case Kind::Decl:
+        return S_FALSE;
+    default:
+        break;
+    }
+    xmlNodePtr n = self.node;
+    if (!n->prev && isDocumentChild(n)) {
+        DocContent* content = DocContent::of(n->doc);
+        return giveObject(content && hasDeclaration(content) ? wrapDecl(content) : nullptr, sibling);
+    }
+    return giveObject(wrapNode(n->prev), sibling);
+}
+
+HRESULT nextSibling(NodeBase& self, IXMLDOMNode** sibling) {
+    if (!sibling) return E_POINTER;
+    *sibling = nullptr;
+    if (!alive(self)) return E_FAIL;
+    switch (self.kind) {
+    case Kind::Document:
+    case Kind::NsDecl:
+    case Kind::Attribute:
+        return S_FALSE;
+    case Kind::Decl:
+        return giveObject(self.isAttachedDecl() ? wrapNode(self.content->doc()->children) : nullptr, sibling);
+    default:
+        return giveObject(wrapNode(self.node->next), sibling);
+    }
+}
+
+HRESULT attributes(NodeBase& self, IXMLDOMNamedNodeMap** map) {
+    if (!map) return E_POINTER;
+    *map = nullptr;
+    if (!alive(self)) return E_FAIL;
+    if (self.kind != Kind::Element) return S_FALSE;
+    *map = newAttributeMap(self);
+    return S_OK;
+}
+
+namespace {
+
+// Runs `fn(NodeBase&)` for an argument node of ours (E_INVALIDARG otherwise).
+template <class Fn>
+HRESULT withNode(IUnknown* object, Fn fn) {
+    NodeBase* base = nodeBaseOf(object);
+    if (!base) return E_INVALIDARG;
+    HRESULT hr = fn(*base);
+    base->release();
+    return hr;
+}
+
+}  // namespace
+
+HRESULT insertBefore(NodeBase& self, IXMLDOMNode* child, VARIANT const& ref, IXMLDOMNode** out) {
+    if (out) *out = nullptr;
+    IUnknown* refObject = nullptr;
+    switch (ref.vt) {
+    case VT_EMPTY:
+    case VT_NULL:
+        break;
+    case VT_UNKNOWN:
+        refObject = ref.punkVal;
+        break;
+    case VT_DISPATCH:
+        refObject = ref.pdispVal;
+        break;
+    default:
+        return E_INVALIDARG;
+    }
+    return withNode(child, [&](NodeBase& c) {
+        if (!refObject) return insertChild(self, c, nullptr, out);
+        return withNode(refObject, [&](NodeBase& r) { return insertChild(self, c, &r, out); });
+    });
+}
+
+HRESULT removeChild(NodeBase& self, IXMLDOMNode* child, IXMLDOMNode** out) {
+    if (out) *out = nullptr;
+    return withNode(child, [&](NodeBase& c) { return mx::removeChild(self, c, out); });
+}
+
+HRESULT appendChild(NodeBase& self, IXMLDOMNode* child, IXMLDOMNode** out) {
+    if (out) *out = nullptr;
+    return withNode(child, [&](NodeBase& c) { return insertChild(self, c, nullptr, out); });
+}
+
+HRESULT hasChildNodes(NodeBase& self, VARIANT_BOOL* has) {
+    if (!has) return E_POINTER;
+    *has = VARIANT_FALSE;
+    if (!alive(self)) return E_FAIL;
+    bool any = false;
+    switch (self.kind) {
+    case Kind::Document:
+        any = self.node->children || hasDeclaration(self.content);
+        break;
+    case Kind::Element:
+    case Kind::Attribute:
+        any = self.node->children != nullptr;
+        break;
+    default:
+        break;
+    }
+    *has = any ? VARIANT_TRUE : VARIANT_FALSE;
+    return any ? S_OK : S_FALSE;
+}
+
+HRESULT ownerDocument(NodeBase& self, IXMLDOMDocument** document) {
+    if (!document) return E_POINTER;
+    *document = nullptr;
+    if (self.kind == Kind::Document) return S_FALSE;
+    DocContent* content = self.contentOf();
+    if (!content) return E_FAIL;
+    DocumentObj* owner = DocumentObj::forContent(content);
+    *document = owner;
+    return S_OK;
+}
+
+HRESULT namespaceURI(NodeBase& self, BSTR* uri) {
+    if (!uri) return E_POINTER;
+    *uri = nullptr;
+    if (!alive(self)) return E_FAIL;
+    if (self.kind == Kind::NsDecl) return giveText(kXmlnsNamespace, uri);
+    if (self.kind != Kind::Element && self.kind != Kind::Attribute) return S_FALSE;
+    xmlNsPtr ns = self.node->ns;
+    if (!ns || !ns->href || !*ns->href) return S_FALSE;
+    return giveText(ns->href, uri);
+}
+
+HRESULT prefix(NodeBase& self, BSTR* prefix) {
+    if (!prefix) return E_POINTER;
+    *prefix = nullptr;
+    if (!alive(self)) return E_FAIL;
+    if (self.kind == Kind::NsDecl) return self.ns->prefix ? giveText("xmlns", prefix) : giveNothing(prefix);
+    if (self.kind != Kind::Element && self.kind != Kind::Attribute) return giveNothing(prefix);
+    xmlNsPtr ns = self.node->ns;
+    return ns && ns->prefix ? giveText(ns->prefix, prefix) : giveNothing(prefix);
+}
+
+HRESULT baseName(NodeBase& self, BSTR* name) {
+    if (!name) return E_POINTER;
+    *name = nullptr;
+    if (!alive(self)) return E_FAIL;
+    switch (self.kind) {
+    case Kind::NsDecl:
+        return giveText(self.ns->prefix ? self.ns->prefix : BAD_CAST "xmlns", name);
+    case Kind::Element:
+    case Kind::Attribute:
+    case Kind::PI:
+    case Kind::Decl:
+        return giveText(self.node->name, name);
+    default:
+        return giveText("", name);
+    }
+}
+
+HRESULT text(NodeBase& self, BSTR* text) {
+    if (!text) return E_POINTER;
+    *text = nullptr;
+    if (!alive(self)) return E_FAIL;
+    switch (self.kind) {
+    case Kind::NsDecl:
+        return giveText(self.ns->href, text);
+    case Kind::Text:
+    case Kind::CData:
+    case Kind::Comment:
+    case Kind::PI:
+    case Kind::Decl:
+        return giveText(self.node->content, text);
+    default: {
+        XmlString content(xmlNodeGetContent(self.node));
+        return giveText(content.get(), text);
+    }
+    }
+}
+
+HRESULT xml(NodeBase& self, BSTR* xml) {
+    if (!xml) return E_POINTER;
+    *xml = nullptr;
+    if (!alive(self)) return E_FAIL;
+    std::string out;
+    if (!serializeNode(self, out)) return E_FAIL;
+    return giveText(out, xml);
+}
+
+HRESULT selectSingleNode(NodeBase& self, BSTR expression, IXMLDOMNode** node) {
+    if (!node) return E_POINTER;
+    *node = nullptr;
+    if (!alive(self) || !expression) return E_FAIL;
+    return selectFirst(self, utf8Of(expression), node);
+}
+
+HRESULT selectNodes(NodeBase& self, BSTR expression, IXMLDOMNodeList** nodes) {
+    if (!nodes) return E_POINTER;
+    *nodes = nullptr;
+    if (!alive(self) || !expression) return E_FAIL;
+    return selectAll(self, utf8Of(expression), nodes);
+}
+
+}  // namespace mx::ops

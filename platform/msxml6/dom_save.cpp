@@ -1,0 +1,131 @@
+// Serialisation through libxml2's own writer (no indentation).
+#include "platform/msxml6/dom_save.h"
+
+#include <libxml/encoding.h>
+#include <libxml/xmlerror.h>
+#include <libxml/xmlsave.h>
+
+#include "platform/msxml6/dom_util.h"
+
+namespace mx {
+
+namespace {
+
+int appendToString(void* context, char const* buffer, int length) {
+    static_cast<std::string*>(context)->append(buffer, static_cast<size_t>(length));
+    return length;
+}
+
+int closeNothing(void*) { return 0; }
+
+bool dumpUtf8(std::string& out, xmlNodePtr node, bool wholeDocument) {
+    xmlSaveCtxtPtr ctx = xmlSaveToIO(appendToString, closeNothing, &out, "UTF-8", XML_SAVE_NO_DECL);
+    if (!ctx) return false;
+    long rc = wholeDocument ? xmlSaveDoc(ctx, reinterpret_cast<xmlDocPtr>(node)) : xmlSaveTree(ctx, node);
+    return xmlSaveClose(ctx) >= 0 && rc >= 0;
+}
+
+void appendEscapedAttribute(std::string& out, char const* value) {
+    for (char const* p = value; *p; ++p) {
+        switch (*p) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += *p; break;
+        }
+    }
+}
+
+// Declaration shown by get_xml: the text is a string, so no encoding is named.
+void appendDeclaration(std::string& out, xmlDocPtr doc) {
+    out += "<?xml version=\"";
+    out += doc->version ? chars(doc->version) : "1.0";
+    out += '"';
+    if (doc->standalone == 1) out += " standalone=\"yes\"";
+    if (doc->standalone == 0) out += " standalone=\"no\"";
+    out += "?>\n";
+}
+
+// An element below another one is copied into a scratch document first, so
+// that the copy declares every namespace it uses (its ancestors are gone).
+bool dumpElement(std::string& out, xmlNodePtr element) {
+    if (!element->parent || element->parent->type != XML_ELEMENT_NODE) return dumpUtf8(out, element, false);
+    xmlDocPtr scratch = xmlNewDoc(BAD_CAST "1.0");
+    if (!scratch) return false;
+    xmlNodePtr copy = xmlDocCopyNode(element, scratch, 1);
+    bool ok = false;
+    if (copy) {
+        xmlDocSetRootElement(scratch, copy);
+        ok = dumpUtf8(out, copy, false);
+    }
+    xmlFreeDoc(scratch);
+    return ok;
+}
+
+}  // namespace
+
+bool serializeNode(NodeBase& self, std::string& out) {
+    switch (self.kind) {
+    case Kind::Document:
+        if (hasDeclaration(self.content)) appendDeclaration(out, self.content->doc());
+        return dumpUtf8(out, self.node, true);
+    case Kind::NsDecl:
+        out += self.ns->prefix ? "xmlns:" + std::string(chars(self.ns->prefix)) : std::string("xmlns");
+        out += "=\"";
+        appendEscapedAttribute(out, self.ns->href ? chars(self.ns->href) : "");
+        out += '"';
+        return true;
+    case Kind::Decl:
+        out += "<?xml ";
+        out += self.node->content ? chars(self.node->content) : "";
+        out += "?>";
+        return true;
+    case Kind::Element:
+        return dumpElement(out, self.node);
+    case Kind::Attribute:
+        if (!dumpUtf8(out, self.node, false)) return false;
+        if (!out.empty() && out[0] == ' ') out.erase(0, 1);
+        return true;
+    default:
+        return dumpUtf8(out, self.node, false);
+    }
+}
+
+namespace {
+
+void ignoreError(void*, xmlErrorPtr) {}
+
+// libxml2 reports write errors on stderr besides returning them; the caller
+// gets the failure as a result, the console stays quiet.
+class QuietErrors {
+public:
+    QuietErrors() : previous_(xmlStructuredError), previousContext_(xmlStructuredErrorContext) {
+        xmlSetStructuredErrorFunc(nullptr, ignoreError);
+    }
+    ~QuietErrors() { xmlSetStructuredErrorFunc(previousContext_, previous_); }
+    QuietErrors(QuietErrors const&) = delete;
+    QuietErrors& operator=(QuietErrors const&) = delete;
+
+private:
+    xmlStructuredErrorFunc previous_;
+    void* previousContext_;
+};
+
+}  // namespace
+
+HRESULT saveDocument(DocContent* content, IStream* stream) {
+    QuietErrors quiet;
+    xmlDocPtr doc = content->doc();
+    bool declared = hasDeclaration(content);
+    // Without a declaration only UTF-8 reads back correctly.
+    char const* encoding = declared && doc->encoding ? chars(doc->encoding) : "UTF-8";
+    xmlCharEncodingHandlerPtr handler = xmlFindCharEncodingHandler(encoding);
+    if (!handler) return E_FAIL;
+    xmlCharEncCloseFunc(handler);
+    xmlSaveCtxtPtr ctx = xmlSaveToIO(streamWrite, streamClose, stream, encoding, declared ? 0 : XML_SAVE_NO_DECL);
+    if (!ctx) return E_FAIL;
+    long rc = xmlSaveDoc(ctx, doc);
+    return (xmlSaveClose(ctx) < 0 || rc < 0) ? E_FAIL : S_OK;
+}
+
+}  // namespace mx

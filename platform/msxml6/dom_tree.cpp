@@ -1,0 +1,430 @@
+// Structural changes: inserting (with moves and adoption across documents),
+// removing, freeing orphans, the XML declaration, attribute values.
+#include <cstring>
+
+#include "platform/msxml6/dom_core.h"
+#include "platform/msxml6/dom_util.h"
+
+namespace mx {
+
+namespace {
+
+// True when some node of the subtree under `top` (attributes included) has an
+// object: then the subtree must stay allocated.
+bool subtreeHasObject(xmlNodePtr top) {
+    xmlNodePtr cur = top;
+    while (cur) {
+        if (cur->_private) return true;
+        if (cur->type == XML_ELEMENT_NODE) {
+            for (xmlAttrPtr a = cur->properties; a; a = a->next) {
+                if (a->_private) return true;
+                for (xmlNodePtr t = a->children; t; t = t->next)
+                    if (t->_private) return true;
+            }
+        }
+        bool descend = cur->children && cur->type != XML_ENTITY_REF_NODE && cur->type != XML_DTD_NODE;
+        if (descend) {
+            cur = cur->children;
+            continue;
+        }
+        while (cur != top && !cur->next) cur = cur->parent;
+        if (cur == top) break;
+        cur = cur->next;
+    }
+    return false;
+}
+
+// Calls fn for every node of the subtree, attributes and their text included.
+template <class Fn>
+void forEachInSubtree(xmlNodePtr top, Fn fn) {
+    xmlNodePtr cur = top;
+    while (cur) {
+        fn(cur);
+        if (cur->type == XML_ELEMENT_NODE) {
+            for (xmlAttrPtr a = cur->properties; a; a = a->next) {
+                fn(reinterpret_cast<xmlNodePtr>(a));
+                for (xmlNodePtr t = a->children; t; t = t->next) fn(t);
+            }
+        }
+        bool descend = cur->children && cur->type != XML_ENTITY_REF_NODE && cur->type != XML_DTD_NODE;
+        if (descend) {
+            cur = cur->children;
+            continue;
+        }
+        while (cur != top && !cur->next) cur = cur->parent;
+        if (cur == top) break;
+        cur = cur->next;
+    }
+}
+
+NodeBase* objectOf(xmlNodePtr n) {
+    auto* base = static_cast<NodeBase*>(n->_private);
+    return base && base->magic == kNodeMagic && base->node == n ? base : nullptr;
+}
+
+// After a move into another document, the objects of the moved nodes hold
+// that document's content, which now owns their memory.
+void retarget(xmlNodePtr top, DocContent* dest) {
+    forEachInSubtree(top, [dest](xmlNodePtr n) {
+        NodeBase* object = objectOf(n);
+        if (!object || object->content == dest) return;
+        dest->addRef();
+        DocContent* old = object->content;
+        object->content = dest;
+        old->release();
+    });
+}
+
+// An element without a namespace placed where a default namespace is in
+// scope would fall into that namespace when the output is read back:
+// declare xmlns="" on it, as its creator meant no namespace.
+void keepNoNamespace(xmlNodePtr top) {
+    forEachInSubtree(top, [](xmlNodePtr n) {
+        if (n->type != XML_ELEMENT_NODE || n->ns) return;
+        xmlNsPtr inScope = xmlSearchNs(n->doc, n, nullptr);
+        if (inScope && inScope->href && *inScope->href) xmlNewNs(n, BAD_CAST "", nullptr);
+    });
+}
+
+void linkChild(xmlNodePtr parent, xmlNodePtr child, xmlNodePtr ref) {
+    // Linked by hand: xmlAddChild and friends merge adjacent text nodes and
+    // free the one passed in, which would pull a node from under its object.
+    child->parent = parent;
+    child->next = ref;
+    if (ref) {
+        child->prev = ref->prev;
+        if (ref->prev)
+            ref->prev->next = child;
+        else
+            parent->children = child;
+        ref->prev = child;
+    } else {
+        child->prev = parent->last;
+        if (parent->last)
+            parent->last->next = child;
+        else
+            parent->children = child;
+        parent->last = child;
+    }
+}
+
+bool isAncestorOrSelf(xmlNodePtr candidate, xmlNodePtr node) {
+    for (xmlNodePtr p = node; p; p = p->parent)
+        if (p == candidate) return true;
+    return false;
+}
+
+HRESULT checkPlacement(NodeBase& parent, xmlNodePtr p, xmlNodePtr c) {
+    switch (parent.kind) {
+    case Kind::Document:
+        if (c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE) return E_FAIL;
+        if (c->type == XML_ELEMENT_NODE) {
+            xmlNodePtr root = xmlDocGetRootElement(reinterpret_cast<xmlDocPtr>(p));
+            if (root && root != c) return E_FAIL;  // one document element only
+        }
+        return S_OK;
+    case Kind::Element:
+        return S_OK;
+    case Kind::Attribute:
+        return c->type == XML_TEXT_NODE ? S_OK : E_FAIL;
+    default:
+        return E_FAIL;
+    }
+}
+
+void clearDeclaration(DocContent* content) {
+    xmlDocPtr doc = content->doc();
+    content->decl = nullptr;
+    doc->standalone = -1;
+    xmlFree(const_cast<xmlChar*>(doc->encoding));
+    doc->encoding = nullptr;
+}
+
+// Moves `c` (already unlinked) into `dest`'s document when it comes from
+// another one.
+HRESULT bringInto(xmlNodePtr c, DocContent* dest, xmlNodePtr newParent) {
+    xmlDocPtr source = c->doc;
+    if (source == dest->doc()) return S_OK;
+    if (xmlDOMWrapAdoptNode(nullptr, source, c, dest->doc(), newParent, 0) != 0) return E_FAIL;
+    retarget(c, dest);
+    return S_OK;
+}
+
+HRESULT insertDeclaration(NodeBase& parent, NodeBase& child, IXMLDOMNode** out) {
+    if (parent.kind != Kind::Document) return E_FAIL;  // only a document has a declaration
+    DocContent* dest = parent.content;
+    xmlNodePtr c = child.node;
+    if (dest->decl != c) {
+        if (DocContent* source = DocContent::of(c->doc); source && source->decl == c) clearDeclaration(source);
+        if (FAILED(bringInto(c, dest, nullptr))) return E_FAIL;
+        applyDeclaration(dest->doc(), c->content);
+        xmlNodePtr old = dest->decl;
+        dest->decl = c;
+        if (old) freeIfOrphan(old, dest);
+        bumpGeneration();
+    }
+    if (out) {
+        child.addRef();
+        *out = child.primary();
+    }
+    return S_OK;
+}
+
+std::string pseudoAttribute(char const* data, char const* name) {
+    size_t n = strlen(name);
+    for (char const* p = data; (p = strstr(p, name)) != nullptr; p += n) {
+        bool startsWord = p == data || isspace(static_cast<unsigned char>(p[-1]));
+        char const* q = p + n;
+        while (isspace(static_cast<unsigned char>(*q))) ++q;
+        if (!startsWord || *q != '=') continue;
+        ++q;
+        while (isspace(static_cast<unsigned char>(*q))) ++q;
+        char quote = *q;
+        if (quote != '\'' && quote != '"') continue;
+        char const* end = strchr(q + 1, quote);
+        if (!end) return {};
+        return std::string(q + 1, end);
+    }
+    return {};
+}
+
+}  // namespace
+
+void freeIfOrphan(xmlNodePtr node, DocContent* content) {
+    xmlNodePtr top = node;
+    while (top->parent) top = top->parent;
+    if (top->type == XML_DOCUMENT_NODE || top->type == XML_HTML_DOCUMENT_NODE) return;
+    if (content && top == content->decl) return;
+    if (subtreeHasObject(top)) return;
+    if (top->type == XML_ATTRIBUTE_NODE)
+        xmlFreeProp(reinterpret_cast<xmlAttrPtr>(top));
+    else
+        xmlFreeNode(top);
+}
+
+bool hasDeclaration(DocContent* content) { return content->decl || content->doc()->standalone != -1; }
+
+void applyDeclaration(xmlDocPtr doc, xmlChar const* data) {
+    char const* text = data ? chars(data) : "";
+    std::string version = pseudoAttribute(text, "version");
+    std::string encoding = pseudoAttribute(text, "encoding");
+    std::string standalone = pseudoAttribute(text, "standalone");
+    xmlFree(const_cast<xmlChar*>(doc->version));
+    doc->version = xmlStrdup(BAD_CAST(version.empty() ? "1.0" : version.c_str()));
+    xmlFree(const_cast<xmlChar*>(doc->encoding));
+    doc->encoding = encoding.empty() ? nullptr : xmlStrdup(xstr(encoding));
+    doc->standalone = standalone == "yes" ? 1 : standalone == "no" ? 0 : -2;
+}
+
+std::string declarationText(xmlDocPtr doc) {
+    std::string out = "version=\"";
+    out += doc->version ? chars(doc->version) : "1.0";
+    out += '"';
+    if (doc->encoding) {
+        out += " encoding=\"";
+        out += chars(doc->encoding);
+        out += '"';
+    }
+    if (doc->standalone == 1) out += " standalone=\"yes\"";
+    if (doc->standalone == 0) out += " standalone=\"no\"";
+    return out;
+}
+
+HRESULT insertChild(NodeBase& parent, NodeBase& child, NodeBase* before, IXMLDOMNode** out) {
+    if (out) *out = nullptr;
+    xmlNodePtr p = parent.target();
+    if (!p || parent.kind == Kind::NsDecl) return E_FAIL;
+    switch (child.kind) {
+    case Kind::Document:
+    case Kind::NsDecl:
+    case Kind::Attribute:
+    case Kind::Other:
+        return E_INVALIDARG;  // not something that can be a child
+    default:
+        break;
+    }
+    xmlNodePtr c = child.node;
+    if (!c) return E_FAIL;
+    if (child.kind == Kind::Decl) return insertDeclaration(parent, child, out);
+    xmlNodePtr ref = nullptr;
+    if (before) {
+        if (before->isAttachedDecl() && parent.kind == Kind::Document && before->content == parent.content)
+            ref = p->children;
+        else if (!(ref = before->node) || ref->parent != p)
+            return E_INVALIDARG;
+    }
+    if (c->type == XML_ELEMENT_NODE && isAncestorOrSelf(c, p)) return E_FAIL;
+    if (HRESULT hr = checkPlacement(parent, p, c); FAILED(hr)) return hr;
+    if (ref != c) {
+        if (ref == c->next && c->parent == p && ref) {
+            // already in place
+        } else {
+            xmlUnlinkNode(c);
+            bool docParent = parent.kind == Kind::Document;
+            if (FAILED(bringInto(c, parent.content, docParent ? nullptr : p))) return E_FAIL;
+            linkChild(p, c, ref);
+            if (c->type == XML_ELEMENT_NODE) {
+                xmlDOMWrapReconcileNamespaces(nullptr, c, 1 /* remove redundant declarations */);
+                keepNoNamespace(c);
+            }
+        }
+    }
+    bumpGeneration();
+    if (out) {
+        child.addRef();
+        *out = child.primary();
+    }
+    return S_OK;
+}
+
+HRESULT removeChild(NodeBase& parent, NodeBase& child, IXMLDOMNode** out) {
+    if (out) *out = nullptr;
+    if (child.isAttachedDecl()) {
+        if (parent.kind != Kind::Document || child.content != parent.content) return E_INVALIDARG;
+        clearDeclaration(parent.content);
+    } else {
+        xmlNodePtr p = parent.target();
+        xmlNodePtr c = child.node;
+        if (!p || !c || child.kind == Kind::Attribute || child.kind == Kind::NsDecl || c->parent != p)
+            return E_INVALIDARG;
+        xmlUnlinkNode(c);  // the child's object keeps it; freed when that goes
+    }
+    bumpGeneration();
+    if (out) {
+        child.addRef();
+        *out = child.primary();
+    }
+    return S_OK;
+}
+
+// ---- attributes -------------------------------------------------------------------
+namespace {
+
+bool qnameEquals(xmlNsPtr ns, xmlChar const* name, char const* qname) {
+    if (ns && ns->prefix) {
+        size_t n = strlen(chars(ns->prefix));
+        return strncmp(qname, chars(ns->prefix), n) == 0 && qname[n] == ':' && strcmp(qname + n + 1, chars(name)) == 0;
+    }
+    return strcmp(chars(name), qname) == 0;
+}
+
+bool nsInUse(xmlNodePtr element, xmlNsPtr ns) {
+    bool used = false;
+    forEachInSubtree(element, [&](xmlNodePtr n) {
+        if ((n->type == XML_ELEMENT_NODE || n->type == XML_ATTRIBUTE_NODE) && n->ns == ns) used = true;
+    });
+    return used;
+}
+
+char const* declaredPrefix(char const* qname) { return qname[5] == ':' ? qname + 6 : nullptr; }
+
+HRESULT declareNamespace(xmlNodePtr element, char const* qname, char const* value) {
+    char const* prefix = declaredPrefix(qname);
+    if (prefix && (strcmp(prefix, "xml") == 0 || strcmp(prefix, "xmlns") == 0)) return E_INVALIDARG;
+    if (prefix && !*value) return E_INVALIDARG;  // a prefix cannot be undeclared in XML 1.0
+    if (xmlNsPtr ns = findNsDecl(element, qname)) {
+        xmlFree(const_cast<xmlChar*>(ns->href));
+        ns->href = xmlStrdup(BAD_CAST value);
+        return S_OK;
+    }
+    return xmlNewNs(element, BAD_CAST value, BAD_CAST prefix) ? S_OK : E_FAIL;
+}
+
+}  // namespace
+
+bool isNsDeclName(char const* qname) { return strncmp(qname, "xmlns", 5) == 0 && (qname[5] == '\0' || qname[5] == ':'); }
+
+xmlNsPtr findNsDecl(xmlNodePtr element, char const* qname) {
+    if (!element || !isNsDeclName(qname)) return nullptr;
+    char const* prefix = declaredPrefix(qname);
+    for (xmlNsPtr ns = element->nsDef; ns; ns = ns->next) {
+        if (!prefix && !ns->prefix) return ns;
+        if (prefix && ns->prefix && strcmp(prefix, chars(ns->prefix)) == 0) return ns;
+    }
+    return nullptr;
+}
+
+xmlAttrPtr findAttribute(xmlNodePtr element, char const* qname) {
+    if (!element || element->type != XML_ELEMENT_NODE) return nullptr;
+    for (xmlAttrPtr a = element->properties; a; a = a->next)
+        if (qnameEquals(a->ns, a->name, qname)) return a;
+    return nullptr;
+}
+
+void setAttributeText(xmlAttrPtr attr, char const* value) {
+    xmlNodePtr only = attr->children;
+    if (only && only == attr->last && only->type == XML_TEXT_NODE) {
+        xmlNodeSetContent(only, BAD_CAST value);  // literal for text nodes; keeps the node
+        return;
+    }
+    xmlNodePtr old = attr->children;
+    attr->children = attr->last = nullptr;
+    if (old) xmlFreeNodeList(old);
+    xmlNodePtr text = xmlNewDocText(attr->doc, BAD_CAST value);
+    if (!text) return;
+    text->parent = reinterpret_cast<xmlNodePtr>(attr);
+    attr->children = attr->last = text;
+}
+
+HRESULT setElementAttribute(xmlNodePtr element, char const* qname, char const* value) {
+    if (!element || element->type != XML_ELEMENT_NODE) return E_FAIL;
+    bumpGeneration();
+    if (isNsDeclName(qname)) return declareNamespace(element, qname, value);
+    if (xmlAttrPtr existing = findAttribute(element, qname)) {
+        setAttributeText(existing, value);
+        return S_OK;
+    }
+    if (xmlValidateQName(BAD_CAST qname, 0) != 0) return E_INVALIDARG;
+    char const* colon = strchr(qname, ':');
+    if (colon) {
+        std::string prefix(qname, colon);
+        if (xmlNsPtr ns = xmlSearchNs(element->doc, element, xstr(prefix)))
+            return xmlNewNsProp(element, ns, BAD_CAST(colon + 1), BAD_CAST value) ? S_OK : E_FAIL;
+    }
+    // No prefix, or one that is not bound here: an attribute with this literal name.
+    return xmlNewProp(element, BAD_CAST qname, BAD_CAST value) ? S_OK : E_FAIL;
+}
+
+HRESULT removeElementAttribute(xmlNodePtr element, char const* qname) {
+    if (!element || element->type != XML_ELEMENT_NODE) return E_FAIL;
+    if (isNsDeclName(qname)) {
+        xmlNsPtr ns = findNsDecl(element, qname);
+        if (!ns) return S_FALSE;
+        if (nsInUse(element, ns)) return E_FAIL;  // nodes of this subtree still use it
+        xmlNsPtr* link = &element->nsDef;
+        while (*link != ns) link = &(*link)->next;
+        *link = ns->next;
+        ns->next = nullptr;
+        xmlFreeNs(ns);
+        bumpGeneration();
+        return S_OK;
+    }
+    xmlAttrPtr attr = findAttribute(element, qname);
+    if (!attr) return S_FALSE;
+    xmlUnlinkNode(reinterpret_cast<xmlNodePtr>(attr));
+    bumpGeneration();
+    freeIfOrphan(reinterpret_cast<xmlNodePtr>(attr), DocContent::of(element->doc));
+    return S_OK;
+}
+
+bool variantText(VARIANT const& v, std::string& out) {
+    switch (v.vt) {
+    case VT_BSTR:
+        out = utf8Of(v.bstrVal);
+        return true;
+    case VT_I4:
+        out = std::to_string(v.lVal);
+        return true;
+    case VT_BOOL:
+        out = v.boolVal ? "true" : "false";
+        return true;
+    case VT_EMPTY:
+    case VT_NULL:
+        out.clear();
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace mx

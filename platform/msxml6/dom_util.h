@@ -1,0 +1,54 @@
+// Small helpers of the DOM: owned libxml2 strings and string results.
+#pragma once
+
+#include <libxml/xmlstring.h>
+
+#include <cwchar>
+#include <string>
+
+#include "platform/msxml6/engine.h"
+
+namespace mx {
+
+// An xmlChar string from libxml2 that this code must xmlFree.
+class XmlString {
+public:
+    explicit XmlString(xmlChar* s) noexcept : s_(s) {}
+    XmlString(XmlString const&) = delete;
+    XmlString& operator=(XmlString const&) = delete;
+    ~XmlString() { xmlFree(s_); }
+    xmlChar const* get() const noexcept { return s_; }
+    char const* c_str() const noexcept { return reinterpret_cast<char const*>(s_); }
+
+private:
+    xmlChar* s_;
+};
+
+inline char const* chars(xmlChar const* s) { return reinterpret_cast<char const*>(s); }
+inline xmlChar const* xstr(std::string const& s) { return reinterpret_cast<xmlChar const*>(s.c_str()); }
+
+// Incoming strings are read up to their NUL: callers may hand plain wide
+// strings where a BSTR is declared.
+inline std::string utf8Of(wchar_t const* s) { return s ? toUtf8(s, wcslen(s)) : std::string(); }
+
+// Returns UTF-8 text as a new BSTR; null text gives an empty string.
+inline HRESULT giveText(char const* utf8, BSTR* out) {
+    if (!out) return E_POINTER;
+    *out = utf8 ? bstrFromUtf8(utf8) : SysAllocStringLen(L"", 0);
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+inline HRESULT giveText(xmlChar const* utf8, BSTR* out) { return giveText(chars(utf8), out); }
+inline HRESULT giveText(std::string const& utf8, BSTR* out) {
+    if (!out) return E_POINTER;
+    *out = bstrFromUtf8(utf8.data(), utf8.size());
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+// "Nothing" answer for BSTR results: S_FALSE and null.
+inline HRESULT giveNothing(BSTR* out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    return S_FALSE;
+}
+
+}  // namespace mx

@@ -1,0 +1,193 @@
+// Process set-up, the guarded external-entity loader, IStream callbacks for
+// libxml2, source opening and the bridge from COM objects to libxml2 nodes.
+#include "platform/msxml6/engine.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <libexslt/exslt.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/uri.h>
+#include <libxslt/extensions.h>
+#include <libxslt/extra.h>
+#include <libxslt/functions.h>
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+#include "platform/msxml6/dom_core.h"
+
+namespace mx {
+
+namespace {
+
+thread_local bool tlsExternalAllowed = false;
+
+bool hasScheme(char const* s, char const* scheme) {
+    size_t n = strlen(scheme);
+    return strncasecmp(s, scheme, n) == 0 && s[n] == ':';
+}
+
+// "file:///a%20b" -> "/a b"; "file://localhost/x" -> "/x"; plain text is a
+// path and is taken literally. Empty result: not a local file.
+std::string localPathOf(char const* url) {
+    if (!hasScheme(url, "file")) {
+        // Any other URL scheme ("http://", "ftp://", ...) is refused.
+        char const* p = url;
+        while (*p && (isalnum(static_cast<unsigned char>(*p)) || *p == '+' || *p == '-' || *p == '.')) ++p;
+        if (p != url && p - url > 1 && p[0] == ':' && p[1] == '/' && p[2] == '/') return {};
+        return url;
+    }
+    char const* rest = url + 5;
+    if (strncmp(rest, "//", 2) == 0) {
+        rest += 2;
+        if (strncasecmp(rest, "localhost/", 10) == 0) rest += 9;
+        else if (*rest != '/') return {};  // another host
+    }
+    char* unescaped = xmlURIUnescapeString(rest, 0, nullptr);
+    if (!unescaped) return {};
+    std::string out = unescaped;
+    xmlFree(unescaped);
+    return out;
+}
+
+int fdRead(void* context, char* buffer, int length) {
+    int fd = static_cast<int>(reinterpret_cast<intptr_t>(context));
+    int done = 0;
+    while (done < length) {
+        ssize_t n = read(fd, buffer + done, static_cast<size_t>(length - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        done += static_cast<int>(n);
+    }
+    return done;
+}
+
+int fdClose(void* context) { return close(static_cast<int>(reinterpret_cast<intptr_t>(context))); }
+
+// The one external-entity loader of the process: refuses everything unless
+// the current thread allowed local files, and then reads plain local files
+// only (no network, no catalog redirection, no transparent decompression).
+xmlParserInputPtr guardedLoader(char const* url, char const*, xmlParserCtxtPtr ctxt) {
+    if (!url || !ExternalAccess::allowed()) return nullptr;
+    std::string path = localPathOf(url);
+    if (path.empty()) return nullptr;
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 && path.find('%') != std::string::npos) {
+        // libxml2 escapes the references it resolves against a base path
+        // ("a b/x.dtd" -> "a%20b/x.dtd"); try the name it stands for.
+        if (char* unescaped = xmlURIUnescapeString(path.c_str(), 0, nullptr)) {
+            path = unescaped;
+            xmlFree(unescaped);
+            fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        }
+    }
+    if (fd < 0) return nullptr;
+    xmlParserInputBufferPtr buffer = xmlParserInputBufferCreateIO(
+        fdRead, fdClose, reinterpret_cast<void*>(static_cast<intptr_t>(fd)), XML_CHAR_ENCODING_NONE);
+    if (!buffer) {
+        close(fd);
+        return nullptr;
+    }
+    xmlParserInputPtr input = xmlNewIOInputStream(ctxt, buffer, XML_CHAR_ENCODING_NONE);
+    if (!input) {
+        xmlFreeParserInputBuffer(buffer);
+        return nullptr;
+    }
+    input->filename = reinterpret_cast<char const*>(xmlStrdup(BAD_CAST path.c_str()));
+    return input;
+}
+
+void initProcess() {
+    xmlInitParser();
+    exsltRegisterAll();
+    xsltRegisterExtModuleFunction(BAD_CAST "node-set", BAD_CAST "urn:schemas-microsoft-com:xslt",
+                                  xsltFunctionNodeSet);
+    xmlSetExternalEntityLoader(guardedLoader);
+    // Threads created from now on start with the hook; existing ones get it
+    // in ensureInit.
+    xmlThrDefDeregisterNodeDefault(domNodeFreed);
+}
+
+}  // namespace
+
+void ensureInit() {
+    static std::once_flag once;
+    std::call_once(once, initProcess);
+    thread_local bool threadReady = false;
+    if (!threadReady) {
+        xmlDeregisterNodeDefault(domNodeFreed);
+        threadReady = true;
+    }
+}
+
+// ---- external access ------------------------------------------------------------
+ExternalAccess::ExternalAccess(bool allowLocalFiles) : previous_(tlsExternalAllowed) {
+    tlsExternalAllowed = allowLocalFiles;
+}
+
+ExternalAccess::~ExternalAccess() { tlsExternalAllowed = previous_; }
+
+bool ExternalAccess::allowed() { return tlsExternalAllowed; }
+
+// ---- streams ----------------------------------------------------------------------
+int streamRead(void* stream, char* buffer, int length) {
+    auto* s = static_cast<IStream*>(stream);
+    int done = 0;
+    while (done < length) {
+        ULONG got = 0;
+        HRESULT hr = s->Read(buffer + done, static_cast<ULONG>(length - done), &got);
+        if (FAILED(hr)) return -1;
+        if (got == 0) break;
+        done += static_cast<int>(got);
+    }
+    return done;
+}
+
+int streamWrite(void* stream, char const* buffer, int length) {
+    ULONG written = 0;
+    HRESULT hr = static_cast<IStream*>(stream)->Write(buffer, static_cast<ULONG>(length), &written);
+    return FAILED(hr) ? -1 : static_cast<int>(written);
+}
+
+int streamClose(void*) { return 0; }
+
+IStream* openSource(wchar_t const* pathOrUrl, HRESULT* hr) {
+    HRESULT dummy;
+    if (!hr) hr = &dummy;
+    if (!pathOrUrl || !*pathOrUrl) {
+        *hr = E_INVALIDARG;
+        return nullptr;
+    }
+    std::string path = localPathOf(toUtf8(pathOrUrl).c_str());
+    if (path.empty()) {
+        *hr = E_ACCESSDENIED;
+        return nullptr;
+    }
+    std::wstring wide = toWide(path.data(), path.size());
+    IStream* stream = nullptr;
+    *hr = SHCreateStreamOnFileW(wide.c_str(), STGM_READ, &stream);
+    return SUCCEEDED(*hr) ? stream : nullptr;
+}
+
+// ---- bridges ----------------------------------------------------------------------
+xmlNodePtr engineNodeOf(IUnknown* object) {
+    if (!object) return nullptr;
+    void* out = nullptr;
+    if (FAILED(object->QueryInterface(IID_IEngineNode, &out)) || !out) return nullptr;
+    auto* engine = static_cast<IEngineNode*>(out);
+    xmlNodePtr node = engine->engineNode();
+    engine->Release();
+    return node;
+}
+
+xmlDocPtr engineDocOf(IUnknown* object) {
+    xmlNodePtr node = engineNodeOf(object);
+    if (!node) return nullptr;
+    return node->type == XML_DOCUMENT_NODE ? reinterpret_cast<xmlDocPtr>(node) : node->doc;
+}
+
+}  // namespace mx

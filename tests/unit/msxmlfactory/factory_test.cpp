@@ -1,0 +1,95 @@
+// MsxmlFactory: the five creations through the engine library's entry point,
+// and the behaviour without the library.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+
+#include "msxml/MsxmlFactory.h"
+
+namespace {
+
+template <class T>
+bool answers(T* object, IID const& iid) {
+    if (!object) return false;
+    void* out = nullptr;
+    if (FAILED(object->QueryInterface(iid, &out)) || !out) return false;
+    static_cast<IUnknown*>(out)->Release();
+    return true;
+}
+
+template <class T>
+void release(T* object) {
+    if (object) object->Release();
+}
+
+TEST(MsxmlFactory, CreatesDocumentsThroughTheLibrary) {
+    MsxmlFactory* factory = MsxmlFactory::getInstance();
+    EXPECT_EQ(factory, MsxmlFactory::getInstance());
+    IXMLDOMDocument3* first = factory->createDocument();
+    IXMLDOMDocument3* second = factory->createDocument();
+    ASSERT_NE(nullptr, first);
+    ASSERT_NE(nullptr, second);
+    EXPECT_NE(first, second);
+    EXPECT_TRUE(answers(first, IID_IXMLDOMDocument));
+    // Two documents are independent.
+    BSTR text = SysAllocString(L"<only-in-first/>");
+    VARIANT_BOOL ok = VARIANT_FALSE;
+    EXPECT_EQ(S_OK, first->loadXML(text, &ok));
+    SysFreeString(text);
+    IXMLDOMElement* root = nullptr;
+    EXPECT_EQ(S_FALSE, second->get_documentElement(&root));
+    release(first);
+    release(second);
+}
+
+// Every other class is asked for exactly like documents; each creator gives
+// an object of its interface, or null where the engine lacks the class.
+TEST(MsxmlFactory, OtherCreatorsGiveTheirInterfaceOrNull) {
+    MsxmlFactory* factory = MsxmlFactory::getInstance();
+    IXSLTemplate* xslt = factory->createXSLTemplate();
+    ISAXXMLReader* reader = factory->createSAXXMLReader();
+    IMXWriter* writer = factory->createMXWriter();
+    IXMLDOMSchemaCollection2* schemas = factory->createSchema();
+    if (xslt) {
+        EXPECT_TRUE(answers(xslt, IID_IXSLTemplate));
+    }
+    if (reader) {
+        EXPECT_TRUE(answers(reader, IID_ISAXXMLReader));
+    }
+    if (writer) {
+        EXPECT_TRUE(answers(writer, IID_IMXWriter));
+    }
+    if (schemas) {
+        EXPECT_TRUE(answers(schemas, IID_IXMLDOMSchemaCollection2));
+    }
+    release(xslt);
+    release(reader);
+    release(writer);
+    release(schemas);
+}
+
+// Runs in a fresh process (the singleton must not have found the library
+// yet): hidden library -> every creator null; visible again -> found.
+void withoutLibraryThenWith() {
+    auto empty = std::filesystem::temp_directory_path() / ("quill-nolib-" + std::to_string(getpid()));
+    std::filesystem::create_directories(empty);
+    setenv("QUILL_LIBRARY_PATH", empty.c_str(), 1);
+    MsxmlFactory* factory = MsxmlFactory::getInstance();
+    bool allNull = !factory->createDocument() && !factory->createXSLTemplate() && !factory->createSAXXMLReader() &&
+                   !factory->createMXWriter() && !factory->createSchema();
+    unsetenv("QUILL_LIBRARY_PATH");
+    std::filesystem::remove(empty);
+    IXMLDOMDocument3* doc = factory->createDocument();  // tries again
+    bool foundLater = doc != nullptr;
+    release(doc);
+    exit(allNull && foundLater ? 0 : 1);
+}
+
+TEST(MsxmlFactory, WithoutTheLibraryCreatorsGiveNullAndTryAgainLater) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // re-executes the binary: fresh singleton
+    EXPECT_EXIT(withoutLibraryThenWith(), ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace

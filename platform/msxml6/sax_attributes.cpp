@@ -1,0 +1,209 @@
+#include "platform/msxml6/sax_attributes.h"
+
+#include <cassert>
+#include <cwchar>
+#include <new>
+
+#include "platform/msxml6/engine.h"
+
+namespace mx {
+
+namespace {
+
+// A negative length means "NUL-terminated" (a common caller shortcut).
+int lengthOf(wchar_t const* s, int length) {
+    if (!s) return 0;
+    return length < 0 ? static_cast<int>(wcslen(s)) : length;
+}
+
+}  // namespace
+
+ComPtr<SaxAttributes> SaxAttributes::create() {
+    ComPtr<SaxAttributes> r(new (std::nothrow) SaxAttributes);
+    if (r) r->clear();
+    return r;
+}
+
+HRESULT SaxAttributes::QueryInterface(REFIID riid, void** out) {
+    if (!out) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_ISAXAttributes) {
+        *out = static_cast<ISAXAttributes*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG SaxAttributes::Release() {
+    ULONG n = refs_.drop();
+    if (n == 0) delete this;
+    return n;
+}
+
+namespace {
+
+constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
+
+}  // namespace
+
+void SaxAttributes::clear() {
+    entries_.clear();
+    pool_.clear();
+}
+
+WideText SaxAttributes::keep(std::string_view utf8) {
+    if (utf8.empty()) return {};
+    assert(pool_.hasRoom(utf8.size() + 1));  // assign() reserved it
+    int length = 0;
+    size_t offset = pool_.appendTerminated(utf8, &length);
+    return WideText{pool_.at(offset), length};
+}
+
+WideText SaxAttributes::keepQName(std::string_view prefix, std::string_view local) {
+    assert(pool_.hasRoom(prefix.size() + local.size() + 2));
+    size_t offset = pool_.size();
+    size_t n = pool_.append(prefix);
+    pool_.push(L':');
+    n += 1 + pool_.append(local);
+    pool_.push(L'\0');
+    return WideText{pool_.at(offset), static_cast<int>(n)};
+}
+
+void SaxAttributes::assign(std::span<NsDecl const> declarations, std::span<AttrEvent const> attributes,
+                           NameCache* cache) {
+    clear();
+    // Never more characters than UTF-8 bytes: with this much room the pool
+    // does not move while the texts handed out point into it.
+    size_t room = 0;
+    for (NsDecl const& d : declarations) room += kXmlnsNamespace.size() + 2 * (d.prefix.size() + 6) + d.uri.size() + 5;
+    for (AttrEvent const& a : attributes) {
+        room += a.value.size() + 1;
+        if (!cache) room += a.uri.size() + a.prefix.size() + 2 * a.local.size() + 4;
+    }
+    pool_.reserve(room);
+    for (NsDecl const& d : declarations) {
+        WideText local = keep(d.prefix.empty() ? std::string_view("xmlns") : d.prefix);
+        WideText qname = d.prefix.empty() ? local : keepQName("xmlns", d.prefix);
+        entries_.push_back(Entry{keep(kXmlnsNamespace), local, qname, keep(d.uri)});
+    }
+    for (AttrEvent const& a : attributes) {
+        Entry e;
+        if (cache) {
+            e.uri = cache->get(a.uri.data());
+            e.local = cache->get(a.local.data());
+            e.qname = a.prefix.empty() ? e.local : cache->qualified(a.prefix.data(), a.local.data());
+        } else {
+            e.uri = keep(a.uri);
+            e.local = keep(a.local);
+            e.qname = a.prefix.empty() ? e.local : keepQName(a.prefix, a.local);
+        }
+        e.value = keep(a.value);
+        entries_.push_back(e);
+    }
+}
+
+void SaxAttributes::assignParsed(int count, xmlChar const** tuples, NameCache& cache) {
+    clear();
+    size_t room = 0;
+    for (int i = 0; i < count; ++i) room += static_cast<size_t>(tuples[5 * i + 4] - tuples[5 * i + 3]) + 1;
+    pool_.reserve(room);
+    entries_.resize(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        xmlChar const** t = tuples + 5 * i;  // local, prefix, URI, value begin, value end
+        Entry& e = entries_[static_cast<size_t>(i)];
+        e.uri = cache.get(t[2]);
+        e.local = cache.get(t[0]);
+        e.qname = t[1] ? cache.qualified(t[1], t[0]) : e.local;
+        e.value = keep(std::string_view(reinterpret_cast<char const*>(t[3]), static_cast<size_t>(t[4] - t[3])));
+    }
+}
+
+SaxAttributes::Entry const* SaxAttributes::at(int index) const {
+    if (index < 0 || index >= size()) return nullptr;
+    return &entries_[static_cast<size_t>(index)];
+}
+
+HRESULT SaxAttributes::give(WideText const& t, wchar_t const** text, int* length) {
+    if (!text || !length) return E_POINTER;
+    *text = t.text;
+    *length = t.length;
+    return S_OK;
+}
+
+bool SaxAttributes::equals(WideText const& t, wchar_t const* text, int length) {
+    return t.length == length && (length == 0 || wmemcmp(t.text, text, static_cast<size_t>(length)) == 0);
+}
+
+HRESULT SaxAttributes::getLength(int* length) {
+    if (!length) return E_POINTER;
+    *length = size();
+    return S_OK;
+}
+
+HRESULT SaxAttributes::getURI(int index, wchar_t const** uri, int* length) {
+    Entry const* e = at(index);
+    return e ? give(e->uri, uri, length) : E_INVALIDARG;
+}
+
+HRESULT SaxAttributes::getLocalName(int index, wchar_t const** name, int* length) {
+    Entry const* e = at(index);
+    return e ? give(e->local, name, length) : E_INVALIDARG;
+}
+
+HRESULT SaxAttributes::getQName(int index, wchar_t const** name, int* length) {
+    Entry const* e = at(index);
+    return e ? give(e->qname, name, length) : E_INVALIDARG;
+}
+
+HRESULT SaxAttributes::getValue(int index, wchar_t const** value, int* length) {
+    Entry const* e = at(index);
+    return e ? give(e->value, value, length) : E_INVALIDARG;
+}
+
+HRESULT SaxAttributes::getIndexFromName(wchar_t const* uri, int uriLength, wchar_t const* localName,
+                                        int localNameLength, int* index) {
+    if (!index) return E_POINTER;
+    if (!localName) return E_INVALIDARG;
+    uriLength = lengthOf(uri, uriLength);
+    localNameLength = lengthOf(localName, localNameLength);
+    for (int i = 0; i < size(); ++i) {
+        Entry const& e = entries_[static_cast<size_t>(i)];
+        if (equals(e.local, localName, localNameLength) && equals(e.uri, uri, uriLength)) {
+            *index = i;
+            return S_OK;
+        }
+    }
+    *index = -1;
+    return E_INVALIDARG;
+}
+
+HRESULT SaxAttributes::getIndexFromQName(wchar_t const* qname, int qnameLength, int* index) {
+    if (!index) return E_POINTER;
+    if (!qname) return E_INVALIDARG;
+    qnameLength = lengthOf(qname, qnameLength);
+    for (int i = 0; i < size(); ++i) {
+        if (equals(entries_[static_cast<size_t>(i)].qname, qname, qnameLength)) {
+            *index = i;
+            return S_OK;
+        }
+    }
+    *index = -1;
+    return E_INVALIDARG;
+}
+
+HRESULT SaxAttributes::getValueFromName(wchar_t const* uri, int uriLength, wchar_t const* localName,
+                                        int localNameLength, wchar_t const** value, int* length) {
+    int i = -1;
+    HRESULT hr = getIndexFromName(uri, uriLength, localName, localNameLength, &i);
+    return FAILED(hr) ? hr : getValue(i, value, length);
+}
+
+HRESULT SaxAttributes::getValueFromQName(wchar_t const* qname, int qnameLength, wchar_t const** value,
+                                         int* length) {
+    int i = -1;
+    HRESULT hr = getIndexFromQName(qname, qnameLength, &i);
+    return FAILED(hr) ? hr : getValue(i, value, length);
+}
+
+}  // namespace mx

@@ -1,0 +1,70 @@
+// The attribute list handed to startElement. One list serves a whole parse
+// and is refilled for every start tag, so a start tag costs no allocation
+// once the buffers have grown; its strings are valid during the callback only.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/msxml6/msxml6.h"
+#include "platform/msxml6/sax_com.h"
+#include "platform/msxml6/sax_text.h"
+#include "platform/msxml6/sax_walk.h"
+
+namespace mx {
+
+class MX_INTERNAL SaxAttributes final : public ISAXAttributes {
+public:
+    static ComPtr<SaxAttributes> create();
+
+    // Fills the list for one start tag: xmlns declarations first (when
+    // listed as attributes), then the attributes. With a cache, names are
+    // taken from it (they must be interned, see NameCache); values, and
+    // names without a cache, are converted into the list's own buffer.
+    void assign(std::span<NsDecl const> declarations, std::span<AttrEvent const> attributes, NameCache* cache);
+    // The same from libxml2's start-tag callback: `count` tuples of (local
+    // name, prefix, URI, value begin, value end), names interned.
+    void assignParsed(int count, xmlChar const** tuples, NameCache& cache);
+    void clear();
+    int size() const { return static_cast<int>(entries_.size()); }
+
+    // IUnknown
+    HRESULT QueryInterface(REFIID riid, void** out) override;
+    ULONG AddRef() override { return refs_.add(); }
+    ULONG Release() override;
+
+    // ISAXAttributes
+    HRESULT getLength(int* length) override;
+    HRESULT getURI(int index, wchar_t const** uri, int* length) override;
+    HRESULT getLocalName(int index, wchar_t const** name, int* length) override;
+    HRESULT getQName(int index, wchar_t const** name, int* length) override;
+    HRESULT getIndexFromName(wchar_t const* uri, int uriLength, wchar_t const* localName, int localNameLength,
+                             int* index) override;
+    HRESULT getIndexFromQName(wchar_t const* qname, int qnameLength, int* index) override;
+    HRESULT getValue(int index, wchar_t const** value, int* length) override;
+    HRESULT getValueFromName(wchar_t const* uri, int uriLength, wchar_t const* localName, int localNameLength,
+                             wchar_t const** value, int* length) override;
+    HRESULT getValueFromQName(wchar_t const* qname, int qnameLength, wchar_t const** value, int* length) override;
+
+private:
+    SaxAttributes() = default;
+    ~SaxAttributes() = default;
+
+    struct Entry {
+        WideText uri, local, qname, value;
+    };
+
+    WideText keep(std::string_view utf8);
+    WideText keepQName(std::string_view prefix, std::string_view local);
+    static HRESULT give(WideText const& t, wchar_t const** text, int* length);
+    static bool equals(WideText const& t, wchar_t const* text, int length);
+    Entry const* at(int index) const;
+
+    RefCount refs_;
+    WideBuffer pool_;  // values and uncached names, NUL-terminated; reserved up front so it never moves
+    std::vector<Entry> entries_;
+};
+
+}  // namespace mx

@@ -1,0 +1,420 @@
+// Helpers for the SAX reader and XML writer tests: engine objects, a handler
+// that records every event as a line of text, in-memory streams, temporary
+// folders and a canonical dump of a DOM tree for comparisons.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <libxml/tree.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/msxml6/engine.h"
+#include "platform/msxml6/msxml6.h"
+#include "platform/msxml6/sax_com.h"
+
+namespace saxtest {
+
+using mx::ComPtr;
+
+// ---- strings and variants ---------------------------------------------------------
+
+struct BstrDeleter {
+    void operator()(wchar_t* s) const { SysFreeString(s); }
+};
+using Bstr = std::unique_ptr<wchar_t, BstrDeleter>;
+
+inline Bstr bstr(std::wstring const& s) { return Bstr(SysAllocStringLen(s.data(), static_cast<unsigned>(s.size()))); }
+
+// Owns what it holds (VariantClear on destruction).
+class Variant {
+public:
+    Variant() { VariantInit(&v_); }
+    ~Variant() { VariantClear(&v_); }
+    Variant(Variant const&) = delete;
+    Variant& operator=(Variant const&) = delete;
+    static Variant text(std::wstring const& s) {
+        Variant r;
+        r.v_.vt = VT_BSTR;
+        r.v_.bstrVal = SysAllocStringLen(s.data(), static_cast<unsigned>(s.size()));
+        return r;
+    }
+    static Variant integer(LONG value) {
+        Variant r;
+        r.v_.vt = VT_I4;
+        r.v_.lVal = value;
+        return r;
+    }
+    static Variant object(IUnknown* o, VARTYPE vt = VT_UNKNOWN) {
+        Variant r;
+        r.v_.vt = vt;
+        r.v_.punkVal = o;
+        if (o) o->AddRef();
+        return r;
+    }
+    Variant(Variant&& o) noexcept : v_(o.v_) { VariantInit(&o.v_); }
+    VARIANT const& get() const { return v_; }
+    VARIANT* out() {
+        VariantClear(&v_);
+        return &v_;
+    }
+
+private:
+    VARIANT v_;
+};
+
+inline std::wstring wide(std::string const& s) { return mx::toWide(s.data(), s.size()); }
+inline std::string narrow(std::wstring const& s) { return mx::toUtf8(s.data(), s.size()); }
+
+// ---- engine objects -----------------------------------------------------------------
+
+inline ComPtr<ISAXXMLReader> newReader() {
+    ComPtr<ISAXXMLReader> r;
+    EXPECT_EQ(S_OK, mx::createSAXXMLReader(IID_ISAXXMLReader, reinterpret_cast<void**>(r.put())));
+    return r;
+}
+
+inline ComPtr<IMXWriter> newWriter() {
+    ComPtr<IMXWriter> w;
+    EXPECT_EQ(S_OK, mx::createMXWriter(IID_IMXWriter, reinterpret_cast<void**>(w.put())));
+    return w;
+}
+
+inline ComPtr<IXMLDOMDocument3> newDocument() {
+    ComPtr<IXMLDOMDocument3> d;
+    EXPECT_EQ(S_OK, mx::createDOMDocument(IID_IXMLDOMDocument3, reinterpret_cast<void**>(d.put())));
+    return d;
+}
+
+inline ComPtr<IXMLDOMDocument3> loadDocument(std::wstring const& xml) {
+    auto doc = newDocument();
+    VARIANT_BOOL ok = VARIANT_FALSE;
+    if (!doc || FAILED(doc->loadXML(bstr(xml).get(), &ok)) || ok == VARIANT_FALSE) {
+        ADD_FAILURE() << "document did not load: " << narrow(xml);
+        return {};
+    }
+    return doc;
+}
+
+inline ComPtr<IXMLDOMDocument3> loadFile(std::string const& path) {
+    auto doc = newDocument();
+    VARIANT_BOOL ok = VARIANT_FALSE;
+    Variant source = Variant::text(wide(path));
+    if (!doc || FAILED(doc->load(source.get(), &ok)) || ok == VARIANT_FALSE) {
+        ADD_FAILURE() << "file did not load: " << path;
+        return {};
+    }
+    return doc;
+}
+
+template <class T>
+ComPtr<T> query(IUnknown* o, IID const& iid) {
+    return ComPtr<T>::query(o, iid);
+}
+
+// ---- a recording handler ----------------------------------------------------------------
+
+// Records content, lexical and error events as lines; `fail` decides per
+// event line whether the callback answers with a failure.
+class Recorder final : public ISAXContentHandler, public ISAXLexicalHandler, public ISAXErrorHandler {
+public:
+    static ComPtr<Recorder> create() { return ComPtr<Recorder>(new Recorder); }
+
+    std::vector<std::string> events;
+    std::function<HRESULT(std::string const&)> fail;
+    ComPtr<ISAXLocator> locator;
+    // Per startElement: "line:column" from the locator.
+    std::vector<std::string> positions;
+    // Per startElement: what the attribute lookups answer.
+    std::vector<std::string> lookups;
+    std::function<void(ISAXAttributes*)> inspect;
+
+    HRESULT QueryInterface(REFIID riid, void** out) override {
+        if (riid == IID_IUnknown || riid == IID_ISAXContentHandler) *out = static_cast<ISAXContentHandler*>(this);
+        else if (riid == IID_ISAXLexicalHandler) *out = static_cast<ISAXLexicalHandler*>(this);
+        else if (riid == IID_ISAXErrorHandler) *out = static_cast<ISAXErrorHandler*>(this);
+        else {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override {
+        ULONG n = --refs_;
+        if (n == 0) delete this;
+        return n;
+    }
+
+    HRESULT putDocumentLocator(ISAXLocator* l) override {
+        locator = ComPtr<ISAXLocator>(l);
+        return S_OK;
+    }
+    HRESULT startDocument() override { return log("startDocument"); }
+    HRESULT endDocument() override { return log("endDocument"); }
+    HRESULT startPrefixMapping(wchar_t const* p, int pl, wchar_t const* u, int ul) override {
+        return log("prefix " + s(p, pl) + "=" + s(u, ul));
+    }
+    HRESULT endPrefixMapping(wchar_t const* p, int pl) override { return log("endPrefix " + s(p, pl)); }
+    HRESULT startElement(wchar_t const* u, int ul, wchar_t const* l, int ll, wchar_t const* q, int ql,
+                         ISAXAttributes* a) override {
+        std::string line = "start " + s(u, ul) + "|" + s(l, ll) + "|" + s(q, ql);
+        int n = 0;
+        if (a) a->getLength(&n);
+        for (int i = 0; i < n; ++i) {
+            wchar_t const *au, *al, *aq, *av;
+            int aul, all, aql, avl;
+            a->getURI(i, &au, &aul);
+            a->getLocalName(i, &al, &all);
+            a->getQName(i, &aq, &aql);
+            a->getValue(i, &av, &avl);
+            line += " @" + s(au, aul) + "|" + s(al, all) + "|" + s(aq, aql) + "=" + s(av, avl);
+        }
+        if (locator) {
+            int ln = 0, col = 0;
+            locator->getLineNumber(&ln);
+            locator->getColumnNumber(&col);
+            positions.push_back(std::to_string(ln) + ":" + std::to_string(col));
+        }
+        if (inspect) inspect(a);
+        return log(line);
+    }
+    HRESULT endElement(wchar_t const* u, int ul, wchar_t const* l, int ll, wchar_t const* q, int ql) override {
+        return log("end " + s(u, ul) + "|" + s(l, ll) + "|" + s(q, ql));
+    }
+    HRESULT characters(wchar_t const* c, int n) override { return log("chars " + s(c, n)); }
+    HRESULT ignorableWhitespace(wchar_t const* c, int n) override { return log("ignorable " + s(c, n)); }
+    HRESULT processingInstruction(wchar_t const* t, int tl, wchar_t const* d, int dl) override {
+        return log("pi " + s(t, tl) + "|" + s(d, dl));
+    }
+    HRESULT skippedEntity(wchar_t const* n, int l) override { return log("skipped " + s(n, l)); }
+
+    HRESULT startDTD(wchar_t const* n, int nl, wchar_t const* p, int pl, wchar_t const* sy, int sl) override {
+        return log("startDTD " + s(n, nl) + "|" + s(p, pl) + "|" + s(sy, sl));
+    }
+    HRESULT endDTD() override { return log("endDTD"); }
+    HRESULT startEntity(wchar_t const* n, int l) override { return log("startEntity " + s(n, l)); }
+    HRESULT endEntity(wchar_t const* n, int l) override { return log("endEntity " + s(n, l)); }
+    HRESULT startCDATA() override { return log("startCDATA"); }
+    HRESULT endCDATA() override { return log("endCDATA"); }
+    HRESULT comment(wchar_t const* c, int n) override { return log("comment " + s(c, n)); }
+
+    HRESULT error(ISAXLocator*, wchar_t const* m, HRESULT) override { return log("error " + s(m, -1)); }
+    HRESULT fatalError(ISAXLocator* l, wchar_t const* m, HRESULT code) override {
+        int ln = 0, col = 0;
+        l->getLineNumber(&ln);
+        l->getColumnNumber(&col);
+        lastCode = code;
+        return log("fatal " + std::to_string(ln) + ":" + std::to_string(col) + " " + s(m, -1));
+    }
+    HRESULT ignorableWarning(ISAXLocator*, wchar_t const* m, HRESULT) override { return log("warning " + s(m, -1)); }
+
+    HRESULT lastCode = S_OK;
+
+    std::vector<std::string> matching(std::string const& prefix) const {
+        std::vector<std::string> r;
+        for (auto const& e : events)
+            if (e.rfind(prefix, 0) == 0) r.push_back(e);
+        return r;
+    }
+
+private:
+    Recorder() = default;
+    ~Recorder() = default;
+
+    static std::string s(wchar_t const* p, int n) {
+        if (!p) return "<null>";
+        if (n < 0) n = static_cast<int>(wcslen(p));
+        return narrow(std::wstring(p, static_cast<size_t>(n)));
+    }
+    HRESULT log(std::string line) {
+        events.push_back(line);
+        return fail ? fail(line) : S_OK;
+    }
+
+    ULONG refs_ = 0;
+};
+
+// Installs a recorder as every handler of the reader.
+inline ComPtr<Recorder> record(ISAXXMLReader* reader) {
+    auto r = Recorder::create();
+    reader->putContentHandler(r.get());
+    reader->putErrorHandler(r.get());
+    Variant lexical = Variant::object(static_cast<ISAXContentHandler*>(r.get()));
+    reader->putProperty(SAX_PROPERTY_LEXICAL_HANDLER, lexical.get());
+    return r;
+}
+
+// ---- in-memory stream ----------------------------------------------------------------------
+
+// Reads from `data` at most `chunk` bytes per call; collects writes, and
+// fails every write once `writeLimit` bytes would be exceeded.
+class MemoryStream final : public IStream {
+public:
+    static ComPtr<MemoryStream> create(std::string data = {}, size_t chunk = SIZE_MAX) {
+        auto* s = new MemoryStream;
+        s->data = std::move(data);
+        s->chunk = chunk;
+        return ComPtr<MemoryStream>(s);
+    }
+
+    std::string data;
+    size_t chunk = SIZE_MAX;
+    size_t writeLimit = SIZE_MAX;
+    size_t readCalls = 0;
+
+    HRESULT QueryInterface(REFIID riid, void** out) override {
+        if (riid == IID_IUnknown || riid == IID_IStream || riid == IID_ISequentialStream) {
+            *out = static_cast<IStream*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override {
+        ULONG n = --refs_;
+        if (n == 0) delete this;
+        return n;
+    }
+    HRESULT Read(void* buffer, ULONG size, ULONG* read) override {
+        ++readCalls;
+        size_t n = std::min({static_cast<size_t>(size), chunk, data.size() - pos_});
+        memcpy(buffer, data.data() + pos_, n);
+        pos_ += n;
+        if (read) *read = static_cast<ULONG>(n);
+        return S_OK;
+    }
+    HRESULT Write(void const* buffer, ULONG size, ULONG* written) override {
+        if (data.size() + size > writeLimit) {
+            if (written) *written = 0;
+            return STG_E_MEDIUMFULL;
+        }
+        data.append(static_cast<char const*>(buffer), size);
+        if (written) *written = size;
+        return S_OK;
+    }
+
+private:
+    MemoryStream() = default;
+    ~MemoryStream() = default;
+    size_t pos_ = 0;
+    ULONG refs_ = 0;
+};
+
+// ---- parsing helpers ----------------------------------------------------------------------
+
+inline HRESULT parseText(ISAXXMLReader* reader, std::wstring const& xml) {
+    Variant v = Variant::text(xml);
+    return reader->parse(v.get());
+}
+
+inline HRESULT parseBytes(ISAXXMLReader* reader, std::string const& bytes, size_t chunk = SIZE_MAX) {
+    auto stream = MemoryStream::create(bytes, chunk);
+    Variant v = Variant::object(static_cast<IStream*>(stream.get()));
+    return reader->parse(v.get());
+}
+
+inline HRESULT parseNode(ISAXXMLReader* reader, IUnknown* node) {
+    Variant v = Variant::object(node, VT_DISPATCH);
+    return reader->parse(v.get());
+}
+
+// The writer's collected text (string output).
+inline std::wstring outputOf(IMXWriter* writer) {
+    Variant out;
+    if (FAILED(writer->get_output(out.out())) || out.get().vt != VT_BSTR) return L"<no output>";
+    return std::wstring(out.get().bstrVal, SysStringLen(out.get().bstrVal));
+}
+
+// A writer collecting a string, installed as the reader's content and
+// lexical handler.
+inline ComPtr<IMXWriter> writerFor(ISAXXMLReader* reader, bool indent, bool lexical = true) {
+    auto writer = newWriter();
+    Variant empty;
+    writer->put_output(empty.get());
+    writer->put_indent(indent ? VARIANT_TRUE : VARIANT_FALSE);
+    auto content = query<ISAXContentHandler>(writer.get(), IID_ISAXContentHandler);
+    reader->putContentHandler(content.get());
+    if (lexical) {
+        Variant v = Variant::object(writer.get(), VT_DISPATCH);
+        reader->putProperty(SAX_PROPERTY_LEXICAL_HANDLER, v.get());
+    }
+    return writer;
+}
+
+// ---- canonical tree dump ------------------------------------------------------------------
+
+// Everything the loader keeps, one node per line, attributes sorted:
+// equal dumps mean equal trees.
+inline void dumpNode(xmlNodePtr n, int depth, std::string& out) {
+    auto str = [](xmlChar const* s) { return std::string(s ? reinterpret_cast<char const*>(s) : ""); };
+    std::string pad(static_cast<size_t>(depth) * 2, ' ');
+    switch (n->type) {
+    case XML_ELEMENT_NODE: {
+        out += pad + "E {" + (n->ns ? str(n->ns->href) : "") + "}" + str(n->name);
+        std::vector<std::string> attrs;
+        for (xmlAttrPtr a = n->properties; a; a = a->next) {
+            xmlChar* v = xmlNodeListGetString(n->doc, a->children, 1);
+            attrs.push_back(" {" + (a->ns ? str(a->ns->href) : "") + "}" + str(a->name) + "=[" + str(v) + "]");
+            xmlFree(v);
+        }
+        std::sort(attrs.begin(), attrs.end());
+        for (auto const& a : attrs) out += a;
+        out += "\n";
+        for (xmlNodePtr c = n->children; c; c = c->next) dumpNode(c, depth + 1, out);
+        break;
+    }
+    case XML_TEXT_NODE: out += pad + "T [" + str(n->content) + "]\n"; break;
+    case XML_CDATA_SECTION_NODE: out += pad + "C [" + str(n->content) + "]\n"; break;
+    case XML_COMMENT_NODE: out += pad + "! [" + str(n->content) + "]\n"; break;
+    case XML_PI_NODE: out += pad + "? " + str(n->name) + " [" + str(n->content) + "]\n"; break;
+    default: break;
+    }
+}
+
+inline std::string dump(IUnknown* document) {
+    xmlDocPtr doc = mx::engineDocOf(document);
+    if (!doc) return "<not a document>";
+    std::string out;
+    for (xmlNodePtr c = doc->children; c; c = c->next) dumpNode(c, 0, out);
+    return out;
+}
+
+// ---- temporary folder ------------------------------------------------------------------------
+
+class TempDir {
+public:
+    TempDir() {
+        std::random_device rd;
+        path_ = std::filesystem::temp_directory_path() / ("quill-sax-" + std::to_string(rd()) + std::to_string(rd()));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(TempDir const&) = delete;
+    TempDir& operator=(TempDir const&) = delete;
+
+    std::string file(std::string const& name) const { return (path_ / name).string(); }
+    std::string write(std::string const& name, std::string const& content) const {
+        std::ofstream(file(name), std::ios::binary) << content;
+        return file(name);
+    }
+    static std::string read(std::string const& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace saxtest

@@ -1,0 +1,341 @@
+#include "msxml/MsxmlDOMDocument.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <new>
+#include <string>
+
+#include "core/XmlValueText.h"
+#include "msxml/MsxmlCom.h"
+#include "msxml/MsxmlDOMAttribute.h"
+#include "msxml/MsxmlDOMElement.h"
+#include "msxml/MsxmlFactory.h"
+#include "platform/host/ux_string.h"
+
+namespace {
+
+VARIANT_BOOL toVariantBool(bool on) { return on ? VARIANT_TRUE : VARIANT_FALSE; }
+
+// Appends `child` to `parent`; true when the engine returned the appended node.
+bool appendTo(IXMLDOMNode* parent, IXMLDOMNode* child) {
+    ComPtr<IXMLDOMNode> appended;
+    return parent && child && SUCCEEDED(parent->appendChild(child, appended.put())) && appended;
+}
+
+// A caller-owned copy of the engine's text, stored in *out.
+bool handOut(BSTR text, wchar_t** out) {
+    if (!text) return false;
+    *out = unmarshal(text);
+    return *out != nullptr;
+}
+
+// Collects what the writer produces and hands it to the file only once the
+// whole document has been written, so that a save failing half-way leaves
+// an existing file as it was (a file stream commits whatever it received
+// when it is released).
+class PendingFile final : public IStream {
+public:
+    PendingFile() = default;
+    PendingFile(PendingFile const&) = delete;
+    PendingFile& operator=(PendingFile const&) = delete;
+
+    HRESULT QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_ISequentialStream || riid == IID_IStream) {
+            *out = static_cast<IStream*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override {
+        ULONG const left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT Read(void*, ULONG, ULONG* read) override {
+        if (read) *read = 0;
+        return STG_E_ACCESSDENIED;
+    }
+    HRESULT Write(void const* buffer, ULONG size, ULONG* written) override {
+        if (written) *written = 0;
+        if (!buffer && size) return E_POINTER;
+        try {
+            bytes_.append(static_cast<char const*>(buffer), size);
+        } catch (std::bad_alloc const&) {
+            return E_OUTOFMEMORY;
+        }
+        if (written) *written = size;
+        return S_OK;
+    }
+
+    // Writes everything to the file (created or replaced); false when the
+    // file cannot be created or written, in which case it stays as it was.
+    bool commit(wchar_t const* path) const {
+        ComPtr<IStream> file;
+        if (FAILED(SHCreateStreamOnFileW(path, STGM_CREATE | STGM_WRITE, file.put())) || !file) return false;
+        ULONG const chunk = 1u << 30;
+        for (size_t done = 0; done < bytes_.size();) {
+            ULONG const size = static_cast<ULONG>(std::min<size_t>(chunk, bytes_.size() - done));
+            if (FAILED(file->Write(bytes_.data() + done, size, nullptr))) return false;
+            done += size;
+        }
+        return true;
+    }
+
+private:
+    ~PendingFile() = default;
+
+    ULONG refs_ = 0;
+    std::string bytes_;
+};
+
+// The target file is not opened here: see PendingFile.
+bool setWriterOutput(IMXWriter* writer, IStream* pending) {
+    Variant output;
+    if (pending) output.setUnknown(pending);
+    return SUCCEEDED(writer->put_output(output.get()));
+}
+
+bool setWriterProperties(IMXWriter* writer, XmlEncoding const& encoding, bool indent) {
+    if (FAILED(writer->put_indent(toVariantBool(indent)))) return false;
+    if (FAILED(writer->put_standalone(VARIANT_TRUE))) return false;
+    BStr name(encoding.toString());
+    return SUCCEEDED(writer->put_encoding(name.get()));
+}
+
+// The writer receives both the content events and the lexical ones
+// (comments, CDATA), so nothing of the tree is lost on the way.
+bool connectWriter(ISAXXMLReader* reader, IMXWriter* writer) {
+    auto content = queryInterface<ISAXContentHandler>(writer, IID_ISAXContentHandler);
+    if (!content || FAILED(reader->putContentHandler(content.get()))) return false;
+    Variant lexical;
+    lexical.setDispatch(writer);
+    return SUCCEEDED(reader->putProperty(SAX_PROPERTY_LEXICAL_HANDLER, lexical.get()));
+}
+
+bool readWriterOutput(IMXWriter* writer, wchar_t** text) {
+    Variant output;
+    if (FAILED(writer->get_output(output.put())) || output.isEmpty()) return false;
+    return handOut(output.text(), text);
+}
+
+}  // namespace
+
+bool loadDocument(IXMLDOMDocument3* document, wchar_t const* path) {
+    if (!document || !path) return false;
+    if (FAILED(document->put_async(VARIANT_FALSE))) return false;
+    Variant source;
+    source.setString(path);
+    VARIANT_BOOL ok = VARIANT_FALSE;
+    return SUCCEEDED(document->load(source.get(), &ok)) && ok == VARIANT_TRUE;
+}
+
+bool saveDocument(IXMLDOMDocument3* document, wchar_t const* path, XmlEncoding const& encoding, bool indent) {
+    return writeDocument(document, path, nullptr, encoding, indent);
+}
+
+// A file is written only after the whole document went through the writer,
+// and is complete (and only then replaces an earlier file) when this returns
+// true; a failure on the way leaves an earlier file untouched.
+bool writeDocument(IXMLDOMDocument3* document, wchar_t const* path, wchar_t** text, XmlEncoding const& encoding,
+                   bool indent) {
+    if (!document || (!path && !text)) return false;
+    MsxmlFactory* factory = MsxmlFactory::getInstance();
+    ComPtr<ISAXXMLReader> reader(factory->createSAXXMLReader());
+    if (!reader) return false;
+    ComPtr<IMXWriter> writer(factory->createMXWriter());
+    if (!writer) return false;
+    ComPtr<PendingFile> pending;
+    if (path) pending = ComPtr<PendingFile>::share(new PendingFile());
+    if (!setWriterOutput(writer.get(), pending.get())) return false;
+    if (!setWriterProperties(writer.get(), encoding, indent)) return false;
+    if (!connectWriter(reader.get(), writer.get())) return false;
+    Variant input;
+    input.setDispatch(document);
+    if (FAILED(reader->parse(input.get()))) return false;
+    if (!path) return readWriterOutput(writer.get(), text);
+    reader.reset();  // the reader holds the writer as its handlers
+    writer.reset();  // flushes what the writer still holds
+    return pending->commit(path);
+}
+
+MsxmlDOMDocument::MsxmlDOMDocument(IXMLDOMDocument3* document) : document_(document), cache_(0) {
+    if (document_) document_->AddRef();
+}
+
+// The engine document goes first; the cache (and every string handed out)
+// after it.
+MsxmlDOMDocument::~MsxmlDOMDocument() {
+    if (document_) document_->Release();
+}
+
+wchar_t const* MsxmlDOMDocument::unmarshal(wchar_t* text) const {
+    if (!text) return nullptr;
+    WideTextConverter converted(text);
+    return cache_.cache(converted.conv_str());
+}
+
+TrelDOMNode* MsxmlDOMDocument::createTrelNode(IXMLDOMNode* node) const {
+    switch (getNodeType(node)) {
+    case TREL_NO_NODE:
+        return nullptr;
+    case TREL_ELEMENT_NODE: {
+        ComPtr<IXMLDOMElement> element(castToElement(node));
+        return element ? createTrelElement(element.get()) : nullptr;
+    }
+    case TREL_ATTRIBUTE_NODE: {
+        ComPtr<IXMLDOMAttribute> attribute(castToAttribute(node));
+        return attribute ? createTrelAttribute(attribute.get()) : nullptr;
+    }
+    default:
+        return new MsxmlDOMNode(node, this);
+    }
+}
+
+TrelDOMElement* MsxmlDOMDocument::createTrelElement(IXMLDOMElement* element) const {
+    return element ? new MsxmlDOMElement(element, this) : nullptr;
+}
+
+TrelDOMAttribute* MsxmlDOMDocument::createTrelAttribute(IXMLDOMAttribute* attribute) const {
+    return attribute ? new MsxmlDOMAttribute(attribute, this) : nullptr;
+}
+
+IXMLDOMElement* MsxmlDOMDocument::createMsxmlElement(wchar_t const* name, wchar_t const* namespaceURI) const {
+    if (!document_ || !name) return nullptr;
+    Variant type;
+    type.setInt(NODE_ELEMENT);
+    BStr tag(name);
+    BStr uri(namespaceURI);
+    ComPtr<IXMLDOMNode> node;
+    if (FAILED(document_->createNode(type.get(), tag.get(), uri.get(), node.put()))) return nullptr;
+    return castToElement(node.get());
+}
+
+IXMLDOMElement* MsxmlDOMDocument::createMsxmlElement(wchar_t const* name, wchar_t const* namespaceURI,
+                                                     wchar_t const* text) const {
+    ComPtr<IXMLDOMElement> element(createMsxmlElement(name, namespaceURI));
+    if (!element || !text) return element.detach();
+    ComPtr<IXMLDOMText> child(createMsxmlText(text));
+    if (!appendTo(element.get(), child.get())) return nullptr;
+    return element.detach();
+}
+
+IXMLDOMText* MsxmlDOMDocument::createMsxmlText(wchar_t const* text) const {
+    if (!document_) return nullptr;
+    BStr data(text);
+    IXMLDOMText* node = nullptr;
+    if (FAILED(document_->createTextNode(data.get(), &node))) return nullptr;
+    return node;
+}
+
+IXMLDOMComment* MsxmlDOMDocument::createMsxmlComment(wchar_t const* text) const {
+    if (!document_) return nullptr;
+    BStr data(text);
+    IXMLDOMComment* node = nullptr;
+    if (FAILED(document_->createComment(data.get(), &node))) return nullptr;
+    return node;
+}
+
+IXMLDOMNode* MsxmlDOMDocument::addChild(IXMLDOMNode* node) const {
+    if (!document_ || !node) return nullptr;
+    ComPtr<IXMLDOMNode> appended;
+    if (FAILED(document_->appendChild(node, appended.put()))) return nullptr;
+    return appended.detach();
+}
+
+TrelDOMElement* MsxmlDOMDocument::createElement(wchar_t const* tag, wchar_t const* text) const {
+    return createElementNS(tag, nullptr, text);
+}
+
+TrelDOMElement* MsxmlDOMDocument::createElement(wchar_t const* tag) const {
+    return createElementNS(tag, nullptr, nullptr);
+}
+
+TrelDOMElement* MsxmlDOMDocument::createElementNS(wchar_t const* tag, wchar_t const* namespaceURI,
+                                                  wchar_t const* text) const {
+    ComPtr<IXMLDOMElement> element(createMsxmlElement(tag, namespaceURI, text));
+    return createTrelElement(element.get());
+}
+
+TrelDOMElement* MsxmlDOMDocument::createElementNS(wchar_t const* tag, wchar_t const* namespaceURI) const {
+    return createElementNS(tag, namespaceURI, nullptr);
+}
+
+TrelDOMElement* MsxmlDOMDocument::getRoot() const {
+    if (!document_) return nullptr;
+    ComPtr<IXMLDOMElement> root;
+    if (FAILED(document_->get_documentElement(root.put()))) return nullptr;
+    return createTrelElement(root.get());
+}
+
+TrelDOMNode* MsxmlDOMDocument::selectNode(wchar_t const* path) const {
+    if (!document_ || !path) return nullptr;
+    BStr expression(path);
+    ComPtr<IXMLDOMNode> node;
+    if (FAILED(document_->selectSingleNode(expression.get(), node.put())) || !node) return nullptr;
+    return createTrelNode(node.get());
+}
+
+// The element is moved, not copied; a document that has a root already
+// refuses a second one.
+bool MsxmlDOMDocument::setRoot(TrelDOMElement const* root) {
+    auto const* element = dynamic_cast<MsxmlDOMElement const*>(root);
+    if (!element) return false;
+    ComPtr<IXMLDOMNode> appended(addChild(element->getWrapped()));
+    return static_cast<bool>(appended);
+}
+
+bool MsxmlDOMDocument::addXMLDeclaration(XmlEncoding const& encoding) {
+    if (!document_) return false;
+    wchar_t data[1024];
+    wchar_t const* name = encoding.toString();
+    swprintf(data, sizeof data / sizeof data[0], L"version='1.0' encoding='%ls'", name ? name : L"");
+    BStr target(L"xml");
+    BStr value(data);
+    ComPtr<IXMLDOMProcessingInstruction> declaration;
+    if (FAILED(document_->createProcessingInstruction(target.get(), value.get(), declaration.put())) || !declaration)
+        return false;
+    ComPtr<IXMLDOMNode> appended(addChild(declaration.get()));
+    return static_cast<bool>(appended);
+}
+
+bool MsxmlDOMDocument::addComment(wchar_t const* text) {
+    ComPtr<IXMLDOMComment> comment(createMsxmlComment(text));
+    if (!comment) return false;
+    ComPtr<IXMLDOMNode> appended(addChild(comment.get()));
+    return static_cast<bool>(appended);
+}
+
+bool MsxmlDOMDocument::save(wchar_t const* path, XmlEncoding const& encoding, bool indent) const {
+    if (!document_ || !path) return false;
+    if (indent) return saveDocument(document_, path, encoding, true);
+    Variant destination;
+    destination.setString(path);
+    return SUCCEEDED(document_->save(destination.get()));
+}
+
+bool MsxmlDOMDocument::saveXML(wchar_t** out, bool indent) const {
+    if (!document_ || !out) return false;
+    if (indent) return writeDocument(document_, nullptr, out, XmlEncoding::UTF8, true);
+    BStr xml;
+    if (FAILED(document_->get_xml(xml.put()))) return false;
+    return handOut(xml.get(), out);
+}
+
+bool MsxmlDOMDocument::load(wchar_t const* path) { return loadDocument(document_, path); }
+
+bool MsxmlDOMDocument::loadXML(wchar_t const* text) {
+    if (!document_ || !text) return false;
+    BStr xml(text);
+    VARIANT_BOOL ok = VARIANT_FALSE;
+    return SUCCEEDED(document_->loadXML(xml.get(), &ok)) && ok == VARIANT_TRUE;
+}
+
+void MsxmlDOMDocument::resolveExternals(bool on) {
+    if (!document_) return;
+    document_->put_validateOnParse(toVariantBool(on));
+    document_->put_resolveExternals(toVariantBool(on));
+}

@@ -1,0 +1,133 @@
+#include "msxml/MsxmlDOMNode.h"
+
+#include <cwchar>
+
+#include "msxml/MsxmlCom.h"
+#include "msxml/MsxmlDOMAttribute.h"
+#include "msxml/MsxmlDOMDocument.h"
+#include "model/TrelDOMElement.h"
+#include "platform/host/ux_string.h"
+
+namespace {
+
+template <class T>
+T* queryNode(IXMLDOMNode* node, IID const& iid) {
+    void* out = nullptr;
+    if (!node || FAILED(node->QueryInterface(iid, &out))) return nullptr;
+    return static_cast<T*>(out);
+}
+
+}  // namespace
+
+IXMLDOMElement* castToElement(IXMLDOMNode* node) { return queryNode<IXMLDOMElement>(node, IID_IXMLDOMElement); }
+
+IXMLDOMAttribute* castToAttribute(IXMLDOMNode* node) {
+    return queryNode<IXMLDOMAttribute>(node, IID_IXMLDOMAttribute);
+}
+
+IXMLDOMText* castToText(IXMLDOMNode* node) { return queryNode<IXMLDOMText>(node, IID_IXMLDOMText); }
+
+TrelNodeType getNodeType(IXMLDOMNode* node) {
+    DOMNodeType type = NODE_INVALID;
+    if (!node || FAILED(node->get_nodeType(&type))) return TREL_NO_NODE;
+    return static_cast<TrelNodeType>(type);
+}
+
+// Code-unit comparison: exact and case-sensitive, and it needs no BSTR copy
+// of `text`, which keeps tag tests on large trees cheap.
+bool nameEquals(IXMLDOMNode* node, wchar_t const* text) {
+    if (!node || !text) return false;
+    BStr name;
+    if (FAILED(node->get_nodeName(name.put())) || !name.get()) return false;
+    return wcscmp(name.get(), text) == 0;
+}
+
+IXMLDOMText* getFirstTextChild(IXMLDOMNode* node) {
+    if (!node) return nullptr;
+    ComPtr<IXMLDOMNode> child;
+    if (FAILED(node->get_firstChild(child.put())) || !child) return nullptr;
+    if (getNodeType(child.get()) != TREL_TEXT_NODE) return nullptr;
+    return castToText(child.get());
+}
+
+MsxmlDOMNode::MsxmlDOMNode(IXMLDOMNode* node, MsxmlDOMDocument const* document) : node_(node), document_(document) {
+    if (node_) node_->AddRef();
+}
+
+MsxmlDOMNode::~MsxmlDOMNode() {
+    if (node_) node_->Release();
+}
+
+TrelNodeType MsxmlDOMNode::getType() const { return getNodeType(node_); }
+
+TrelDOMDocument const* MsxmlDOMNode::getDocument() const { return document_; }
+
+TrelDOMElement* MsxmlDOMNode::getParent() const {
+    if (!node_) return nullptr;
+    ComPtr<IXMLDOMNode> parent;
+    if (FAILED(node_->get_parentNode(parent.put())) || !parent) return nullptr;
+    ComPtr<IXMLDOMElement> element(castToElement(parent.get()));
+    if (!element) return nullptr;
+    return document_->createTrelElement(element.get());
+}
+
+wchar_t const* MsxmlDOMNode::intern(BSTR text) const { return text ? document_->unmarshal(text) : nullptr; }
+
+wchar_t const* MsxmlDOMNode::getName() const {
+    if (!node_) return nullptr;
+    BStr name;
+    if (FAILED(node_->get_nodeName(name.put()))) return nullptr;
+    return intern(name.get());
+}
+
+wchar_t const* MsxmlDOMNode::getNamespaceURI() const {
+    if (!node_) return nullptr;
+    BStr uri;
+    // S_FALSE or no text: the node is in no namespace.
+    if (node_->get_namespaceURI(uri.put()) != S_OK || uri.length() == 0) return nullptr;
+    return intern(uri.get());
+}
+
+bool MsxmlDOMNode::nameEquals(wchar_t const* text) const { return ::nameEquals(node_, text); }
+
+wchar_t const* MsxmlDOMNode::getValue() const {
+    switch (getNodeType(node_)) {
+    case TREL_TEXT_NODE:
+    case TREL_ATTRIBUTE_NODE:
+        return ownValue();
+    case TREL_ELEMENT_NODE:
+        return firstTextValue();
+    default:
+        return nullptr;
+    }
+}
+
+wchar_t const* MsxmlDOMNode::ownValue() const {
+    Variant value;
+    if (!node_ || FAILED(node_->get_nodeValue(value.put()))) return nullptr;
+    return intern(value.text());
+}
+
+wchar_t const* MsxmlDOMNode::firstTextValue() const {
+    ComPtr<IXMLDOMText> text(getFirstTextChild(node_));
+    Variant value;
+    if (!text || FAILED(text->get_nodeValue(value.put()))) return nullptr;
+    return intern(value.text());
+}
+
+bool MsxmlDOMNode::valueEquals(wchar_t const* text) const { return ux_strequal(getValue(), text); }
+
+bool MsxmlDOMNode::setValue(wchar_t const* text) {
+    if (!node_) return false;
+    Variant value;
+    value.setString(text);
+    if (ComPtr<IXMLDOMText> first{getFirstTextChild(node_)}) return SUCCEEDED(first->put_nodeValue(value.get()));
+
+    ComPtr<IXMLDOMText> fresh(document_->createMsxmlText(text));
+    if (!fresh) return false;
+    ComPtr<IXMLDOMNode> appended;
+    return SUCCEEDED(node_->appendChild(fresh.get(), appended.put())) && appended;
+}
+
+MsxmlDOMAttribute::MsxmlDOMAttribute(IXMLDOMAttribute* attribute, MsxmlDOMDocument const* document)
+    : MsxmlDOMNode(attribute, document) {}

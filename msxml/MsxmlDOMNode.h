@@ -1,0 +1,69 @@
+// The wrapper shared by every node the engine-backed model hands out, and the
+// small helpers over the engine's node interfaces that the whole backend uses.
+//
+// A wrapper copies nothing: every query asks the engine at the moment it is
+// made, so two wrappers of one node always agree. Strings come from the owning
+// document's cache and live as long as the document wrapper.
+#pragma once
+
+#include "model/TrelDOMNode.h"
+#include "platform/msxml6/msxml6.h"
+
+class MsxmlDOMDocument;
+
+// Interface queries; null for a null node or a node of another kind. A result
+// carries a reference that the caller releases.
+IXMLDOMElement* castToElement(IXMLDOMNode* node);
+IXMLDOMAttribute* castToAttribute(IXMLDOMNode* node);
+IXMLDOMText* castToText(IXMLDOMNode* node);
+
+// The node's DOM type; 0 for a null node or when the engine cannot tell.
+TrelNodeType getNodeType(IXMLDOMNode* node);
+
+// True when the node's qualified name equals text exactly (case-sensitive);
+// a null text never matches.
+bool nameEquals(IXMLDOMNode* node, wchar_t const* text);
+
+// The first child when it is a text node (CDATA does not count), with a
+// reference for the caller; null otherwise.
+IXMLDOMText* getFirstTextChild(IXMLDOMNode* node);
+
+class MsxmlDOMNode : public virtual TrelDOMNode {
+public:
+    // Holds its own reference to `node`; `document` must outlive the wrapper.
+    MsxmlDOMNode(IXMLDOMNode* node, MsxmlDOMDocument const* document);
+
+    TrelNodeType getType() const override;
+    TrelDOMDocument const* getDocument() const override;
+    TrelDOMElement* getParent() const override;
+
+    IXMLDOMNode* getWrapped() const { return node_; }  // no new reference
+    MsxmlDOMDocument const* getMsxmlDocument() const { return document_; }
+
+    // Qualified name as written (prefix included), interned.
+    wchar_t const* getName() const;
+    // Null when the node is in no namespace.
+    wchar_t const* getNamespaceURI() const;
+    bool nameEquals(wchar_t const* text) const;
+    // Text and attribute nodes: their value; elements: the text of the first
+    // child when that child is text; anything else: null.
+    wchar_t const* getValue() const;
+    bool valueEquals(wchar_t const* text) const;
+    // Replaces the first text child, or appends a text child when there is none.
+    bool setValue(wchar_t const* text);
+
+protected:
+    ~MsxmlDOMNode() override;
+
+    // The interned text of a string the engine returned (null stays null).
+    wchar_t const* intern(BSTR text) const;
+    // getValue for a node already known to be text or an attribute, and for
+    // one known to be an element: the kind is not asked again, which matters
+    // on walks over large trees.
+    wchar_t const* ownValue() const;
+    wchar_t const* firstTextValue() const;
+
+private:
+    IXMLDOMNode* node_;
+    MsxmlDOMDocument const* document_;
+};

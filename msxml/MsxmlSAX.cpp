@@ -1,0 +1,189 @@
+#include "msxml/MsxmlSAX.h"
+
+#include "msxml/MsxmlCom.h"
+#include "platform/host/ux_string.h"
+
+namespace {
+
+HRESULT toResult(bool goOn) { return goOn ? S_OK : E_FAIL; }
+
+// The COM identity rules both adapters share: themselves for IUnknown and
+// their own interface, nothing else.
+template <class Adapter>
+HRESULT answerQuery(Adapter* self, IID const& own, REFIID riid, void** out) {
+    if (!out) return E_POINTER;
+    if (riid == IID_IUnknown || riid == own) {
+        *out = self;
+        self->AddRef();
+        return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+}  // namespace
+
+// ---- SAXString ------------------------------------------------------------
+
+SAXString::SAXString(wchar_t const* chars, long length, bool trim) {
+    if (length < 0) length = 0;
+    text_ = length < INLINE ? inline_ : new wchar_t[length + 1];
+    ux_strcpy_lim(text_, chars, static_cast<size_t>(length) + 1);
+    if (trim) ux_strtrim(text_);
+}
+
+SAXString::~SAXString() {
+    if (text_ != inline_) delete[] text_;
+}
+
+// ---- MsxmlSAXAttributes ---------------------------------------------------
+
+MsxmlSAXAttributes::MsxmlSAXAttributes(ISAXAttributes* attributes) : attributes_(attributes), cache_(0) {
+    if (attributes_) attributes_->AddRef();
+}
+
+MsxmlSAXAttributes::~MsxmlSAXAttributes() {
+    if (attributes_) attributes_->Release();
+}
+
+wchar_t const* MsxmlSAXAttributes::getValue(wchar_t const* key) const {
+    if (!attributes_ || !key) return nullptr;
+    wchar_t const* value = nullptr;
+    int length = 0;
+    if (FAILED(attributes_->getValueFromName(L"", 0, key, static_cast<int>(ux_strlen(key)), &value, &length)))
+        return nullptr;
+    SAXString text(value, length, false);
+    return cache_.cache(text);
+}
+
+bool MsxmlSAXAttributes::scan(TrelSAXAttributeVisitor* v) const {
+    int count = 0;
+    if (!attributes_ || FAILED(attributes_->getLength(&count))) return false;
+    for (int i = 0; i < count; ++i) {
+        wchar_t const* name = nullptr;
+        wchar_t const* value = nullptr;
+        int nameLength = 0;
+        int valueLength = 0;
+        if (FAILED(attributes_->getLocalName(i, &name, &nameLength))) return false;
+        if (FAILED(attributes_->getValue(i, &value, &valueLength))) return false;
+        SAXString key(name, nameLength, false);
+        SAXString text(value, valueLength, false);
+        if (!v->visit(key, text)) return false;
+    }
+    return true;
+}
+
+// ---- SAXContentHandlerImpl ------------------------------------------------
+
+HRESULT SAXContentHandlerImpl::QueryInterface(REFIID riid, void** out) {
+    return answerQuery(this, IID_ISAXContentHandler, riid, out);
+}
+
+ULONG SAXContentHandlerImpl::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
+
+ULONG SAXContentHandlerImpl::Release() {
+    LONG const left = InterlockedDecrement(&refCount_);
+    if (left == 0) delete this;
+    return static_cast<ULONG>(left);
+}
+
+HRESULT SAXContentHandlerImpl::putDocumentLocator(ISAXLocator*) { return S_OK; }
+
+HRESULT SAXContentHandlerImpl::startDocument() { return toResult(handler_->startDocument()); }
+
+HRESULT SAXContentHandlerImpl::endDocument() { return toResult(handler_->endDocument()); }
+
+HRESULT SAXContentHandlerImpl::startPrefixMapping(wchar_t const*, int, wchar_t const*, int) { return S_OK; }
+
+HRESULT SAXContentHandlerImpl::endPrefixMapping(wchar_t const*, int) { return S_OK; }
+
+HRESULT SAXContentHandlerImpl::startElement(wchar_t const*, int, wchar_t const* localName, int localNameLength,
+                                            wchar_t const*, int, ISAXAttributes* attributes) {
+    SAXString tag(localName, localNameLength, false);
+    XmlSmartPtr<TrelSAXAttributes> list(new MsxmlSAXAttributes(attributes));
+    return toResult(handler_->startElement(tag, list));
+}
+
+HRESULT SAXContentHandlerImpl::endElement(wchar_t const*, int, wchar_t const* localName, int localNameLength,
+                                          wchar_t const*, int) {
+    SAXString tag(localName, localNameLength, false);
+    return toResult(handler_->endElement(tag));
+}
+
+HRESULT SAXContentHandlerImpl::characters(wchar_t const* chars, int length) {
+    SAXString text(chars, length, handler_->getIgnoreWhitespace());
+    if (text.isEmpty()) return S_OK;
+    return toResult(handler_->characters(text));
+}
+
+HRESULT SAXContentHandlerImpl::ignorableWhitespace(wchar_t const*, int) { return S_OK; }
+
+HRESULT SAXContentHandlerImpl::processingInstruction(wchar_t const*, int, wchar_t const*, int) { return S_OK; }
+
+HRESULT SAXContentHandlerImpl::skippedEntity(wchar_t const*, int) { return S_OK; }
+
+// ---- SAXErrorHandlerImpl --------------------------------------------------
+
+HRESULT SAXErrorHandlerImpl::QueryInterface(REFIID riid, void** out) {
+    return answerQuery(this, IID_ISAXErrorHandler, riid, out);
+}
+
+ULONG SAXErrorHandlerImpl::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
+
+ULONG SAXErrorHandlerImpl::Release() {
+    LONG const left = InterlockedDecrement(&refCount_);
+    if (left == 0) delete this;
+    return static_cast<ULONG>(left);
+}
+
+HRESULT SAXErrorHandlerImpl::error(ISAXLocator*, wchar_t const*, HRESULT) { return S_OK; }
+
+HRESULT SAXErrorHandlerImpl::fatalError(ISAXLocator* locator, wchar_t const* message, HRESULT) {
+    int line = 0;
+    int column = 0;
+    if (locator) {
+        locator->getLineNumber(&line);
+        locator->getColumnNumber(&column);
+    }
+    handler_->fatalError(line, column, message);
+    return S_OK;
+}
+
+HRESULT SAXErrorHandlerImpl::ignorableWarning(ISAXLocator*, wchar_t const*, HRESULT) { return S_OK; }
+
+// ---- MsxmlSAXXMLReader ----------------------------------------------------
+
+MsxmlSAXXMLReader::MsxmlSAXXMLReader(ISAXXMLReader* reader) : reader_(reader) {
+    if (reader_) reader_->AddRef();
+}
+
+MsxmlSAXXMLReader::~MsxmlSAXXMLReader() {
+    if (reader_) reader_->Release();
+}
+
+// The engine keeps the adapters it is given until it gets others; a cleared
+// handler therefore also clears the engine's adapter, so that no adapter of
+// an earlier parse calls a handler that may be gone.
+bool MsxmlSAXXMLReader::installHandlers() {
+    ComPtr<ISAXContentHandler> content;
+    if (TrelSAXContentHandler* handler = getContentHandler())
+        content = queryInterface<ISAXContentHandler>(new SAXContentHandlerImpl(handler), IID_ISAXContentHandler);
+    if (getContentHandler() && !content) return false;
+    if (FAILED(reader_->putContentHandler(content.get()))) return false;
+
+    ComPtr<ISAXErrorHandler> errors;
+    if (TrelSAXErrorHandler* handler = getErrorHandler())
+        errors = queryInterface<ISAXErrorHandler>(new SAXErrorHandlerImpl(handler), IID_ISAXErrorHandler);
+    if (getErrorHandler() && !errors) return false;
+    return SUCCEEDED(reader_->putErrorHandler(errors.get()));
+}
+
+bool MsxmlSAXXMLReader::parseFile(wchar_t const* path) {
+    if (!reader_ || !path) return false;
+    ComPtr<IStream> stream;
+    if (FAILED(SHCreateStreamOnFileW(path, STGM_READ, stream.put())) || !stream) return false;
+    if (!installHandlers()) return false;
+    Variant input;
+    input.setUnknown(stream.get());
+    return SUCCEEDED(reader_->parse(input.get()));
+}

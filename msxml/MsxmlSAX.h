@@ -1,0 +1,123 @@
+// The SAX reader over the engine. The model's handlers are not COM objects,
+// so two small COM adapters stand between the engine and them: one turns the
+// engine's content callbacks (counted strings, HRESULTs) into the model's
+// (terminated strings, bools), the other forwards fatal errors with their
+// position.
+#pragma once
+
+#include "core/StringCache.h"
+#include "core/XmlSmartPtr.h"
+#include "model/TrelSAXAttributes.h"
+#include "model/TrelSAXContentHandler.h"
+#include "model/TrelSAXErrorHandler.h"
+#include "model/TrelSAXXMLReader.h"
+#include "platform/msxml6/msxml6.h"
+
+// A terminated copy of a counted engine string, optionally trimmed of leading
+// and trailing white space. Short texts stay inline: no heap per event.
+class SAXString {
+public:
+    SAXString(wchar_t const* chars, long length, bool trim);
+    ~SAXString();
+    SAXString(SAXString const&) = delete;
+    SAXString& operator=(SAXString const&) = delete;
+
+    operator wchar_t*() const { return text_; }
+    bool isEmpty() const { return !text_ || text_[0] == L'\0'; }
+
+private:
+    static long const INLINE = 64;
+    wchar_t inline_[INLINE];
+    wchar_t* text_ = nullptr;  // inline_ or a heap buffer
+};
+
+// The attribute list of one start tag; valid during that callback only.
+class MsxmlSAXAttributes : public TrelSAXAttributes {
+public:
+    // Holds its own reference to `attributes`.
+    explicit MsxmlSAXAttributes(ISAXAttributes* attributes);
+
+    // The value of the attribute with that local name and no namespace,
+    // interned in this list's cache; null when absent.
+    wchar_t const* getValue(wchar_t const* key) const override;
+    bool scan(TrelSAXAttributeVisitor* v) const override;
+
+protected:
+    ~MsxmlSAXAttributes() override;
+
+private:
+    ISAXAttributes* attributes_;
+    mutable StringCache cache_;
+};
+
+// Engine content callbacks -> the model's content handler (not counted: the
+// handler must outlive the parse).
+class SAXContentHandlerImpl : public ISAXContentHandler {
+public:
+    explicit SAXContentHandlerImpl(TrelSAXContentHandler* handler) : handler_(handler) {}
+
+    HRESULT QueryInterface(REFIID riid, void** out) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+
+    HRESULT putDocumentLocator(ISAXLocator* locator) override;
+    HRESULT startDocument() override;
+    HRESULT endDocument() override;
+    HRESULT startPrefixMapping(wchar_t const* prefix, int prefixLength, wchar_t const* uri, int uriLength) override;
+    HRESULT endPrefixMapping(wchar_t const* prefix, int prefixLength) override;
+    HRESULT startElement(wchar_t const* uri, int uriLength, wchar_t const* localName, int localNameLength,
+                         wchar_t const* qname, int qnameLength, ISAXAttributes* attributes) override;
+    HRESULT endElement(wchar_t const* uri, int uriLength, wchar_t const* localName, int localNameLength,
+                       wchar_t const* qname, int qnameLength) override;
+    HRESULT characters(wchar_t const* chars, int length) override;
+    HRESULT ignorableWhitespace(wchar_t const* chars, int length) override;
+    HRESULT processingInstruction(wchar_t const* target, int targetLength, wchar_t const* data,
+                                  int dataLength) override;
+    HRESULT skippedEntity(wchar_t const* name, int length) override;
+
+    virtual ~SAXContentHandlerImpl() = default;
+
+private:
+    LONG volatile refCount_ = 0;
+    TrelSAXContentHandler* handler_;
+};
+
+// Engine error callbacks -> the model's error handler, kept alive by a
+// counted reference as long as the engine holds this adapter.
+class SAXErrorHandlerImpl : public ISAXErrorHandler {
+public:
+    explicit SAXErrorHandlerImpl(TrelSAXErrorHandler* handler) : handler_(handler) {}
+
+    HRESULT QueryInterface(REFIID riid, void** out) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+
+    HRESULT error(ISAXLocator* locator, wchar_t const* message, HRESULT code) override;
+    HRESULT fatalError(ISAXLocator* locator, wchar_t const* message, HRESULT code) override;
+    HRESULT ignorableWarning(ISAXLocator* locator, wchar_t const* message, HRESULT code) override;
+
+    virtual ~SAXErrorHandlerImpl() = default;
+
+private:
+    LONG volatile refCount_ = 0;
+    XmlSmartPtr<TrelSAXErrorHandler> handler_;
+};
+
+class MsxmlSAXXMLReader : public TrelSAXXMLReader {
+public:
+    // Holds its own reference to `reader`.
+    explicit MsxmlSAXXMLReader(ISAXXMLReader* reader);
+
+    bool parseFile(wchar_t const* path) override;
+    using TrelSAXXMLReader::parseFile;
+
+protected:
+    ~MsxmlSAXXMLReader() override;
+
+private:
+    // Installs adapters for the handlers now set, and removes the adapters of
+    // an earlier parse whose handler has been cleared since.
+    bool installHandlers();
+
+    ISAXXMLReader* reader_;
+};

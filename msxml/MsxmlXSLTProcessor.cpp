@@ -1,0 +1,72 @@
+#include "msxml/MsxmlXSLTProcessor.h"
+
+#include "msxml/MsxmlCom.h"
+#include "msxml/MsxmlDOMDocument.h"
+#include "msxml/MsxmlFactory.h"
+
+namespace {
+
+IXMLDOMDocument3* engineDocumentOf(TrelDOMDocument const* document) {
+    auto const* msxml = dynamic_cast<MsxmlDOMDocument const*>(document);
+    return msxml ? msxml->getWrapped() : nullptr;
+}
+
+// Points the processor at a document or at a file created (or replaced) at path.
+bool setOutput(IXSLProcessor* processor, IXMLDOMDocument3* document, wchar_t const* path) {
+    Variant output;
+    if (document) {
+        output.setDispatch(document);
+    } else {
+        ComPtr<IStream> stream;
+        if (!path || FAILED(SHCreateStreamOnFileW(path, STGM_CREATE | STGM_WRITE, stream.put())) || !stream)
+            return false;
+        output.setUnknown(stream.get());
+    }
+    return SUCCEEDED(processor->put_output(output.get()));
+}
+
+}  // namespace
+
+MsxmlXSLTProcessor* MsxmlXSLTProcessor::createInstance(IXMLDOMDocument3* stylesheet) {
+    if (!stylesheet) return nullptr;
+    ComPtr<IXSLTemplate> compiled(MsxmlFactory::getInstance()->createXSLTemplate());
+    if (!compiled || FAILED(compiled->putref_stylesheet(stylesheet))) return nullptr;
+    ComPtr<IXSLProcessor> processor;
+    if (FAILED(compiled->createProcessor(processor.put())) || !processor) return nullptr;
+    return new MsxmlXSLTProcessor(processor.get());
+}
+
+MsxmlXSLTProcessor::MsxmlXSLTProcessor(IXSLProcessor* processor) : processor_(processor) {
+    if (processor_) processor_->AddRef();
+}
+
+MsxmlXSLTProcessor::~MsxmlXSLTProcessor() {
+    if (processor_) processor_->Release();
+}
+
+// The processor's output stream (if any) is dropped again right after the
+// transformation so that the file is complete when this returns.
+bool MsxmlXSLTProcessor::doTransform(TrelDOMDocument const* input, IXMLDOMDocument3* outputDocument,
+                                     wchar_t const* outputPath) const {
+    IXMLDOMDocument3* source = engineDocumentOf(input);
+    if (!source || !processor_) return false;
+    Variant in;
+    in.setDispatch(source);
+    if (FAILED(processor_->put_input(in.get()))) return false;
+    if (!setOutput(processor_, outputDocument, outputPath)) return false;
+    VARIANT_BOOL done = VARIANT_FALSE;
+    bool const ok = SUCCEEDED(processor_->transform(&done)) && done == VARIANT_TRUE;
+    Variant none;
+    processor_->put_output(none.get());
+    return ok;
+}
+
+bool MsxmlXSLTProcessor::transform(TrelDOMDocument const* input, wchar_t const* outputPath) const {
+    return outputPath && doTransform(input, nullptr, outputPath);
+}
+
+TrelDOMDocument* MsxmlXSLTProcessor::transform(TrelDOMDocument const* input) const {
+    ComPtr<IXMLDOMDocument3> result(MsxmlFactory::getInstance()->createDocument());
+    if (!result || !doTransform(input, result.get(), nullptr)) return nullptr;
+    return new MsxmlDOMDocument(result.get());
+}

@@ -1,0 +1,28 @@
+// An XSLT processor over one compiled engine style sheet.
+#pragma once
+
+#include "model/TrelXSLTProcessor.h"
+#include "platform/msxml6/msxml6.h"
+
+class MsxmlXSLTProcessor : public TrelXSLTProcessor {
+public:
+    // Compiles `stylesheet` (the document itself is not changed); null when
+    // the engine rejects it.
+    static MsxmlXSLTProcessor* createInstance(IXMLDOMDocument3* stylesheet);
+
+    // Inputs must be documents of the engine-backed model; anything else fails.
+    bool transform(TrelDOMDocument const* input, wchar_t const* outputPath) const override;
+    TrelDOMDocument* transform(TrelDOMDocument const* input) const override;
+
+protected:
+    ~MsxmlXSLTProcessor() override;
+
+private:
+    // Holds its own reference to `processor`.
+    explicit MsxmlXSLTProcessor(IXSLProcessor* processor);
+    // Into `outputDocument` when given, else into a file at `outputPath`.
+    bool doTransform(TrelDOMDocument const* input, IXMLDOMDocument3* outputDocument,
+                     wchar_t const* outputPath) const;
+
+    IXSLProcessor* processor_;
+};

@@ -1,0 +1,328 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cwchar>
+#include <string>
+
+#include "compare/TrelDOMComparator.h"
+#include "compare_support.h"
+#include "model/TrelDOMAttribute.h"
+#include "platform/host/ux_string.h"
+
+namespace {
+
+using comparetest::parse;
+using comparetest::tagOf;
+
+std::wstring recordedPath(TrelDOMNodeLocator const& locator) { return locator.getPath().toString(); }
+
+class Comparator : public comparetest::LiveObjectTest {
+protected:
+    // The verdict without locator (content pairing) and with one (pairwise
+    // search) must agree; the latter is returned and its record kept.
+    bool compare(std::wstring const& first, std::wstring const& second) {
+        auto a = parse(first);
+        auto b = parse(second);
+        bool const fast = comparator_.compareTree(a, b, nullptr);
+        TrelDOMNodeLocator locator;  // released before the documents
+        bool const searched = comparator_.compareTree(a, b, &locator);
+        EXPECT_EQ(fast, searched) << "the two ways disagree";
+        recorded_ = recordedPath(locator);
+        recordedTag_ = tagOf(locator.getNode());
+        return searched;
+    }
+
+    TrelDOMComparator comparator_;
+    std::wstring recorded_;
+    std::wstring recordedTag_;
+};
+
+TEST_F(Comparator, SameObjectsAndNulls) {
+    auto document = parse(L"<r><a/></r>");
+    XmlSmartPtr<TrelDOMDocument> empty(factory()->createDocument()), otherEmpty(factory()->createDocument());
+    EXPECT_TRUE(comparator_.compareTree(document, document, nullptr));
+    EXPECT_FALSE(comparator_.compareTree(document, nullptr, nullptr));
+    EXPECT_FALSE(comparator_.compareTree(document, empty, nullptr));  // one side without root
+    EXPECT_TRUE(comparator_.compareTree(empty, otherEmpty, nullptr));  // both without root
+    XmlSmartPtr<TrelDOMElement> root(document->getRoot());
+    EXPECT_TRUE(comparator_.compareTree(root, root, nullptr, nullptr));
+    EXPECT_FALSE(comparator_.compareTree(root, nullptr, nullptr, nullptr));
+}
+
+TEST_F(Comparator, OrderOfChildrenAndAttributesDoesNotMatter) {
+    EXPECT_TRUE(compare(L"<r a='1' b='2'><x>1</x><y k='v'/><x>2</x></r>",
+                        L"<r b='2' a='1'><x>2</x><x>1</x><y k='v'/></r>"));
+    EXPECT_TRUE(compare(L"<r><p><q>1</q><q>2</q></p><p><q>2</q></p></r>",
+                        L"<r><p><q>2</q></p><p><q>2</q><q>1</q></p></r>"));
+    // Comments and white space are no content.
+    EXPECT_TRUE(compare(L"<r>\n  <a/>\n  <!-- c -->\n</r>", L"<r><a/></r>"));
+}
+
+TEST_F(Comparator, RepeatedChildrenMustOccurEquallyOften) {
+    EXPECT_FALSE(compare(L"<r><a/><a/></r>", L"<r><a/></r>"));
+    EXPECT_EQ(recorded_, L"/r/a");  // the second a found no partner
+    EXPECT_EQ(recordedTag_, L"a");
+
+    EXPECT_FALSE(compare(L"<r><a/></r>", L"<r><a/><a/></r>"));
+    EXPECT_EQ(recorded_, L"");  // only the counts differ
+    EXPECT_EQ(recordedTag_, L"(none)");
+
+    EXPECT_FALSE(compare(L"<r><a/></r>", L"<r><a/><b/></r>"));
+    EXPECT_EQ(recorded_, L"");
+}
+
+TEST_F(Comparator, AttributesAreMatchedByKeyAndValue) {
+    EXPECT_FALSE(compare(L"<r a='1'/>", L"<r a='1' extra='x'/>"));
+    EXPECT_EQ(recorded_, L"");
+
+    EXPECT_FALSE(compare(L"<r a='1' extra='x'/>", L"<r a='1'/>"));
+    EXPECT_EQ(recorded_, L"/r/@extra");
+    EXPECT_EQ(recordedTag_, L"r");
+
+    EXPECT_FALSE(compare(L"<r><p k='1'/></r>", L"<r><p k='2'/></r>"));
+    EXPECT_EQ(recorded_, L"/r/p/@k");  // deeper than the missing partner /r/p
+    EXPECT_EQ(recordedTag_, L"p");
+
+    EXPECT_FALSE(compare(L"<r a='x'/>", L"<r a='X'/>"));
+    EXPECT_TRUE(compare(L"<r a=''/>", L"<r a=''/>"));
+}
+
+TEST_F(Comparator, TextsAreComparedWhole) {
+    EXPECT_FALSE(compare(L"<r>1</r>", L"<r>2</r>"));
+    EXPECT_EQ(recorded_, L"");  // the starting elements record nothing
+
+    EXPECT_FALSE(compare(L"<r><item>1</item></r>", L"<r><item>2</item></r>"));
+    EXPECT_EQ(recorded_, L"/r/item");
+    EXPECT_EQ(recordedTag_, L"item");
+
+    EXPECT_FALSE(compare(L"<r><a>t</a></r>", L"<r><a/></r>"));
+    EXPECT_FALSE(compare(L"<r><a>t</a></r>", L"<r><a>t </a></r>"));
+    EXPECT_FALSE(compare(L"<r><a/></r>", L"<r><b/></r>"));
+    EXPECT_EQ(recorded_, L"/r/a");
+}
+
+TEST_F(Comparator, LocatorKeepsTheDeepestFailureEvenWhenEqual) {
+    // Pairing the first a with the second one fails on b before the right
+    // partner is found; that trial stays recorded.
+    EXPECT_TRUE(compare(L"<r><a><b>1</b></a><a><b>2</b></a></r>", L"<r><a><b>2</b></a><a><b>1</b></a></r>"));
+    EXPECT_EQ(recorded_, L"/r/a/b");
+    EXPECT_EQ(recordedTag_, L"b");
+}
+
+TEST_F(Comparator, LocatorTakesOnlyDeeperPaths) {
+    auto document = parse(L"<r><a/><b/></r>");
+    XmlSmartPtr<TrelDOMElement> a(document->selectElement(L"/r/a"));
+    XmlSmartPtr<TrelDOMElement> b(document->selectElement(L"/r/b"));
+    auto path = [](wchar_t const* text) { return std::unique_ptr<LocationPath>(LocationPath::parse(text)); };
+    {
+        TrelDOMNodeLocator locator;
+        locator.overwrite(path(L"/r/a").get(), a);
+        locator.overwrite(path(L"/r/b").get(), b);  // same depth: kept
+        EXPECT_EQ(recordedPath(locator), L"/r/a");
+        EXPECT_EQ(a->referenceCount(), 2);
+        locator.overwrite(path(L"/r/b/c").get(), nullptr);  // deeper: path taken, node kept
+        EXPECT_EQ(recordedPath(locator), L"/r/b/c");
+        EXPECT_EQ(tagOf(locator.getNode()), L"a");
+        locator.overwrite(path(L"/1/2/3/4").get(), b);
+        EXPECT_EQ(a->referenceCount(), 1);
+    }
+    EXPECT_EQ(b->referenceCount(), 1);
+}
+
+TEST_F(Comparator, ExcludedNodesAreNeitherComparedNorCounted) {
+    EXPECT_TRUE(comparator_.registerExclusion(LocationPath::parse(L"/root/item")));
+    EXPECT_TRUE(comparator_.registerExclusion(LocationPath::parse(L"/root/@stamp")));
+    EXPECT_TRUE(comparator_.registerExclusion(LocationPath::create(L"root", L"p", L"when", true)));
+    EXPECT_TRUE(compare(L"<root stamp='1'><item>1</item><item><deep/></item><k/></root>",
+                        L"<root><k/><item>3</item></root>"));
+    EXPECT_TRUE(compare(L"<root><p when='1' k='v'/><p k='w'/></root>", L"<root><p k='w' when='3'/><p k='v'/></root>"));
+    // Only those exact paths: other item elements and attributes count.
+    EXPECT_FALSE(compare(L"<root><k><item>1</item></k></root>", L"<root><k><item>2</item></k></root>"));
+    EXPECT_EQ(recorded_, L"/root/k/item");
+    EXPECT_FALSE(compare(L"<root><p when='1' k='v'/></root>", L"<root><p k='w'/></root>"));
+    EXPECT_EQ(recorded_, L"/root/p/@k");
+    EXPECT_FALSE(compare(L"<root a='x'/>", L"<root/>"));
+}
+
+TEST_F(Comparator, OnlyAbsoluteExclusionsAreKept) {
+    EXPECT_FALSE(comparator_.registerExclusion(nullptr));
+    EXPECT_FALSE(comparator_.registerExclusion(LocationPath::parse(L"root/item")));  // deleted at once
+    EXPECT_EQ(comparator_.exclusionCount(), 0);
+    EXPECT_FALSE(compare(L"<root><item/></root>", L"<root/>"));
+
+    // An exclusion of the starting element itself has no effect.
+    EXPECT_TRUE(comparator_.registerExclusion(LocationPath::parse(L"/root")));
+    EXPECT_FALSE(compare(L"<root a='1'/>", L"<root a='2'/>"));
+
+    auto probe = std::unique_ptr<LocationPath>(LocationPath::create(L"root"));
+    EXPECT_TRUE(comparator_.isExcluded(probe.get()));
+    probe->pushElement(L"x");
+    EXPECT_FALSE(comparator_.isExcluded(probe.get()));
+    EXPECT_FALSE(comparator_.isExcluded(nullptr));
+}
+
+TEST_F(Comparator, ElementFormChecksAndRestoresItsPath) {
+    auto a = parse(L"<r><p k='1'><q/></p></r>");
+    auto b = parse(L"<r><p k='1'><q/><stamp/></p></r>");
+    XmlSmartPtr<TrelDOMElement> pa(a->selectElement(L"/r/p"));
+    XmlSmartPtr<TrelDOMElement> pb(b->selectElement(L"/r/p"));
+    ASSERT_TRUE(comparator_.registerExclusion(LocationPath::parse(L"/r/p/stamp")));
+
+    auto path = std::unique_ptr<LocationPath>(LocationPath::parse(L"/r/p"));
+    TrelDOMNodeLocator locator;
+    EXPECT_TRUE(comparator_.compareTree(pa, pb, path.get(), nullptr));
+    EXPECT_TRUE(comparator_.compareTree(pa, pb, path.get(), &locator));
+    EXPECT_EQ(*path, L"/r/p");
+    EXPECT_EQ(path->stepCount(), 2);
+
+    // Without a path nothing is excluded; a path that does not name the
+    // first element fails at once.
+    EXPECT_FALSE(comparator_.compareTree(pa, pb, nullptr, nullptr));
+    EXPECT_FALSE(comparator_.compareTree(pa, pb, nullptr, &locator));
+    auto wrong = std::unique_ptr<LocationPath>(LocationPath::parse(L"/r/q"));
+    EXPECT_FALSE(comparator_.compareTree(pa, pb, wrong.get(), nullptr));
+    EXPECT_FALSE(comparator_.compareTree(pa, pb, wrong.get(), &locator));
+}
+
+TEST_F(Comparator, NamespacedNamesAndDeclarationsCompare) {
+    std::wstring const text =
+        L"<model xmlns:q='urn:quill:meta' version='3'><q:stamp tool='t' q:seed='1'/><part id='1'/></model>";
+    EXPECT_TRUE(compare(text, L"<model version='3' xmlns:q='urn:quill:meta'><part id='1'/>"
+                              L"<q:stamp q:seed='1' tool='t'/></model>"));
+    EXPECT_FALSE(compare(text, L"<model xmlns:q='urn:other' version='3'><q:stamp tool='t' q:seed='1'/>"
+                               L"<part id='1'/></model>"));
+}
+
+// ---- the selective form ---------------------------------------------------------
+
+class Selective : public Comparator {
+protected:
+    bool select(std::wstring const& first, std::wstring const& second, std::initializer_list<wchar_t const*> texts) {
+        auto a = parse(first);
+        auto b = parse(second);
+        LocationPathOwnerArray paths;
+        for (wchar_t const* t : texts) paths.append(LocationPath::parse(t));
+        bool const fast = comparator_.compareTreeSelectively(a, b, paths, nullptr);
+        bool searched;
+        {
+            TrelDOMNodeLocator locator;
+            searched = comparator_.compareTreeSelectively(a, b, paths, &locator);
+            recorded_ = recordedPath(locator);
+            recordedTag_ = tagOf(locator.getNode());
+            recordedKind_ = locator.getNode() ? locator.getNode()->getType() : TREL_NO_NODE;
+        }
+        EXPECT_EQ(fast, searched);
+        return searched;
+    }
+    TrelNodeType recordedKind_ = TREL_NO_NODE;
+};
+
+TEST_F(Selective, OnlySelectedNodesAreCompared) {
+    std::wstring const a = L"<r><p k='1' j='2'><v>1</v></p><other>x</other></r>";
+    std::wstring const b = L"<r><other>y</other><p j='2' k='1'><v>1</v></p></r>";
+    EXPECT_TRUE(select(a, b, {}));
+    EXPECT_TRUE(select(a, b, {L"/r/p", L"/r/p/@k", L"/r/none"}));  // none: nothing on both sides
+    EXPECT_FALSE(select(a, b, {L"/r/p", L"/r/other"}));
+    EXPECT_EQ(recorded_, L"/r/other");  // a failure of the selected element itself is recorded
+    EXPECT_EQ(recordedTag_, L"other");
+    EXPECT_FALSE(select(a, b, {L"/r/*[1]"}));  // p against other
+
+    EXPECT_FALSE(select(L"<r><p k='1'/></r>", L"<r><p k='2'/></r>", {L"/r/p/@k"}));
+    EXPECT_EQ(recorded_, L"/r/p/@k");
+    EXPECT_EQ(recordedKind_, TREL_ATTRIBUTE_NODE);
+    EXPECT_FALSE(select(L"<r><k>1</k></r>", L"<r k='1'/>", {L"/r/*[1] | /r/@k"}));  // kinds differ
+
+    // Exclusions apply below a selected element.
+    ASSERT_TRUE(comparator_.registerExclusion(LocationPath::parse(L"/r/p/@j")));
+    EXPECT_TRUE(select(L"<r><p k='1' j='2'/></r>", L"<r><p j='3' k='1'/></r>", {L"/r/p"}));
+}
+
+TEST_F(Selective, MissingOnOneSideDiffersAndRecordsNothing) {
+    EXPECT_FALSE(select(L"<r><p/></r>", L"<r><q/></r>", {L"/r/p"}));
+    EXPECT_EQ(recorded_, L"");
+    EXPECT_FALSE(select(L"<r a='1'/>", L"<r><a/></r>", {L"/r/@a"}));
+    EXPECT_EQ(recorded_, L"");
+}
+
+// ---- derived comparators --------------------------------------------------------
+
+// Numbers within a relative 1e-9 are equal, an "id" attribute only has to
+// be present on the second side, and children must stand in the same order.
+class EngineeringComparator : public TrelDOMComparator {
+protected:
+    bool compareElementValue(wchar_t const* tag, wchar_t const* first, wchar_t const* second) const override {
+        double x, y;
+        wchar_t* endX;
+        wchar_t* endY;
+        if (first && second) {
+            x = wcstod(first, &endX);
+            y = wcstod(second, &endY);
+            if (*first && *second && !*endX && !*endY) return std::fabs(x - y) <= 1e-9 * std::fmax(1, std::fabs(x));
+        }
+        return TrelDOMComparator::compareElementValue(tag, first, second);
+    }
+    bool compareAttribute(TrelDOMAttribute const* attribute, TrelDOMElement const* second,
+                          LocationPath* path) const override {
+        if (ux_strequal(attribute->getKey(), L"id")) return second->getAttributeValue(L"id") != nullptr;
+        return TrelDOMComparator::compareAttribute(attribute, second, path);
+    }
+    bool compareChildren(TrelDOMElement const* first, TrelDOMElement const* second, LocationPath* path,
+                         TrelDOMNodeLocator* locator) const override {
+        TrelDOMElementPtrArray mine, theirs;
+        first->getChildren(mine);
+        second->getChildren(theirs);
+        if (mine.size() != theirs.size()) return false;
+        for (long i = 0; i < mine.size(); ++i) {
+            if (path) path->pushElement(mine.elt(i)->getTag());
+            bool const same = compareTree(mine.elt(i), theirs.elt(i), path, locator);
+            if (path) path->pop();
+            if (!same) return false;
+        }
+        return true;
+    }
+};
+
+class PlainDerived : public TrelDOMComparator {};
+
+class OwnElementForm : public TrelDOMComparator {
+public:
+    bool compareTree(TrelDOMElement const* first, TrelDOMElement const* second, LocationPath* path,
+                     TrelDOMNodeLocator* locator) const override {
+        return TrelDOMComparator::compareTree(first, second, path, locator);
+    }
+    using TrelDOMComparator::compareTree;
+};
+
+TEST_F(Comparator, DerivedRulesChangeTheVerdicts) {
+    EngineeringComparator engineering;
+    auto verdict = [&](std::wstring const& first, std::wstring const& second) {
+        auto a = parse(first);
+        auto b = parse(second);
+        TrelDOMNodeLocator locator;
+        bool const withLocator = engineering.compareTree(a, b, &locator);
+        EXPECT_EQ(engineering.compareTree(a, b, nullptr), withLocator);
+        return withLocator;
+    };
+    EXPECT_FALSE(engineering.usesDefaultRules());
+
+    EXPECT_TRUE(verdict(L"<r><v>1.0</v><v>2.5</v></r>", L"<r><v>1</v><v>2.50</v></r>"));
+    EXPECT_FALSE(compare(L"<r><v>1.0</v></r>", L"<r><v>1</v></r>"));
+    EXPECT_FALSE(verdict(L"<r><v>1.0</v></r>", L"<r><v>1.1</v></r>"));
+
+    EXPECT_TRUE(verdict(L"<r id='1' k='a'/>", L"<r k='a' id='2'/>"));
+    EXPECT_FALSE(verdict(L"<r id='1'/>", L"<r ident='1'/>"));
+    EXPECT_FALSE(compare(L"<r id='1'/>", L"<r id='2'/>"));
+
+    EXPECT_FALSE(verdict(L"<r><a/><b/></r>", L"<r><b/><a/></r>"));
+    EXPECT_TRUE(compare(L"<r><a/><b/></r>", L"<r><b/><a/></r>"));
+    EXPECT_TRUE(verdict(L"<r><a><x>3</x></a><b/></r>", L"<r><a><x>3.0</x></a><b/></r>"));
+}
+
+TEST_F(Comparator, DefaultRulesAreDetected) {
+    EXPECT_TRUE(comparator_.usesDefaultRules());
+    EXPECT_TRUE(PlainDerived().usesDefaultRules());
+    EXPECT_FALSE(OwnElementForm().usesDefaultRules());
+    EXPECT_FALSE(EngineeringComparator().usesDefaultRules());
+}
+
+}  // namespace

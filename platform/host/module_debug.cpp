@@ -38,12 +38,12 @@ void copyName(char (&target)[32], char const* name) {
 int levelFromEnvironment(char const* name) {
     char const* env = std::getenv("QUILL_DEBUG");
     if (!env) return -1;
-    std::string spec = env;
+    std::string list = env;
     size_t start = 0;
-    while (start < spec.size()) {
-        size_t comma = spec.find(',', start);
-        if (comma == std::string::npos) comma = spec.size();
-        std::string item = spec.substr(start, comma - start);
+    while (start < list.size()) {
+        size_t comma = list.find(',', start);
+        if (comma == std::string::npos) comma = list.size();
+        std::string item = list.substr(start, comma - start);
         size_t colon = item.find(':');
         std::string key = item.substr(0, colon);
         if (strcasecmp(key.c_str(), name) == 0)

@@ -397,7 +397,8 @@ HRESULT DocumentObj::save(VARIANT destination) {
         HRESULT hr = SHCreateStreamOnFileW(destination.bstrVal, STGM_CREATE | STGM_WRITE, &stream);
         if (FAILED(hr)) return hr;
         hr = saveDocument(content, stream);
-        stream->Release();  // the file replaces the old one only if every write succeeded
+        if (FAILED(hr)) stream->Revert();  // a failed save never replaces the old file
+        stream->Release();
         return hr;
     }
     IUnknown* object = objectOf(destination);

@@ -102,7 +102,10 @@ HRESULT XslProcessor::transform(VARIANT_BOOL* done) {
     xmlNodePtr node = input_ ? engineNodeOf(input_.get()) : nullptr;
     if (!node) return E_FAIL;
     DocPtr result = run(node);
-    if (!result) return E_FAIL;
+    if (!result) {
+        abandonStream();
+        return E_FAIL;
+    }
     HRESULT hr = deliver(std::move(result));
     if (SUCCEEDED(hr)) *done = VARIANT_TRUE;
     return hr;
@@ -130,6 +133,7 @@ HRESULT XslProcessor::deliver(DocPtr result) {
         // processor lets go at once so that the file is complete when
         // transform returns (and the next run collects a string again).
         HRESULT hr = sheet_->write(result.get(), outputStream_.get());
+        if (FAILED(hr)) outputStream_->Revert();  // keep the old file on failure
         outputStream_.reset();
         target_ = Target::String;
         return hr;
@@ -138,6 +142,15 @@ HRESULT XslProcessor::deliver(DocPtr result) {
         return deliverString(result.get());
     }
     return E_FAIL;
+}
+
+// A failed run leaves a file target as it was: its stream is abandoned, not
+// committed empty when it is finally released.
+void XslProcessor::abandonStream() {
+    if (target_ != Target::Stream) return;
+    if (outputStream_) outputStream_->Revert();
+    outputStream_.reset();
+    target_ = Target::String;
 }
 
 HRESULT XslProcessor::deliverString(xmlDocPtr result) {

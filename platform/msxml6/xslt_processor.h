@@ -30,6 +30,7 @@ private:
     DocPtr run(xmlNodePtr input);
     HRESULT deliver(DocPtr result);
     HRESULT deliverString(xmlDocPtr result);
+    void abandonStream();
 
     std::shared_ptr<CompiledSheet const> sheet_;
     ComRef<IUnknown> input_;

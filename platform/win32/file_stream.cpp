@@ -131,6 +131,12 @@ public:
         return S_OK;
     }
 
+    HRESULT Revert() override {
+        if (!writing_) return STG_E_ACCESSDENIED;
+        failed_ = true;  // finish() then removes the new file
+        return S_OK;
+    }
+
 private:
     FileStream(int fd, bool writing, std::string target, std::string temp)
         : fd_(fd), writing_(writing), target_(std::move(target)), temp_(std::move(temp)) {}

@@ -105,6 +105,10 @@ protected:
 // A file stream. A write stream becomes the file only on its final Release,
 // and only if every write succeeded (see SHCreateStreamOnFileW).
 struct IStream : ISequentialStream {
+    // Abandons what was written: on the final Release the target is left as
+    // it was. For producers that fail after some writes went through.
+    virtual HRESULT Revert() { return E_NOTIMPL; }
+
 protected:
     ~IStream() = default;
 };

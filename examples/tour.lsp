@@ -25,4 +25,115 @@
   (format t "A handle that stands for nothing prints as ~A (address ~D).~%"
           empty (xml:handle-address empty)))
 
+;;; A scratch folder for the files the tour writes, removed at the end.
+(defvar *dir* (format nil "/tmp/quill-tour-~D/" (si:getpid)))
+(ensure-directories-exist *dir*)
+(defun scratch (name) (concatenate 'string *dir* name))
+(defun show-file (name)
+  (with-open-file (s (scratch name) :external-format :utf-8)
+    (loop for line = (read-line s nil) while line do (format t "  | ~A~%" line))))
+
+(defun show (element &optional (depth 0))
+  "Prints an element tree, one element a line."
+  (format t "  ~vA~A~{ ~A=~S~}~@[ ~S~]~%" (* 2 depth) "" (xml:element-get-tag element)
+          (loop for name in (xml:element-get-attributes element)
+                collect name collect (xml:element-get-attribute element name))
+          (xml:element-get-text element))
+  (dolist (child (xml:element-get-children element))
+    (show child (1+ depth))))
+
+(format t "~&== A document from nested lists~%")
+;; (tag attributes content): content is text or a list of children.
+(defvar *parts*
+  (let ((shaft (xml:xml-list-create-element "part" :attributes '(("id" . "p2") ("name" . "Shaft Ø12")))))
+    (xml:xml-list-add-child shaft (xml:xml-list-create-element "note" :text "hardened"))
+    (xml:xml-list-create-element
+     "assembly" :attribute '("name" . "Gearbox 日本")
+     :children (list (xml:xml-list-create-element "part" :attributes '(("id" . "p1")) :text "Housing")
+                     shaft))))
+(format t "~S~%" *parts*)
+(defvar *doc* (xml:xml-list-to-document *parts*))
+(show (xml:document-get-root *doc*))
+
+(format t "~&== Editing element by element~%")
+(defvar *same-doc* nil)
+(let* ((root (xml:document-get-root *doc*))
+       (bolt (xml:element-create *doc* "part")))
+  (xml:element-set-attribute bolt "id" "p3")
+  (xml:element-set-text bolt "Bolt M8 ⚙")
+  (xml:element-add-child root bolt)
+  (let ((id (xml:document-select-node *doc* "/assembly/part[2]/@id")))
+    (format t "Selected attribute ~A has value ~S; renamed to p2a: ~A~%"
+            id (xml:attribute-get-value id) (xml:attribute-set-value id "p2a")))
+  (format t "Parts: ~{~A~^, ~}~%"
+          (mapcar (lambda (p) (xml:element-get-attribute p "id"))
+                  (xml:element-get-named-children root "part")))
+  (format t "The note's parent is ~A~%"
+          (xml:element-get-tag (xml:element-get-parent
+                                (xml:element-get-child (xml:document-select-node *doc* "//part[2]") "note"))))
+  ;; Every handle returned holds the object once more, documents included.
+  (setf *same-doc* (xml:element-get-document bolt))
+  (format t "The bolt belongs to ~A, the same document as ~A~%" *same-doc* *doc*))
+
+(format t "~&== Files~%")
+(format t "write-xml (indented UTF-8): ~A~%" (xml:write-xml *doc* (scratch "parts.xml")))
+(show-file "parts.xml")
+(format t "write-xml :pretty-print nil: ~A~%"
+        (xml:write-xml *doc* (scratch "flat.xml") :pretty-print nil))
+(show-file "flat.xml")
+(xml:write-xml *doc* (scratch "parts16.xml") :encoding :utf-16)
+(with-open-file (s (scratch "parts16.xml") :element-type '(unsigned-byte 8))
+  (format t "UTF-16: ~D bytes, starting ~{~2,'0X~^ ~}~%" (file-length s)
+          (loop repeat 4 collect (read-byte s))))
+(let ((again (xml:read-xml (scratch "parts16.xml"))))
+  (format t "Read back from UTF-16, the root is named ~S~%"
+          (xml:element-get-attribute (xml:document-get-root again) "name")))
+(format t "A file that is not XML reads as ~A~%"
+        (xml:read-xml (progn (with-open-file (s (scratch "broken.xml") :direction :output)
+                               (write-string "<a><b></a>" s))
+                             (scratch "broken.xml"))))
+(with-open-file (s (scratch "ids.xsl") :direction :output)
+  (write-string "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>
+  <xsl:output method='text'/>
+  <xsl:template match='/'><xsl:for-each select='//part'><xsl:value-of select='@id'/>;</xsl:for-each></xsl:template>
+</xsl:stylesheet>" s))
+(format t "transform-xml: ~A~%" (xml:transform-xml *doc* (scratch "ids.xsl") (scratch "ids.txt")))
+(show-file "ids.txt")
+
+(format t "~&== Parsing with callbacks~%")
+;; A callback's nil would stop the parse: these return t.
+(let ((depth 0))
+  (xml:parse-xml (scratch "parts.xml")
+                 :on-start-element (lambda (tag attributes)
+                                     (format t "  ~vA<~A>~@[ ~S~]~%" (* 2 depth) "" tag attributes)
+                                     (incf depth)
+                                     t)
+                 :on-end-element (lambda (tag) (declare (ignore tag)) (decf depth) t)
+                 :on-characters (lambda (text) (format t "  ~vA~S~%" (* 2 depth) "" text) t)))
+(let ((seen 0))
+  (format t "Stopped at the second part: ~A after ~D start tags~%"
+          (xml:parse-xml (scratch "parts.xml")
+                         :on-start-element (lambda (tag attributes)
+                                             (declare (ignore attributes))
+                                             (incf seen)
+                                             (not (and (string= tag "part") (> seen 2)))))
+          seen))
+(xml:parse-xml (scratch "broken.xml")
+               :on-error (lambda (line column message)
+                           (format t "Error at line ~D, column ~D: ~A~%" line column message)))
+(format t "Thrown out of a callback: ~S~%"
+        (catch 'found
+          (xml:parse-xml (scratch "parts.xml")
+                         :on-characters (lambda (text) (when (search "Bolt" text) (throw 'found text)) t))))
+
+(format t "~&== Giving memory back~%")
+(let ((root (xml:document-get-root *doc*)))
+  (format t "document-dispose: ~A; the other handle still holds it: ~S~%"
+          (xml:document-dispose *doc*) (xml:element-get-tag root))
+  (format t "document-dispose of that one: ~A; now the root's handle is stale: ~S~%"
+          (xml:document-dispose *same-doc*) (xml:element-get-tag root))
+  (format t "and a third dispose has nothing to give back: ~S~%" (xml:document-dispose *doc*)))
+(format t "clear-xml-cache: ~A~%" (xml:clear-xml-cache))
+(ext:run-program "/bin/rm" (list "-rf" *dir*))
+
 (format t "~&Done.~%")

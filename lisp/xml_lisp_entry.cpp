@@ -2,6 +2,7 @@
 // registers the Lisp functions and has the host load the module's two Lisp
 // files, in a fixed order, once per process.
 #include "lisp/xml_lisp_private.h"
+#include "lisp/xml_services_lisp.h"
 
 #include "platform/host/module_debug.h"
 
@@ -64,52 +65,52 @@ struct LispFunctionEntry {
 
 // Registered by xml_lisp_initialize.
 LispFunctionEntry const documentFunctions[] = {
-    // {"READ-XML", Lread_xml},
-    // {"WRITE-XML", Lwrite_xml},
-    // {"TRANSFORM-XML", Ltransform_xml},
-    // {"COMPARE-XML", Lcompare_xml},
-    // {"SERIALIZE-XML", Lserialize_xml},
-    // {"DESERIALIZE-XML", Ldeserialize_xml},
-    // {"UNMARSHAL-XML", Lunmarshal_xml},
-    // {"GET-ROOT-TAG", Lget_root_tag},
-    // {"LOAD-XML", Lload_xml},
-    // {"REGISTER-XML-LOADER", Lregister_xml_loader},
+    {"READ-XML", Lread_xml},
+    {"WRITE-XML", Lwrite_xml},
+    {"TRANSFORM-XML", Ltransform_xml},
+    {"COMPARE-XML", Lcompare_xml},
+    {"SERIALIZE-XML", Lserialize_xml},
+    {"DESERIALIZE-XML", Ldeserialize_xml},
+    {"UNMARSHAL-XML", Lunmarshal_xml},
+    {"GET-ROOT-TAG", Lget_root_tag},
+    {"LOAD-XML", Lload_xml},
+    {"REGISTER-XML-LOADER", Lregister_xml_loader},
     {nullptr, nullptr},
 };
 
 // Registered by trel_dom_lisp_initialize.
 LispFunctionEntry const domFunctions[] = {
-    // {"DOCUMENT-CREATE", Ldocument_create},
-    // {"DOCUMENT-DISPOSE", Ldocument_dispose},
-    // {"DOCUMENT-GET-ROOT", Ldocument_get_root},
-    // {"DOCUMENT-SET-ROOT", Ldocument_set_root},
-    // {"DOCUMENT-SELECT-NODE", Ldocument_select_node},
-    // {"ATTRIBUTE-GET-VALUE", Lattribute_get_value},
-    // {"ATTRIBUTE-SET-VALUE", Lattribute_set_value},
-    // {"ELEMENT-CREATE", Lelement_create},
-    // {"ELEMENT-GET-TAG", Lelement_get_tag},
-    // {"ELEMENT-GET-CHILD", Lelement_get_child},
-    // {"ELEMENT-GET-CHILDREN", Lelement_get_children},
-    // {"ELEMENT-GET-NAMED-CHILDREN", Lelement_get_named_children},
-    // {"ELEMENT-ADD-CHILD", Lelement_add_child},
-    // {"ELEMENT-GET-TEXT", Lelement_get_text},
-    // {"ELEMENT-SET-TEXT", Lelement_set_text},
-    // {"ELEMENT-GET-ATTRIBUTES", Lelement_get_attributes},
-    // {"ELEMENT-GET-ATTRIBUTE", Lelement_get_attribute},
-    // {"ELEMENT-SET-ATTRIBUTE", Lelement_set_attribute},
-    // {"ELEMENT-GET-PARENT", Lelement_get_parent},
-    // {"ELEMENT-GET-DOCUMENT", Lelement_get_document},
-    // {"XML-LIST-CREATE-ELEMENT", Lxml_list_create_element},
-    // {"XML-LIST-ADD-ATTRIBUTE", Lxml_list_add_attribute},
-    // {"XML-LIST-ADD-CHILD", Lxml_list_add_child},
-    // {"XML-LIST-TO-DOCUMENT", Lxml_list_to_document},
-    // {"CLEAR-XML-CACHE", Lclear_xml_cache},
+    {"DOCUMENT-CREATE", Ldocument_create},
+    {"DOCUMENT-DISPOSE", Ldocument_dispose},
+    {"DOCUMENT-GET-ROOT", Ldocument_get_root},
+    {"DOCUMENT-SET-ROOT", Ldocument_set_root},
+    {"DOCUMENT-SELECT-NODE", Ldocument_select_node},
+    {"ATTRIBUTE-GET-VALUE", Lattribute_get_value},
+    {"ATTRIBUTE-SET-VALUE", Lattribute_set_value},
+    {"ELEMENT-CREATE", Lelement_create},
+    {"ELEMENT-GET-TAG", Lelement_get_tag},
+    {"ELEMENT-GET-CHILD", Lelement_get_child},
+    {"ELEMENT-GET-CHILDREN", Lelement_get_children},
+    {"ELEMENT-GET-NAMED-CHILDREN", Lelement_get_named_children},
+    {"ELEMENT-ADD-CHILD", Lelement_add_child},
+    {"ELEMENT-GET-TEXT", Lelement_get_text},
+    {"ELEMENT-SET-TEXT", Lelement_set_text},
+    {"ELEMENT-GET-ATTRIBUTES", Lelement_get_attributes},
+    {"ELEMENT-GET-ATTRIBUTE", Lelement_get_attribute},
+    {"ELEMENT-SET-ATTRIBUTE", Lelement_set_attribute},
+    {"ELEMENT-GET-PARENT", Lelement_get_parent},
+    {"ELEMENT-GET-DOCUMENT", Lelement_get_document},
+    {"XML-LIST-CREATE-ELEMENT", Lxml_list_create_element},
+    {"XML-LIST-ADD-ATTRIBUTE", Lxml_list_add_attribute},
+    {"XML-LIST-ADD-CHILD", Lxml_list_add_child},
+    {"XML-LIST-TO-DOCUMENT", Lxml_list_to_document},
+    {"CLEAR-XML-CACHE", Lclear_xml_cache},
     {nullptr, nullptr},
 };
 
 // Registered by trel_sax_lisp_initialize.
 LispFunctionEntry const saxFunctions[] = {
-    // {"PARSE-XML", Lparse_xml},
+    {"PARSE-XML", Lparse_xml},
     {nullptr, nullptr},
 };
 

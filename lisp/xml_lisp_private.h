@@ -4,6 +4,8 @@
 
 #include "lisp/xml_lisp.h"
 
+#include <memory>
+
 #define XML_LISP_PRIVATE __attribute__((visibility("hidden")))
 
 class MODULE_DEBUG;
@@ -67,3 +69,26 @@ void Lxml_list_add_child();
 void Lxml_list_to_document();
 void Lclear_xml_cache();
 void Lparse_xml();
+
+class XmlEncoding;
+// The output encoding a keyword names: :UTF-16, or UTF-8 for anything else.
+XmlEncoding const& getEncoding(LAOBJ* keyword);
+
+// ------------------------------------------------------ helpers of handlers
+
+// The one result of a handler.
+inline void setResult(LAOBJ* value) {
+    vs_base[0] = value;
+    vs_top = vs_base + 1;
+}
+
+inline LAOBJ* lispBool(bool value) {
+    return value ? Ct : Cnil;
+}
+
+// A readString copy, freed on every path; null for anything but a string.
+// Take copies only after the argument checks, which leave non-locally.
+using WideCopy = std::unique_ptr<wchar_t[]>;
+inline WideCopy copyString(LAOBJ* object) {
+    return WideCopy(readString(object));
+}

@@ -54,9 +54,15 @@ void init_handles() {
 using namespace lisp_host;
 
 LAOBJ* make_ptr(LAOBJ* type, void const* pointer) {
+    return make_ptr(type, pointer, 0);
+}
+
+// The stamp rides in the foreign data's size field: the engine reads it only
+// for memory it allocated itself, and a handle's pointer never is.
+LAOBJ* make_ptr(LAOBJ* type, void const* pointer, std::size_t stamp) {
     cl_object cls = structure_class(type);
     if (cls == ECL_NIL) lisp_program_error("make_ptr: ~S names no structure type.", type);
-    cl_object data = ecl_make_foreign_data(type, 0, const_cast<void*>(pointer));
+    cl_object data = ecl_make_foreign_data(type, stamp, const_cast<void*>(pointer));
     return si_make_structure(2, cls, data);
 }
 
@@ -70,6 +76,12 @@ void* object_to_NonEntity_ptr(LAOBJ* type, LAOBJ* obj, void* otherwise) {
     cl_object slot = obj->instance.slots[0];
     if (ecl_t_of(slot) != t_foreign || slot->foreign.tag != type) return otherwise;
     return slot->foreign.data ? slot->foreign.data : otherwise;
+}
+
+std::size_t ptr_stamp(LAOBJ* handle) {
+    if (!ECL_INSTANCEP(handle) || handle->instance.length < 1) return 0;
+    cl_object slot = handle->instance.slots[0];
+    return ecl_t_of(slot) == t_foreign ? slot->foreign.size : 0;
 }
 
 LAOBJ* make_handle(void* pointer) {

@@ -26,7 +26,9 @@
 // Floating point. Lisp runs with floating-point traps on; handler code runs
 // with them off, so a NaN or an infinity is an ordinary value there. The
 // switch happens at the boundary in both directions (handler entry and
-// return, and around every ifuncall*).
+// return, and around every ifuncall*). On x86-64 it covers the SSE unit,
+// which does all float and double arithmetic; long double arithmetic (the
+// x87 unit) keeps Lisp's traps, so handler code must not use long double.
 //
 // Strings. wchar_t holds one Unicode code point (32 bits). Conversions are
 // exact for all of Unicode; a wchar_t beyond U+10FFFF becomes U+FFFD.
@@ -184,9 +186,16 @@ bool zel_load_and_compile_lisp(char const* path, char const* output_dir, bool co
 // A new instance of the one-slot structure type named by `type` whose slot
 // holds the pointer. Signals an error when `type` names no structure type.
 LAOBJ* make_ptr(LAOBJ* type, void const* pointer);
+// The same with a stamp kept beside the pointer: a number of the maker's
+// choosing that lets it tell a handle from an older one made for an object
+// that lived at the same address before. make_ptr without one stamps 0.
+LAOBJ* make_ptr(LAOBJ* type, void const* pointer, std::size_t stamp);
 // The pointer of a handle made by make_ptr with exactly that type; `otherwise`
 // for anything else (another kind, a non-handle, a slot holding 0).
 void* object_to_NonEntity_ptr(LAOBJ* type, LAOBJ* obj, void* otherwise);
+// The stamp of a handle made by make_ptr; 0 for anything else. Meaningful
+// only once object_to_NonEntity_ptr has accepted the handle.
+std::size_t ptr_stamp(LAOBJ* handle);
 // An untyped pointer object, and its pointer back (null for a non-handle).
 LAOBJ* make_handle(void* pointer);
 void* handle_pointer(LAOBJ* obj);

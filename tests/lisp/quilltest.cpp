@@ -162,8 +162,18 @@ void Lfp_divide() {
     result(ecl_make_double_float(a / b));
 }
 
+// The traps enabled for float and double arithmetic (on x86-64 the SSE
+// unit's; fegetexcept reports the x87 unit's, which serves long double).
+int arithmetic_traps() {
+#if defined(__x86_64__)
+    return static_cast<int>(~(__builtin_ia32_stmxcsr() >> 7)) & FE_ALL_EXCEPT;
+#else
+    return fegetexcept();
+#endif
+}
+
 void Lfp_traps() {
-    result(make_fixnum(fegetexcept()));
+    result(make_fixnum(arithmetic_traps()));
 }
 
 // (fp-call fn) -> (fn's result, traps seen in C++ afterwards, 1/0 in C++)
@@ -172,7 +182,7 @@ void Lfp_call() {
     LAOBJ* r = ifuncall(vs_base[0], 0);
     volatile double zero = 0.0;
     double const inf = 1.0 / zero;
-    result(make_cons(r, make_cons(make_fixnum(fegetexcept()),
+    result(make_cons(r, make_cons(make_fixnum(arithmetic_traps()),
                                   make_cons(ecl_make_double_float(inf), Cnil))));
 }
 

@@ -40,3 +40,15 @@
          (check (ext:float-infinity-p (/ 1d0 (zerop-float)))))
     (si:trap-fpe 'division-by-zero t))
   (check-equal :trapped (lisp-divides-by-zero)))
+
+(defun long-division (x) (/ 1l0 x))
+
+(deftest long-floats-keep-their-traps ()
+  ;; Long floats live in the x87 unit, which crossings leave as Lisp set it.
+  (check-equal :trapped (handler-case (long-division 0l0) (division-by-zero () :trapped)))
+  (check-equal :trapped (first (xmltest:fp-call (lambda ()
+                                                  (handler-case (long-division 0l0)
+                                                    (division-by-zero () :trapped))))))
+  (xmltest:fp-divide 1d0 0d0)
+  (check-equal :trapped (handler-case (long-division 0l0) (division-by-zero () :trapped)))
+  (check-equal 0.5l0 (long-division 2l0)))

@@ -1,0 +1,72 @@
+;;;; Walking and editing documents element by element.
+
+(defun tags (elements) (mapcar #'xml:element-get-tag elements))
+
+(deftest build-walk-and-move ()
+  (with-clean-cache
+    (let* ((d (xml:document-create))
+           (shop (xml:document-set-root d (xml:element-create d "shop"))))
+      (loop for (tag id) in '(("item" "1") ("box" nil) ("item" "2"))
+            for e = (xml:element-create d tag)
+            do (when id (xml:element-set-attribute e "id" id) (xml:element-set-text e id))
+               (check (xml:element-add-child shop e)))
+      (check-equal '("item" "box" "item") (tags (xml:element-get-children shop)))
+      (check-equal '("1" "2") (mapcar #'xml:element-get-text (xml:element-get-named-children shop "item")))
+      (check-equal "2" (xml:element-get-attribute (xml:document-select-node d "/shop/item[2]") "id"))
+      (let ((box (xml:element-get-child shop "box"))
+            (item (xml:element-get-child shop "item")))
+        (check-equal '(nil nil nil nil) (list (xml:element-get-children box) (xml:element-get-text box)
+                                              (xml:element-get-attributes box)
+                                              (xml:element-get-attribute box "id")))
+        (check-equal nil (xml:element-get-parent shop))
+        ;; Adding an element that is in the tree moves it; never into itself
+        ;; or below itself.
+        (check (xml:element-add-child box item))
+        (check-equal '("box" "item") (tags (xml:element-get-children shop)))
+        (check-equal "box" (xml:element-get-tag (xml:element-get-parent item)))
+        (check-equal '(nil nil) (list (xml:element-add-child box box) (xml:element-add-child item box))))
+      ;; A second root is refused.
+      (check-equal nil (xml:document-set-root d (xml:element-create d "other")))
+      (check-equal "shop" (xml:element-get-tag (xml:document-get-root d))))))
+
+(deftest attributes-keep-their-order ()
+  (with-clean-cache
+    (let* ((d (xml:document-create))
+           (e (xml:document-set-root d (xml:element-create d "e"))))
+      (dolist (name '("z" "a" "m")) (xml:element-set-attribute e name (string-upcase name)))
+      (check (xml:element-set-attribute e "a" "again"))
+      (check-equal '("z" "a" "m") (xml:element-get-attributes e))
+      (let ((m (xml:document-select-node d "/e/@m")))
+        (check (xml:attribute-set-value m "new"))
+        (check-equal "new" (xml:element-get-attribute e "m"))
+        (check-equal nil (xml:attribute-set-value m 3))
+        (check-equal "new" (xml:attribute-get-value m)))
+      (dotimes (i 300) (xml:element-set-attribute e (format nil "k~D" i) "v"))
+      (check-equal 303 (length (xml:element-get-attributes e))))))
+
+(deftest elements-move-across-documents ()
+  (with-clean-cache
+    (let* ((d1 (xml:document-create))
+           (d2 (xml:document-create))
+           (r1 (xml:document-set-root d1 (xml:element-create d1 "one")))
+           (e2 (xml:element-create d2 "two")))
+      (xml:element-set-attribute e2 "k" "v")
+      (check (xml:element-add-child r1 e2))
+      ;; The moved element belongs to the new document, which outlives the old.
+      (check (xml:document-dispose d2))
+      (check-equal "v" (xml:element-get-attribute (xml:element-get-child r1 "two") "k")))))
+
+(deftest unicode-everywhere ()
+  ;; Names keep to the Basic Multilingual Plane, as the engine wants; text
+  ;; and values go beyond it.
+  (with-clean-cache
+    (let* ((u (unicode-text))
+           (tag (remove (code-char #x1F600) (concatenate 'string "t" u)))
+           (d (xml:document-create))
+           (e (xml:document-set-root d (xml:element-create d tag))))
+      (check (xml:element-set-text e u))
+      (check (xml:element-set-attribute e tag u))
+      (check-equal (list tag u (list tag) u)
+                   (list (xml:element-get-tag e) (xml:element-get-text e)
+                         (xml:element-get-attributes e) (xml:element-get-attribute e tag)))
+      (check-equal u (xml:attribute-get-value (xml:document-select-node d (format nil "/~A/@~A" tag tag)))))))

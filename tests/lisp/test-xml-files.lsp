@@ -1,0 +1,87 @@
+;;;; Reading, writing and transforming files; encodings and indentation.
+
+(defparameter *sample*
+  (format nil "<?xml version='1.0'?>~%<r a='1'>~%  <c>~A</c>~%  <d><e/></d>~%</r>~%" (unicode-text)))
+
+(defun starts-with (prefix list) (equal prefix (subseq list 0 (min (length list) (length prefix)))))
+(defun indented-p (file) (and (search (format nil "~%~C<" #\Tab) (bytes-text file)) t))
+(defun c-text (document) (xml:element-get-text (xml:document-select-node document "/r/c")))
+
+(deftest reading-leaves-nothing-behind-on-failure ()
+  (with-clean-cache
+    (with-xml-files (dir (good "good.xml" *sample*) (bad "bad.xml" "<r><c></r>") (empty "e.xml" ""))
+      (let ((before (baseline-counts)))
+        (check-equal '(nil nil nil nil)
+                     (mapcar #'xml:read-xml (list bad empty dir (concatenate 'string dir "none.xml"))))
+        (check (same-counts-p before)))
+      (check-equal (unicode-text) (c-text (xml:read-xml good))))))
+
+(deftest writing-options ()
+  (with-clean-cache
+    (with-xml-files (dir (in "in.xml" *sample*))
+      (let ((d (xml:read-xml in))
+            (out (concatenate 'string dir "out.xml")))
+        (flet ((written (&rest options) (check-equal t (apply #'xml:write-xml d out options)) out))
+          ;; By default indented UTF-8, which reads back the same.
+          (check (indented-p (written)))
+          (check (search '(#xF0 #x9F #x98 #x80) (read-bytes out)))
+          (check-equal (unicode-text) (c-text (xml:read-xml out)))
+          ;; Indentation only for t itself.
+          (dolist (pretty '(nil 1 :yes))
+            (check-equal (list pretty nil) (list pretty (indented-p (written :pretty-print pretty)))))
+          ;; UTF-16: little-endian with its mark, U+1F600 as a surrogate pair.
+          (let ((bytes (read-bytes (written :encoding :utf-16))))
+            (check (starts-with '(#xFF #xFE #x3C 0) bytes))
+            (check (search '(#x3D #xD8 #x00 #xDE) bytes))
+            (check-equal (unicode-text) (c-text (xml:read-xml out))))
+          ;; Any other encoding value writes UTF-8.
+          (dolist (encoding '(:utf-8 :latin-1 nil "UTF-16"))
+            (check-equal (list encoding t)
+                         (list encoding (and (starts-with '(#x3C #x3F) (read-bytes (written :encoding encoding)))
+                                             (search '(#xC3 #xA9) (read-bytes out)) t)))))
+        ;; Failures write nothing and leave what was there.
+        (check-equal '(nil nil nil nil)
+                     (list (xml:write-xml d 42) (xml:write-xml d dir)
+                           (xml:write-xml d (concatenate 'string dir "no/dir.xml"))
+                           (xml:write-xml (xml:document-get-root d) in)))
+        (check-equal *sample* (bytes-text in))))))
+
+(deftest transforming ()
+  (with-clean-cache
+    (with-xml-files (dir (in "in.xml" *sample*)
+                         (xsl "s.xsl" "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>
+  <xsl:template match='/r'><out n='{count(*)}'><xsl:value-of select='c'/></out></xsl:template>
+</xsl:stylesheet>"))
+      (let ((d (xml:read-xml in))
+            (out (concatenate 'string dir "t.xml")))
+        (check-equal t (xml:transform-xml d xsl out))
+        (let ((root (xml:document-get-root (xml:read-xml out))))
+          (check-equal (list "2" (unicode-text))
+                       (list (xml:element-get-attribute root "n") (xml:element-get-text root))))
+        ;; No style sheet, no output, and the document as it was.
+        (let ((out2 (concatenate 'string dir "t2.xml")))
+          (check-equal '(nil nil nil)
+                       (list (xml:transform-xml d (concatenate 'string dir "none.xsl") out2)
+                             (xml:transform-xml d in out2) (xml:transform-xml d xsl nil)))
+          (check-equal nil (probe-file out2)))
+        (check-equal 2 (length (xml:element-get-children (xml:document-get-root d))))))))
+
+(deftest hostile-files-are-refused-cleanly ()
+  (with-clean-cache
+    (with-xml-files (dir (secret "secret.txt" "TOP-SECRET")
+                         (bomb "bomb.xml"
+                               (format nil "<!DOCTYPE r [<!ENTITY e0 \"lol\">~{<!ENTITY e~D \"~{&e~D;~}\">~}]><r>&e10;</r>"
+                                       (loop for i from 1 to 10
+                                             collect i collect (make-list 10 :initial-element (1- i))))))
+      (let ((xxe (write-text (concatenate 'string dir "xxe.xml")
+                             (format nil "<!DOCTYPE r [<!ENTITY x SYSTEM \"file://~A\">]><r>&x;</r>" secret)))
+            (seen '()))
+        (let ((d (xml:read-xml xxe)))
+          (check (not (search "TOP-SECRET" (or (and d (xml:element-get-text (xml:document-get-root d))) "")))))
+        (xml:parse-xml xxe :on-characters (lambda (s) (push s seen) t))
+        (check (notany (lambda (s) (search "TOP-SECRET" s)) seen)))
+      (let ((before (baseline-counts)) (errors 0))
+        (check-equal nil (xml:read-xml bomb))
+        (check-equal nil (xml:parse-xml bomb :on-error (lambda (&rest e) (declare (ignore e)) (incf errors))))
+        (check-equal 1 errors)
+        (check (same-counts-p before))))))

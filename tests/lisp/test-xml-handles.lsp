@@ -1,0 +1,58 @@
+;;;; Handles and the handle cache; argument checking common to all functions.
+
+(deftest handles-count-and-are-given-back ()
+  (xml:clear-xml-cache)
+  (let ((before (baseline-counts))
+        (d (xml:xml-list-to-document '("r" (("a" . "1")) (("c" nil "t") ("c" nil nil))))))
+    ;; One entry per hand-out; none for nothing found or a non-element node.
+    (let ((r1 (xml:document-get-root d)) (r2 (xml:document-get-root d)))
+      (check (not (eq r1 r2)))
+      (check-equal 2 (length (xml:element-get-children r1))))
+    (check-equal nil (xml:document-select-node d "/r/c/text()"))
+    (check-equal nil (xml:element-get-child (xml:document-get-root d) "none"))
+    (check-equal 6 (xmlprobe:cache-entries))
+    ;; Kinds do not mix, and nothing but a handle is one.
+    (let ((a (xml:document-select-node d "/r/@a")))
+      (check (xml:xml-attribute-struct-p a))
+      (dolist (wrong (list d a 42 "r" (xml::make-xml-element-struct) nil))
+        (check-equal nil (xml:element-get-tag wrong))))
+    ;; A document handed out twice lives until both entries are back.
+    (let ((d2 (xml:element-get-document (xml:document-get-root d))))
+      (check (xml:document-dispose d))
+      (check-equal "r" (xml:element-get-tag (xml:document-get-root d2)))
+      (check (xml:document-dispose d2))
+      (check-equal (first before) (xmlprobe:live-documents))
+      (check-equal '(nil nil nil) (list (xml:document-dispose d) (xml:document-dispose nil)
+                                        (xml:document-dispose 7))))
+    (check-equal t (xml:clear-xml-cache))
+    (check (same-counts-p before))
+    (check-equal t (xml:clear-xml-cache))))
+
+(deftest argument-counts-and-keywords ()
+  (dolist (call '((xml:document-create 1) (xml:document-dispose) (xml:document-set-root nil)
+                  (xml:element-get-attributes nil nil) (xml:element-set-attribute nil nil)
+                  (xml:xml-list-add-child nil) (xml:clear-xml-cache nil)
+                  (xml:read-xml) (xml:transform-xml nil nil)
+                  (xml:write-xml nil) (xml:xml-list-create-element) (xml:parse-xml)))
+    (let ((c (handler-case (progn (apply (first call) (rest call)) nil)
+               (program-error (c) c))))
+      ;; The message names the function.
+      (check-equal (first call)
+                   (and c (search (symbol-name (first call)) (princ-to-string c)) (first call)))))
+  (check-error program-error (xml:write-xml nil "f" :indent t))
+  (check-error program-error (xml:write-xml nil "f" :encoding))
+  (check-error program-error (xml:xml-list-create-element "a" :tag "b"))
+  (check-error program-error (xml:parse-xml "f" :on-start t)))
+
+(deftest strings-where-strings-belong ()
+  (with-clean-cache
+    (let* ((d (xml:document-create))
+           (r (xml:document-set-root d (xml:element-create d "r"))))
+      (check-equal '(nil nil nil nil nil)
+                   (list (xml:element-create d 'r) (xml:element-set-text r 5)
+                         (xml:element-set-attribute r "a" nil) (xml:element-get-child r nil)
+                         (xml:read-xml nil)))
+      (check-equal '(nil nil) (list (xml:element-get-text r) (xml:element-get-attributes r)))
+      ;; Base strings are strings too.
+      (check (xml:element-set-attribute r (coerce "b" 'base-string) "2"))
+      (check-equal "2" (xml:element-get-attribute r "b")))))

@@ -79,22 +79,3 @@ TEST(ValueText, NumbersIgnoreTheProcessLocale) {
     EXPECT_EQ(v, 2.5);
     EXPECT_EQ(text, L"0.1");
 }
-
-TEST(ValueText, EqualsTrueOnlyForExactlyTrue) {
-    EXPECT_TRUE(equalsTrue(L"true"));
-    for (wchar_t const* s : {L"True", L"TRUE", L" true", L"true ", L"1", L"", L"yes"}) EXPECT_FALSE(equalsTrue(s));
-    EXPECT_FALSE(equalsTrue(nullptr));
-}
-
-TEST(ValueText, UnmarshalCopiesShortAndLongText) {
-    EXPECT_EQ(unmarshal(nullptr), nullptr);
-    std::wstring shortText = L"tag";
-    std::wstring longText(300, L'\u00E9');  // beyond the 128-character scratch buffer
-    for (std::wstring* text : {&shortText, &longText}) {
-        wchar_t* copy = unmarshal(text->data());
-        ASSERT_NE(copy, nullptr);
-        EXPECT_NE(copy, text->c_str());
-        EXPECT_EQ(std::wstring(copy), *text);
-        ux_strfree(copy);
-    }
-}

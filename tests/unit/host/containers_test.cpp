@@ -1,14 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/host/basic_array.h"
-#include "platform/host/hashtable.h"
-
-// ---- BASIC_ARRAY -----------------------------------------------------------------
 
 // Capacity after each append follows the rule: increment = min(capacity or
 // 1, N) elements beyond the index, rounded by BASIC_ARRAY_next_bumpsize.
@@ -58,31 +54,6 @@ TEST(BasicArray, AppendOfItsOwnElementSurvivesReallocation) {
     EXPECT_EQ(names.size(), 201);
 }
 
-TEST(BasicArray, IndexesCountAndReset) {
-    BASIC_ARRAY<int, 16, long> a;
-    a.grow_and_set(5, 7);  // slots 0..4 exist with their default value
-    EXPECT_EQ(a.size(), 6);
-    EXPECT_EQ(a.elt(5), 7);
-    a.grow_and_set(-3, 9);  // a negative index is slot 0
-    EXPECT_EQ(a.elt(0), 9);
-    EXPECT_EQ(a.size(), 6);
-    a.bumpsize(2) = 4;  // inside the count: no change of count
-    EXPECT_EQ(a.elt(2), 4);
-    EXPECT_EQ(a.size(), 6);
-
-    long const capacity = a.allocated();
-    int const* buffer = a.data();
-    a.reset(2);  // shrinking keeps the buffer
-    EXPECT_EQ(a.size(), 2);
-    EXPECT_EQ(a.allocated(), capacity);
-    EXPECT_EQ(a.data(), buffer);
-    a.reset(0);
-    EXPECT_EQ(a.size(), 0);
-    a.reset(100);  // growing allocates
-    EXPECT_EQ(a.size(), 100);
-    EXPECT_GE(a.allocated(), 100);
-}
-
 TEST(BasicArray, EverySlotOfTheCapacityIsDestroyed) {
     auto alive = std::make_shared<int>(0);
     {
@@ -94,82 +65,3 @@ TEST(BasicArray, EverySlotOfTheCapacityIsDestroyed) {
     }
     EXPECT_EQ(alive.use_count(), 1);
 }
-
-// ---- HASHtable -------------------------------------------------------------------
-
-namespace {
-
-struct Item {
-    std::wstring name;
-    operator wchar_t const*() const { return name.c_str(); }
-    static HASHkey hash(wchar_t const* s) { return HASHkey(s); }
-};
-
-class ItemTable : public HASHTABLE<Item, wchar_t const*, 1> {
-public:
-    Item* find(wchar_t const* name) const {
-        for (HASHentry* e = get_row(HASHkey(name)); e; e = e->next)
-            if (e->data && static_cast<Item*>(e->data)->name == name) return static_cast<Item*>(e->data);
-        return nullptr;
-    }
-    void insert(Item* item) {
-        long walked = 0;
-        for (HASHentry* e = get_row(HASHkey(item->name.c_str())); e; e = e->next) ++walked;
-        new_entry(HASHkey(item->name.c_str()), walked)->data = item;
-    }
-};
-
-bool count(HASHentry*, void* n) {
-    ++*static_cast<long*>(n);
-    return true;
-}
-
-}  // namespace
-
-TEST(HashTable, GrowsSoThatRowsStayShort) {
-    std::vector<std::unique_ptr<Item>> items;
-    ItemTable table;
-    EXPECT_EQ(table.row_count(), HASHtable::DEFAULT_SIZE);
-    for (int i = 0; i < 50000; ++i) {
-        items.push_back(std::make_unique<Item>(Item{L"name" + std::to_wstring(i)}));
-        table.insert(items.back().get());
-    }
-    EXPECT_EQ(table.entry_count(), 50000);
-    EXPECT_GE(table.row_count(), 50000u);  // load factor 1
-    EXPECT_LE(table.longest_row(), 12);
-    for (int i = 0; i < 50000; i += 97) {
-        std::wstring name = L"name" + std::to_wstring(i);
-        ASSERT_EQ(table.find(name.c_str()), items[i].get());
-    }
-    EXPECT_EQ(table.find(L"name50000"), nullptr);
-    long visited = 0;
-    EXPECT_TRUE(table.scan(&count, &visited));
-    EXPECT_EQ(visited, 50000);
-}
-
-TEST(HashTable, FreeEntriesAreDroppedByARehash) {
-    std::vector<std::unique_ptr<Item>> items;
-    ItemTable table;
-    Item freed{L"freed"};
-    table.insert(&freed);
-    auto clear = [](HASHentry* e, void* target) {
-        if (e->data == target) e->data = nullptr;
-        return true;
-    };
-    table.scan(clear, &freed);
-    EXPECT_EQ(table.entry_count(), 1);
-    for (int i = 0; i < 40; ++i) {  // enough to double the rows twice
-        items.push_back(std::make_unique<Item>(Item{std::to_wstring(i)}));
-        table.insert(items.back().get());
-    }
-    EXPECT_EQ(table.entry_count(), 40);
-    long visited = 0;
-    auto countLive = [](HASHentry* e, void* n) {
-        EXPECT_NE(e->data, nullptr);
-        ++*static_cast<long*>(n);
-        return true;
-    };
-    table.scan(countLive, &visited);
-    EXPECT_EQ(visited, 40);
-}
-

@@ -1,5 +1,5 @@
 // The code every element and document implementation shares: typed readers
-// and writers with their fixed text forms, path helpers, scans and merge.
+// and writers with their fixed text forms, path helpers and merge.
 #include <climits>
 #include <cmath>
 #include <string>
@@ -51,23 +51,6 @@ TEST_F(ElementTest, AttributeReaders) {
   EXPECT_TRUE(std::isnan(root_->getDoubleAttributeValue(L"w")));
 }
 
-TEST_F(ElementTest, TypedWritersUseTheFixedTextForms) {
-  EXPECT_TRUE(root_->setAttribute(L"yes", true));
-  EXPECT_TRUE(root_->setAttribute(L"int", -7));
-  EXPECT_TRUE(root_->setAttribute(L"long", LONG_MIN));
-  EXPECT_TRUE(root_->setAttribute(L"ulong", ULONG_MAX));
-  EXPECT_TRUE(root_->addChild(L"flag", false));
-  EXPECT_TRUE(root_->addChild(L"count", -3));
-  EXPECT_TRUE(root_->addChild(L"size", ULONG_MAX));
-  EXPECT_EQ(textAt(document_, L"/r/@yes"), L"true");
-  EXPECT_EQ(textAt(document_, L"/r/@int"), L"-7");
-  EXPECT_EQ(textAt(document_, L"/r/@long"), std::to_wstring(LONG_MIN));
-  EXPECT_EQ(textAt(document_, L"/r/@ulong"), std::to_wstring(ULONG_MAX));
-  EXPECT_EQ(textAt(document_, L"/r/flag"), L"false");
-  EXPECT_EQ(textAt(document_, L"/r/count"), L"-3");
-  EXPECT_EQ(textAt(document_, L"/r/size"), std::to_wstring(ULONG_MAX));
-}
-
 TEST_F(ElementTest, DoublesHaveSixteenSignificantDigitsAndReadBack) {
   struct {
     double value;
@@ -87,36 +70,6 @@ TEST_F(ElementTest, DoublesHaveSixteenSignificantDigitsAndReadBack) {
     EXPECT_EQ(back, c.value);
     EXPECT_EQ(root_->getDoubleAttributeValue(L"x"), c.value);
   }
-}
-
-TEST_F(ElementTest, TypedCreateElement) {
-  XmlSmartPtr<TrelDOMElement> yes(document_->createElement(L"b", true));
-  XmlSmartPtr<TrelDOMElement> negative(document_->createElement(L"l", -7L));
-  EXPECT_STREQ(yes->getText(), L"true");
-  EXPECT_STREQ(negative->getText(), L"-7");
-  EXPECT_STREQ(negative->getTag(), L"l");
-  EXPECT_EQ(liveNodes(), 3) << "two new elements and the root";
-}
-
-TEST_F(ElementTest, TextReaders) {
-  bool flag = true;
-  EXPECT_TRUE(child(L"t")->getBoolText(flag)) << "any text is a readable flag";
-  EXPECT_FALSE(flag);
-  double number = 0;
-  EXPECT_TRUE(child(L"v")->getDoubleText(number));
-  EXPECT_DOUBLE_EQ(number, 3.25);
-  EXPECT_FALSE(child(L"t")->getDoubleText(number));
-  unsigned long count = 0;
-  EXPECT_TRUE(child(L"k")->getULongText(count));
-  EXPECT_EQ(count, 17UL);
-  EXPECT_FALSE(child(L"t")->getULongText(count));
-  // Without text the outputs are left alone.
-  flag = true, number = -1.5, count = 99;
-  XmlSmartPtr<TrelDOMElement> empty = child(L"e");
-  EXPECT_FALSE(empty->getBoolText(flag) || empty->getDoubleText(number) || empty->getULongText(count));
-  EXPECT_TRUE(flag);
-  EXPECT_EQ(number, -1.5);
-  EXPECT_EQ(count, 99UL);
 }
 
 TEST_F(ElementTest, PathHelpersFollowTheKindOfTheSelectedNode) {
@@ -143,34 +96,6 @@ struct TagRecorder : TrelDOMElementVisitor {
   std::wstring stopAt;
   std::vector<std::wstring> tags;
 };
-
-TEST_F(ModelTest, ScanTreeIsDepthFirstPreOrderAndStops) {
-  XmlSmartPtr<TrelDOMDocument> document = parse(L"<a>x<b><c/><d>t</d></b><!--n--><e><f/></e><b/></a>");
-  XmlSmartPtr<TrelDOMElement> root(document->getRoot());
-  TagRecorder all, onlyRoot(L"a"), toD(L"d"), fromDocument;
-  EXPECT_TRUE(root->scanTree(&all));
-  EXPECT_EQ(all.tags, (std::vector<std::wstring>{L"a", L"b", L"c", L"d", L"e", L"f", L"b"}));
-  EXPECT_FALSE(root->scanTree(&onlyRoot));
-  EXPECT_EQ(onlyRoot.tags.size(), 1u);
-  EXPECT_FALSE(root->scanTree(&toD));
-  EXPECT_EQ(toD.tags.size(), 4u);
-  document->scanTree(&fromDocument);
-  EXPECT_EQ(fromDocument.tags, all.tags);
-
-  XmlSmartPtr<TrelDOMDocument> empty(factory()->createDocument());
-  TagRecorder none;
-  empty->scanTree(&none);
-  EXPECT_TRUE(none.tags.empty());
-
-  TrelDOMElementPtrArray children;
-  root->getChildren(children);
-  root->getChildren(L"b", children);
-  ASSERT_EQ(children.size(), 5) << "appended, not cleared";
-  EXPECT_STREQ(children.elt(1)->getTag(), L"e");
-  EXPECT_EQ(children.elt(3)->childCount(), 2);
-  EXPECT_EQ(children.elt(4)->childCount(), 0);
-  EXPECT_EQ(children.elt(0)->referenceCount(), 1) << "the array holds the only reference";
-}
 
 TEST_F(ModelTest, MergeKeepsOwnTextAndValuesAndMovesTheOthersChildren) {
   XmlSmartPtr<TrelDOMDocument> document = parse(

@@ -40,19 +40,4 @@ TEST_F(FactoryTest, CreateDocumentFromPathLoadsOrLeavesNothing) {
   EXPECT_EQ(liveDocuments(), 1) << "failed loads delete their documents at once";
 }
 
-TEST_F(FactoryTest, DummyFactoryCreatesNothing) {
-  DummyObjectFactory* dummy = DummyObjectFactory::getInstance();
-  EXPECT_EQ(DummyObjectFactory::getInstance(), dummy);
-  EXPECT_NE(static_cast<XmlObjectFactory*>(dummy), factory());
-  TempDir dir;
-  std::wstring good = dir.write("good.xml", "<r/>");
-  EXPECT_EQ(dummy->createDocument(), nullptr);
-  EXPECT_EQ(dummy->createDocument(good.c_str()), nullptr);
-  EXPECT_EQ(dummy->createXSLTProcessor(good.c_str()), nullptr);
-  EXPECT_EQ(dummy->createXSDValidator(good.c_str()), nullptr);
-  EXPECT_EQ(dummy->createSAXXMLReader(), nullptr);
-  DummyObjectFactory::reset();
-  EXPECT_EQ(DummyObjectFactory::getInstance()->getDocumentCount(), 0);
-}
-
 }  // namespace

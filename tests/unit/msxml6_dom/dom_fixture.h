@@ -13,47 +13,16 @@
 
 #include "platform/msxml6/engine.h"
 #include "platform/msxml6/msxml6.h"
+#include "platform/msxml6/sax_com.h"
 
 namespace domtest {
 
-// Owner of one COM reference (test-side; the engine has no such helper).
-template <class T>
-class ComPtr {
-public:
-    ComPtr() = default;
-    explicit ComPtr(T* adopted) : p_(adopted) {}
-    ComPtr(ComPtr&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
-    ComPtr& operator=(ComPtr&& o) noexcept {
-        if (this != &o) {
-            reset();
-            p_ = o.p_;
-            o.p_ = nullptr;
-        }
-        return *this;
-    }
-    ComPtr(ComPtr const&) = delete;
-    ~ComPtr() { reset(); }
-    T* get() const { return p_; }
-    T* operator->() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-    T** put() {
-        reset();
-        return &p_;
-    }
-    void reset() {
-        if (p_) p_->Release();
-        p_ = nullptr;
-    }
-    template <class U>
-    ComPtr<U> query(IID const& iid) const {
-        void* out = nullptr;
-        if (!p_ || FAILED(p_->QueryInterface(iid, &out))) return ComPtr<U>();
-        return ComPtr<U>(static_cast<U*>(out));
-    }
+using mx::ComPtr;
 
-private:
-    T* p_ = nullptr;
-};
+template <class U, class T>
+ComPtr<U> query(ComPtr<T> const& from, IID const& iid) {
+    return ComPtr<U>::query(from.get(), iid);
+}
 
 inline std::wstring take(BSTR s) {
     std::wstring out = s ? std::wstring(s, SysStringLen(s)) : std::wstring();
@@ -157,7 +126,7 @@ inline ComPtr<IXMLDOMNode> select(IXMLDOMNode* context, std::wstring const& path
 }
 
 inline ComPtr<IXMLDOMElement> element(IXMLDOMNode* context, std::wstring const& path) {
-    return select(context, path).template query<IXMLDOMElement>(IID_IXMLDOMElement);
+    return query<IXMLDOMElement>(select(context, path), IID_IXMLDOMElement);
 }
 
 // The names of a node's children, "#text" etc. included, space-separated.

@@ -21,8 +21,6 @@ namespace saxtest {
 
 using mx::ComPtr;
 
-// ---- strings and variants ---------------------------------------------------------
-
 struct BstrDeleter {
     void operator()(wchar_t* s) const { SysFreeString(s); }
 };
@@ -41,12 +39,6 @@ public:
         Variant r;
         r.v_.vt = VT_BSTR;
         r.v_.bstrVal = SysAllocStringLen(s.data(), static_cast<unsigned>(s.size()));
-        return r;
-    }
-    static Variant integer(LONG value) {
-        Variant r;
-        r.v_.vt = VT_I4;
-        r.v_.lVal = value;
         return r;
     }
     static Variant object(IUnknown* o, VARTYPE vt = VT_UNKNOWN) {
@@ -70,7 +62,6 @@ private:
 inline std::wstring wide(std::string const& s) { return mx::toWide(s.data(), s.size()); }
 inline std::string narrow(std::wstring const& s) { return mx::toUtf8(s.data(), s.size()); }
 
-// ---- engine objects -----------------------------------------------------------------
 
 inline ComPtr<ISAXXMLReader> newReader() {
     ComPtr<ISAXXMLReader> r;
@@ -116,7 +107,6 @@ ComPtr<T> query(IUnknown* o, IID const& iid) {
     return ComPtr<T>::query(o, iid);
 }
 
-// ---- a recording handler ----------------------------------------------------------------
 
 // Records content, lexical and error events as lines; `fail` decides per
 // event line whether the callback answers with a failure.
@@ -126,12 +116,6 @@ public:
 
     std::vector<std::string> events;
     std::function<HRESULT(std::string const&)> fail;
-    ComPtr<ISAXLocator> locator;
-    // Per startElement: "line:column" from the locator.
-    std::vector<std::string> positions;
-    // Per startElement: what the attribute lookups answer.
-    std::vector<std::string> lookups;
-    std::function<void(ISAXAttributes*)> inspect;
 
     HRESULT QueryInterface(REFIID riid, void** out) override {
         if (riid == IID_IUnknown || riid == IID_ISAXContentHandler) *out = static_cast<ISAXContentHandler*>(this);
@@ -151,10 +135,7 @@ public:
         return n;
     }
 
-    HRESULT putDocumentLocator(ISAXLocator* l) override {
-        locator = ComPtr<ISAXLocator>(l);
-        return S_OK;
-    }
+    HRESULT putDocumentLocator(ISAXLocator*) override { return S_OK; }
     HRESULT startDocument() override { return log("startDocument"); }
     HRESULT endDocument() override { return log("endDocument"); }
     HRESULT startPrefixMapping(wchar_t const* p, int pl, wchar_t const* u, int ul) override {
@@ -175,13 +156,6 @@ public:
             a->getValue(i, &av, &avl);
             line += " @" + s(au, aul) + "|" + s(al, all) + "|" + s(aq, aql) + "=" + s(av, avl);
         }
-        if (locator) {
-            int ln = 0, col = 0;
-            locator->getLineNumber(&ln);
-            locator->getColumnNumber(&col);
-            positions.push_back(std::to_string(ln) + ":" + std::to_string(col));
-        }
-        if (inspect) inspect(a);
         return log(line);
     }
     HRESULT endElement(wchar_t const* u, int ul, wchar_t const* l, int ll, wchar_t const* q, int ql) override {
@@ -250,7 +224,6 @@ inline ComPtr<Recorder> record(ISAXXMLReader* reader) {
     return r;
 }
 
-// ---- in-memory stream ----------------------------------------------------------------------
 
 // Reads from `data` at most `chunk` bytes per call; collects writes, and
 // fails every write once `writeLimit` bytes would be exceeded.
@@ -266,7 +239,6 @@ public:
     std::string data;
     size_t chunk = SIZE_MAX;
     size_t writeLimit = SIZE_MAX;
-    size_t readCalls = 0;
 
     HRESULT QueryInterface(REFIID riid, void** out) override {
         if (riid == IID_IUnknown || riid == IID_IStream || riid == IID_ISequentialStream) {
@@ -284,7 +256,6 @@ public:
         return n;
     }
     HRESULT Read(void* buffer, ULONG size, ULONG* read) override {
-        ++readCalls;
         size_t n = std::min({static_cast<size_t>(size), chunk, data.size() - pos_});
         memcpy(buffer, data.data() + pos_, n);
         pos_ += n;
@@ -308,7 +279,6 @@ private:
     ULONG refs_ = 0;
 };
 
-// ---- parsing helpers ----------------------------------------------------------------------
 
 inline HRESULT parseText(ISAXXMLReader* reader, std::wstring const& xml) {
     Variant v = Variant::text(xml);
@@ -349,7 +319,6 @@ inline ComPtr<IMXWriter> writerFor(ISAXXMLReader* reader, bool indent, bool lexi
     return writer;
 }
 
-// ---- canonical tree dump ------------------------------------------------------------------
 
 // Everything the loader keeps, one node per line, attributes sorted:
 // equal dumps mean equal trees.
@@ -387,7 +356,6 @@ inline std::string dump(IUnknown* document) {
     return out;
 }
 
-// ---- temporary folder ------------------------------------------------------------------------
 
 class TempDir {
 public:

@@ -1,5 +1,5 @@
-// Schema collections: what add accepts and refuses, and validation through a
-// DOM document and through the engine bridge.
+// Schema collections: validation through a DOM document and through the
+// engine bridge.
 #include "fixture.h"
 #include "platform/msxml6/engine.h"
 
@@ -41,12 +41,6 @@ ComRef<IXMLDOMSchemaCollection2> collectionOf(std::wstring const& text) {
     return collection;
 }
 
-long lengthOf(IXMLDOMSchemaCollection2* collection) {
-    long n = -1;
-    collection->get_length(&n);
-    return n;
-}
-
 struct Outcome {
     HRESULT hr;
     std::wstring reason;
@@ -77,7 +71,6 @@ Outcome validateThroughBridge(IXMLDOMDocument3* doc, IUnknown* collection, long*
 
 }  // namespace
 
-// ---- validation -----------------------------------------------------------------
 
 TEST(SchemaValidation, ValidAndInvalidDocumentsWithTheValidatorsReason) {
     auto collection = collectionOf(kSchemaA);
@@ -110,17 +103,6 @@ TEST(SchemaValidation, ValidAndInvalidDocumentsWithTheValidatorsReason) {
     }
 }
 
-TEST(SchemaValidation, ReasonComesWithTheLineOfTheFirstProblem) {
-    auto collection = collectionOf(kSchemaA);
-    auto doc = parse(L"<r v='true'>\n<a>1</a>\n<a>oops</a>\n<a>again</a></r>");
-    ASSERT_TRUE(collection && doc);
-    long line = 0;
-    Outcome o = validateThroughBridge(doc.get(), collection.get(), &line);
-    EXPECT_EQ(o.hr, S_FALSE);
-    EXPECT_NE(o.reason.find(L"'oops'"), std::wstring::npos) << "the first problem, not the last";
-    EXPECT_EQ(line, 3);
-}
-
 TEST(SchemaValidation, EachCollectionUsesItsOwnSchema) {
     auto a = collectionOf(kSchemaA);
     auto b = collectionOf(kSchemaB);
@@ -136,102 +118,3 @@ TEST(SchemaValidation, EachCollectionUsesItsOwnSchema) {
     EXPECT_EQ(mx::compiledSchemaOf(doc.get()), mx::compiledSchemaOf(a.get()));
 }
 
-TEST(SchemaValidation, RootNamespaceChoosesTheSchema) {
-    auto collection = newCollection();
-    ASSERT_TRUE(collection);
-    ASSERT_EQ(addDocument(collection.get(),
-                          schemaText(L"<xs:sequence><xs:element name='a' type='xs:int'/></xs:sequence>", L"urn:a"),
-                          L"urn:a"),
-              S_OK);
-    ASSERT_EQ(addDocument(collection.get(), schemaText(L"<xs:sequence><xs:element name='b' type='xs:int'/></xs:sequence>",
-                                                       L"urn:b")),
-              S_OK)
-        << "an empty namespace argument takes the schema's own";
-    EXPECT_EQ(lengthOf(collection.get()), 2);
-
-    auto inA = parse(L"<r xmlns='urn:a'><a>1</a></r>");
-    auto inB = parse(L"<r xmlns='urn:b'><b>2</b></r>");
-    auto wrongB = parse(L"<r xmlns='urn:b'><a>1</a></r>");
-    ASSERT_TRUE(inA && inB && wrongB);
-    EXPECT_EQ(validateThroughBridge(inA.get(), collection.get()).hr, S_OK);
-    EXPECT_EQ(validateThroughBridge(inB.get(), collection.get()).hr, S_OK);
-    EXPECT_EQ(validateThroughBridge(wrongB.get(), collection.get()).hr, S_FALSE);
-}
-
-// ---- what add accepts -----------------------------------------------------------
-
-TEST(SchemaAdd, RefusedSchemasLeaveTheCollectionAsItWas) {
-    auto collection = collectionOf(kSchemaA);
-    ASSERT_TRUE(collection);
-    std::wstring const refused[] = {
-        schemaText(L"<xs:attribute name='v' type='nope'/>"),                 // unresolved type
-        L"<notaschema/>",                                                     // not a schema at all
-        schemaText(L"<xs:sequence><xs:element ref='missing'/></xs:sequence>"),  // dangling reference
-    };
-    for (std::wstring const& text : refused) {
-        SCOPED_TRACE(std::string(text.begin(), text.end()));
-        EXPECT_TRUE(FAILED(addDocument(collection.get(), text)));
-    }
-    EXPECT_TRUE(FAILED(addDocument(collection.get(), kSchemaB, L"urn:not-its-namespace")));
-    VARIANT nothing;
-    VariantInit(&nothing);
-    EXPECT_TRUE(FAILED(collection->add(bstr(L"").get(), nothing)));
-
-    EXPECT_EQ(lengthOf(collection.get()), 1);
-    auto doc = parse(L"<r v='true'><a>1</a></r>");
-    EXPECT_EQ(validateThroughDocument(doc.get(), collection.get()).hr, S_OK) << "still the first schema";
-}
-
-TEST(SchemaAdd, SameNamespaceReplacesTheEarlierSchema) {
-    auto collection = collectionOf(kSchemaA);
-    ASSERT_TRUE(collection);
-    ASSERT_EQ(addDocument(collection.get(), kSchemaB), S_OK);
-    EXPECT_EQ(lengthOf(collection.get()), 1);
-    auto doc = parse(L"<r><b>x</b></r>");
-    EXPECT_EQ(validateThroughDocument(doc.get(), collection.get()).hr, S_OK);
-}
-
-TEST(SchemaAdd, SchemaFromAFilePath) {
-    TempDir dir;
-    std::wstring text = kSchemaB;
-    writeBytes(dir / "b.xsd", std::string(text.begin(), text.end()));
-    auto collection = newCollection();
-    ASSERT_TRUE(collection);
-    VARIANT path;
-    VariantInit(&path);
-    path.vt = VT_BSTR;
-    path.bstrVal = SysAllocString((dir / "b.xsd").wstring().c_str());
-    EXPECT_EQ(collection->add(bstr(L"").get(), path), S_OK);
-    VariantClear(&path);
-
-    path.vt = VT_BSTR;
-    path.bstrVal = SysAllocString((dir / "missing.xsd").wstring().c_str());
-    EXPECT_TRUE(FAILED(collection->add(bstr(L"").get(), path)));
-    VariantClear(&path);
-
-    EXPECT_EQ(lengthOf(collection.get()), 1);
-    auto doc = parse(L"<r><b>x</b></r>");
-    EXPECT_EQ(validateThroughDocument(doc.get(), collection.get()).hr, S_OK);
-}
-
-TEST(SchemaAdd, SchemaDocumentIsNotChangedByCompiling) {
-    auto schema = parse(kSchemaA);
-    auto collection = newCollection();
-    ASSERT_TRUE(schema && collection);
-    std::wstring before = xmlOf(schema.get());
-    ASSERT_EQ(collection->add(bstr(L"").get(), objectVariant(schema.get())), S_OK);
-    EXPECT_EQ(xmlOf(schema.get()), before);
-    schema.reset();  // the compiled schema does not depend on the caller's document
-    auto doc = parse(L"<r v='0'><a>1</a></r>");
-    EXPECT_EQ(validateThroughDocument(doc.get(), collection.get()).hr, S_OK);
-}
-
-TEST(SchemaAdd, EmptyCollectionValidatesNothing) {
-    auto collection = newCollection();
-    auto doc = parse(L"<r/>");
-    ASSERT_TRUE(collection && doc);
-    EXPECT_EQ(lengthOf(collection.get()), 0);
-    EXPECT_EQ(mx::compiledSchemaOf(collection.get()), nullptr);
-    EXPECT_TRUE(FAILED(validateThroughBridge(doc.get(), collection.get()).hr));
-    EXPECT_EQ(mx::compiledSchemaOf(doc.get()), nullptr) << "no collection attached";
-}

@@ -44,32 +44,6 @@ TEST(MsxmlFactory, CreatesDocumentsThroughTheLibrary) {
     release(second);
 }
 
-// Every other class is asked for exactly like documents; each creator gives
-// an object of its interface, or null where the engine lacks the class.
-TEST(MsxmlFactory, OtherCreatorsGiveTheirInterfaceOrNull) {
-    MsxmlFactory* factory = MsxmlFactory::getInstance();
-    IXSLTemplate* xslt = factory->createXSLTemplate();
-    ISAXXMLReader* reader = factory->createSAXXMLReader();
-    IMXWriter* writer = factory->createMXWriter();
-    IXMLDOMSchemaCollection2* schemas = factory->createSchema();
-    if (xslt) {
-        EXPECT_TRUE(answers(xslt, IID_IXSLTemplate));
-    }
-    if (reader) {
-        EXPECT_TRUE(answers(reader, IID_ISAXXMLReader));
-    }
-    if (writer) {
-        EXPECT_TRUE(answers(writer, IID_IMXWriter));
-    }
-    if (schemas) {
-        EXPECT_TRUE(answers(schemas, IID_IXMLDOMSchemaCollection2));
-    }
-    release(xslt);
-    release(reader);
-    release(writer);
-    release(schemas);
-}
-
 // Runs in a fresh process (the singleton must not have found the library
 // yet): hidden library -> every creator null; visible again -> found.
 void withoutLibraryThenWith() {

@@ -67,18 +67,6 @@ TEST_F(HandlerRegistry, FirstRegistrationForATagWinsAndTheScanStopsThere) {
     EXPECT_TRUE(journal_.empty());
 }
 
-TEST_F(HandlerRegistry, DocumentsAreLookedUpByTheirRootTag) {
-    XmlHandler* model = add(L"model", "model");
-    auto document = parse(L"<model><part/></model>");
-    EXPECT_EQ(registry_.getHandler(document.operator TrelDOMDocument*()), model);
-
-    XmlSmartPtr<TrelDOMDocument> empty(factory()->createDocument());
-    journal_.clear();
-    EXPECT_EQ(registry_.getHandler(empty.operator TrelDOMDocument*()), nullptr);
-    EXPECT_EQ(registry_.getHandler(static_cast<TrelDOMDocument const*>(nullptr)), nullptr);
-    EXPECT_TRUE(journal_.empty()) << "no handler is asked without a root";
-}
-
 TEST_F(HandlerRegistry, ClearingDestroysEveryHandlerInRegistrationOrder) {
     add(L"a", "a");
     add(L"b", "b");
@@ -97,14 +85,5 @@ TEST_F(HandlerRegistry, ClearingDestroysEveryHandlerInRegistrationOrder) {
 }
 
 class TaglessHandler : public XmlHandlerImpl {};
-
-TEST(HandlerImpl, KeepsItsOwnCopyOfTheTag) {
-    std::wstring tag = L"part";
-    XmlHandlerImpl handler(tag.c_str());
-    tag[0] = L'P';
-    EXPECT_TRUE(handler.canHandle(L"part"));
-    EXPECT_FALSE(handler.canHandle(nullptr));
-    EXPECT_FALSE(TaglessHandler().canHandle(L""));
-}
 
 }  // namespace

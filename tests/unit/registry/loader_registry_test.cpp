@@ -89,97 +89,6 @@ TEST_F(LoaderRegistry, WhyAFileIsNotLoaded) {
     EXPECT_EQ(calls.documents, 0);
 }
 
-TEST_F(LoaderRegistry, FirstLoaderRegisteredForATagIsUsed) {
-    static Calls first, second;
-    auto* firstLoader = new RecordingLoader(L"lr-twice", first, false);
-    registry()->registerLoader(firstLoader);
-    registry()->registerLoader(new RecordingLoader(L"lr-twice", second, true));
-    EXPECT_EQ(registry()->getLoader(L"lr-twice"), firstLoader);
-    XmlHandler const& asHandler = *firstLoader;  // the one canHandle, whichever base asks
-    EXPECT_FALSE(asHandler.canHandle(L"lr-Twice"));
-
-    std::wstring const file = dir_.write("twice.xml", "<lr-twice><part/></lr-twice>");
-    EXPECT_FALSE(registry()->loadFile(file.c_str(), &context_));  // the first one's answer
-    EXPECT_EQ(first.documents, 1);
-    EXPECT_EQ(first.rootTag, L"lr-twice");
-    EXPECT_EQ(second.documents, 0);
-    EXPECT_EQ(orNull(context_.getDisplayMessage()), L"refused");
-    EXPECT_EQ(context_.getErrorMessage(), nullptr);
-}
-
-TEST_F(LoaderRegistry, FilesGoToTheLoaderOfTheirRootsLocalName) {
-    static Calls calls;
-    registry()->registerLoader(new RecordingLoader(L"lr-local", calls, true));
-    std::wstring const file = dir_.write("prefixed.xml", "<p:lr-local xmlns:p='urn:p'/>");
-    EXPECT_TRUE(registry()->loadFile(file.c_str(), &context_));
-    EXPECT_EQ(calls.rootTag, L"p:lr-local");
-}
-
-TEST_F(LoaderRegistry, DocumentsGoToTheLoaderOfTheirRoot) {
-    static Calls calls;
-    registry()->registerLoader(new RecordingLoader(L"lr-doc", calls, true));
-    auto document = parse(L"<lr-doc><a/></lr-doc>");
-    EXPECT_TRUE(registry()->loadDocument(document, &context_));
-    EXPECT_EQ(calls.document, document.operator TrelDOMDocument*());
-    EXPECT_EQ(orNull(context_.getDisplayMessage()), L"loaded");
-
-    EXPECT_FALSE(registry()->loadDocument(nullptr, &context_));
-    EXPECT_EQ(context_.getErrorMessage(), nullptr);
-
-    XmlSmartPtr<TrelDOMDocument> empty(factory()->createDocument());
-    EXPECT_FALSE(registry()->loadDocument(empty, &context_));
-    EXPECT_EQ(orNull(context_.getErrorMessage()), noLoaderFor(L"<no root>"));
-
-    auto unknown = parse(L"<lr-doc-unknown/>");
-    EXPECT_FALSE(registry()->loadDocument(unknown, &context_));
-    EXPECT_EQ(orNull(context_.getErrorMessage()), noLoaderFor(L"lr-doc-unknown"));
-    EXPECT_EQ(calls.documents, 1);
-}
-
-TEST_F(LoaderRegistry, AHandlerThatIsNoLoaderHidesLaterLoaders) {
-    static Calls calls;
-    long const before = registry()->handlerCount();
-    registry()->registerLoader(nullptr);
-    EXPECT_EQ(registry()->handlerCount(), before);
-
-    registry()->registerHandler(new XmlHandlerImpl(L"lr-plain"));
-    registry()->registerLoader(new RecordingLoader(L"lr-plain", calls, true));
-    EXPECT_EQ(registry()->getLoader(L"lr-plain"), nullptr);
-    std::wstring const file = dir_.write("plain.xml", "<lr-plain/>");
-    EXPECT_FALSE(registry()->loadFile(file.c_str(), &context_));
-    EXPECT_EQ(orNull(context_.getErrorMessage()), noLoaderFor(L"lr-plain"));
-    EXPECT_EQ(calls.documents, 0);
-}
-
-TEST_F(LoaderRegistry, DocumentLoaderLogsAndParses) {
-    std::string const log = dir_.file("automation.log");
-    ScopedEnv logFile("QUILL_AUTOMATION_LOG", log);
-    ScopedEnv level("QUILL_AUTOMATION_LOG_LEVEL", "1");
-    static Calls calls;
-    RecordingLoader loader(L"lr-log", calls, true);
-
-    std::wstring const file = dir_.write("logged.xml", "<lr-log/>");
-    EXPECT_TRUE(loader.loadFile(file.c_str(), &context_));
-    EXPECT_EQ(calls.documents, 1);
-    std::wstring const broken = dir_.write("logged-broken.xml", "<lr-log>");
-    EXPECT_FALSE(loader.loadFile(broken.c_str(), &context_));
-    EXPECT_EQ(orNull(context_.getErrorMessage()), notWellFormed(broken));
-    EXPECT_FALSE(loader.loadFile(nullptr, &context_));
-    EXPECT_EQ(calls.documents, 1);
-
-    std::string const lines = TempDir::read(log);
-    std::string const narrowFile(file.begin(), file.end());
-    std::string const narrowBroken(broken.begin(), broken.end());
-    EXPECT_NE(lines.find("[1] Loading " + narrowFile + "\n"), std::string::npos) << lines;
-    EXPECT_NE(lines.find("[1] Loading " + narrowBroken + "\n"), std::string::npos) << lines;
-    EXPECT_NE(lines.find("[1] No filename specified\n"), std::string::npos) << lines;
-
-    // Level 1 lines are left out when the log asks for less.
-    ScopedEnv quiet("QUILL_AUTOMATION_LOG_LEVEL", "0");
-    EXPECT_TRUE(loader.loadFile(file.c_str(), &context_));
-    EXPECT_EQ(TempDir::read(log), lines);
-}
-
 TEST_F(LoaderRegistry, MessagesComeFromTheCatalogue) {
     std::string const catalogue = dir_.file("messages.txt");
     std::ofstream(catalogue) << "# test catalogue\n"
@@ -197,25 +106,6 @@ TEST_F(LoaderRegistry, MessagesComeFromTheCatalogue) {
     // Without the catalogue the built-in texts return.
     EXPECT_FALSE(registry()->loadFile(file.c_str(), &context_));
     EXPECT_EQ(orNull(context_.getErrorMessage()), noLoaderFor(L"lr-catalogue"));
-}
-
-TEST(LoaderContext, CarriesSourceAndTheLatestMessages) {
-    XmlLoaderContext context;
-    EXPECT_EQ(context.getSource(), XmlLoaderContext::DIRECT);
-    EXPECT_EQ(XmlLoaderContext(XmlLoaderContext::DATABASE).getSource(), XmlLoaderContext::DATABASE);
-
-    context.setNoLoaderFound(L"a");
-    context.setInvalidXmlFile(L"f.xml");  // replaces the first
-    EXPECT_EQ(orNull(context.getErrorMessage()), notWellFormed(L"f.xml"));
-    EXPECT_EQ(context.getDisplayMessage(), nullptr);
-
-    std::wstring text = L"shown";
-    context.setDisplayMessage(text.c_str());
-    text[0] = L'S';
-    context.setDisplayMessage(context.getDisplayMessage());  // its own text
-    EXPECT_EQ(orNull(context.getDisplayMessage()), L"shown");
-    context.setDisplayMessage(nullptr);
-    EXPECT_EQ(context.getDisplayMessage(), nullptr);
 }
 
 }  // namespace

@@ -187,15 +187,4 @@ TEST_F(Unmarshalling, NothingToMakeGivesNull) {
     EXPECT_EQ(unmarshaller.unmarshal(static_cast<TrelDOMElement const*>(nullptr), 1), nullptr);
 }
 
-TEST_F(Unmarshalling, InnerElementsTakeTheGivenVersion) {
-    add(L"um-inner", [] { return newModel(true); });
-    XmlSmartPtr<TrelDOMDocument> document(factory()->createDocument());
-    ASSERT_TRUE(document->loadXML(L"<outer version='1'><um-inner><assembly/></um-inner></outer>"));
-    XmlSmartPtr<TrelDOMElement> inner(document->selectElement(L"/outer/um-inner"));
-    std::unique_ptr<Unmarshallable> object(Unmarshaller(creators()).unmarshal(inner, 7));
-    auto const* model = dynamic_cast<List const*>(object.get());
-    ASSERT_NE(model, nullptr);
-    EXPECT_EQ(model->list(0)->version, 7);
-}
-
 }  // namespace

@@ -34,13 +34,4 @@ TEST(Library, MissingLibrariesGiveNull) {
     EXPECT_FALSE(FreeLibrary(nullptr));
 }
 
-TEST(Library, SearchPathCanBeReplaced) {
-    TempDir empty;
-    {
-        ScopedEnv hide("QUILL_LIBRARY_PATH", empty.path().string());
-        EXPECT_EQ(nullptr, LoadLibraryA("msxml6.dll"));
-    }
-    EXPECT_NE(nullptr, LoadLibraryA("msxml6.dll"));
-}
-
 }  // namespace

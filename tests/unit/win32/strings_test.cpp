@@ -69,37 +69,4 @@ TEST(Variant, CopyDuplicatesStringsAndCountsObjects) {
     EXPECT_EQ(S_OK, VariantClear(&a));  // a null object is fine
 }
 
-TEST(VarBstrCmp, ExactCaseSensitiveOrder) {
-    BSTR abc = SysAllocString(L"abc"), abd = SysAllocString(L"abd"), upper = SysAllocString(L"ABC");
-    BSTR ab = SysAllocString(L"ab"), empty = SysAllocString(L"");
-    EXPECT_EQ(VARCMP_EQ, VarBstrCmp(abc, abc, LOCALE_USER_DEFAULT, 0));
-    EXPECT_EQ(VARCMP_LT, VarBstrCmp(abc, abd, LOCALE_USER_DEFAULT, 0));
-    EXPECT_EQ(VARCMP_GT, VarBstrCmp(abd, abc, LOCALE_USER_DEFAULT, 0));
-    EXPECT_NE(VARCMP_EQ, VarBstrCmp(abc, upper, LOCALE_USER_DEFAULT, 0));
-    EXPECT_EQ(VARCMP_EQ, VarBstrCmp(abc, upper, LOCALE_USER_DEFAULT, 1));  // NORM_IGNORECASE
-    EXPECT_EQ(VARCMP_LT, VarBstrCmp(ab, abc, LOCALE_USER_DEFAULT, 0));
-    EXPECT_EQ(VARCMP_EQ, VarBstrCmp(nullptr, empty, LOCALE_USER_DEFAULT, 0));
-    EXPECT_EQ(VARCMP_GT, VarBstrCmp(abc, nullptr, LOCALE_USER_DEFAULT, 0));
-    // Composed and decomposed forms are different strings.
-    wchar_t composed[] = L"\u00e9", decomposed[] = L"e\u0301";
-    EXPECT_NE(VARCMP_EQ, VarBstrCmp(composed, decomposed, LOCALE_USER_DEFAULT, 0));
-    for (BSTR s : {abc, abd, upper, ab, empty}) SysFreeString(s);
-}
-
-TEST(Interlocked, CountsExactlyUnderContention) {
-    LONG volatile counter = 0;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([&] {
-            for (int i = 0; i < 100000; ++i) {
-                InterlockedIncrement(&counter);
-                InterlockedIncrement(&counter);
-                InterlockedDecrement(&counter);
-            }
-        });
-    for (auto& t : threads) t.join();
-    EXPECT_EQ(400000, counter);
-    EXPECT_EQ(400001, InterlockedIncrement(&counter));
-}
-
 }  // namespace

@@ -223,7 +223,7 @@ HRESULT DocumentObj::createProcessingInstruction(BSTR target, BSTR data, IXMLDOM
     if (!pi) return E_POINTER;
     *pi = nullptr;
     std::string name = utf8Of(target);
-    if (name.empty() || xmlValidateNCName(xstr(name), 0) != 0) return E_INVALIDARG;
+    if (name.empty() || !isValidNCName(name.c_str())) return E_INVALIDARG;
     // Target "xml" gives the declaration object: inserted into a document it
     // becomes that document's XML declaration (see insertChild).
     xmlNodePtr n = xmlNewDocPI(content->doc(), xstr(name), xstr(utf8Of(data)));
@@ -233,7 +233,7 @@ HRESULT DocumentObj::createProcessingInstruction(BSTR target, BSTR data, IXMLDOM
 namespace {
 
 xmlNodePtr newElement(xmlDocPtr doc, std::string const& qname, std::string const& uri) {
-    if (xmlValidateQName(xstr(qname), 0) != 0) return nullptr;
+    if (!isValidQName(qname.c_str())) return nullptr;
     size_t colon = qname.find(':');
     bool split = colon != std::string::npos && !uri.empty();
     std::string prefix = split ? qname.substr(0, colon) : std::string();
@@ -263,7 +263,7 @@ HRESULT DocumentObj::createNode(VARIANT type, BSTR name, BSTR namespaceURI, IXML
         n = newElement(doc, qname, uri);
         break;
     case NODE_ATTRIBUTE:
-        if (!uri.empty() || xmlValidateQName(xstr(qname), 0) != 0) return E_INVALIDARG;
+        if (!uri.empty() || !isValidQName(qname.c_str())) return E_INVALIDARG;
         n = reinterpret_cast<xmlNodePtr>(xmlNewDocProp(doc, xstr(qname), nullptr));
         break;
     case NODE_TEXT:
@@ -276,7 +276,7 @@ HRESULT DocumentObj::createNode(VARIANT type, BSTR name, BSTR namespaceURI, IXML
         n = xmlNewDocComment(doc, BAD_CAST "");
         break;
     case NODE_PROCESSING_INSTRUCTION:
-        if (qname.empty() || xmlValidateNCName(xstr(qname), 0) != 0) return E_INVALIDARG;
+        if (qname.empty() || !isValidNCName(qname.c_str())) return E_INVALIDARG;
         n = xmlNewDocPI(doc, xstr(qname), nullptr);
         break;
     default:

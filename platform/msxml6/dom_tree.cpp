@@ -374,7 +374,7 @@ HRESULT setElementAttribute(xmlNodePtr element, char const* qname, char const* v
         setAttributeText(existing, value);
         return S_OK;
     }
-    if (xmlValidateQName(BAD_CAST qname, 0) != 0) return E_INVALIDARG;
+    if (!isValidQName(qname)) return E_INVALIDARG;
     char const* colon = strchr(qname, ':');
     if (colon) {
         std::string prefix(qname, colon);

@@ -29,6 +29,10 @@ BSTR bstrFromUtf8(char const* s, size_t n);
 BSTR bstrFromUtf8(char const* s);      // null gives null
 inline BSTR bstrFromUtf8(xmlChar const* s) { return bstrFromUtf8(reinterpret_cast<char const*>(s)); }
 
+// XML names as the parser accepts them (all of Unicode's name characters).
+bool isValidNCName(char const* utf8);
+bool isValidQName(char const* utf8);  // NCName or prefix:NCName
+
 // ---- external access ------------------------------------------------------------
 // The external-entity loader refuses everything unless the current thread
 // is inside an ExternalAccess scope that allows it, and even then reads only

@@ -37,6 +37,21 @@ TEST(Tree, AppendMovesANodeThatHasAParent) {
     EXPECT_EQ(L"<r><a/><b><x/></b></r>", xmlOf(r.get()));
 }
 
+// Every name the parser accepts can be created, and nothing else.
+TEST(Tree, CreatedNamesFollowTheParsersRules) {
+    auto doc = parse(L"<r/>");
+    for (std::wstring name : {L"t\U0001F600", L"\U00010400x", L"p:local", L"caf\u00E9"}) {
+        ComPtr<IXMLDOMNode> node;
+        Arg n(name);
+        EXPECT_EQ(S_OK, doc->createNode(intVariant(NODE_ELEMENT), n, nullptr, node.put())) << name.size();
+    }
+    for (std::wstring name : {L"1x", L"a b", L":x", L"x:", L"a:b:c", L""}) {
+        ComPtr<IXMLDOMNode> node;
+        Arg n(name);
+        EXPECT_NE(S_OK, doc->createNode(intVariant(NODE_ELEMENT), n, nullptr, node.put())) << name.size();
+    }
+}
+
 TEST(Tree, ElementCannotGoIntoItselfOrItsDescendant) {
     auto doc = parse(L"<r><a><b><c/></b></a></r>");
     auto r = rootOf(doc.get());

@@ -177,9 +177,9 @@
 (format t "load-xml of assembly.xml: ~S~%" (xml:load-xml (services-file "assembly.xml") :source :database))
 (format t "load-xml of drawing.xml, which no loader takes:~%  ~S~%"
         (xml:load-xml (services-file "drawing.xml")))
-(format t "load-xml of a missing file:~%  ~S~%"
-        (let ((result (xml:load-xml (services-file "missing.xml"))))
-          (list (first result) :loaded (getf result :loaded))))
+(format t "load-xml of a missing file: ~S, with the message~%  ~A~%"
+        (getf (xml:load-xml (services-file "missing.xml")) :loaded)
+        (getf (xml:load-xml "missing.xml") :error-message))
 (xml:register-xml-loader "drawing" :file-handler (lambda (file) file (error "drawing loader is broken")))
 (format t "a loader that signals an error: ~A~%"
         (handler-case (xml:load-xml (services-file "drawing.xml"))
@@ -188,6 +188,4 @@
 
 (xml:clear-xml-cache)
 (ext:run-program "/bin/rm" (list "-rf" *services-dir*))
-(format t "~&Done.~%")
-
 (format t "~&Done.~%")

@@ -1,6 +1,7 @@
 #include "core/StringCache.h"
 
 #include <cwchar>
+#include <new>
 
 #include "platform/host/ux_string.h"
 
@@ -19,10 +20,27 @@ HASHkey STRING_ENTRY::hash(wchar_t const* s) { return HASHkey(s); }
 
 StringCacheEntry::StringCacheEntry(wchar_t* ownedCopy) : STRING_ENTRY(ownedCopy) { StringCache::incrStringCount(); }
 
+StringCacheEntry::StringCacheEntry(wchar_t const* inlineText, HASHkey key)
+    : STRING_ENTRY(inlineText, key), _inline(true) {
+    StringCache::incrStringCount();
+}
+
 StringCacheEntry::~StringCacheEntry() {
-    ux_strfree(_string);
+    if (!_inline) ux_strfree(_string);
     StringCache::decrStringCount();
 }
+
+StringCacheEntry* StringCacheEntry::make(wchar_t const* s, size_t n, HASHkey key) {
+    void* block = ::operator new(sizeof(StringCacheEntry) + (n + 1) * sizeof(wchar_t));
+    auto* text = reinterpret_cast<wchar_t*>(static_cast<char*>(block) + sizeof(StringCacheEntry));
+    wmemcpy(text, s, n);
+    text[n] = L'\0';
+    return ::new (block) StringCacheEntry(text, key);
+}
+
+// Unsized delete: an inline entry's block is larger than the class.
+void* StringCacheEntry::operator new(size_t size) { return ::operator new(size); }
+void StringCacheEntry::operator delete(void* p) { ::operator delete(p); }
 
 long StringCache::incrStringCount() { return stringCount++; }
 long StringCache::decrStringCount() { return stringCount--; }
@@ -49,11 +67,12 @@ wchar_t const* StringCache::cache(wchar_t const* s) {
         auto* entry = static_cast<STRING_ENTRY*>(e->data);
         if (!entry)
             free = e;
-        else if (*entry == s)
+        else if (entry->key() == key && *entry == s)
             return *entry;
     }
     if (!free) free = new_entry(key, walked);
-    auto* entry = new StringCacheEntry(ux_strsave(s));
+    // A null text is kept as a null entry, as it always was.
+    StringCacheEntry* entry = s ? StringCacheEntry::make(s, wcslen(s), key) : new StringCacheEntry(nullptr);
     free->data = entry;
     return entry->getString();
 }

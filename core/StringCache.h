@@ -3,12 +3,14 @@
 // the cache dies. Lookups are constant time: the host table grows as it fills.
 #pragma once
 
+#include <cstddef>
+
 #include "core/XmlValueText.h"
 #include "platform/host/hashtable.h"
 
 class STRING_ENTRY {
 public:
-    explicit STRING_ENTRY(wchar_t const* s = nullptr) : _string(s) {}
+    explicit STRING_ENTRY(wchar_t const* s = nullptr) : _string(s), _key(hash(s)) {}
     virtual ~STRING_ENTRY();
     STRING_ENTRY(STRING_ENTRY const&) = delete;
     STRING_ENTRY& operator=(STRING_ENTRY const&) = delete;
@@ -17,23 +19,44 @@ public:
     // 1 when s has the same code units as this entry's string, else 0.
     int operator==(wchar_t const* s) const;
     static HASHkey hash(wchar_t const* s);
+    // hash() of this entry's string, computed once: lookups compare it before
+    // the text, and a growing table rehashes without reading the text again.
+    HASHkey key() const { return _key; }
 
 protected:
+    STRING_ENTRY(wchar_t const* s, HASHkey key) : _string(s), _key(key) {}
+
     wchar_t const* _string;  // not owned here
+    HASHkey _key;
 };
 
-// An entry that owns its string: a copy made with ux_strsave, freed with
-// ux_strfree.
+// An entry that owns its string. make() keeps the text in the same heap block
+// as the entry (one allocation, and the text is next to the key a lookup
+// reads first); the public constructor takes a ux_strsave copy instead.
+// Either kind is destroyed with delete.
 class StringCacheEntry : public STRING_ENTRY {
 public:
     explicit StringCacheEntry(wchar_t* ownedCopy);
     ~StringCacheEntry() override;
     wchar_t const* getString() const { return _string; }
+
+    // An entry holding a copy of the n code units of s; key is hash(s).
+    static StringCacheEntry* make(wchar_t const* s, size_t n, HASHkey key);
+    static void* operator new(size_t size);
+    static void operator delete(void* p);
+
+private:
+    StringCacheEntry(wchar_t const* inlineText, HASHkey key);
+    bool _inline = false;
 };
 
 class STRING_TABLE : public HASHTABLE<STRING_ENTRY, wchar_t const*, 1> {
 public:
     explicit STRING_TABLE(unsigned size) : HASHTABLE(size) {}
+
+    HASHkey get_hashentry_hashvalue(HASHentry* entry) override {
+        return static_cast<STRING_ENTRY*>(entry->data)->key();
+    }
 };
 
 class StringCache : public STRING_TABLE {

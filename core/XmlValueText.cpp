@@ -50,6 +50,8 @@ void writeDouble(wchar_t* buf, unsigned size, double v) {
 
 wchar_t* unmarshal(wchar_t* s) {
     if (!s) return nullptr;
+    // One copy of (possibly very long) engine text instead of two.
+    if constexpr (WideTextConverter::IDENTITY) return ux_strsave(s);
     WideTextConverter converted(s);
     return ux_strsave(converted.conv_str());
 }

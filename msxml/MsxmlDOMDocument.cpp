@@ -174,6 +174,8 @@ MsxmlDOMDocument::~MsxmlDOMDocument() {
 
 wchar_t const* MsxmlDOMDocument::unmarshal(wchar_t* text) const {
     if (!text) return nullptr;
+    // The cache copies what it keeps: no converted copy is needed first.
+    if constexpr (WideTextConverter::IDENTITY) return cache_.cache(text);
     WideTextConverter converted(text);
     return cache_.cache(converted.conv_str());
 }

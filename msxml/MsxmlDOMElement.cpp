@@ -28,13 +28,15 @@ public:
             if (IXMLDOMNode* node = nodes_.elt(i)) node->Release();
     }
 
+    // One pass with the list's cursor: asking for the length first would
+    // walk the children twice.
     bool collect(IXMLDOMNode* parent) {
         ComPtr<IXMLDOMNodeList> list;
-        long length = 0;
-        if (!childList(parent, list, length)) return false;
-        for (long i = 0; i < length; ++i) {
+        if (!parent || FAILED(parent->get_childNodes(list.put())) || !list) return false;
+        for (;;) {
             IXMLDOMNode* item = nullptr;
-            if (SUCCEEDED(list->get_item(i, &item)) && item) nodes_.append(item);
+            if (list->nextNode(&item) != S_OK || !item) break;
+            nodes_.append(item);
         }
         return true;
     }

@@ -28,6 +28,9 @@ wchar_t* ux_strtrim(wchar_t* s);
 class WideTextConverter {
 public:
     static constexpr size_t SCRATCH = 128;
+    // Both sides are wchar_t here: the result always has the code units of
+    // the input, so a caller that only reads the text may use the input.
+    static constexpr bool IDENTITY = true;
 
     explicit WideTextConverter(wchar_t const* s);  // null gives null
     ~WideTextConverter();

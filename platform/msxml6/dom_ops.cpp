@@ -133,6 +133,11 @@ HRESULT nodeValue(NodeBase& self, VARIANT* value) {
     case Kind::Decl:
         return giveVariantText(chars(self.node->content), value);
     case Kind::Attribute: {
+        // The usual single text child is read in place; libxml2 would only
+        // hand back a copy of the same text.
+        xmlNodePtr only = self.node->children;
+        if (only && !only->next && (only->type == XML_TEXT_NODE || only->type == XML_CDATA_SECTION_NODE))
+            return giveVariantText(chars(only->content), value);
         XmlString content(xmlNodeGetContent(self.node));
         return giveVariantText(content.c_str(), value);
     }

@@ -1,5 +1,6 @@
 // UTF-8 <-> wchar_t conversion for the engine: a validating hand loop with an
 // ASCII fast path (libxml2 speaks UTF-8, the COM surface speaks wchar_t).
+#include <cstdint>
 #include <cstring>
 
 #include "platform/msxml6/engine.h"
@@ -70,18 +71,21 @@ static wchar_t decodeSequence(unsigned char const* s, size_t n, size_t& i) {
     return (c < kMin[extra] || !isValidCodePoint(c)) ? kReplacement : static_cast<wchar_t>(c);
 }
 
-void appendWide(std::wstring& out, char const* text, size_t n) {
-    auto const* s = reinterpret_cast<unsigned char const*>(text);
-    size_t pos = out.size();
-    out.resize(pos + n);
-    wchar_t* p = out.data() + pos;
+namespace {
+
+// Eight bytes of s from i are all ASCII.
+bool asciiWord(unsigned char const* s, size_t i) {
+    uint64_t word;
+    memcpy(&word, s + i, 8);
+    return (word & 0x8080808080808080ULL) == 0;
+}
+
+// Decodes the n bytes of s into p (room for n units); returns the end.
+wchar_t* decodeInto(wchar_t* p, unsigned char const* s, size_t n) {
     size_t i = 0;
     while (i < n) {
         // Eight ASCII bytes at a time while they last.
-        while (i + 8 <= n) {
-            uint64_t word;
-            memcpy(&word, s + i, 8);
-            if (word & 0x8080808080808080ULL) break;
+        while (i + 8 <= n && asciiWord(s, i)) {
             for (int k = 0; k < 8; ++k) p[k] = s[i + k];
             p += 8;
             i += 8;
@@ -92,7 +96,35 @@ void appendWide(std::wstring& out, char const* text, size_t n) {
         else
             *p++ = decodeSequence(s, n, i);
     }
-    out.resize(static_cast<size_t>(p - out.data()));
+    return p;
+}
+
+// How many units decodeInto writes for the same input.
+size_t decodedLength(unsigned char const* s, size_t n) {
+    size_t units = 0;
+    size_t i = 0;
+    while (i < n) {
+        while (i + 8 <= n && asciiWord(s, i)) {
+            units += 8;
+            i += 8;
+        }
+        if (i >= n) break;
+        if (s[i] < 0x80)
+            ++i;
+        else
+            decodeSequence(s, n, i);
+        ++units;
+    }
+    return units;
+}
+
+}  // namespace
+
+void appendWide(std::wstring& out, char const* text, size_t n) {
+    size_t pos = out.size();
+    out.resize(pos + n);
+    wchar_t* end = decodeInto(out.data() + pos, reinterpret_cast<unsigned char const*>(text), n);
+    out.resize(static_cast<size_t>(end - out.data()));
 }
 
 std::wstring toWide(char const* s, size_t n) {
@@ -103,11 +135,15 @@ std::wstring toWide(char const* s, size_t n) {
 
 std::wstring toWide(char const* s) { return s ? toWide(s, strlen(s)) : std::wstring(); }
 
+// Sized exactly first, then decoded straight into the string: no scratch
+// copy, which matters for whole-document text.
 BSTR bstrFromUtf8(char const* s, size_t n) {
-    thread_local std::wstring scratch;
-    scratch.clear();
-    appendWide(scratch, s, n);
-    return SysAllocStringLen(scratch.data(), static_cast<unsigned>(scratch.size()));
+    auto const* bytes = reinterpret_cast<unsigned char const*>(s);
+    size_t const units = decodedLength(bytes, n);
+    if (units > UINT32_MAX / sizeof(OLECHAR)) return nullptr;
+    BSTR out = SysAllocStringLen(nullptr, static_cast<unsigned>(units));
+    if (out) decodeInto(out, bytes, n);
+    return out;
 }
 
 BSTR bstrFromUtf8(char const* s) { return s ? bstrFromUtf8(s, strlen(s)) : nullptr; }

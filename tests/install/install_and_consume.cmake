@@ -27,7 +27,8 @@ endfunction()
 
 step("install" ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${work}/prefix")
 step("configure consumer" ${CMAKE_COMMAND} -S "${CONSUMER_DIR}" -B "${work}/build" -G "${GENERATOR}"
-     "-DCMAKE_PREFIX_PATH=${work}/prefix" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}")
+     "-DCMAKE_PREFIX_PATH=${work}/prefix" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}"
+     "-DCMAKE_CXX_FLAGS=${CONSUMER_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${CONSUMER_FLAGS}")
 step("build consumer" ${CMAKE_COMMAND} --build "${work}/build")
 step("run consumer" "${work}/build/consumer")
 message(STATUS "${step_output}")

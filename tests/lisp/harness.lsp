@@ -1,15 +1,8 @@
-;;;; A small test harness for Lisp tests run by quill-lisp.
-;;;;
-;;;;   (deftest name () body...)   defines a test, run later in definition order
-;;;;   (check form)                passes when form is true
-;;;;   (check-equal expected form) passes when (equal expected value)
-;;;;   (check-error type form)     passes when form signals a condition of type;
-;;;;                               returns the condition (or nil)
-;;;;   (run-tests)                 runs everything, prints failures and the line
-;;;;                               "N passed, N failed", exits 0 only when none failed
-;;;;
-;;;; Counts are of checks; an error escaping a test counts as one failed check
-;;;; and ends that test. Tests run in CL-USER, which uses this package.
+;;;; Test harness for quill-lisp: (deftest name () body...) defines a test,
+;;;; run in definition order by (run-tests), which prints failures and
+;;;; "N passed, N failed" and exits 0 only when none failed. Counts are of
+;;;; checks: check, check-equal (equal), check-error (returns the condition or
+;;;; nil). An error escaping a test counts as one failed check.
 
 (defpackage "QUILL-TEST"
   (:use "COMMON-LISP")
@@ -18,7 +11,7 @@
 
 (in-package "QUILL-TEST")
 
-(defvar *tests* '() "(name . function), newest first.")
+(defvar *tests* '())
 (defvar *passed* 0)
 (defvar *failed* 0)
 (defvar *current* nil)
@@ -55,9 +48,7 @@
            (note-failure "~S did not signal ~S" ',form ',type))
        ,c)))
 
-(defun full-gc ()
-  "Collects everything collectable now."
-  (dotimes (i 3) (si:gc t)))
+(defun full-gc () (dotimes (i 3) (si:gc t)))
 
 (defun make-temp-directory ()
   (loop for i from 0
@@ -75,9 +66,7 @@ removed afterwards."
 (defun quill-lisp-path ()
   (or (ext:getenv "QUILL_LISP") (first (ext:command-args))))
 
-(defun test-module ()
-  "Path of the test-only module library (for --module in child runs)."
-  (ext:getenv "QUILLTEST_LIBRARY"))
+(defun test-module () (ext:getenv "QUILLTEST_LIBRARY"))
 
 (defun run-quill-lisp (args &key input environment)
   "Runs quill-lisp with args; returns exit code, stdout text, stderr text."

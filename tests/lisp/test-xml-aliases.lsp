@@ -30,13 +30,3 @@
         do (unless (check (and a f (fboundp a) (fboundp f)
                                (eq (fdefinition a) (fdefinition f))))
              (format t "~&  alias ~A of ~A~%" alias target))))
-
-(deftest aliases-do-the-work ()
-  (with-clean-cache
-    (let* ((d (xml:string-to-document "<r a='1'><c>x</c></r>"))
-           (root (xml:document-root d)))
-      (check-equal "r" (xml:element-tag root))
-      (check-equal "1" (xml:element-attribute root "a"))
-      (check-equal "x" (xml:element-text (xml:element-child root "c")))
-      (check-equal (xml:serialize-xml d) (xml:document-to-string d))
-      (check-equal t (xml:document-equal d (xml:deserialize-xml (xml:document-to-string d)))))))

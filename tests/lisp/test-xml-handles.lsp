@@ -33,7 +33,10 @@
                   (xml:element-get-attributes nil nil) (xml:element-set-attribute nil nil)
                   (xml:xml-list-add-child nil) (xml:clear-xml-cache nil)
                   (xml:read-xml) (xml:transform-xml nil nil)
-                  (xml:write-xml nil) (xml:xml-list-create-element) (xml:parse-xml)))
+                  (xml:write-xml nil) (xml:xml-list-create-element) (xml:parse-xml)
+                  (xml:serialize-xml) (xml:serialize-xml nil nil) (xml:deserialize-xml)
+                  (xml:compare-xml nil) (xml:compare-xml nil nil nil) (xml:unmarshal-xml)
+                  (xml:get-root-tag "a" "b")))
     (let ((c (handler-case (progn (apply (first call) (rest call)) nil)
                (program-error (c) c))))
       ;; The message names the function.

@@ -82,20 +82,3 @@
                                                           (full-gc) (incf count))
                                       :on-end-element (lambda (tag) (full-gc) (stringp tag))))
       (check-equal 4 count))))
-
-(deftest parses-nest ()
-  (with-xml-files (dir (outer "outer.xml" "<a><b/><c/></a>") (inner "inner.xml" "<x><y/></x>"))
-    (let ((log '()))
-      (check-equal t (xml:parse-xml outer :on-start-element
-                                    (lambda (tag a) (declare (ignore a))
-                                      (push tag log)
-                                      (when (equal tag "b")
-                                        (push (xml:parse-xml inner :on-start-element
-                                                             (lambda (tag a) (declare (ignore a))
-                                                               (push (list :inner tag) log)))
-                                              log)
-                                        (push (xml:element-get-tag (xml:document-get-root (xml:read-xml inner)))
-                                              log))
-                                      t)))
-      (check-equal '("a" "b" (:inner "x") (:inner "y") t "x" "c") (reverse log)))
-    (xml:clear-xml-cache)))

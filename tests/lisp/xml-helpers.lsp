@@ -3,7 +3,8 @@
 (in-package "QUILL-TEST")
 
 (export '(write-text read-bytes bytes-text with-xml-files
-          unicode-text baseline-counts same-counts-p with-clean-cache))
+          unicode-text baseline-counts same-counts-p with-clean-cache exits
+          entity-bomb external-entity))
 
 (defun write-text (path text)
   "Writes text to path in UTF-8, replacing the file."
@@ -50,3 +51,29 @@ path of a file written there."
   "Runs body on an empty handle cache and empties it again afterwards."
   `(progn (xml:clear-xml-cache)
           (unwind-protect (progn ,@body) (xml:clear-xml-cache))))
+
+(defun exits (call)
+  "(expected . thunk) for each kind of Lisp exit out of call's callback."
+  (list (cons '(1 2 3) (lambda () (multiple-value-list
+                                   (catch 'out (funcall call (lambda () (throw 'out (values 1 2 3))))
+                                     :not-thrown))))
+        (cons :returned (lambda () (block outer (funcall call (lambda () (return-from outer :returned)))
+                                     :fell-through)))
+        (cons 3 (lambda () (let ((n 0))
+                             (tagbody again
+                                (incf n)
+                                (when (< n 3) (funcall call (lambda () (go again)))))
+                             n)))
+        (cons "boom" (lambda () (handler-case (funcall call (lambda () (error "boom")))
+                                  (simple-error (c) (princ-to-string c)))))
+        (cons :restarted (lambda () (restart-case (funcall call (lambda () (invoke-restart 'skip)))
+                                      (skip () (values :restarted)))))))
+
+(defun entity-bomb ()
+  "Ten levels of entities, each ten times the one before: 10^10 characters."
+  (format nil "<!DOCTYPE r [<!ENTITY e0 \"lol\">~{<!ENTITY e~D \"~{&e~D;~}\">~}]><r>&e10;</r>"
+          (loop for i from 1 to 10 collect i collect (make-list 10 :initial-element (1- i)))))
+
+(defun external-entity (file)
+  "A document whose text is an external entity naming file."
+  (format nil "<!DOCTYPE r [<!ENTITY x SYSTEM \"file://~A\">]><r>&x;</r>" file))

@@ -1,16 +1,22 @@
-// Test-only module: package XMLPROBE shows the XML module's bookkeeping to
+// Test-only module (package XMLPROBE): shows the XML module's bookkeeping to
 // the Lisp tests (live model objects, handle-cache entries, handle stamps,
-// what the SAX handlers keep from the collector).
-// quill-lisp loads it with --module, after the XML module itself.
+// what SAX handlers keep from the collector), registers an unmarshalling
+// creator for the root tag "probe" and hands documents to the loader
+// registry, which no function of package XML does.
 #include "platform/host/lisp_internal.h"
 
 #include "lisp/DOMHandleCache.h"
 #include "lisp/LispSAX.h"
+#include "model/TrelDOMElement.h"
 #include "model/XmlObjectFactory.h"
+#include "registry/XmlLoaderRegistry.h"
+#include "unmarshal/Unmarshallable.h"
+#include "unmarshal/Unmarshaller.h"
 
 #include <gc/gc.h>
 
-#include <cstdint>
+#include <cwchar>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -57,7 +63,6 @@ void count_collected(void*, void*) {
     ++collected;
 }
 
-// A fresh object that counts its own collection.
 LAOBJ* watched_object() {
     LAOBJ* cell = make_cons(Cnil, Cnil);
     GC_register_finalizer_no_order(cell, count_collected, nullptr, nullptr, nullptr);
@@ -95,20 +100,73 @@ void Lcollected() {
     result(make_fixnum(std::exchange(collected, 0)));
 }
 
+// ------------------------------------------------- unmarshalling and loading
+
+// Reads its "name" attribute; an element with a "fail" attribute cannot be
+// read. Belongs to whoever holds its handle.
+long live_objects = 0;
+
+class ProbeObject : public Unmarshallable {
+public:
+    ProbeObject() { ++live_objects; }
+    ~ProbeObject() override { --live_objects; }
+
+    bool unmarshal(TrelDOMElement const* element, int version) override {
+        if (element->getAttributeValue(L"fail")) return false;
+        wchar_t const* name = element->getAttributeValue(L"name");
+        _name = name ? name : L"";
+        _version = version;
+        return true;
+    }
+
+    std::wstring _name;
+    int _version = -1;
+};
+
+class ProbeCreator : public UnmarshallableObjectCreator {
+public:
+    bool canHandle(wchar_t const* tag) const override { return tag && std::wcscmp(tag, L"probe") == 0; }
+    Unmarshallable* createObject(wchar_t const*) override { return new ProbeObject; }
+};
+
+// (object-of handle) -> (name version), nil for anything but a probe object
+void Lobject_of() {
+    vs.check_arg(1);
+    auto* object = dynamic_cast<ProbeObject*>(static_cast<Unmarshallable*>(handle_pointer(vs_base[0])));
+    result(object ? make_cons(makeLispString(object->_name.c_str()),
+                              make_cons(make_fixnum(object->_version), Cnil))
+                  : Cnil);
+}
+
+void Lfree_object() {
+    vs.check_arg(1);
+    delete static_cast<Unmarshallable*>(handle_pointer(vs_base[0]));
+    result(make_fixnum(live_objects));
+}
+
+void Llive_objects() {
+    vs.check_arg(0);
+    result(make_fixnum(live_objects));
+}
+
+// (load-document handle) -> t when the loader for its root tag loaded it
+void Lload_document() {
+    vs.check_arg(1);
+    result(XmlLoaderRegistry::getInstance()->loadDocument(getDocument(vs_base[0]), nullptr) ? Ct : Cnil);
+}
+
 struct Entry {
     char const* name;
     void (*handler)();
 };
 
 Entry const functions[] = {
-    {"LIVE-DOCUMENTS", Llive_documents},
-    {"LIVE-NODES", Llive_nodes},
-    {"CACHE-ENTRIES", Lcache_entries},
-    {"STAMP", Lstamp},
-    {"RESTAMP", Lrestamp},
-    {"HOLD-IN-HANDLERS", Lhold_in_handlers},
-    {"RELEASE-HANDLERS", Lrelease_handlers},
-    {"COLLECTED", Lcollected},
+    {"LIVE-DOCUMENTS", Llive_documents},     {"LIVE-NODES", Llive_nodes},
+    {"CACHE-ENTRIES", Lcache_entries},       {"STAMP", Lstamp},
+    {"RESTAMP", Lrestamp},                   {"HOLD-IN-HANDLERS", Lhold_in_handlers},
+    {"RELEASE-HANDLERS", Lrelease_handlers}, {"COLLECTED", Lcollected},
+    {"OBJECT-OF", Lobject_of},               {"FREE-OBJECT", Lfree_object},
+    {"LIVE-OBJECTS", Llive_objects},         {"LOAD-DOCUMENT", Lload_document},
 };
 
 }  // namespace
@@ -119,4 +177,5 @@ extern "C" void init_load_init() {
         package = ecl_make_package(ecl_make_simple_base_string("XMLPROBE", -1), ECL_NIL, ECL_NIL,
                                    ECL_NIL);
     for (Entry const& f : functions) make_package_function(f.name, f.handler, package, 2);
+    UnmarshallableObjectFactory::getInstance()->registerCreator(new ProbeCreator);
 }

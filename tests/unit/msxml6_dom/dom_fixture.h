@@ -11,6 +11,8 @@
 #include <iterator>
 #include <string>
 
+#include "tests/unit/common/temp_files.h"
+
 #include "platform/msxml6/engine.h"
 #include "platform/msxml6/msxml6.h"
 #include "platform/msxml6/sax_com.h"
@@ -144,29 +146,9 @@ inline std::wstring childNames(IXMLDOMNode* node) {
     return out;
 }
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quill-dom-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    std::filesystem::path const& path() const { return path_; }
-    std::filesystem::path operator/(std::string const& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
-
-inline void writeFile(std::filesystem::path const& p, std::string const& bytes) {
-    std::ofstream out(p, std::ios::binary);
-    out << bytes;
-}
-
-inline std::string readFile(std::filesystem::path const& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testfiles::readFile;
+using testfiles::TempDir;
+using testfiles::writeFile;
 
 inline std::wstring wide(std::filesystem::path const& p) { return mx::toWide(p.string().c_str()); }
 

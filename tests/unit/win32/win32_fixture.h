@@ -9,31 +9,13 @@
 #include <iterator>
 #include <string>
 
+#include "tests/unit/common/temp_files.h"
+
 namespace win32test {
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quill-w32-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    std::filesystem::path const& path() const { return path_; }
-    std::filesystem::path operator/(std::string const& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
-
-inline void writeFile(std::filesystem::path const& p, std::string const& bytes) {
-    std::ofstream out(p, std::ios::binary);
-    out << bytes;
-}
-
-inline std::string readFile(std::filesystem::path const& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testfiles::readFile;
+using testfiles::TempDir;
+using testfiles::writeFile;
 
 // Test folders are plain ASCII.
 inline std::wstring wide(std::filesystem::path const& p) {

@@ -5,6 +5,9 @@
 class TrelDOMElement;
 class TrelDOMAttribute;
 
+// The object a visit receives is the caller's only for that visit: a scan
+// may reuse it for the next node when nobody kept a reference. Keep it in
+// an XmlSmartPtr to use it afterwards.
 class TrelDOMElementVisitor {
 public:
   virtual bool visit(TrelDOMElement const* element) = 0;

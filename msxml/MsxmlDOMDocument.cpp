@@ -180,6 +180,24 @@ wchar_t const* MsxmlDOMDocument::unmarshal(wchar_t* text) const {
     return cache_.cache(converted.conv_str());
 }
 
+wchar_t const* MsxmlDOMDocument::intern(wchar_t const* text, size_t n) const {
+    if (!text) return nullptr;
+    if constexpr (WideTextConverter::IDENTITY) return cache_.cache(text, n);
+    return unmarshal(const_cast<wchar_t*>(text));
+}
+
+// A slot is trusted only when its interned copy still reads the same as the
+// lent text: the engine may reuse a pointer for another name.
+wchar_t const* MsxmlDOMDocument::internName(wchar_t const* name, size_t n) const {
+    if (!name) return nullptr;
+    auto const key = reinterpret_cast<uintptr_t>(name);
+    NameSlot& slot = names_[(key ^ (key >> 12)) / sizeof(wchar_t) % kNameSlots];
+    if (slot.lent == name && wcscmp(slot.interned, name) == 0) return slot.interned;
+    wchar_t const* interned = intern(name, n);
+    slot = NameSlot{name, interned};
+    return interned;
+}
+
 TrelDOMNode* MsxmlDOMDocument::createTrelNode(IXMLDOMNode* node) const {
     switch (getNodeType(node)) {
     case TREL_NO_NODE:

@@ -69,6 +69,12 @@ public:
     // Interns `text` in this document's cache; the result lives as long as
     // this wrapper. Null stays null.
     wchar_t const* unmarshal(wchar_t* text) const;
+    // The same for text the engine lends (n code units, NUL-terminated).
+    wchar_t const* intern(wchar_t const* text, size_t n) const;
+    // The same for a name the engine lends: the engine hands out one pointer
+    // per distinct name, so a small table from its pointer to the interned
+    // copy saves hashing the name again on every read.
+    wchar_t const* internName(wchar_t const* name, size_t n) const;
 
 protected:
     ~MsxmlDOMDocument() override;
@@ -77,6 +83,13 @@ private:
     // Appends to the document node; the appended node with a reference, or null.
     IXMLDOMNode* addChild(IXMLDOMNode* node) const;
 
+    struct NameSlot {
+        wchar_t const* lent;      // the engine's pointer, compared, never followed alone
+        wchar_t const* interned;  // in cache_
+    };
+    static constexpr size_t kNameSlots = 256;
+
     IXMLDOMDocument3* document_;
     mutable StringCache cache_;
+    mutable NameSlot names_[kNameSlots] = {};
 };

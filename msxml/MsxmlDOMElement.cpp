@@ -1,9 +1,12 @@
 #include "msxml/MsxmlDOMElement.h"
 
+#include <algorithm>
 #include <cwchar>
+#include <vector>
 
 #include "model/TrelDOMAttribute.h"
 #include "msxml/MsxmlCom.h"
+#include "msxml/MsxmlDOMAttribute.h"
 #include "msxml/MsxmlDOMDocument.h"
 
 namespace {
@@ -40,7 +43,26 @@ public:
         }
         return true;
     }
+    // Only the element children, through the engine's reader: no list
+    // object and no text nodes.
+    bool collectElements(IXMLDOMNodeReader* reader) {
+        IXMLDOMElement* first[64];
+        long count = 0;
+        elementsOnly_ = true;
+        if (FAILED(reader->elementChildren(first, 64, &count))) return false;
+        if (count <= 64) {
+            for (long i = 0; i < count; ++i) nodes_.append(first[i]);
+            return true;
+        }
+        for (long i = 0; i < 64; ++i) first[i]->Release();
+        std::vector<IXMLDOMElement*> all(static_cast<size_t>(count));
+        long again = 0;
+        if (FAILED(reader->elementChildren(all.data(), count, &again))) return false;
+        for (long i = 0; i < std::min(count, again); ++i) nodes_.append(all[static_cast<size_t>(i)]);
+        return true;
+    }
     long size() const { return nodes_.size(); }
+    bool elementsOnly() const { return elementsOnly_; }
     ComPtr<IXMLDOMNode> take(long i) {
         IXMLDOMNode* node = nodes_.elt(i);
         nodes_.elt(i) = nullptr;
@@ -49,6 +71,7 @@ public:
 
 private:
     IXMLDOMNodePtrArray nodes_;
+    bool elementsOnly_ = false;  // every slot holds an IXMLDOMElement
 };
 
 bool isElement(IXMLDOMNode* node) { return getNodeType(node) == TREL_ELEMENT_NODE; }
@@ -132,7 +155,20 @@ TrelDOMElement* MsxmlDOMElement::selectElement(wchar_t const* path) const {
     return element ? getMsxmlDocument()->createTrelElement(element.get()) : nullptr;
 }
 
+// The attribute's value as the engine's reader lends it: false when the
+// engine has no reader, else `value` is the lent text (null when absent).
+bool MsxmlDOMElement::readAttribute(wchar_t const* key, wchar_t const*& value, size_t& length) const {
+    IXMLDOMNodeReader* reader = getReader();
+    if (!reader) return false;
+    value = nullptr;
+    if (key && reader->readAttribute(key, &value, &length) != S_OK) value = nullptr;
+    return true;
+}
+
 wchar_t const* MsxmlDOMElement::getAttributeValue(wchar_t const* key) const {
+    wchar_t const* lent = nullptr;
+    size_t length = 0;
+    if (readAttribute(key, lent, length)) return getMsxmlDocument()->intern(lent, length);
     ComPtr<IXMLDOMAttribute> attribute(findAttribute(key, getWrapped()));
     Variant value;
     if (!readValue(attribute.get(), value)) return nullptr;
@@ -141,6 +177,9 @@ wchar_t const* MsxmlDOMElement::getAttributeValue(wchar_t const* key) const {
 
 // A null value equals an empty one, as the platform's string comparison has it.
 bool MsxmlDOMElement::attributeEquals(wchar_t const* key, wchar_t const* value) const {
+    wchar_t const* lent = nullptr;
+    size_t length = 0;
+    if (readAttribute(key, lent, length)) return lent && wcscmp(lent, value ? value : L"") == 0;
     ComPtr<IXMLDOMAttribute> attribute(findAttribute(key, getWrapped()));
     Variant current;
     if (!readValue(attribute.get(), current)) return false;
@@ -212,15 +251,22 @@ bool MsxmlDOMElement::scanChildren(wchar_t const* tag, TrelDOMElementVisitor* v)
 // visited, each once.
 bool MsxmlDOMElement::scanChildren(TrelDOMElementVisitor* v) const {
     NodeSnapshot children;
-    if (!children.collect(getWrapped())) return false;
+    bool const collected = getReader() ? children.collectElements(getReader()) : children.collect(getWrapped());
+    if (!collected) return false;
     MsxmlDOMDocument const* document = getMsxmlDocument();
+    // As in scanAttributes, one wrapper serves while the visitor keeps none.
+    XmlSmartPtr<MsxmlDOMElement> child;
     for (long i = 0; i < children.size(); ++i) {
         ComPtr<IXMLDOMNode> node = children.take(i);
         // Only elements answer the element interface: text, comments and the
-        // like are no children.
-        ComPtr<IXMLDOMElement> element(castToElement(node.get()));
+        // like are no children. The reader collects elements only.
+        ComPtr<IXMLDOMElement> element(children.elementsOnly() ? static_cast<IXMLDOMElement*>(node.detach())
+                                                               : castToElement(node.get()));
         if (!element) continue;
-        XmlSmartPtr<TrelDOMElement> child(document->createTrelElement(element.get()));
+        if (child && child->referenceCount() == 1)
+            child->rebind(element.get());
+        else
+            child = new MsxmlDOMElement(element.get(), document);
         if (!v->visit(child)) return false;
     }
     return true;
@@ -229,6 +275,28 @@ bool MsxmlDOMElement::scanChildren(TrelDOMElementVisitor* v) const {
 // The live attribute map is walked by index: a visitor must not add or
 // remove attributes of this element.
 bool MsxmlDOMElement::scanAttributes(TrelDOMAttributeVisitor* v) const {
+    if (IXMLDOMNodeReader* reader = getReader()) {
+        long length = 0;
+        if (FAILED(reader->attributeCount(&length))) return false;
+        MsxmlDOMDocument const* document = getMsxmlDocument();
+        // One wrapper serves the whole scan while the visitor keeps no
+        // reference to it; a kept one is left alone and a fresh one made.
+        XmlSmartPtr<MsxmlDOMAttribute> attribute;
+        for (long i = 0; i < length; ++i) {
+            bool const reusable = attribute && attribute->referenceCount() == 1;
+            // The engine's object moves along with the wrapper when it can.
+            if (!reusable || !attribute->getReader() || attribute->getReader()->moveToAttribute(i) != S_OK) {
+                ComPtr<IXMLDOMAttribute> node;
+                if (reader->attributeAt(i, node.put()) != S_OK || !node) continue;
+                if (reusable)
+                    attribute->rebind(node.get());
+                else
+                    attribute = new MsxmlDOMAttribute(node.get(), document);
+            }
+            if (!v->visit(attribute)) return false;
+        }
+        return true;
+    }
     ComPtr<IXMLDOMNamedNodeMap> map;
     if (FAILED(getWrapped()->get_attributes(map.put()))) return false;
     if (!map) return true;

@@ -72,4 +72,5 @@ private:
     // A detached element in this element's namespace, with a text child when
     // `text` is not null; a reference for the caller, or null.
     IXMLDOMElement* createChild(wchar_t const* tag, wchar_t const* text) const;
+    bool readAttribute(wchar_t const* key, wchar_t const*& value, size_t& length) const;
 };

@@ -1,6 +1,7 @@
 #include "msxml/MsxmlDOMNode.h"
 
 #include <cwchar>
+#include <vector>
 
 #include "msxml/MsxmlCom.h"
 #include "msxml/MsxmlDOMAttribute.h"
@@ -17,7 +18,49 @@ T* queryNode(IXMLDOMNode* node, IID const& iid) {
     return static_cast<T*>(out);
 }
 
+// Free blocks by 16-byte size class, for the few wrapper sizes there are.
+struct WrapperBlocks {
+    static constexpr size_t kClasses = 12;
+    static constexpr size_t kKept = 4096;  // per class
+    std::vector<void*> free[kClasses];
+    bool alive = true;
+
+    ~WrapperBlocks() {
+        alive = false;
+        for (auto& blocks : free)
+            for (void* p : blocks) ::operator delete(p);
+    }
+};
+
+thread_local WrapperBlocks wrapperBlocks;
+
+size_t sizeClass(size_t size) { return (size + 15) / 16 - 1; }
+
 }  // namespace
+
+void* MsxmlDOMNode::operator new(size_t size) {
+    size_t const c = sizeClass(size);
+    if (c >= WrapperBlocks::kClasses) return ::operator new(size);
+    WrapperBlocks& blocks = wrapperBlocks;
+    if (blocks.alive && !blocks.free[c].empty()) {
+        void* p = blocks.free[c].back();
+        blocks.free[c].pop_back();
+        return p;
+    }
+    return ::operator new((c + 1) * 16);
+}
+
+void MsxmlDOMNode::operator delete(void* p, size_t size) {
+    size_t const c = sizeClass(size);
+    if (c < WrapperBlocks::kClasses) {
+        WrapperBlocks& blocks = wrapperBlocks;
+        if (blocks.alive && blocks.free[c].size() < WrapperBlocks::kKept) {
+            blocks.free[c].push_back(p);
+            return;
+        }
+    }
+    ::operator delete(p);
+}
 
 IXMLDOMElement* castToElement(IXMLDOMNode* node) { return queryNode<IXMLDOMElement>(node, IID_IXMLDOMElement); }
 
@@ -26,6 +69,10 @@ IXMLDOMAttribute* castToAttribute(IXMLDOMNode* node) {
 }
 
 IXMLDOMText* castToText(IXMLDOMNode* node) { return queryNode<IXMLDOMText>(node, IID_IXMLDOMText); }
+
+IXMLDOMNodeReader* readerOf(IXMLDOMNode* node) {
+    return queryInterface<IXMLDOMNodeReader>(node, IID_IXMLDOMNodeReader).detach();
+}
 
 TrelNodeType getNodeType(IXMLDOMNode* node) {
     DOMNodeType type = NODE_INVALID;
@@ -37,6 +84,10 @@ TrelNodeType getNodeType(IXMLDOMNode* node) {
 // of `text`, which keeps tag tests on large trees cheap.
 bool nameEquals(IXMLDOMNode* node, wchar_t const* text) {
     if (!node || !text) return false;
+    if (ComPtr<IXMLDOMNodeReader> reader{readerOf(node)}) {
+        wchar_t const* name = nullptr;
+        return SUCCEEDED(reader->readName(&name, nullptr)) && name && wcscmp(name, text) == 0;
+    }
     BStr name;
     if (FAILED(node->get_nodeName(name.put())) || !name.get()) return false;
     return wcscmp(name.get(), text) == 0;
@@ -50,11 +101,22 @@ IXMLDOMText* getFirstTextChild(IXMLDOMNode* node) {
     return castToText(child.get());
 }
 
-MsxmlDOMNode::MsxmlDOMNode(IXMLDOMNode* node, MsxmlDOMDocument const* document) : node_(node), document_(document) {
+MsxmlDOMNode::MsxmlDOMNode(IXMLDOMNode* node, MsxmlDOMDocument const* document)
+    : node_(node), document_(document), reader_(readerOf(node)) {
     if (node_) node_->AddRef();
 }
 
+void MsxmlDOMNode::rebind(IXMLDOMNode* node) {
+    if (node) node->AddRef();
+    IXMLDOMNodeReader* reader = readerOf(node);
+    if (reader_) reader_->Release();
+    if (node_) node_->Release();
+    node_ = node;
+    reader_ = reader;
+}
+
 MsxmlDOMNode::~MsxmlDOMNode() {
+    if (reader_) reader_->Release();
     if (node_) node_->Release();
 }
 
@@ -75,6 +137,12 @@ wchar_t const* MsxmlDOMNode::intern(BSTR text) const { return text ? document_->
 
 wchar_t const* MsxmlDOMNode::getName() const {
     if (!node_) return nullptr;
+    if (reader_) {
+        wchar_t const* name = nullptr;
+        size_t length = 0;
+        if (FAILED(reader_->readName(&name, &length))) return nullptr;
+        return document_->internName(name, length);
+    }
     BStr name;
     if (FAILED(node_->get_nodeName(name.put()))) return nullptr;
     return intern(name.get());
@@ -88,7 +156,11 @@ wchar_t const* MsxmlDOMNode::getNamespaceURI() const {
     return intern(uri.get());
 }
 
-bool MsxmlDOMNode::nameEquals(wchar_t const* text) const { return ::nameEquals(node_, text); }
+bool MsxmlDOMNode::nameEquals(wchar_t const* text) const {
+    if (!reader_ || !text) return ::nameEquals(node_, text);
+    wchar_t const* name = nullptr;
+    return SUCCEEDED(reader_->readName(&name, nullptr)) && name && wcscmp(name, text) == 0;
+}
 
 wchar_t const* MsxmlDOMNode::getValue() const {
     switch (getNodeType(node_)) {
@@ -102,13 +174,25 @@ wchar_t const* MsxmlDOMNode::getValue() const {
     }
 }
 
+// Through the engine's reader when there is one: the value of a text or an
+// attribute, or the first text child of an element.
+bool MsxmlDOMNode::readText(wchar_t const*& text) const {
+    if (!reader_) return false;
+    wchar_t const* lent = nullptr;
+    size_t length = 0;
+    text = reader_->readText(&lent, &length) == S_OK ? document_->intern(lent, length) : nullptr;
+    return true;
+}
+
 wchar_t const* MsxmlDOMNode::ownValue() const {
+    if (wchar_t const* text; readText(text)) return text;
     Variant value;
     if (!node_ || FAILED(node_->get_nodeValue(value.put()))) return nullptr;
     return intern(value.text());
 }
 
 wchar_t const* MsxmlDOMNode::firstTextValue() const {
+    if (wchar_t const* text; readText(text)) return text;
     ComPtr<IXMLDOMText> text(getFirstTextChild(node_));
     Variant value;
     if (!text || FAILED(text->get_nodeValue(value.put()))) return nullptr;

@@ -17,6 +17,11 @@ IXMLDOMElement* castToElement(IXMLDOMNode* node);
 IXMLDOMAttribute* castToAttribute(IXMLDOMNode* node);
 IXMLDOMText* castToText(IXMLDOMNode* node);
 
+// The engine's fast reader of the node (IXMLDOMNodeReader), with a
+// reference; null when the node is null or its engine offers none, and the
+// caller then reads through the standard interfaces.
+IXMLDOMNodeReader* readerOf(IXMLDOMNode* node);
+
 // The node's DOM type; 0 for a null node or when the engine cannot tell.
 TrelNodeType getNodeType(IXMLDOMNode* node);
 
@@ -33,11 +38,18 @@ public:
     // Holds its own reference to `node`; `document` must outlive the wrapper.
     MsxmlDOMNode(IXMLDOMNode* node, MsxmlDOMDocument const* document);
 
+    // Wrappers come and go with every query: their blocks are recycled per
+    // thread rather than returned to the heap each time.
+    static void* operator new(size_t size);
+    static void operator delete(void* p, size_t size);
+
     TrelNodeType getType() const override;
     TrelDOMDocument const* getDocument() const override;
     TrelDOMElement* getParent() const override;
 
     IXMLDOMNode* getWrapped() const { return node_; }  // no new reference
+    // The engine's fast reader of the node, or null (no new reference).
+    IXMLDOMNodeReader* getReader() const { return reader_; }
     MsxmlDOMDocument const* getMsxmlDocument() const { return document_; }
 
     // Qualified name as written (prefix included), interned.
@@ -52,6 +64,11 @@ public:
     // Replaces the first text child, or appends a text child when there is none.
     bool setValue(wchar_t const* text);
 
+    // Makes this wrapper stand for another node of the same kind (its own
+    // reference taken, the old one released). Only for a wrapper nobody else
+    // holds: scans reuse theirs when the visitor kept no reference.
+    void rebind(IXMLDOMNode* node);
+
 protected:
     ~MsxmlDOMNode() override;
 
@@ -64,6 +81,12 @@ protected:
     wchar_t const* firstTextValue() const;
 
 private:
+    // False when the engine has no fast reader; else `text` is the interned
+    // text the reader gives (null when it has none).
+    bool readText(wchar_t const*& text) const;
+
     IXMLDOMNode* node_;
     MsxmlDOMDocument const* document_;
+    // Asked for once, at construction: every read would ask otherwise.
+    IXMLDOMNodeReader* reader_;
 };

@@ -229,12 +229,16 @@ int main(int argc, char** argv) {
     }
 
     // ---- walk
+    // The first walk also fills the document's string cache; later walks
+    // find their strings there. Both figures are printed.
     Tally modelTally;
-    double const modelWalk = best(runs, [&] {
+    auto const walkModel = [&] {
         modelTally = Tally();
         ElementReader reader(modelTally);
         document->scanTree(&reader);
-    });
+    };
+    double const modelFirstWalk = seconds(walkModel);
+    double const modelWalk = std::min(modelFirstWalk, best(runs, walkModel));
     Tally libTally;
     double const libWalk = best(runs, [&] {
         libTally = Tally();
@@ -280,6 +284,8 @@ int main(int argc, char** argv) {
     std::printf("%-22s (xmlReadFile with NOBLANKS: %.3f s, ratio %.2f)\n", "", libLoadNoBlanks,
                 modelLoad / libLoadNoBlanks);
     report("walk (wchar_t both)", modelWalk, libWalk, 4.0);
+    std::printf("                       (first walk over the freshly loaded document: %.3f s, ratio %.2f)\n",
+                modelFirstWalk, modelFirstWalk / libWalk);
     report("saveXML flat", modelSave[0], libSave[0], 2.0);
     report("saveXML indented", modelSave[1], libSave[1], 2.0);
     report("deserialize flat", modelReload[0], libReload[0], 2.0);

@@ -1,5 +1,7 @@
 #include "platform/host/hashtable.h"
 
+#include "platform/host/large_blocks.h"
+
 #include <cstring>
 #include <type_traits>
 
@@ -33,6 +35,13 @@ unsigned roundUpToPowerOfTwo(unsigned n) {
     return p;
 }
 
+// Rows of free first entries: all-zero HASHentry records. Large tables are
+// read in random order, so their rows sit in huge pages where possible.
+HASHentry* newRows(unsigned count) {
+    static_assert(std::is_trivial_v<HASHentry>);
+    return static_cast<HASHentry*>(allocate_large_block(count * sizeof(HASHentry)));
+}
+
 }  // namespace
 
 HASHkey::HASHkey(wchar_t const* s) : _value(hashText(s)) {}
@@ -46,11 +55,11 @@ struct HASHtable::Block {
 HASHtable::HASHtable(unsigned size, EntryKeyFn keyOf, unsigned loadFactor)
     : _rowCount(roundUpToPowerOfTwo(size ? size : DEFAULT_SIZE)), _loadFactor(loadFactor ? loadFactor : 1),
       _keyOf(keyOf) {
-    _rows = new HASHentry*[_rowCount]();
+    _rows = newRows(_rowCount);
 }
 
 HASHtable::~HASHtable() {
-    delete[] _rows;
+    free_large_block(_rows, _rowCount * sizeof(HASHentry));
     while (Block* b = _blocks) {
         _blocks = b->next;
         delete[] b->entries;
@@ -62,7 +71,7 @@ unsigned HASHtable::rowOf(HASHkey const& key) const {
     return static_cast<unsigned>(mix(key.value()) & (_rowCount - 1));
 }
 
-HASHentry* HASHtable::get_row(HASHkey const& key) const { return _rows[rowOf(key)]; }
+HASHentry* HASHtable::get_row(HASHkey const& key) const { return &_rows[rowOf(key)]; }
 
 // Entries come from blocks that double in size up to 4096 entries; a table
 // frees them all at once when it dies.
@@ -92,44 +101,62 @@ HASHentry* HASHtable::new_entry(HASHkey const& key, long walked) {
                              static_cast<unsigned long>(_entries) >= _rowCount / 2;
         if (full || crowded) grow();
     }
-    HASHentry* e = allocateEntry();
-    HASHentry*& head = _rows[rowOf(key)];
-    e->data = nullptr;
-    e->next = head;
-    head = e;
     ++_entries;
+    HASHentry& head = _rows[rowOf(key)];
+    if (!head.data) return &head;  // an empty row (or one that growing emptied)
+    HASHentry* e = allocateEntry();
+    e->data = nullptr;
+    e->next = head.next;
+    head.next = e;
     return e;
 }
 
-// Doubles the rows and relinks every live entry by the key its owner gives;
-// free entries go to the spare list.
+void HASHtable::place(HASHentry& row, void* data, HASHentry* spare) {
+    if (!row.data) {
+        row.data = data;
+        if (spare) {
+            spare->next = _spare;
+            _spare = spare;
+        }
+        return;
+    }
+    HASHentry* e = spare ? spare : allocateEntry();
+    e->data = data;
+    e->next = row.next;
+    row.next = e;
+}
+
+// Doubles the rows and places every live entry by the key its owner gives;
+// chained entries that are not needed again go to the spare list.
 void HASHtable::grow() {
     unsigned const oldCount = _rowCount;
-    HASHentry** old = _rows;
+    HASHentry* old = _rows;
     _rowCount = oldCount * 2;
-    _rows = new HASHentry*[_rowCount]();
+    _rows = newRows(_rowCount);
+    _entries = 0;
     for (unsigned r = 0; r < oldCount; ++r) {
-        HASHentry* e = old[r];
-        while (e) {
+        if (old[r].data) {
+            place(_rows[rowOf(_keyOf(this, &old[r]))], old[r].data, nullptr);
+            ++_entries;
+        }
+        for (HASHentry* e = old[r].next; e;) {
             HASHentry* next = e->next;
             if (e->data) {
-                HASHentry*& head = _rows[rowOf(_keyOf(this, e))];
-                e->next = head;
-                head = e;
+                place(_rows[rowOf(_keyOf(this, e))], e->data, e);
+                ++_entries;
             } else {
                 e->next = _spare;
                 _spare = e;
-                --_entries;
             }
             e = next;
         }
     }
-    delete[] old;
+    free_large_block(old, oldCount * sizeof(HASHentry));
 }
 
 bool HASHtable::scan(ScanFn fn, void* context) const {
     for (unsigned r = 0; r < _rowCount; ++r)
-        for (HASHentry* e = _rows[r]; e;) {
+        for (HASHentry* e = &_rows[r]; e;) {
             HASHentry* next = e->next;
             if (!fn(e, context)) return false;
             e = next;
@@ -141,7 +168,8 @@ long HASHtable::longest_row() const {
     long longest = 0;
     for (unsigned r = 0; r < _rowCount; ++r) {
         long n = 0;
-        for (HASHentry* e = _rows[r]; e; e = e->next) ++n;
+        for (HASHentry* e = &_rows[r]; e; e = e->next)
+            if (e->data) ++n;
         if (n > longest) longest = n;
     }
     return longest;

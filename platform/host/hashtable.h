@@ -7,6 +7,14 @@
 // matched. The table doubles its rows when it fills; since it stores no keys,
 // it asks its owner for the key of each live entry when it rehashes.
 //
+// The first entry of every row lives in the row array itself: a lookup in a
+// large table then costs one memory miss for the row instead of two, and an
+// empty row is a free first entry rather than no entry. Two consequences for
+// callers: a pointer to an entry does not survive the next new_entry (growth
+// moves the first entries), and the table counts entries only as new_entry
+// hands them out, so an empty row's free first entry is taken through
+// new_entry too (it returns that very entry).
+//
 // HASHTABLE<T, K, n> is the typed face: T is the entry type pointed to by the
 // data words (with a static T::hash(K) and a conversion to K), K the key
 // type, n the average row length above which the table grows.
@@ -48,7 +56,7 @@ public:
     HASHtable(HASHtable const&) = delete;
     HASHtable& operator=(HASHtable const&) = delete;
 
-    // First entry of the key's row, or null for an empty row.
+    // First entry of the key's row (never null; free when the row is empty).
     HASHentry* get_row(HASHkey const& key) const;
     // A new free entry linked into the key's row (the table may grow first).
     // walked: how many entries the caller passed in that row.
@@ -70,8 +78,11 @@ private:
     unsigned rowOf(HASHkey const& key) const;
     HASHentry* allocateEntry();
     void grow();
+    // Puts a live entry's data into `row`: in its first entry when free,
+    // else in `spare` (an entry to link in; null: allocate one).
+    void place(HASHentry& row, void* data, HASHentry* spare);
 
-    HASHentry** _rows = nullptr;
+    HASHentry* _rows = nullptr;  // the first entry of each row
     unsigned _rowCount = 0;
     long _entries = 0;
     unsigned _loadFactor;

@@ -27,6 +27,12 @@ void domNodeFreed(xmlNodePtr node) {
     node->_private = nullptr;
 }
 
+namespace {
+uint64_t contentSerials = 0;
+}  // namespace
+
+DocContent::DocContent(xmlDocPtr doc) : serial(++contentSerials), doc_(doc) {}
+
 DocContent* DocContent::adopt(xmlDocPtr doc) {
     auto* content = new DocContent(doc);
     doc->_private = content;
@@ -46,7 +52,7 @@ DocContent* DocContent::of(xmlDocPtr doc) {
 }
 
 void DocContent::release() {
-    if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+    if (--refs_ == 0) delete this;
 }
 
 xmlXPathContextPtr DocContent::xpathContext() {

@@ -46,7 +46,7 @@ public:
     // The content that owns `doc`, or null when the document is not ours.
     static DocContent* of(xmlDocPtr doc);
 
-    void addRef() { refs_.fetch_add(1, std::memory_order_relaxed); }
+    void addRef() { ++refs_; }
     void release();
 
     xmlDocPtr doc() const { return doc_; }
@@ -54,13 +54,14 @@ public:
 
     DocumentObj* owner = nullptr;  // weak: the document object showing this tree
     xmlNodePtr decl = nullptr;     // detached PI with the declaration text, owned
+    uint64_t const serial;         // never reused: tells contents apart after one dies
 
 private:
-    explicit DocContent(xmlDocPtr doc) : doc_(doc) {}
+    explicit DocContent(xmlDocPtr doc);
     ~DocContent();
 
     uint64_t const magic_ = kContentMagic;
-    std::atomic<long> refs_{1};
+    long refs_ = 1;
     xmlDocPtr doc_;
     xmlXPathContextPtr xpath_ = nullptr;
 };
@@ -72,14 +73,17 @@ enum class Kind : uint8_t { Document, Element, Attribute, Text, CData, Comment, 
 class NodeBase {
 public:
     uint64_t const magic = kNodeMagic;  // checked by the hook before trusting _private
-    std::atomic<ULONG> refs{1};
+    // Plain counts, here and in DocContent: a tree and its objects are used
+    // by one thread at a time (libxml2 trees cannot be shared while they
+    // change), and walks take and drop millions of references.
+    ULONG refs = 1;
     Kind kind = Kind::Other;
     xmlNodePtr node = nullptr;     // null once freed by libxml2; NsDecl: unused
     DocContent* content = nullptr; // strong; NsDecl: null (the owner holds it)
     xmlNsPtr ns = nullptr;         // NsDecl: the declaration
     NodeBase* owner = nullptr;     // NsDecl: the element's object, strong
 
-    ULONG addRef() { return refs.fetch_add(1, std::memory_order_relaxed) + 1; }
+    ULONG addRef() { return ++refs; }
     ULONG release();
 
     IXMLDOMNode* primary();  // this object as IXMLDOMNode, no new reference

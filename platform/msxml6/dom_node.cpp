@@ -97,7 +97,7 @@ NodeBase* objectFor(xmlNodePtr n) {
 }  // namespace
 
 ULONG NodeBase::release() {
-    ULONG left = refs.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    ULONG left = --refs;
     if (left) return left;
     if (kind == Kind::Document)
         delete static_cast<DocumentObj*>(this);
@@ -180,7 +180,9 @@ HRESULT Node::query(REFIID riid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     void* p = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IXMLDOMNode)
+    if (riid == IID_IXMLDOMNodeReader)  // first: walkers ask for it on every read
+        p = static_cast<IXMLDOMNodeReader*>(this);
+    else if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IXMLDOMNode)
         p = primaryNode();
     else if (riid == IID_IEngineNode)
         p = static_cast<IEngineNode*>(this);

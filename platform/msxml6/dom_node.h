@@ -79,7 +79,7 @@ public:
 // Every node kind: element, attribute (real or a namespace declaration),
 // text, CDATA, comment, processing instruction, the XML declaration, others.
 class Node final : public NodeImpl<Node, IXMLDOMElement, IXMLDOMAttribute, IXMLDOMCDATASection, IXMLDOMComment,
-                                   IXMLDOMProcessingInstruction> {
+                                   IXMLDOMProcessingInstruction, IXMLDOMNodeReader> {
 public:
     // Node objects come and go with every query: recycled through a small
     // per-thread free list instead of the general heap.
@@ -103,6 +103,14 @@ public:
     HRESULT put_data(BSTR data) override;
     HRESULT get_length(long* length) override;
     HRESULT get_target(BSTR* target) override;
+    // IXMLDOMNodeReader (dom_reader.cpp)
+    HRESULT readName(wchar_t const** name, size_t* length) override;
+    HRESULT readText(wchar_t const** text, size_t* length) override;
+    HRESULT readAttribute(wchar_t const* name, wchar_t const** value, size_t* length) override;
+    HRESULT elementChildren(IXMLDOMElement** children, long capacity, long* count) override;
+    HRESULT attributeCount(long* count) override;
+    HRESULT attributeAt(long index, IXMLDOMAttribute** attribute) override;
+    HRESULT moveToAttribute(long index) override;
 };
 
 }  // namespace mx

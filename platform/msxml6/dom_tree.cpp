@@ -192,7 +192,12 @@ std::string pseudoAttribute(char const* data, char const* name) {
 
 void freeIfOrphan(xmlNodePtr node, DocContent* content) {
     xmlNodePtr top = node;
-    while (top->parent) top = top->parent;
+    // An ancestor with an object (or the document, marked as ours) keeps the
+    // whole subtree: no need to climb further or to search it.
+    while (top->parent) {
+        top = top->parent;
+        if (top->_private) return;
+    }
     if (top->type == XML_DOCUMENT_NODE || top->type == XML_HTML_DOCUMENT_NODE) return;
     if (content && top == content->decl) return;
     if (subtreeHasObject(top)) return;

@@ -23,6 +23,9 @@ void appendUtf8(std::string& out, wchar_t const* s, size_t n);
 std::string toUtf8(wchar_t const* s, size_t n);
 std::string toUtf8(wchar_t const* s);  // null gives ""
 void appendWide(std::wstring& out, char const* s, size_t n);
+// Decodes n bytes into `out`, which has room for n units (UTF-8 never needs
+// more); returns the units written. No terminator is added.
+size_t decodeUtf8(wchar_t* out, char const* s, size_t n);
 std::wstring toWide(char const* s, size_t n);
 std::wstring toWide(char const* s);    // null gives L""
 BSTR bstrFromUtf8(char const* s, size_t n);

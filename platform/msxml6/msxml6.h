@@ -368,6 +368,43 @@ protected:
     ~IMXWriter() = default;
 };
 
+// ---- fast reads (this engine's own extension) ------------------------------------
+// Asked of a DOM node with QueryInterface; walkers of large trees use it to
+// read names and texts without a string allocation or a helper object per
+// call, and fall back to the interfaces above when a node does not answer.
+// Returned strings are borrowed: they stay valid until the next call of
+// this interface on the same thread. A name usually comes back as the same
+// pointer each time it is read, so it makes a good cache key, but equal
+// pointers do not promise equal text: compare the text too.
+struct IXMLDOMNodeReader : IUnknown {
+    virtual HRESULT readName(wchar_t const** name, size_t* length) = 0;  // as get_nodeName
+    // An attribute's or character data's value; for an element, the value of
+    // its first child when that child is a text node (CDATA is not). S_FALSE
+    // with null when there is no such text.
+    virtual HRESULT readText(wchar_t const** text, size_t* length) = 0;
+    // The value of this element's attribute of that qualified name (matched
+    // exactly); S_FALSE with null when absent.
+    virtual HRESULT readAttribute(wchar_t const* name, wchar_t const** value, size_t* length) = 0;
+    // The element children without a list object: the first `capacity` of
+    // them in children[] (a reference each), their total number in *count;
+    // ask again with more room when the total is larger.
+    virtual HRESULT elementChildren(IXMLDOMElement** children, long capacity, long* count) = 0;
+    // The attributes as get_attributes shows them, without a map object.
+    virtual HRESULT attributeCount(long* count) = 0;
+    virtual HRESULT attributeAt(long index, IXMLDOMAttribute** attribute) = 0;  // S_FALSE past the end
+    // Asked of an attribute: makes this very object stand for the index-th
+    // attribute of the same element (as attributeAt counts), which spares a
+    // scan an object per attribute. Only when the caller holds the only two
+    // references (the node and this interface); S_FALSE, and nothing
+    // changed, when it cannot move: other references, a namespace
+    // declaration on either side, no such attribute, or one that already
+    // has an object of its own.
+    virtual HRESULT moveToAttribute(long index) = 0;
+
+protected:
+    ~IXMLDOMNodeReader() = default;
+};
+
 // ---- identifiers ----------------------------------------------------------------
 #define QUILL_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
     inline constexpr GUID name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}
@@ -403,6 +440,7 @@ QUILL_GUID(IID_ISAXLexicalHandler, 0x7f85d5f5, 0x47a8, 0x4497, 0xbd, 0xa5, 0x84,
 QUILL_GUID(IID_ISAXLocator, 0x9b7e472a, 0x0de4, 0x4640, 0xbf, 0xf3, 0x84, 0xd3, 0x8a, 0x05, 0x1c, 0x31);
 QUILL_GUID(IID_ISAXAttributes, 0xf078abe1, 0x45d2, 0x4832, 0x91, 0xea, 0x44, 0x66, 0xce, 0x2f, 0x25, 0xc9);
 QUILL_GUID(IID_IMXWriter, 0x4d7ff4ba, 0x1565, 0x4ea8, 0x94, 0xe1, 0x6e, 0x72, 0x4a, 0x46, 0xf9, 0x8d);
+QUILL_GUID(IID_IXMLDOMNodeReader, 0x51c1a7e0, 0x3b1d, 0x4c52, 0x9a, 0x10, 0x7e, 0x2f, 0x61, 0x0d, 0x44, 0x03);
 
 // The library's one entry point.
 extern "C" HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** out);

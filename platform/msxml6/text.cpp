@@ -120,6 +120,10 @@ size_t decodedLength(unsigned char const* s, size_t n) {
 
 }  // namespace
 
+size_t decodeUtf8(wchar_t* out, char const* text, size_t n) {
+    return static_cast<size_t>(decodeInto(out, reinterpret_cast<unsigned char const*>(text), n) - out);
+}
+
 void appendWide(std::wstring& out, char const* text, size_t n) {
     size_t pos = out.size();
     out.resize(pos + n);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -55,4 +58,95 @@ TEST(StringCache, NullEmptyAndLongTextsStayApart) {
         EXPECT_EQ(StringCache::stringCount, before + 3);
     }
     EXPECT_EQ(StringCache::stringCount, before);
+}
+
+static std::wstring str(wchar_t const* s) { return s ? s : L"(null)"; }
+
+// Texts that share long prefixes, differ only in their last unit, are
+// prefixes of one another, or hold non-ASCII units.
+static std::vector<std::wstring> manyTexts(size_t n) {
+    std::vector<std::wstring> out;
+    std::wstring const shared(40, L'p');
+    for (size_t i = 0; i < n; ++i) {
+        std::wstring const number = std::to_wstring(i / 4);
+        switch (i % 4) {
+        case 0: out.push_back(shared + number); break;
+        case 1: out.push_back(shared + number + L"\u00e9"); break;
+        case 2: out.push_back(shared + number + L"\U0001F600"); break;
+        default: out.push_back(number); break;
+        }
+    }
+    return out;
+}
+
+// Asks the cache for texts[order[k]] (in turns through both entry points)
+// and checks the answers against the pointers of the first pass.
+static void expectSameAnswers(StringCache& cache, std::vector<std::wstring> const& texts,
+                              std::vector<size_t> const& order, std::vector<wchar_t const*>& pointers) {
+    long const count = StringCache::stringCount;
+    bool const first = pointers.empty();
+    if (first) pointers.assign(texts.size(), nullptr);
+    for (size_t k = 0; k < order.size(); ++k) {
+        std::wstring const copy = texts[order[k]];  // never the pointer asked before
+        wchar_t const* got = k % 2 ? cache.cache(copy.c_str()) : cache.cache(copy.c_str(), copy.size());
+        wchar_t const*& expected = pointers[order[k]];
+        if (!expected && first) expected = got;
+        ASSERT_EQ(got, expected) << "text #" << order[k] << " at step " << k;
+        ASSERT_EQ(std::wstring(got), copy);
+    }
+    if (!first) {
+        EXPECT_EQ(StringCache::stringCount, count) << "a text was stored twice";
+    }
+}
+
+static void checkInterning(size_t n) {
+    long const before = StringCache::stringCount;
+    {
+        StringCache cache(0);
+        auto const texts = manyTexts(n);
+        std::vector<size_t> inOrder(n), reversed(n), interleaved, shuffled(n);
+        for (size_t i = 0; i < n; ++i) inOrder[i] = shuffled[i] = i, reversed[i] = n - 1 - i;
+        for (size_t i = 0; i < n; ++i) interleaved.insert(interleaved.end(), {i, 0, i / 2, i, n - 1 - i / 3});
+        std::mt19937 random(7);
+        std::shuffle(shuffled.begin(), shuffled.end(), random);
+        std::vector<wchar_t const*> pointers;
+        expectSameAnswers(cache, texts, inOrder, pointers);
+        EXPECT_EQ(StringCache::stringCount, before + static_cast<long>(n));
+        EXPECT_EQ(std::set<wchar_t const*>(pointers.begin(), pointers.end()).size(), n);
+        for (auto const* order : {&inOrder, &inOrder, &reversed, &interleaved, &shuffled, &inOrder})
+            expectSameAnswers(cache, texts, *order, pointers);
+
+        // A second cache fed in step keeps its own copies.
+        StringCache other(0);
+        for (size_t i = 0; i < n; i += 3) {
+            wchar_t const* mine = other.cache(texts[i].c_str());
+            EXPECT_NE(mine, pointers[i]);
+            EXPECT_EQ(cache.cache(texts[i].c_str()), pointers[i]);
+            EXPECT_EQ(other.cache(texts[i].c_str(), texts[i].size()), mine);
+        }
+        EXPECT_EQ(StringCache::stringCount, before + static_cast<long>(n + (n + 2) / 3));
+    }
+    EXPECT_EQ(StringCache::stringCount, before);
+}
+
+TEST(StringCache, AnswersStayExactInAnyOrderOfAsking) {
+    checkInterning(50);
+    checkInterning(5000);  // past the size at which the recent table appears
+}
+
+TEST(StringCache, AnswersStayExactPastAHundredThousandStrings) { checkInterning(120000); }
+
+// Nulls and empty texts in the middle of a repeated sequence.
+TEST(StringCache, NullAndEmptyInsideARepeatedSequence) {
+    StringCache cache(0);
+    std::vector<wchar_t const*> const texts = {L"a", nullptr, L"", L"ab", L"a", L"", nullptr, L"b"};
+    std::vector<wchar_t const*> first;
+    for (int pass = 0; pass < 3; ++pass)
+        for (size_t i = 0; i < texts.size(); ++i) {
+            wchar_t const* got = cache.cache(texts[i]);
+            if (pass == 0) first.push_back(got);
+            EXPECT_EQ(got, first[i]);
+            EXPECT_EQ(str(got), str(texts[i]));
+        }
+    EXPECT_TRUE(first[0] == first[4] && first[2] == first[5] && first[0] != first[3]);
 }

@@ -26,5 +26,74 @@ TEST_F(AttributeTest, ValuesAreReadByExactQualifiedName) {
     EXPECT_TRUE(root->attributeEquals(L"empty", L""));
 }
 
+// Records what it is shown; keeps references as told: every attribute,
+// every other one, or none; or reads nothing at all.
+enum class Keep { None, All, EveryOther, ReadNothing };
+
+class Recorder : public TrelDOMAttributeVisitor {
+public:
+    explicit Recorder(Keep keep) : keep_(keep) {}
+    bool visit(TrelDOMAttribute const* attribute) override {
+        bool const keep = keep_ == Keep::All || (keep_ == Keep::EveryOther && visits % 2 == 0);
+        ++visits;
+        if (keep_ != Keep::ReadNothing) lines.push_back(str(attribute->getKey()) + L"=" + str(attribute->getValue()));
+        if (keep) kept.push_back(XmlSmartPtr<TrelDOMAttribute>(const_cast<TrelDOMAttribute*>(attribute)));
+        return true;
+    }
+    int visits = 0;
+    std::vector<std::wstring> lines;
+    std::vector<XmlSmartPtr<TrelDOMAttribute>> kept;
+
+private:
+    Keep keep_;
+};
+
+// Scans reuse one wrapper (and the engine's object under it) while the
+// visitor keeps nothing; what a visitor keeps must go on standing for the
+// attribute it was shown.
+TEST_F(AttributeTest, ScansGiveEveryAttributeWhateverTheVisitorKeeps) {
+    auto doc = parse(L"<r a='1' xmlns:p='urn:p' p:b='2' c='3' xmlns='urn:d' d='4' e='5' f=''/>");
+    ASSERT_TRUE(doc);
+    auto root = rootOf(doc);
+    std::vector<std::wstring> const all = {L"xmlns:p=urn:p", L"xmlns=urn:d", L"a=1", L"p:b=2",
+                                           L"c=3",           L"d=4",         L"e=5", L"f="};
+    int const nodes = factory()->getNodeCount();
+    for (Keep keep : {Keep::None, Keep::All, Keep::EveryOther, Keep::ReadNothing, Keep::None}) {
+        SCOPED_TRACE(static_cast<int>(keep));
+        Recorder recorder(keep);
+        ASSERT_TRUE(root->scanAttributes(&recorder));
+        EXPECT_EQ(recorder.visits, 8);
+        EXPECT_EQ(recorder.lines, keep == Keep::ReadNothing ? std::vector<std::wstring>() : all);
+        for (size_t i = 0; i < recorder.kept.size(); ++i) {
+            auto const& attribute = recorder.kept[i];
+            EXPECT_EQ(str(attribute->getKey()) + L"=" + str(attribute->getValue()), all[keep == Keep::All ? i : 2 * i]);
+        }
+        if (recorder.kept.size() > 2) {  // a value set through a kept wrapper lands on its attribute only
+            auto const& kept = recorder.kept[2];
+            std::wstring const old = str(kept->getValue());
+            ASSERT_TRUE(kept->setValue(L"new"));
+            Recorder after(Keep::None);
+            ASSERT_TRUE(root->scanAttributes(&after));
+            auto expected = all;
+            expected[keep == Keep::All ? 2 : 4] = str(kept->getKey()) + L"=new";
+            EXPECT_EQ(after.lines, expected);
+            ASSERT_TRUE(kept->setValue(old.c_str()));
+        }
+        recorder.kept.clear();
+        EXPECT_EQ(factory()->getNodeCount(), nodes);
+    }
+
+    // An attribute already held elsewhere is shown as itself, and the
+    // holder still reads it after the scan.
+    XmlSmartPtr<TrelDOMNode> held = nodeAt(root, L"@c");
+    ASSERT_TRUE(held);
+    Recorder recorder(Keep::None);
+    ASSERT_TRUE(root->scanAttributes(&recorder));
+    EXPECT_EQ(recorder.lines, all);
+    auto const* c = dynamic_cast<TrelDOMAttribute const*>(static_cast<TrelDOMNode*>(held));
+    ASSERT_TRUE(c);
+    EXPECT_EQ(str(c->getKey()) + L"=" + str(c->getValue()), L"c=3");
+}
+
 }  // namespace
 }  // namespace msxmltest

@@ -148,5 +148,50 @@ TEST_F(ElementTest, ElementsOfAnotherDocumentAreAdopted) {
     EXPECT_EQ(m->getDocument(), static_cast<TrelDOMDocument*>(target));
 }
 
+// Keeps every element it is shown and records their ids.
+class Keeper : public TrelDOMElementVisitor {
+public:
+    bool visit(TrelDOMElement const* element) override {
+        ids.push_back(str(element->getAttributeValue(L"id")));
+        kept.push_back(XmlSmartPtr<TrelDOMElement>(const_cast<TrelDOMElement*>(element)));
+        return true;
+    }
+    std::vector<std::wstring> ids;
+    std::vector<XmlSmartPtr<TrelDOMElement>> kept;
+};
+
+// More element children than the first batch the reader is asked for, with
+// text, comments, CDATA and instructions between them.
+TEST_F(ElementTest, ScanChildrenVisitsExactlyTheElementsInOrder) {
+    std::wstring text = L"<r>lead";
+    std::vector<std::wstring> ids, tags;
+    for (int i = 0; i < 70; ++i) {
+        ids.push_back(std::to_wstring(i));
+        tags.push_back(i % 2 ? L"b" : L"a");
+        text += (i % 2 ? L"<b id='" : L"<a id='") + ids.back() + L"'><in id='x'/></" + (i % 2 ? L"b>" : L"a>");
+        text += i % 3 == 0 ? L"<!--c-->" : i % 3 == 1 ? L"<![CDATA[d]]>" : L"t<?pi x?>";
+    }
+    auto doc = parse((text + L"</r>").c_str());
+    ASSERT_TRUE(doc);
+    auto root = rootOf(doc);
+    int const nodes = factory()->getNodeCount();
+    {
+        Keeper keeper;
+        ASSERT_TRUE(root->scanChildren(&keeper));
+        EXPECT_EQ(keeper.ids, ids);
+        ASSERT_EQ(keeper.kept.size(), ids.size());
+        for (size_t i = 0; i < ids.size(); ++i)
+            EXPECT_EQ(str(keeper.kept[i]->getAttributeValue(L"id")), ids[i]) << "kept wrapper " << i;
+        EXPECT_EQ(root->childCount(), 70);
+    }
+    EXPECT_EQ(factory()->getNodeCount(), nodes);
+    Keeper odd;
+    ASSERT_TRUE(root->scanChildren(L"b", &odd));
+    ASSERT_EQ(odd.ids.size(), 35u);
+    EXPECT_EQ(odd.ids.front(), L"1");
+    EXPECT_EQ(odd.ids.back(), L"69");
+    EXPECT_EQ(childTags(root), tags);  // a visitor that keeps nothing
+}
+
 }  // namespace
 }  // namespace msxmltest

@@ -50,7 +50,15 @@ DOMHandleCache* DOMHandleCache::getInstance() {
 LAOBJ* DOMHandleCache::handOut(LAOBJ* type, void const* key, XmlRCObject const* object,
                                TrelDOMDocument const* document) {
     HandleIndex& index = handleIndex();
-    std::uint64_t const documentSerial = document ? index.serialOf(document) : 0;
+    // Nodes come in runs of one document (a child list): its serial is
+    // looked up once per run, and checked against the log after that.
+    static TrelDOMDocument const* lastDocument = nullptr;  // compared, never followed
+    static std::uint64_t lastDocumentSerial = 0;
+    if (document != lastDocument || !index.live(lastDocumentSerial, document)) {
+        lastDocument = document;
+        lastDocumentSerial = document ? index.serialOf(document) : 0;
+    }
+    std::uint64_t const documentSerial = lastDocumentSerial;
     std::uint64_t const serial = index.add(key, documentSerial);
     LAOBJ* handle = Cnil;
     try {

@@ -43,3 +43,10 @@ void free_large_block(void* block, std::size_t bytes) noexcept {
     }
     munmap(block, (bytes + kHugePage - 1) & ~(kHugePage - 1));
 }
+
+void prefer_huge_pages(void* block, std::size_t bytes) noexcept {
+    if (bytes < 4 * kHugePage) return;
+    auto const start = (reinterpret_cast<std::uintptr_t>(block) + kHugePage - 1) & ~(kHugePage - 1);
+    auto const end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(kHugePage - 1);
+    if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+}

@@ -10,3 +10,9 @@
 void* allocate_large_block(std::size_t bytes);
 // Gives back a block of allocate_large_block with the same size.
 void free_large_block(void* block, std::size_t bytes) noexcept;
+
+// Asks for huge pages over the whole 2 MiB pages inside an untouched block
+// of `bytes` bytes (from the heap, say), before its first write: one page
+// fault per 2 MiB instead of one per 4 KiB. Only advice; nothing for small
+// blocks.
+void prefer_huge_pages(void* block, std::size_t bytes) noexcept;

@@ -1,9 +1,9 @@
 #include "platform/host/ux_string.h"
 
-#include <sys/mman.h>
-
 #include <cstdint>
 #include <cwchar>
+
+#include "platform/host/large_blocks.h"
 
 namespace {
 
@@ -17,20 +17,10 @@ bool isBlank(wchar_t c) {
     }
 }
 
-// Whole-document texts run to hundreds of megabytes: asking for huge pages
-// before the first write spares one page fault per 4 KB. Only advice; a
-// refusal changes nothing.
-void adviseHugePages(void* block, size_t bytes) {
-    size_t const huge = size_t(2) << 20;
-    if (bytes < 8 * huge) return;
-    auto const start = (reinterpret_cast<uintptr_t>(block) + huge - 1) & ~(huge - 1);
-    auto const end = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(huge - 1);
-    if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-}
-
 wchar_t* copyOf(wchar_t const* s, size_t n) {
     auto* copy = new wchar_t[n + 1];
-    adviseHugePages(copy, (n + 1) * sizeof(wchar_t));
+    // Whole-document texts run to hundreds of megabytes.
+    prefer_huge_pages(copy, (n + 1) * sizeof(wchar_t));
     wmemcpy(copy, s, n);
     copy[n] = L'\0';
     return copy;

@@ -21,7 +21,7 @@ TEST(Bstr, LengthIsStoredAndEmbeddedNulsSurvive) {
     BSTR blank = SysAllocStringLen(nullptr, 4);
     ASSERT_NE(nullptr, blank);
     EXPECT_EQ(4u, SysStringLen(blank));
-    EXPECT_EQ(0, blank[0]);
+    EXPECT_EQ(0, blank[4]);  // terminated; the characters are the caller's to write
     SysFreeString(blank);
 
     EXPECT_EQ(nullptr, SysAllocString(nullptr));

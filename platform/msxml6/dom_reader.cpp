@@ -57,10 +57,8 @@ struct ReaderState {
 
 thread_local ReaderState threadState;
 
-ReaderState& state() { return threadState; }
-
 HRESULT giveBuffer(char const* utf8, size_t n, wchar_t const** text, size_t* length) {
-    wchar_t* out = state().text.reserve(n + 1);
+    wchar_t* out = threadState.text.reserve(n + 1);
     size_t const units = decodeUtf8(out, utf8, n);
     out[units] = L'\0';
     *text = out;
@@ -90,7 +88,7 @@ bool dictionaryOwns(xmlDictPtr dict, char const* name) {
 wchar_t const* qualifiedName(DocContent const* content, char const* prefix, char const* local, size_t* length) {
     auto const a = reinterpret_cast<uintptr_t>(prefix);
     auto const b = reinterpret_cast<uintptr_t>(local);
-    NameSlot& slot = state().names[((a * 31) ^ b ^ (b >> 9)) / 8 % kNameSlots];
+    NameSlot& slot = threadState.names[((a * 31) ^ b ^ (b >> 9)) / 8 % kNameSlots];
     bool const sameKeys = slot.used && slot.prefixKey == prefix && slot.localKey == local;
     bool const trusted = sameKeys && content && slot.content == content->serial;
     if (!trusted && !(sameKeys && sameText(slot.prefix, prefix) && sameText(slot.local, local))) {

@@ -18,8 +18,8 @@ HASHkey STRING_ENTRY::hash(wchar_t const* s) { return HASHkey(s); }
 
 StringCacheEntry::StringCacheEntry(wchar_t* ownedCopy) : STRING_ENTRY(ownedCopy) { StringCache::incrStringCount(); }
 
-StringCacheEntry::StringCacheEntry(wchar_t const* inlineText, HASHkey key)
-    : STRING_ENTRY(inlineText, key), _inline(true) {
+StringCacheEntry::StringCacheEntry(wchar_t const* inlineText, size_t n, HASHkey key)
+    : STRING_ENTRY(inlineText, key), _inline(true), _length(n < UINT32_MAX ? static_cast<uint32_t>(n) : UINT32_MAX) {
     StringCache::incrStringCount();
 }
 
@@ -37,7 +37,7 @@ StringCacheEntry* StringCacheEntry::make(void* block, wchar_t const* s, size_t n
     auto* text = reinterpret_cast<wchar_t*>(static_cast<char*>(block) + sizeof(StringCacheEntry));
     wmemcpy(text, s, n);
     text[n] = L'\0';
-    return ::new (block) StringCacheEntry(text, key);
+    return ::new (block) StringCacheEntry(text, n, key);
 }
 
 void StringCacheEntry::destroy(StringCacheEntry* entry) {
@@ -97,85 +97,32 @@ void* StringCache::allocate(size_t size) {
 
 wchar_t const* StringCache::cache(wchar_t const* s) { return cache(s, s ? wcslen(s) : 0); }
 
-namespace {
-
-bool sameText(StringCacheEntry const* entry, wchar_t const* s) {
-    return entry && entry->getString() && wcscmp(entry->getString(), s) == 0;
-}
-
-}  // namespace
-
-// Each guess is checked against the key first: a wrong guess then costs no
-// read of an entry that may be far from anything read lately.
-StringCacheEntry* StringCache::predicted(wchar_t const* s, HASHkey const& key) {
-    if (!s) return nullptr;
-    if (_answered && _answered->_followKey == key.value() && sameText(_answered->_follow, s)) {
-        StringCacheEntry* guess = _answered->_follow;
-        if (_cursor == guess) aim(guess->_next);
-        _unguessed = 0;
-        return guess;
-    }
-    StringCacheEntry* guess = _cursor;
-    if (!guess || _cursorKey != key.value() || !sameText(guess, s)) return nullptr;
-    aim(guess->_next);
-    _unguessed = 0;
-    return guess;
-}
-
-// The entry after the cursor was made right after it, so its key is
-// usually in memory already.
-void StringCache::aim(StringCacheEntry* entry) {
-    _cursor = entry;
-    _cursorKey = entry ? entry->_key.value() : 0;
-}
-
-wchar_t const* StringCache::answer(StringCacheEntry* entry) {
-    if (_answered) {
-        _answered->_follow = entry;
-        _answered->_followKey = entry->_key.value();
-    }
-    _answered = entry;
-    return entry->_string;
-}
-
-// A string found elsewhere that was made after the guess moves the guess on;
-// an older one (a value repeated all over the document) leaves it. Without a
-// guess (after a new string), two finds in a row start guessing again.
-void StringCache::found(StringCacheEntry* entry) {
-    if (_cursor) {
-        if (static_cast<int>(entry->_serial - _cursor->_serial) >= 0) aim(entry->_next);
-    } else if (++_unguessed >= 2) {
-        aim(entry->_next);
-    }
-    remember(entry);
-}
-
 void StringCache::remember(StringCacheEntry* entry) {
     if (!_recent) {
-        if (_serials < kRecentAfter) return;
+        if (_entries < kRecentAfter) return;
         _recent.reset(new Recent[kRecent]());
     }
     _recent[entry->key().value() % kRecent] = Recent{entry->key().value(), entry};
 }
 
-void StringCache::added(StringCacheEntry* entry) {
-    entry->_serial = _serials++;
-    if (_last) _last->_next = entry;
-    _last = entry;
-    aim(nullptr);
-    _unguessed = 0;
-    remember(entry);
+StringCache::Trace::~Trace() {
+    for (StringCacheEntry** block : _blocks) free_large_block(block, kBlock * sizeof(StringCacheEntry*));
 }
 
-wchar_t const* StringCache::cache(wchar_t const* s, size_t n) {
+void StringCache::Trace::push_back(StringCacheEntry* entry) {
+    if (_size == _blocks.size() * kBlock)
+        _blocks.push_back(static_cast<StringCacheEntry**>(allocate_large_block(kBlock * sizeof(StringCacheEntry*))));
+    _blocks[_size / kBlock][_size % kBlock] = entry;
+    ++_size;
+}
+
+// The entry of s: from the recent table, the table, or made now.
+StringCacheEntry* StringCache::lookup(wchar_t const* s, size_t n, bool& made) {
+    made = false;
     HASHkey const key(s);
-    if (StringCacheEntry* guess = predicted(s, key)) return answer(guess);
     if (_recent) {
         Recent const& recent = _recent[key.value() % kRecent];
-        if (recent.entry && recent.key == key.value() && *recent.entry == s) {
-            found(recent.entry);
-            return answer(recent.entry);
-        }
+        if (recent.entry && recent.key == key.value() && *recent.entry == s) return recent.entry;
     }
     HASHentry* const row = get_row(key);
     HASHentry* free = nullptr;
@@ -185,8 +132,8 @@ wchar_t const* StringCache::cache(wchar_t const* s, size_t n) {
         if (!entry)
             free = e;
         else if (entry->key() == key && *entry == s) {
-            found(static_cast<StringCacheEntry*>(entry));
-            return answer(static_cast<StringCacheEntry*>(entry));
+            remember(static_cast<StringCacheEntry*>(entry));
+            return static_cast<StringCacheEntry*>(entry);
         }
     }
     // An empty row's free first entry is taken through new_entry all the
@@ -196,6 +143,74 @@ wchar_t const* StringCache::cache(wchar_t const* s, size_t n) {
     StringCacheEntry* entry =
         s ? StringCacheEntry::make(allocate(StringCacheEntry::blockSize(n)), s, n, key) : new StringCacheEntry(nullptr);
     free->data = entry;
-    added(entry);
-    return answer(entry);
+    ++_entries;
+    made = true;
+    remember(entry);
+    return entry;
+}
+
+namespace {
+
+// Most strings of a document are a few units long: a plain loop beats a
+// call into the library.
+bool sameUnits(wchar_t const* a, wchar_t const* b, size_t n) {
+    if (n > 16) return wmemcmp(a, b, n) == 0;
+    for (size_t i = 0; i < n; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
+}  // namespace
+
+// The entries of a replay are known ahead: the one a few answers on is
+// fetched into the cache while this one is compared.
+bool StringCache::replays(size_t pos, wchar_t const* s, size_t n) const {
+    if (pos >= _trace.size()) return false;
+    if (pos + kLookAhead < _trace.size()) __builtin_prefetch(_trace[pos + kLookAhead]);
+    StringCacheEntry const* entry = _trace[pos];
+    return entry->_length == n && entry->_string && sameUnits(entry->_string, s, n);
+}
+
+// Every miss is recorded, so that a reading that differs from the last one
+// replays next time. While the replay is at the end of the trace (a first
+// reading), the end moves with it.
+void StringCache::record(StringCacheEntry* entry) {
+    if (_entries < kRecentAfter || _trace.size() >= std::max(kTraceFloor, kTracePerEntry * _entries)) return;
+    if (entry->_recorded == 0) entry->_tracePos = static_cast<uint32_t>(std::min<size_t>(_trace.size(), UINT32_MAX));
+    if (entry->_recorded < 2) ++entry->_recorded;
+    bool const atEnd = _replay == _trace.size();
+    _trace.push_back(entry);
+    if (atEnd) _replay = _trace.size();
+}
+
+// A place found through an entry recorded once is taken only after the
+// strings that follow it there have been asked for in turn: data repeats
+// short runs of values all over a document.
+wchar_t const* StringCache::confirm(wchar_t const* s, size_t n) {
+    if (_candidate == SIZE_MAX || !replays(_candidate, s, n)) return nullptr;
+    StringCacheEntry* entry = _trace[_candidate++];
+    if (++_confirmed >= kConfirmations) {
+        _replay = _candidate;
+        _candidate = SIZE_MAX;
+    } else if (_replay == _trace.size()) {
+        record(entry);
+    }
+    return entry->_string;
+}
+
+wchar_t const* StringCache::cache(wchar_t const* s, size_t n) {
+    if (s) {
+        if (replays(_replay, s, n)) {
+            _candidate = SIZE_MAX;
+            return _trace[_replay++]->_string;
+        }
+        if (wchar_t const* confirmed = confirm(s, n)) return confirmed;
+    }
+    bool made = false;
+    StringCacheEntry* entry = lookup(s, n, made);
+    bool const anchor = entry->_recorded == 1;
+    _candidate = anchor ? size_t(entry->_tracePos) + 1 : SIZE_MAX;
+    _confirmed = 0;
+    record(entry);
+    return entry->_string;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cwchar>
 #include <memory>
+#include <vector>
 
 #include "core/XmlValueText.h"
 #include "platform/host/hashtable.h"
@@ -55,12 +56,11 @@ public:
 
 private:
     friend class StringCache;
-    StringCacheEntry(wchar_t const* inlineText, HASHkey key);
+    StringCacheEntry(wchar_t const* inlineText, size_t n, HASHkey key);
     bool _inline = false;
-    unsigned _serial = 0;               // insertion order in its cache (wraps)
-    StringCacheEntry* _next = nullptr;    // the entry made after this one
-    StringCacheEntry* _follow = nullptr;  // the entry asked for after this one, last time
-    uint64_t _followKey = 0;              // its key
+    uint8_t _recorded = 0;                // times in its cache's trace (stops at 2)
+    uint32_t _length = UINT32_MAX;        // code units, when made by make(); else unknown
+    uint32_t _tracePos = 0;               // where it was first recorded, when it was
 };
 
 class STRING_TABLE : public HASHTABLE<STRING_ENTRY, wchar_t const*, 1> {
@@ -94,27 +94,50 @@ private:
     // interns millions of them.
     void* allocate(size_t size);
 
-    // Reading a document again asks for its strings in the order it asked
-    // before: the entry that followed the last one answered, and the entry
-    // made after the last new one, are tried before the table. A right guess
-    // costs one comparison instead of a hash and two random reads.
-    StringCacheEntry* predicted(wchar_t const* s, HASHkey const& key);
-    void aim(StringCacheEntry* entry);
-    wchar_t const* answer(StringCacheEntry* entry);
-    void found(StringCacheEntry* entry);
-    void added(StringCacheEntry* entry);
+    // The cache records the entries it answers, in order, and replays them:
+    // reading a document again asks for the same strings in the same order,
+    // and the recorded entry then answers with one length and text compare,
+    // without a hash or a table row. After a miss, an entry recorded just
+    // once marks a place in the trace, and the replay moves there once the
+    // next string confirms it.
+    StringCacheEntry* lookup(wchar_t const* s, size_t n, bool& made);
+    void record(StringCacheEntry* entry);
+    bool replays(size_t pos, wchar_t const* s, size_t n) const;
+    wchar_t const* confirm(wchar_t const* s, size_t n);
 
     struct Block;
     Block* _blocks = nullptr;
     char* _free = nullptr;  // in the newest block
     char* _end = nullptr;
     size_t _nextBlock = 4096;
-    StringCacheEntry* _last = nullptr;    // made last
-    StringCacheEntry* _cursor = nullptr;  // expected next; null: no guess
-    uint64_t _cursorKey = 0;
-    StringCacheEntry* _answered = nullptr;  // the last entry cache() returned
-    unsigned _serials = 0;
-    int _unguessed = 0;
+    unsigned _entries = 0;
+    // In blocks of 2 MiB that are never moved: a walk of a large document
+    // records millions of answers.
+    class Trace {
+    public:
+        Trace() = default;
+        Trace(Trace const&) = delete;
+        Trace& operator=(Trace const&) = delete;
+        ~Trace();
+        size_t size() const { return _size; }
+        StringCacheEntry* operator[](size_t i) const { return _blocks[i / kBlock][i % kBlock]; }
+        void push_back(StringCacheEntry* entry);
+
+    private:
+        static constexpr size_t kBlock = (size_t(2) << 20) / sizeof(StringCacheEntry*);
+        std::vector<StringCacheEntry**> _blocks;
+        size_t _size = 0;
+    };
+    Trace _trace;
+    size_t _replay = 0;         // the position expected next
+    size_t _candidate = SIZE_MAX;  // a place the replay may move to; SIZE_MAX: none
+    int _confirmed = 0;            // strings that matched there so far
+    static constexpr int kConfirmations = 3;
+    static constexpr size_t kLookAhead = 8;
+    // The trace holds at most this many answers per entry (and at least
+    // kTraceFloor): enough for a whole walk, bounded by the strings kept.
+    static constexpr size_t kTracePerEntry = 16;
+    static constexpr size_t kTraceFloor = size_t(1) << 20;
     // Strings met lately, by key: the values a document repeats everywhere
     // (units, kinds, flags) are found here without touching the table.
     // The key sits beside the entry so that a miss touches no entry.
@@ -124,6 +147,7 @@ private:
     };
     // Made once the cache holds kRecentAfter strings: small caches (one per
     // SAX attribute list) never pay for it, and their table is fast anyway.
+    // The trace starts then too.
     static constexpr size_t kRecent = 16384;
     static constexpr unsigned kRecentAfter = 4096;
     std::unique_ptr<Recent[]> _recent;

@@ -1,6 +1,5 @@
 #include "msxml/MsxmlDOMDocument.h"
 
-#include <algorithm>
 #include <cwchar>
 #include <new>
 #include <string>
@@ -10,6 +9,7 @@
 #include "msxml/MsxmlDOMAttribute.h"
 #include "msxml/MsxmlDOMElement.h"
 #include "msxml/MsxmlFactory.h"
+#include "model/XmlObjectFactory.h"
 #include "platform/host/ux_string.h"
 
 namespace {
@@ -169,7 +169,29 @@ MsxmlDOMDocument::MsxmlDOMDocument(IXMLDOMDocument3* document) : document_(docum
 // The engine document goes first; the cache (and every string handed out)
 // after it.
 MsxmlDOMDocument::~MsxmlDOMDocument() {
+    dropParkedAttribute();
     if (document_) document_->Release();
+}
+
+XmlSmartPtr<MsxmlDOMAttribute> MsxmlDOMDocument::takeParkedAttribute() const {
+    if (!parked_) return nullptr;
+    XmlSmartPtr<MsxmlDOMAttribute> taken(parked_);
+    XmlObjectFactory::getInstance()->noteCreated(static_cast<TrelDOMNode const*>(parked_));
+    parked_->removeReference();
+    parked_ = nullptr;
+    return taken;
+}
+
+void MsxmlDOMDocument::parkAttribute(XmlSmartPtr<MsxmlDOMAttribute>& attribute) const {
+    if (parked_ || !attribute || attribute->referenceCount() != 1 || attribute->getMsxmlDocument() != this) return;
+    parked_ = attribute;
+    parked_->addReference();
+    XmlObjectFactory::getInstance()->noteDeleted(static_cast<TrelDOMNode const*>(parked_));
+    attribute = nullptr;
+}
+
+void MsxmlDOMDocument::dropParkedAttribute() const {
+    XmlSmartPtr<MsxmlDOMAttribute> dropped(takeParkedAttribute());
 }
 
 wchar_t const* MsxmlDOMDocument::unmarshal(wchar_t* text) const {
@@ -186,15 +208,33 @@ wchar_t const* MsxmlDOMDocument::intern(wchar_t const* text, size_t n) const {
     return unmarshal(const_cast<wchar_t*>(text));
 }
 
-// A slot is trusted only when its interned copy still reads the same as the
-// lent text: the engine may reuse a pointer for another name.
-wchar_t const* MsxmlDOMDocument::internName(wchar_t const* name, size_t n) const {
+namespace {
+
+// Names are short: a plain loop beats a call into the library.
+bool sameUnits(wchar_t const* a, wchar_t const* b, size_t n) {
+    for (size_t i = 0; i < n; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
+}  // namespace
+
+// A slot is trusted when the engine stamped the same pointer alike, or else
+// when its interned copy still reads the same as the lent text: the engine
+// may reuse a pointer for another name.
+wchar_t const* MsxmlDOMDocument::internName(wchar_t const* name, size_t n, uint64_t stamp) const {
     if (!name) return nullptr;
     auto const key = reinterpret_cast<uintptr_t>(name);
     NameSlot& slot = names_[(key ^ (key >> 12)) / sizeof(wchar_t) % kNameSlots];
-    if (slot.lent == name && wcscmp(slot.interned, name) == 0) return slot.interned;
+    if (slot.lent == name) {
+        if (stamp != 0 && slot.stamp == stamp) return slot.interned;
+        if (slot.length == n && sameUnits(slot.interned, name, n)) {
+            slot.stamp = stamp;
+            return slot.interned;
+        }
+    }
     wchar_t const* interned = intern(name, n);
-    slot = NameSlot{name, interned};
+    slot = NameSlot{name, interned, n, stamp};
     return interned;
 }
 
@@ -345,9 +385,13 @@ bool MsxmlDOMDocument::saveXML(wchar_t** out, bool indent) const {
     return handOut(xml.get(), out);
 }
 
-bool MsxmlDOMDocument::load(wchar_t const* path) { return loadDocument(document_, path); }
+bool MsxmlDOMDocument::load(wchar_t const* path) {
+    dropParkedAttribute();
+    return loadDocument(document_, path);
+}
 
 bool MsxmlDOMDocument::loadXML(wchar_t const* text) {
+    dropParkedAttribute();
     if (!document_ || !text) return false;
     BStr xml(text);
     VARIANT_BOOL ok = VARIANT_FALSE;

@@ -1,8 +1,6 @@
 #include "msxml/MsxmlDOMElement.h"
 
-#include <algorithm>
 #include <cwchar>
-#include <vector>
 
 #include "model/TrelDOMAttribute.h"
 #include "msxml/MsxmlCom.h"
@@ -43,26 +41,7 @@ public:
         }
         return true;
     }
-    // Only the element children, through the engine's reader: no list
-    // object and no text nodes.
-    bool collectElements(IXMLDOMNodeReader* reader) {
-        IXMLDOMElement* first[64];
-        long count = 0;
-        elementsOnly_ = true;
-        if (FAILED(reader->elementChildren(first, 64, &count))) return false;
-        if (count <= 64) {
-            for (long i = 0; i < count; ++i) nodes_.append(first[i]);
-            return true;
-        }
-        for (long i = 0; i < 64; ++i) first[i]->Release();
-        std::vector<IXMLDOMElement*> all(static_cast<size_t>(count));
-        long again = 0;
-        if (FAILED(reader->elementChildren(all.data(), count, &again))) return false;
-        for (long i = 0; i < std::min(count, again); ++i) nodes_.append(all[static_cast<size_t>(i)]);
-        return true;
-    }
     long size() const { return nodes_.size(); }
-    bool elementsOnly() const { return elementsOnly_; }
     ComPtr<IXMLDOMNode> take(long i) {
         IXMLDOMNode* node = nodes_.elt(i);
         nodes_.elt(i) = nullptr;
@@ -71,7 +50,6 @@ public:
 
 private:
     IXMLDOMNodePtrArray nodes_;
-    bool elementsOnly_ = false;  // every slot holds an IXMLDOMElement
 };
 
 bool isElement(IXMLDOMNode* node) { return getNodeType(node) == TREL_ELEMENT_NODE; }
@@ -246,31 +224,65 @@ bool MsxmlDOMElement::scanChildren(wchar_t const* tag, TrelDOMElementVisitor* v)
     return scanChildren(&selected);
 }
 
-// Walks a snapshot taken before the first visit, so a visitor may move,
-// remove or add children: exactly the children present at the start are
-// visited, each once.
+// Visits exactly the children present at the start, each once, even when a
+// visitor moves, removes or adds children. The engine's child cursor gives
+// that without a pass over the list first; other engines are read through a
+// snapshot taken before the first visit.
 bool MsxmlDOMElement::scanChildren(TrelDOMElementVisitor* v) const {
-    NodeSnapshot children;
-    bool const collected = getReader() ? children.collectElements(getReader()) : children.collect(getWrapped());
-    if (!collected) return false;
     MsxmlDOMDocument const* document = getMsxmlDocument();
     // As in scanAttributes, one wrapper serves while the visitor keeps none.
     XmlSmartPtr<MsxmlDOMElement> child;
+    auto const visit = [&](IXMLDOMElement* element, IXMLDOMNodeReader* reader) {
+        if (child && child->referenceCount() == 1)
+            child->rebind(element, reader);
+        else
+            child = new MsxmlDOMElement(element, document);
+        return v->visit(child);
+    };
+    if (IXMLDOMNodeReader* reader = getReader()) {
+        ComPtr<IXMLDOMChildCursor> cursor;
+        if (FAILED(reader->openElementChildren(cursor.put())) || !cursor) return false;
+        for (;;) {
+            IXMLDOMElement* next = nullptr;
+            IXMLDOMNodeReader* nextReader = nullptr;
+            HRESULT const hr = cursor->next(&next, &nextReader);
+            if (hr != S_OK) return SUCCEEDED(hr);
+            ComPtr<IXMLDOMElement> element(next);
+            if (!visit(element.get(), nextReader)) return false;
+        }
+    }
+    NodeSnapshot children;
+    if (!children.collect(getWrapped())) return false;
     for (long i = 0; i < children.size(); ++i) {
         ComPtr<IXMLDOMNode> node = children.take(i);
         // Only elements answer the element interface: text, comments and the
-        // like are no children. The reader collects elements only.
-        ComPtr<IXMLDOMElement> element(children.elementsOnly() ? static_cast<IXMLDOMElement*>(node.detach())
-                                                               : castToElement(node.get()));
-        if (!element) continue;
-        if (child && child->referenceCount() == 1)
-            child->rebind(element.get());
-        else
-            child = new MsxmlDOMElement(element.get(), document);
-        if (!v->visit(child)) return false;
+        // like are no children.
+        ComPtr<IXMLDOMElement> element(castToElement(node.get()));
+        if (element && !visit(element.get(), nullptr)) return false;
     }
     return true;
 }
+
+namespace {
+
+// The scan's attribute wrapper, borrowed from its document's parking place
+// and given back on every way out of the scan.
+class ScanAttribute {
+public:
+    explicit ScanAttribute(MsxmlDOMDocument const* document)
+        : document_(document), wrapper_(document->takeParkedAttribute()) {}
+    ~ScanAttribute() { document_->parkAttribute(wrapper_); }
+    ScanAttribute(ScanAttribute const&) = delete;
+    ScanAttribute& operator=(ScanAttribute const&) = delete;
+
+    XmlSmartPtr<MsxmlDOMAttribute>& operator*() { return wrapper_; }
+
+private:
+    MsxmlDOMDocument const* document_;
+    XmlSmartPtr<MsxmlDOMAttribute> wrapper_;
+};
+
+}  // namespace
 
 // The live attribute map is walked by index: a visitor must not add or
 // remove attributes of this element.
@@ -278,14 +290,17 @@ bool MsxmlDOMElement::scanAttributes(TrelDOMAttributeVisitor* v) const {
     if (IXMLDOMNodeReader* reader = getReader()) {
         long length = 0;
         if (FAILED(reader->attributeCount(&length))) return false;
+        if (length == 0) return true;
         MsxmlDOMDocument const* document = getMsxmlDocument();
-        // One wrapper serves the whole scan while the visitor keeps no
-        // reference to it; a kept one is left alone and a fresh one made.
-        XmlSmartPtr<MsxmlDOMAttribute> attribute;
+        // One wrapper serves the scan while the visitor keeps no reference
+        // to it, and then the next scan; a kept one is left alone and a
+        // fresh one made.
+        ScanAttribute scan(document);
+        XmlSmartPtr<MsxmlDOMAttribute>& attribute = *scan;
         for (long i = 0; i < length; ++i) {
             bool const reusable = attribute && attribute->referenceCount() == 1;
             // The engine's object moves along with the wrapper when it can.
-            if (!reusable || !attribute->getReader() || attribute->getReader()->moveToAttribute(i) != S_OK) {
+            if (!reusable || !attribute->getReader() || attribute->getReader()->moveToAttributeOf(reader, i) != S_OK) {
                 ComPtr<IXMLDOMAttribute> node;
                 if (reader->attributeAt(i, node.put()) != S_OK || !node) continue;
                 if (reusable)

@@ -106,9 +106,10 @@ MsxmlDOMNode::MsxmlDOMNode(IXMLDOMNode* node, MsxmlDOMDocument const* document)
     if (node_) node_->AddRef();
 }
 
-void MsxmlDOMNode::rebind(IXMLDOMNode* node) {
+void MsxmlDOMNode::rebind(IXMLDOMNode* node, IXMLDOMNodeReader* knownReader) {
     if (node) node->AddRef();
-    IXMLDOMNodeReader* reader = readerOf(node);
+    IXMLDOMNodeReader* reader = knownReader ? knownReader : readerOf(node);
+    if (knownReader) knownReader->AddRef();
     if (reader_) reader_->Release();
     if (node_) node_->Release();
     node_ = node;
@@ -140,8 +141,9 @@ wchar_t const* MsxmlDOMNode::getName() const {
     if (reader_) {
         wchar_t const* name = nullptr;
         size_t length = 0;
-        if (FAILED(reader_->readName(&name, &length))) return nullptr;
-        return document_->internName(name, length);
+        uint64_t stamp = 0;
+        if (FAILED(reader_->readNameStamped(&name, &length, &stamp))) return nullptr;
+        return document_->internName(name, length, stamp);
     }
     BStr name;
     if (FAILED(node_->get_nodeName(name.put()))) return nullptr;

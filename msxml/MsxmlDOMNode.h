@@ -66,8 +66,9 @@ public:
 
     // Makes this wrapper stand for another node of the same kind (its own
     // reference taken, the old one released). Only for a wrapper nobody else
-    // holds: scans reuse theirs when the visitor kept no reference.
-    void rebind(IXMLDOMNode* node);
+    // holds: scans reuse theirs when the visitor kept no reference. A reader
+    // the caller already has for `node` spares asking for it.
+    void rebind(IXMLDOMNode* node, IXMLDOMNodeReader* knownReader = nullptr);
 
 protected:
     ~MsxmlDOMNode() override;

@@ -115,6 +115,11 @@ IXMLDOMNode* wrapDecl(DocContent* content);
 // Hands out `object` as the interface `riid` (new reference in *out).
 HRESULT handOut(IXMLDOMNode* object, REFIID riid, void** out);
 
+// ---- child cursors (dom_cursor.cpp) -----------------------------------------------
+// Called before any change that links or unlinks a node: the open child
+// cursors of this thread take hold of the children they have not given yet.
+void beforeTreeChange();
+
 // ---- tree operations (dom_tree.cpp) -----------------------------------------------
 // Frees the detached subtree that holds `node` when no object refers into it.
 void freeIfOrphan(xmlNodePtr node, DocContent* content);

@@ -6,6 +6,7 @@
 
 #include "platform/msxml6/dom_document.h"
 #include "platform/msxml6/dom_util.h"
+#include "platform/msxml6/thread_state.h"
 
 namespace mx {
 
@@ -14,30 +15,30 @@ namespace {
 
 struct FreeList {
     std::vector<void*> blocks;
-    bool alive = true;
     ~FreeList() {
-        alive = false;
         for (void* p : blocks) ::operator delete(p);
     }
 };
 
-thread_local FreeList freeList;
 constexpr size_t kMaxPooled = 4096;
 
 }  // namespace
 
+// Late in a thread's exit the list is gone and blocks go to the heap.
 void* Node::operator new(size_t size) {
-    if (size == sizeof(Node) && freeList.alive && !freeList.blocks.empty()) {
-        void* p = freeList.blocks.back();
-        freeList.blocks.pop_back();
+    FreeList* freeList = ThreadState<FreeList>::get();
+    if (size == sizeof(Node) && freeList && !freeList->blocks.empty()) {
+        void* p = freeList->blocks.back();
+        freeList->blocks.pop_back();
         return p;
     }
     return ::operator new(size);
 }
 
 void Node::operator delete(void* p, size_t size) {
-    if (size == sizeof(Node) && freeList.alive && freeList.blocks.size() < kMaxPooled) {
-        freeList.blocks.push_back(p);
+    FreeList* freeList = ThreadState<FreeList>::get();
+    if (size == sizeof(Node) && freeList && freeList->blocks.size() < kMaxPooled) {
+        freeList->blocks.push_back(p);
         return;
     }
     ::operator delete(p);

@@ -9,12 +9,14 @@
 // was filled: a dictionary never frees or changes a name. Any other pointer
 // may have been freed and reused, so its text is compared.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "platform/msxml6/dom_node.h"
 #include "platform/msxml6/dom_util.h"
+#include "platform/msxml6/thread_state.h"
 
 #include <libxml/dict.h>
 
@@ -45,20 +47,37 @@ struct NameSlot {
     std::string prefix;    // the texts the wide name was made from
     std::string local;
     std::wstring wide;
+    uint64_t stamp = 0;  // new with every fill: (wide's pointer, stamp) names one text
     bool used = false;
 };
 
 constexpr size_t kNameSlots = 512;
+constexpr uint64_t kConstantStamp = 1;
+constexpr uint64_t kFirstSlotStamp = 2;
 
 struct ReaderState {
     TextBuffer text;
     NameSlot names[kNameSlots];
 };
 
-thread_local ReaderState threadState;
+// A read made after the thread's state is gone (during its exit) uses one
+// spare state, kept for the rest of the process.
+[[gnu::noinline]] ReaderState& spareState() {
+    static ReaderState* const spare = new ReaderState();
+    return *spare;
+}
+
+inline ReaderState& threadState() {
+    if (ReaderState* state = ThreadState<ReaderState>::get()) return *state;
+    return spareState();
+}
+
+// Process-wide, so that a stamp never repeats even where a thread's buffers
+// reuse another's memory. Fills are rare: the count costs nothing.
+std::atomic<uint64_t> nameStamps{0};
 
 HRESULT giveBuffer(char const* utf8, size_t n, wchar_t const** text, size_t* length) {
-    wchar_t* out = threadState.text.reserve(n + 1);
+    wchar_t* out = threadState().text.reserve(n + 1);
     size_t const units = decodeUtf8(out, utf8, n);
     out[units] = L'\0';
     *text = out;
@@ -85,10 +104,11 @@ bool dictionaryOwns(xmlDictPtr dict, char const* name) {
 
 // "prefix:local", or "local" without a prefix, as a wide string, for a name
 // of the tree `content` (null: a name of no tree).
-wchar_t const* qualifiedName(DocContent const* content, char const* prefix, char const* local, size_t* length) {
+wchar_t const* qualifiedName(DocContent const* content, char const* prefix, char const* local, size_t* length,
+                             uint64_t* stamp) {
     auto const a = reinterpret_cast<uintptr_t>(prefix);
     auto const b = reinterpret_cast<uintptr_t>(local);
-    NameSlot& slot = threadState.names[((a * 31) ^ b ^ (b >> 9)) / 8 % kNameSlots];
+    NameSlot& slot = threadState().names[((a * 31) ^ b ^ (b >> 9)) / 8 % kNameSlots];
     bool const sameKeys = slot.used && slot.prefixKey == prefix && slot.localKey == local;
     bool const trusted = sameKeys && content && slot.content == content->serial;
     if (!trusted && !(sameKeys && sameText(slot.prefix, prefix) && sameText(slot.local, local))) {
@@ -104,14 +124,18 @@ wchar_t const* qualifiedName(DocContent const* content, char const* prefix, char
             slot.wide.push_back(L':');
         }
         appendWide(slot.wide, slot.local.data(), slot.local.size());
+        slot.stamp = nameStamps.fetch_add(1, std::memory_order_relaxed) + kFirstSlotStamp;
         slot.used = true;
     }
     if (length) *length = slot.wide.size();
+    if (stamp) *stamp = slot.stamp;
     return slot.wide.c_str();
 }
 
-wchar_t const* constantName(wchar_t const* name, size_t* length) {
+// Literal names never change: one stamp serves them all.
+wchar_t const* constantName(wchar_t const* name, size_t* length, uint64_t* stamp) {
     if (length) *length = wcslen(name);
+    if (stamp) *stamp = kConstantStamp;
     return name;
 }
 
@@ -130,16 +154,20 @@ HRESULT attributeText(xmlNodePtr attr, wchar_t const** text, size_t* length) {
 
 }  // namespace
 
-HRESULT Node::readName(wchar_t const** name, size_t* length) {
+HRESULT Node::readName(wchar_t const** name, size_t* length) { return readNameStamped(name, length, nullptr); }
+
+HRESULT Node::readNameStamped(wchar_t const** name, size_t* length, uint64_t* stamp) {
     if (!name) return E_POINTER;
     *name = nullptr;
+    if (stamp) *stamp = 0;
     if (!alive(*this)) return E_FAIL;
     switch (kind) {
     case Kind::NsDecl:
-        *name = ns->prefix ? qualifiedName(nullptr, "xmlns", chars(ns->prefix), length) : constantName(L"xmlns", length);
+        *name = ns->prefix ? qualifiedName(nullptr, "xmlns", chars(ns->prefix), length, stamp)
+                           : constantName(L"xmlns", length, stamp);
         return S_OK;
     case Kind::Decl:
-        *name = constantName(L"xml", length);
+        *name = constantName(L"xml", length, stamp);
         return S_OK;
     default:
         break;
@@ -148,22 +176,22 @@ HRESULT Node::readName(wchar_t const** name, size_t* length) {
     case XML_ELEMENT_NODE:
     case XML_ATTRIBUTE_NODE:
         *name = qualifiedName(content, node->ns && node->ns->prefix ? chars(node->ns->prefix) : nullptr,
-                              chars(node->name), length);
+                              chars(node->name), length, stamp);
         return S_OK;
     case XML_TEXT_NODE:
-        *name = constantName(L"#text", length);
+        *name = constantName(L"#text", length, stamp);
         return S_OK;
     case XML_CDATA_SECTION_NODE:
-        *name = constantName(L"#cdata-section", length);
+        *name = constantName(L"#cdata-section", length, stamp);
         return S_OK;
     case XML_COMMENT_NODE:
-        *name = constantName(L"#comment", length);
+        *name = constantName(L"#comment", length, stamp);
         return S_OK;
     case XML_DOCUMENT_FRAG_NODE:
-        *name = constantName(L"#document-fragment", length);
+        *name = constantName(L"#document-fragment", length, stamp);
         return S_OK;
     default:
-        *name = qualifiedName(content, nullptr, chars(node->name), length);
+        *name = qualifiedName(content, nullptr, chars(node->name), length, stamp);
         return S_OK;
     }
 }
@@ -255,8 +283,19 @@ HRESULT Node::attributeAt(long index, IXMLDOMAttribute** attribute) {
 }
 
 HRESULT Node::moveToAttribute(long index) {
-    if (kind != Kind::Attribute || !node || refs != 2 || !node->parent || index < 0) return S_FALSE;
-    xmlNodePtr element = node->parent;
+    if (kind != Kind::Attribute || !node || !node->parent) return S_FALSE;
+    return moveWithin(node->parent, index);
+}
+
+// Only this engine's node objects answer IXMLDOMNodeReader.
+HRESULT Node::moveToAttributeOf(IXMLDOMNodeReader* element, long index) {
+    auto const* owner = static_cast<Node const*>(element);
+    if (!owner || owner->kind != Kind::Element || !owner->node || owner->content != content) return S_FALSE;
+    return moveWithin(owner->node, index);
+}
+
+HRESULT Node::moveWithin(xmlNodePtr element, long index) {
+    if (kind != Kind::Attribute || !node || refs != 2 || index < 0) return S_FALSE;
     for (xmlNsPtr d = element->nsDef; d; d = d->next)
         if (index-- == 0) return S_FALSE;
     xmlAttrPtr target = element->properties;
@@ -266,7 +305,7 @@ HRESULT Node::moveToAttribute(long index) {
     old->_private = nullptr;
     node = reinterpret_cast<xmlNodePtr>(target);
     target->_private = static_cast<NodeBase*>(this);
-    freeIfOrphan(old, content);  // attached to the same element: kept
+    freeIfOrphan(old, content);  // kept while attached; freed when it had been removed
     return S_OK;
 }
 

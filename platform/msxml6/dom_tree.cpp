@@ -155,6 +155,7 @@ HRESULT insertDeclaration(NodeBase& parent, NodeBase& child, IXMLDOMNode** out) 
     DocContent* dest = parent.content;
     xmlNodePtr c = child.node;
     if (dest->decl != c) {
+        beforeTreeChange();
         if (DocContent* source = DocContent::of(c->doc); source && source->decl == c) clearDeclaration(source);
         if (FAILED(bringInto(c, dest, nullptr))) return E_FAIL;
         applyDeclaration(dest->doc(), c->content);
@@ -264,6 +265,7 @@ HRESULT insertChild(NodeBase& parent, NodeBase& child, NodeBase* before, IXMLDOM
         if (ref == c->next && c->parent == p && ref) {
             // already in place
         } else {
+            beforeTreeChange();
             xmlUnlinkNode(c);
             bool docParent = parent.kind == Kind::Document;
             if (FAILED(bringInto(c, parent.content, docParent ? nullptr : p))) return E_FAIL;
@@ -286,12 +288,14 @@ HRESULT removeChild(NodeBase& parent, NodeBase& child, IXMLDOMNode** out) {
     if (out) *out = nullptr;
     if (child.isAttachedDecl()) {
         if (parent.kind != Kind::Document || child.content != parent.content) return E_INVALIDARG;
+        beforeTreeChange();
         clearDeclaration(parent.content);
     } else {
         xmlNodePtr p = parent.target();
         xmlNodePtr c = child.node;
         if (!p || !c || child.kind == Kind::Attribute || child.kind == Kind::NsDecl || c->parent != p)
             return E_INVALIDARG;
+        beforeTreeChange();
         xmlUnlinkNode(c);  // the child's object keeps it; freed when that goes
     }
     bumpGeneration();

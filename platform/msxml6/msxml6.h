@@ -375,9 +375,30 @@ protected:
 // Returned strings are borrowed: they stay valid until the next call of
 // this interface on the same thread. A name usually comes back as the same
 // pointer each time it is read, so it makes a good cache key, but equal
-// pointers do not promise equal text: compare the text too.
+// pointers do not promise equal text: compare the text too, or use the
+// stamp of readNameStamped.
+struct IXMLDOMNodeReader;
+
+// The element children of one element, one at a time, exactly as they were
+// when the cursor was opened: when the tree changes while it is open (a
+// child moved, removed or added anywhere), it first takes hold of the
+// children it has not given yet. Until then it reads the tree as it goes,
+// which spares a walk a pass over every child list.
+struct IXMLDOMChildCursor : IUnknown {
+    // The next child (a reference), and its reader (none of its own: valid
+    // while the child is held). S_FALSE with nulls after the last one.
+    virtual HRESULT next(IXMLDOMElement** child, IXMLDOMNodeReader** reader) = 0;
+
+protected:
+    ~IXMLDOMChildCursor() = default;
+};
+
 struct IXMLDOMNodeReader : IUnknown {
     virtual HRESULT readName(wchar_t const** name, size_t* length) = 0;  // as get_nodeName
+    // readName with a stamp: two answers with the same pointer and the same
+    // non-zero stamp have the same text, in any thread, for the life of the
+    // process. 0 promises nothing.
+    virtual HRESULT readNameStamped(wchar_t const** name, size_t* length, uint64_t* stamp) = 0;
     // An attribute's or character data's value; for an element, the value of
     // its first child when that child is a text node (CDATA is not). S_FALSE
     // with null when there is no such text.
@@ -389,6 +410,8 @@ struct IXMLDOMNodeReader : IUnknown {
     // them in children[] (a reference each), their total number in *count;
     // ask again with more room when the total is larger.
     virtual HRESULT elementChildren(IXMLDOMElement** children, long capacity, long* count) = 0;
+    // A cursor over the element children (see IXMLDOMChildCursor).
+    virtual HRESULT openElementChildren(IXMLDOMChildCursor** cursor) = 0;
     // The attributes as get_attributes shows them, without a map object.
     virtual HRESULT attributeCount(long* count) = 0;
     virtual HRESULT attributeAt(long index, IXMLDOMAttribute** attribute) = 0;  // S_FALSE past the end
@@ -400,6 +423,11 @@ struct IXMLDOMNodeReader : IUnknown {
     // declaration on either side, no such attribute, or one that already
     // has an object of its own.
     virtual HRESULT moveToAttribute(long index) = 0;
+    // The same for the index-th attribute of `element`, an element of the
+    // same tree: one object can then serve the attribute scans of a whole
+    // walk. S_FALSE as above, and when `element` is no live element of
+    // this tree.
+    virtual HRESULT moveToAttributeOf(IXMLDOMNodeReader* element, long index) = 0;
 
 protected:
     ~IXMLDOMNodeReader() = default;
@@ -441,6 +469,7 @@ QUILL_GUID(IID_ISAXLocator, 0x9b7e472a, 0x0de4, 0x4640, 0xbf, 0xf3, 0x84, 0xd3, 
 QUILL_GUID(IID_ISAXAttributes, 0xf078abe1, 0x45d2, 0x4832, 0x91, 0xea, 0x44, 0x66, 0xce, 0x2f, 0x25, 0xc9);
 QUILL_GUID(IID_IMXWriter, 0x4d7ff4ba, 0x1565, 0x4ea8, 0x94, 0xe1, 0x6e, 0x72, 0x4a, 0x46, 0xf9, 0x8d);
 QUILL_GUID(IID_IXMLDOMNodeReader, 0x51c1a7e0, 0x3b1d, 0x4c52, 0x9a, 0x10, 0x7e, 0x2f, 0x61, 0x0d, 0x44, 0x03);
+QUILL_GUID(IID_IXMLDOMChildCursor, 0x51c1a7e0, 0x3b1d, 0x4c52, 0x9a, 0x10, 0x7e, 0x2f, 0x61, 0x0d, 0x44, 0x04);
 
 // The library's one entry point.
 extern "C" HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** out);

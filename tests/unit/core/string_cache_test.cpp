@@ -150,3 +150,34 @@ TEST(StringCache, NullAndEmptyInsideARepeatedSequence) {
         }
     EXPECT_TRUE(first[0] == first[4] && first[2] == first[5] && first[0] != first[3]);
 }
+
+// A large cache replays what it was asked before: a second reading with a
+// changed text, a skipped stretch and the same values repeated in short runs
+// must still get exactly the first reading's pointers, new texts new ones.
+TEST(StringCache, RereadingsThatDifferStayExact) {
+    StringCache cache(0);
+    auto const texts = manyTexts(20000);
+    std::vector<std::wstring> reading;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        reading.push_back(texts[i]);
+        reading.push_back(texts[i % 5]);  // runs repeated all over
+        reading.push_back(texts[(i / 3) % 40]);
+    }
+    std::vector<wchar_t const*> first;
+    for (auto const& text : reading) first.push_back(cache.cache(text.c_str(), text.size()));
+    long const count = StringCache::stringCount;
+    std::set<std::wstring> changed;
+    for (int pass = 0; pass < 3; ++pass) {
+        for (size_t k = 0; k < reading.size(); ++k) {
+            if (pass == 1 && k > 9000 && k < 12000) continue;  // skipped
+            std::wstring text = reading[k];
+            if (pass == 2 && k % 997 == 0) changed.insert(text += L"changed");
+            wchar_t const* got = cache.cache(text.c_str(), text.size());
+            ASSERT_EQ(std::wstring(got), text) << k;
+            if (text == reading[k]) {
+                ASSERT_EQ(got, first[k]) << "pass " << pass << " step " << k;
+            }
+        }
+    }
+    EXPECT_EQ(StringCache::stringCount, count + static_cast<long>(changed.size()));
+}

@@ -95,5 +95,40 @@ TEST_F(AttributeTest, ScansGiveEveryAttributeWhateverTheVisitorKeeps) {
     EXPECT_EQ(str(c->getKey()) + L"=" + str(c->getValue()), L"c=3");
 }
 
+
+// One wrapper and engine object serve the scans of a whole walk, carried from
+// element to element: a wrapper that a visitor kept stays with its own
+// attribute, a reload leaves nothing of the old tree, and no scan shows up
+// in the live-node count.
+TEST_F(AttributeTest, ScansOfManyElementsShareOneWrapperButNoKeptOne) {
+    auto doc = parse(L"<r><e a='1' b='2'/><f c='3' d='4'/><g/><h e='5'/></r>");
+    ASSERT_TRUE(doc);
+    auto root = rootOf(doc);
+    int const nodes = factory()->getNodeCount();
+    Recorder first(Keep::All);  // the scan's last wrapper too
+    ASSERT_TRUE(at(root, L"e")->scanAttributes(&first));
+    ASSERT_EQ(first.kept.size(), 2u);
+    EXPECT_EQ(factory()->getNodeCount(), nodes + 2);
+    for (int pass = 0; pass < 2; ++pass) {
+        std::vector<std::wstring> lines;
+        for (wchar_t const* path : {L"f", L"g", L"h", L"e"}) {
+            Recorder recorder(Keep::None);
+            ASSERT_TRUE(at(root, path)->scanAttributes(&recorder));
+            lines.insert(lines.end(), recorder.lines.begin(), recorder.lines.end());
+        }
+        EXPECT_EQ(lines, (std::vector<std::wstring>{L"c=3", L"d=4", L"e=5", L"a=1", L"b=2"}));
+        EXPECT_EQ(str(first.kept[0]->getKey()) + L"=" + str(first.kept[0]->getValue()), L"a=1");
+        EXPECT_EQ(str(first.kept[1]->getKey()) + L"=" + str(first.kept[1]->getValue()), L"b=2");
+        EXPECT_EQ(factory()->getNodeCount(), nodes + 2);
+    }
+    first.kept.clear();
+
+    ASSERT_TRUE(doc->loadXML(L"<s x='9'/>"));
+    auto fresh = rootOf(doc);
+    Recorder after(Keep::None);
+    ASSERT_TRUE(fresh->scanAttributes(&after));
+    EXPECT_EQ(after.lines, std::vector<std::wstring>{L"x=9"});
+}
+
 }  // namespace
 }  // namespace msxmltest

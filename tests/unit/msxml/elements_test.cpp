@@ -193,5 +193,59 @@ TEST_F(ElementTest, ScanChildrenVisitsExactlyTheElementsInOrder) {
     EXPECT_EQ(childTags(root), tags);  // a visitor that keeps nothing
 }
 
+
+// On its first visit, moves a later sibling away, adds a child at the end,
+// and scans the parent again: the outer scan still visits exactly the
+// children of its start, the inner one the children of its own start.
+class Meddler : public TrelDOMElementVisitor {
+public:
+    Meddler(TrelDOMElement* parent, TrelDOMElement* elsewhere) : parent_(parent), elsewhere_(elsewhere) {}
+    bool visit(TrelDOMElement const* element) override {
+        ids.push_back(str(element->getAttributeValue(L"id")));
+        if (ids.size() == 1) {
+            elsewhere_->addChild(XmlSmartPtr<TrelDOMElement>(at(parent_, L"*[@id='3']")));
+            XmlSmartPtr<TrelDOMElement> added(parent_->addChild(L"n"));
+            added->setAttribute(L"id", L"new");
+            Keeper inner;
+            parent_->scanChildren(&inner);
+            innerIds = inner.ids;
+        }
+        return true;
+    }
+    std::vector<std::wstring> ids, innerIds;
+
+private:
+    TrelDOMElement* parent_;
+    TrelDOMElement* elsewhere_;
+};
+
+TEST_F(ElementTest, ScanChildrenKeepsToItsStartWhateverTheVisitorChanges) {
+    auto doc = parse(L"<r><p><a id='1'/><b id='2'/><c id='3'/><d id='4'/></p><q/></r>");
+    ASSERT_TRUE(doc);
+    auto root = rootOf(doc);
+    auto p = at(root, L"p");
+    Meddler meddler(p, at(root, L"q"));
+    ASSERT_TRUE(p->scanChildren(&meddler));
+    EXPECT_EQ(meddler.ids, (std::vector<std::wstring>{L"1", L"2", L"3", L"4"}));
+    EXPECT_EQ(meddler.innerIds, (std::vector<std::wstring>{L"1", L"2", L"4", L"new"}));
+    EXPECT_EQ(childTags(p), (std::vector<std::wstring>{L"a", L"b", L"d", L"n"}));
+}
+
+// More distinct names than any name table holds, read twice over.
+TEST_F(ElementTest, TagsStayExactOverManyDistinctNames) {
+    std::wstring text = L"<r>";
+    std::vector<std::wstring> tags;
+    for (int i = 0; i < 1500; ++i) {
+        tags.push_back(L"t" + std::to_wstring(i * 7919 % 1500));
+        text += L"<" + tags.back() + L" k" + std::to_wstring(i % 11) + L"='v'/>";
+    }
+    auto doc = parse((text + L"</r>").c_str());
+    ASSERT_TRUE(doc);
+    auto root = rootOf(doc);
+    EXPECT_EQ(childTags(root), tags);
+    auto again = childTags(root);
+    EXPECT_EQ(again, tags);
+}
+
 }  // namespace
 }  // namespace msxmltest

@@ -1,0 +1,245 @@
+// Child cursors, attribute objects moved between elements, and name stamps:
+// the shortcuts of tree walks must give what a snapshot and a text compare
+// would, whatever the tree does meanwhile, and leave no object behind.
+#include <libxml/tree.h>
+
+#include <map>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "dom_fixture.h"
+
+using namespace domtest;
+
+namespace {
+
+ComPtr<IXMLDOMNodeReader> readerOf(IUnknown* node) {
+    return ComPtr<IXMLDOMNodeReader>::query(node, IID_IXMLDOMNodeReader);
+}
+
+ComPtr<IXMLDOMChildCursor> cursorOf(IXMLDOMNode* element) {
+    ComPtr<IXMLDOMChildCursor> cursor;
+    EXPECT_EQ(S_OK, readerOf(element)->openElementChildren(cursor.put()));
+    return cursor;
+}
+
+// The next child's id attribute; "(end)" at the end, "(failed)" on failure.
+// The reader handed out must be the child's own.
+std::wstring nextId(IXMLDOMChildCursor* cursor) {
+    IXMLDOMElement* child = nullptr;
+    IXMLDOMNodeReader* reader = nullptr;
+    HRESULT const hr = cursor->next(&child, &reader);
+    if (hr == S_FALSE) return child || reader ? L"(inconsistent)" : L"(end)";
+    if (hr != S_OK) return L"(failed)";
+    ComPtr<IXMLDOMElement> held;
+    held.attach(child);  // the cursor's reference
+    EXPECT_EQ(reader, readerOf(child).get());
+    VARIANT v;
+    VariantInit(&v);
+    child->getAttribute(Arg(L"id"), &v);
+    std::wstring id = v.vt == VT_BSTR ? v.bstrVal : L"(none)";
+    VariantClear(&v);
+    return id;
+}
+
+std::wstring rest(IXMLDOMChildCursor* cursor) {
+    std::wstring out;
+    for (std::wstring id; (id = nextId(cursor)) != L"(end)" && id != L"(failed)";) out += id;
+    return out;
+}
+
+// True when some node under the element `node` still has an object.
+bool anyObject(xmlNodePtr node) {
+    for (xmlNodePtr c = node->children; c; c = c->next)
+        if (c->_private || (c->type == XML_ELEMENT_NODE && anyObject(c))) return true;
+    for (xmlAttrPtr a = node->properties; a; a = a->next)
+        if (a->_private) return true;
+    return false;
+}
+
+ComPtr<IXMLDOMNode> removeFrom(IXMLDOMNode* parent, IXMLDOMNode* child) {
+    ComPtr<IXMLDOMNode> removed;
+    EXPECT_EQ(S_OK, parent->removeChild(child, removed.put()));
+    return removed;
+}
+
+void append(IXMLDOMNode* parent, IXMLDOMNode* child) {
+    ComPtr<IXMLDOMNode> appended;
+    EXPECT_EQ(S_OK, parent->appendChild(child, appended.put()));
+}
+
+char const* const kTree = "<top><r>t<a id='1'><x id='x'/><y id='y'/></a><!--c--><b id='2'/>u<c id='3'/><d id='4'/></r>"
+                          "<other/></top>";
+
+}  // namespace
+
+TEST(ChildCursor, GivesTheChildrenOfTheStartWhateverChanges) {
+    auto doc = parse(mx::toWide(kTree));
+    auto top = rootOf(doc.get());
+    auto r = element(top.get(), L"r");
+    auto other = element(top.get(), L"other");
+    ASSERT_TRUE(r && other);
+
+    auto plain = cursorOf(r.get());
+    EXPECT_EQ(rest(plain.get()), L"1234");
+    EXPECT_EQ(nextId(plain.get()), L"(end)") << "the end stays the end";
+
+    // Moved, removed, inserted and appended children, while two cursors
+    // (this element's and a child's) are open.
+    auto outer = cursorOf(r.get());
+    EXPECT_EQ(nextId(outer.get()), L"1");
+    auto a = element(r.get(), L"a");
+    auto inner = cursorOf(a.get());
+    EXPECT_EQ(nextId(inner.get()), L"x");
+    append(other.get(), element(r.get(), L"b").get());
+    removeFrom(r.get(), element(r.get(), L"c").get());
+    append(other.get(), element(a.get(), L"y").get());
+    ComPtr<IXMLDOMElement> fresh;
+    ASSERT_EQ(S_OK, doc->createElement(Arg(L"e"), fresh.put()));
+    fresh->setAttribute(Arg(L"id"), textVariant(Arg(L"5")));
+    ComPtr<IXMLDOMNode> inserted;
+    ASSERT_EQ(S_OK, r->insertBefore(fresh.get(), objectVariant(element(r.get(), L"d").get()), inserted.put()));
+    append(r.get(), element(other.get(), L"b").get());  // back, at the end
+    EXPECT_EQ(rest(outer.get()), L"234");
+    EXPECT_EQ(rest(inner.get()), L"y");
+    EXPECT_EQ(rest(cursorOf(r.get()).get()), L"1542") << "a new cursor sees the tree as it is now";
+
+    // Given up half-way, before and after the tree changed: no object stays.
+    outer = cursorOf(r.get());
+    EXPECT_EQ(nextId(outer.get()), L"1");
+    inner = cursorOf(r.get());
+    EXPECT_EQ(nextId(inner.get()), L"1");
+    append(r.get(), element(r.get(), L"e").get());
+    outer = {};
+    inner = {};
+    plain = {};
+    a = {};
+    fresh = {};
+    inserted = {};
+    xmlNodePtr node = mx::engineNodeOf(r.get());
+    r = {};
+    other = {};
+    EXPECT_FALSE(anyObject(node));
+}
+
+// The tree a cursor reads stays whole while the cursor is open, even when its
+// document loads something else or removes the element itself.
+TEST(ChildCursor, OutlivesItsDocumentsContent) {
+    auto doc = parse(mx::toWide(kTree));
+    auto r = element(rootOf(doc.get()).get(), L"r");
+    auto cursor = cursorOf(r.get());
+    EXPECT_EQ(nextId(cursor.get()), L"1");
+    removeFrom(rootOf(doc.get()).get(), r.get());
+    r = {};
+    ASSERT_TRUE(loadXML(doc.get(), L"<new><a id='9'/></new>"));
+    EXPECT_EQ(rest(cursor.get()), L"234");
+
+    auto fresh = cursorOf(rootOf(doc.get()).get());
+    ASSERT_TRUE(loadXML(doc.get(), L"<newer/>"));
+    EXPECT_EQ(rest(fresh.get()), L"9");
+}
+
+// A cursor opened by a thread that then ends goes on in the next thread
+// (documents are used by one thread at a time, not by one thread forever).
+TEST(ChildCursor, GoesOnAfterTheThreadThatOpenedItEnds) {
+    auto doc = parse(mx::toWide(kTree));
+    auto r = element(rootOf(doc.get()).get(), L"r");
+    ComPtr<IXMLDOMChildCursor> cursor;
+    std::wstring first;
+    std::thread([&] {
+        cursor = cursorOf(r.get());
+        first = nextId(cursor.get());
+    }).join();
+    EXPECT_EQ(first + rest(cursor.get()), L"1234");
+    append(rootOf(doc.get()).get(), element(r.get(), L"b").get());  // nothing left to hold
+}
+
+TEST(ChildCursor, RefusesWhatIsNoElement) {
+    auto doc = parse(L"<r a='1'>t</r>");
+    auto root = rootOf(doc.get());
+    ComPtr<IXMLDOMNode> text, attribute;
+    root->get_firstChild(text.put());
+    ComPtr<IXMLDOMChildCursor> cursor;
+    EXPECT_EQ(E_FAIL, readerOf(text.get())->openElementChildren(cursor.put()));
+    EXPECT_EQ(E_POINTER, readerOf(root.get())->openElementChildren(nullptr));
+    cursor = cursorOf(root.get());
+    EXPECT_EQ(E_POINTER, cursor->next(nullptr, nullptr));
+    EXPECT_EQ(nextId(cursor.get()), L"(end)");
+}
+
+// One attribute object serves the attributes of several elements, and an
+// attribute that was removed while the object stood on it is freed when the
+// object moves on.
+TEST(Reader, MoveToAttributeOfAnotherElement) {
+    auto doc = parse(L"<r><e a='1' b='2'/><f xmlns:p='urn:p' c='3' p:d='4'/></r>");
+    auto other = parse(L"<e a='1'/>");
+    auto root = rootOf(doc.get());
+    auto e = readerOf(element(root.get(), L"e").get());
+    auto f = readerOf(element(root.get(), L"f").get());
+    ComPtr<IXMLDOMAttribute> moving;
+    ASSERT_EQ(S_OK, e->attributeAt(1, moving.put()));
+    auto m = readerOf(moving.get());
+    auto show = [&] { return nameOf(moving.get()) + L"=" + textOf(moving.get()); };
+
+    EXPECT_EQ(S_FALSE, m->moveToAttributeOf(f.get(), 0)) << "a declaration";
+    EXPECT_EQ(S_FALSE, m->moveToAttributeOf(f.get(), 3)) << "past the end";
+    EXPECT_EQ(S_FALSE, m->moveToAttributeOf(readerOf(rootOf(other.get()).get()).get(), 0)) << "another tree";
+    EXPECT_EQ(S_FALSE, m->moveToAttributeOf(m.get(), 0)) << "no element";
+    EXPECT_EQ(S_FALSE, m->moveToAttributeOf(nullptr, 0));
+    EXPECT_EQ(show(), L"b=2");
+    ASSERT_EQ(S_OK, m->moveToAttributeOf(f.get(), 2));
+    EXPECT_EQ(show(), L"p:d=4");
+
+    // Removed under the object, then left behind.
+    ASSERT_EQ(S_OK, element(root.get(), L"f")->removeAttribute(Arg(L"p:d")));
+    EXPECT_EQ(show(), L"p:d=4") << "the object keeps its removed attribute";
+    ASSERT_EQ(S_OK, m->moveToAttributeOf(e.get(), 0));
+    EXPECT_EQ(show(), L"a=1");
+    EXPECT_EQ(xmlOf(root.get()), L"<r><e a=\"1\" b=\"2\"/><f xmlns:p=\"urn:p\" c=\"3\"/></r>");
+    moving = {};
+    m = {};
+    e = {};
+    f = {};
+    EXPECT_FALSE(anyObject(mx::engineNodeOf(root.get())));
+}
+
+// Enough distinct names to refill the reader's name slots: whenever two
+// reads give the same pointer and stamp, they give the same text.
+TEST(Reader, StampsNameOneTextForLife) {
+    std::wstring text = L"<r>";
+    for (int i = 0; i < 1500; ++i) text += L"<n" + std::to_wstring(i) + L" a" + std::to_wstring(i % 7) + L"='v'/>t";
+    auto doc = parse(text + L"</r>");
+    std::map<std::pair<wchar_t const*, uint64_t>, std::wstring> seen;
+    auto check = [&](IXMLDOMNodeReader* r, std::wstring const& expected) {
+        wchar_t const* name = nullptr;
+        size_t length = 0;
+        uint64_t stamp = 0;
+        ASSERT_EQ(S_OK, r->readNameStamped(&name, &length, &stamp));
+        ASSERT_EQ(std::wstring(name, length), expected);
+        ASSERT_NE(stamp, 0u);
+        auto const [at, made] = seen.emplace(std::make_pair(name, stamp), expected);
+        ASSERT_EQ(at->second, expected) << "one pointer and stamp for two names";
+    };
+    for (int pass = 0; pass < 2; ++pass) {
+        auto cursor = cursorOf(rootOf(doc.get()).get());
+        for (int i = 0;; ++i) {
+            IXMLDOMElement* child = nullptr;
+            IXMLDOMNodeReader* reader = nullptr;
+            if (cursor->next(&child, &reader) != S_OK) break;
+            ComPtr<IXMLDOMElement> held;
+            held.attach(child);
+            check(reader, L"n" + std::to_wstring(i));
+            ComPtr<IXMLDOMAttribute> attribute;
+            ASSERT_EQ(S_OK, reader->attributeAt(0, attribute.put()));
+            check(readerOf(attribute.get()).get(), L"a" + std::to_wstring(i % 7));
+            ComPtr<IXMLDOMNode> next;
+            child->get_nextSibling(next.put());
+            check(readerOf(next.get()).get(), L"#text");
+        }
+    }
+    uint64_t stamp = 0;
+    wchar_t const* name = nullptr;
+    EXPECT_EQ(E_POINTER, readerOf(rootOf(doc.get()).get())->readNameStamped(nullptr, nullptr, &stamp));
+    EXPECT_EQ(S_OK, readerOf(rootOf(doc.get()).get())->readNameStamped(&name, nullptr, nullptr));
+}

@@ -99,7 +99,7 @@ private:
     // and the recorded entry then answers with one length and text compare,
     // without a hash or a table row. After a miss, an entry recorded just
     // once marks a place in the trace, and the replay moves there once the
-    // next string confirms it.
+    // strings asked next have matched the ones recorded after it.
     StringCacheEntry* lookup(wchar_t const* s, size_t n, bool& made);
     void record(StringCacheEntry* entry);
     bool replays(size_t pos, wchar_t const* s, size_t n) const;

@@ -149,26 +149,13 @@ StringCacheEntry* StringCache::lookup(wchar_t const* s, size_t n, bool& made) {
     return entry;
 }
 
-namespace {
-
-// Most strings of a document are a few units long: a plain loop beats a
-// call into the library.
-bool sameUnits(wchar_t const* a, wchar_t const* b, size_t n) {
-    if (n > 16) return wmemcmp(a, b, n) == 0;
-    for (size_t i = 0; i < n; ++i)
-        if (a[i] != b[i]) return false;
-    return true;
-}
-
-}  // namespace
-
 // The entries of a replay are known ahead: the one a few answers on is
 // fetched into the cache while this one is compared.
 bool StringCache::replays(size_t pos, wchar_t const* s, size_t n) const {
     if (pos >= _trace.size()) return false;
     if (pos + kLookAhead < _trace.size()) __builtin_prefetch(_trace[pos + kLookAhead]);
     StringCacheEntry const* entry = _trace[pos];
-    return entry->_length == n && entry->_string && sameUnits(entry->_string, s, n);
+    return entry->_length == n && entry->_string && equalUnits(entry->_string, s, n);
 }
 
 // Every miss is recorded, so that a reading that differs from the last one

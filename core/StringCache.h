@@ -12,6 +12,16 @@
 #include "core/XmlValueText.h"
 #include "platform/host/hashtable.h"
 
+// True when the n code units at a and b are equal. Most strings of a
+// document are a few units long, and for those a plain loop beats a call
+// into the library.
+inline bool equalUnits(wchar_t const* a, wchar_t const* b, size_t n) {
+    if (n > 16) return wmemcmp(a, b, n) == 0;
+    for (size_t i = 0; i < n; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
 class STRING_ENTRY {
 public:
     explicit STRING_ENTRY(wchar_t const* s = nullptr) : _string(s), _key(hash(s)) {}

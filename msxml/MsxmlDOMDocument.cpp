@@ -208,17 +208,6 @@ wchar_t const* MsxmlDOMDocument::intern(wchar_t const* text, size_t n) const {
     return unmarshal(const_cast<wchar_t*>(text));
 }
 
-namespace {
-
-// Names are short: a plain loop beats a call into the library.
-bool sameUnits(wchar_t const* a, wchar_t const* b, size_t n) {
-    for (size_t i = 0; i < n; ++i)
-        if (a[i] != b[i]) return false;
-    return true;
-}
-
-}  // namespace
-
 // A slot is trusted when the engine stamped the same pointer alike, or else
 // when its interned copy still reads the same as the lent text: the engine
 // may reuse a pointer for another name.
@@ -228,7 +217,7 @@ wchar_t const* MsxmlDOMDocument::internName(wchar_t const* name, size_t n, uint6
     NameSlot& slot = names_[(key ^ (key >> 12)) / sizeof(wchar_t) % kNameSlots];
     if (slot.lent == name) {
         if (stamp != 0 && slot.stamp == stamp) return slot.interned;
-        if (slot.length == n && sameUnits(slot.interned, name, n)) {
+        if (slot.length == n && equalUnits(slot.interned, name, n)) {
             slot.stamp = stamp;
             return slot.interned;
         }

@@ -108,7 +108,6 @@ public:
     HRESULT readNameStamped(wchar_t const** name, size_t* length, uint64_t* stamp) override;
     HRESULT readText(wchar_t const** text, size_t* length) override;
     HRESULT readAttribute(wchar_t const* name, wchar_t const** value, size_t* length) override;
-    HRESULT elementChildren(IXMLDOMElement** children, long capacity, long* count) override;
     HRESULT openElementChildren(IXMLDOMChildCursor** cursor) override;  // dom_cursor.cpp
     HRESULT attributeCount(long* count) override;
     HRESULT attributeAt(long index, IXMLDOMAttribute** attribute) override;

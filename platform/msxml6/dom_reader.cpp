@@ -234,28 +234,6 @@ HRESULT Node::readAttribute(wchar_t const* name, wchar_t const** value, size_t* 
     return attributeText(reinterpret_cast<xmlNodePtr>(attr), value, length);
 }
 
-HRESULT Node::elementChildren(IXMLDOMElement** children, long capacity, long* count) {
-    if (!count || (capacity > 0 && !children)) return E_POINTER;
-    *count = 0;
-    xmlNodePtr element = liveElement(*this);
-    if (!element) return E_FAIL;
-    long written = 0;
-    for (xmlNodePtr c = element->children; c; c = c->next) {
-        if (c->type != XML_ELEMENT_NODE) continue;
-        if (written < capacity) {
-            IXMLDOMNode* node = wrapNode(c);
-            if (!node) {
-                for (long i = 0; i < written; ++i) children[i]->Release();
-                return E_FAIL;
-            }
-            // A node object is an element object when its node is an element.
-            children[written++] = static_cast<IXMLDOMElement*>(node);
-        }
-        ++*count;
-    }
-    return S_OK;
-}
-
 HRESULT Node::attributeCount(long* count) {
     if (!count) return E_POINTER;
     *count = 0;

@@ -406,10 +406,6 @@ struct IXMLDOMNodeReader : IUnknown {
     // The value of this element's attribute of that qualified name (matched
     // exactly); S_FALSE with null when absent.
     virtual HRESULT readAttribute(wchar_t const* name, wchar_t const** value, size_t* length) = 0;
-    // The element children without a list object: the first `capacity` of
-    // them in children[] (a reference each), their total number in *count;
-    // ask again with more room when the total is larger.
-    virtual HRESULT elementChildren(IXMLDOMElement** children, long capacity, long* count) = 0;
     // A cursor over the element children (see IXMLDOMChildCursor).
     virtual HRESULT openElementChildren(IXMLDOMChildCursor** cursor) = 0;
     // The attributes as get_attributes shows them, without a map object.

@@ -77,7 +77,7 @@ public:
     // per distinct name, so a small table from its pointer to the interned
     // copy saves hashing the name again on every read. With the engine's
     // stamp for the pointer (0: none), a known name is not even compared.
-    wchar_t const* internName(wchar_t const* name, size_t n, uint64_t stamp = 0) const;
+    wchar_t const* internName(wchar_t const* name, size_t n, uint64_t stamp) const;
 
     // The attribute wrapper of the last attribute scan, kept for the next
     // one: a walk scans the attributes of every element, and one wrapper

@@ -110,8 +110,6 @@ public:
         parent_ = nullptr;
     }
 
-    ChildCursor* nextOpen() const { return next_; }
-
 private:
     void stopWatching() {
         if (!cursors_) return;

@@ -111,11 +111,7 @@ public:
     HRESULT openElementChildren(IXMLDOMChildCursor** cursor) override;  // dom_cursor.cpp
     HRESULT attributeCount(long* count) override;
     HRESULT attributeAt(long index, IXMLDOMAttribute** attribute) override;
-    HRESULT moveToAttribute(long index) override;
     HRESULT moveToAttributeOf(IXMLDOMNodeReader* element, long index) override;
-
-private:
-    HRESULT moveWithin(xmlNodePtr element, long index);
 };
 
 }  // namespace mx

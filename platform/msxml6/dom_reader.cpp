@@ -260,23 +260,14 @@ HRESULT Node::attributeAt(long index, IXMLDOMAttribute** attribute) {
     return S_OK;
 }
 
-HRESULT Node::moveToAttribute(long index) {
-    if (kind != Kind::Attribute || !node || !node->parent) return S_FALSE;
-    return moveWithin(node->parent, index);
-}
-
 // Only this engine's node objects answer IXMLDOMNodeReader.
 HRESULT Node::moveToAttributeOf(IXMLDOMNodeReader* element, long index) {
     auto const* owner = static_cast<Node const*>(element);
     if (!owner || owner->kind != Kind::Element || !owner->node || owner->content != content) return S_FALSE;
-    return moveWithin(owner->node, index);
-}
-
-HRESULT Node::moveWithin(xmlNodePtr element, long index) {
     if (kind != Kind::Attribute || !node || refs != 2 || index < 0) return S_FALSE;
-    for (xmlNsPtr d = element->nsDef; d; d = d->next)
+    for (xmlNsPtr d = owner->node->nsDef; d; d = d->next)
         if (index-- == 0) return S_FALSE;
-    xmlAttrPtr target = element->properties;
+    xmlAttrPtr target = owner->node->properties;
     while (target && index-- > 0) target = target->next;
     if (!target || target->_private) return S_FALSE;
     xmlNodePtr const old = node;

@@ -412,17 +412,13 @@ struct IXMLDOMNodeReader : IUnknown {
     virtual HRESULT attributeCount(long* count) = 0;
     virtual HRESULT attributeAt(long index, IXMLDOMAttribute** attribute) = 0;  // S_FALSE past the end
     // Asked of an attribute: makes this very object stand for the index-th
-    // attribute of the same element (as attributeAt counts), which spares a
-    // scan an object per attribute. Only when the caller holds the only two
+    // attribute of `element` (as attributeAt counts), an element of the same
+    // tree, which spares a scan an object per attribute, and a walk one
+    // object for all its scans. Only when the caller holds the only two
     // references (the node and this interface); S_FALSE, and nothing
     // changed, when it cannot move: other references, a namespace
-    // declaration on either side, no such attribute, or one that already
-    // has an object of its own.
-    virtual HRESULT moveToAttribute(long index) = 0;
-    // The same for the index-th attribute of `element`, an element of the
-    // same tree: one object can then serve the attribute scans of a whole
-    // walk. S_FALSE as above, and when `element` is no live element of
-    // this tree.
+    // declaration on either side, no such attribute, one that already has
+    // an object of its own, or no live element of this tree.
     virtual HRESULT moveToAttributeOf(IXMLDOMNodeReader* element, long index) = 0;
 
 protected:

@@ -189,19 +189,19 @@ TEST(Reader, MoveToAttributeOnlyWhenNothingElseSeesTheMove) {
     auto m = readerOf(moving.get());
     {
         ComPtr<IXMLDOMAttribute> extra(moving.get()), c;
-        EXPECT_EQ(S_FALSE, m->moveToAttribute(2)) << "another reference would see its node change";
+        EXPECT_EQ(S_FALSE, m->moveToAttributeOf(r.get(), 2)) << "another reference would see its node change";
         extra = {};
         root->getAttributeNode(Arg(L"c"), c.put());
-        EXPECT_EQ(S_FALSE, m->moveToAttribute(3)) << "c has an object already";
+        EXPECT_EQ(S_FALSE, m->moveToAttributeOf(r.get(), 3)) << "c has an object already";
     }
-    for (long refused : {0L, 4L, -1L}) EXPECT_EQ(S_FALSE, m->moveToAttribute(refused)) << refused;
+    for (long refused : {0L, 4L, -1L}) EXPECT_EQ(S_FALSE, m->moveToAttributeOf(r.get(), refused)) << refused;
     EXPECT_EQ(readName(m), L"a");
 
-    ASSERT_EQ(S_OK, m->moveToAttribute(2));
+    ASSERT_EQ(S_OK, m->moveToAttributeOf(r.get(), 2));
     EXPECT_EQ(readName(m) + L"=" + readText(m), L"p:b=2");
     EXPECT_EQ(nameOf(moving.get()), L"p:b");
-    ASSERT_EQ(S_OK, m->moveToAttribute(1)) << "nothing may be left behind on the old attribute";
-    ASSERT_EQ(S_OK, m->moveToAttribute(2));
+    ASSERT_EQ(S_OK, m->moveToAttributeOf(r.get(), 1)) << "nothing may be left behind on the old attribute";
+    ASSERT_EQ(S_OK, m->moveToAttributeOf(r.get(), 2));
     // The map gives the moved object for its new attribute and a working,
     // separate one for the old attribute.
     ComPtr<IXMLDOMNamedNodeMap> map;
@@ -214,15 +214,15 @@ TEST(Reader, MoveToAttributeOnlyWhenNothingElseSeesTheMove) {
     ASSERT_TRUE(a);
     EXPECT_NE(identity(a.get()), identity(moving.get()));
     EXPECT_EQ(valueOf(a.get()), L"1");
-    EXPECT_EQ(S_FALSE, m->moveToAttribute(1)) << "a has its object again";
+    EXPECT_EQ(S_FALSE, m->moveToAttributeOf(r.get(), 1)) << "a has its object again";
     a = {};
     ASSERT_EQ(S_OK, moving->put_value(textVariant(Arg(L"two"))));
     EXPECT_EQ(xmlOf(root.get()), L"<r xmlns:p=\"urn:p\" a=\"1\" p:b=\"two\" c=\"3\"/>");
 
     // A declaration object and an element never move.
     ASSERT_EQ(S_OK, r->attributeAt(0, decl.put()));
-    EXPECT_EQ(S_FALSE, readerOf(decl.get())->moveToAttribute(1));
-    EXPECT_EQ(S_FALSE, r->moveToAttribute(1));
+    EXPECT_EQ(S_FALSE, readerOf(decl.get())->moveToAttributeOf(r.get(), 1));
+    EXPECT_EQ(S_FALSE, r->moveToAttributeOf(r.get(), 1));
     moving = {};
     m = {};
     for (xmlAttrPtr p = mx::engineNodeOf(root.get())->properties; p; p = p->next) EXPECT_FALSE(p->_private);
@@ -254,7 +254,7 @@ TEST(Reader, ReadersOfFreedNodesFail) {
     EXPECT_EQ(E_FAIL, re->attributeCount(&count));
     EXPECT_EQ(E_FAIL, re->attributeAt(0, none.put()));
     EXPECT_EQ(readName(rk), L"(failed)");
-    EXPECT_EQ(S_FALSE, rk->moveToAttribute(1));
+    EXPECT_EQ(S_FALSE, rk->moveToAttributeOf(re.get(), 1));
     EXPECT_EQ(xmlOf(root.get()), L"<r a=\"x\"/>");
 }
 

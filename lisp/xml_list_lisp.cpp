@@ -29,9 +29,20 @@ LAOBJ* appendToListSlot(LAOBJ* cell, LAOBJ* entry) {
 
 using ElementPtr = XmlSmartPtr<TrelDOMElement>;
 
+// A string holding a NUL anywhere in the list refuses the whole list: the
+// builder notes it here and the result is nil, never a document that lacks
+// the text.
+struct Refusal {
+    bool refused = false;
+    bool refuse() {
+        refused = true;
+        return false;
+    }
+};
+
 // Sets the attributes of the entries in order; false for an entry whose name
 // or value is a cons, which fails the whole element.
-bool setAttributes(TrelDOMElement* element, LAOBJ* attributes) {
+bool setAttributes(TrelDOMElement* element, LAOBJ* attributes, Refusal& refusal) {
     for (LAOBJ* rest = attributes; rest != Cnil; rest = cdr(rest)) {
         LAOBJ* entry = car(rest);
         LAOBJ* name = car(entry);
@@ -39,38 +50,43 @@ bool setAttributes(TrelDOMElement* element, LAOBJ* attributes) {
         if (type_of(name) == kind_cons || type_of(value) == kind_cons) return false;
         WideCopy nameCopy = copyString(name);
         WideCopy valueCopy = copyString(value);
+        if (isUnreadableString(name, nameCopy) || isUnreadableString(value, valueCopy)) return refusal.refuse();
         if (nameCopy && valueCopy) element->setAttribute(nameCopy.get(), valueCopy.get());
     }
     return true;
 }
 
-ElementPtr createElementFromList(TrelDOMDocument const* document, LAOBJ* list, int depth);
+ElementPtr createElementFromList(TrelDOMDocument const* document, LAOBJ* list, int depth, Refusal& refusal);
 
 // Text, or children: an entry that builds no element is skipped.
-void setContent(TrelDOMDocument const* document, TrelDOMElement* element, LAOBJ* content,
-                int depth) {
+bool setContent(TrelDOMDocument const* document, TrelDOMElement* element, LAOBJ* content, int depth,
+                Refusal& refusal) {
     if (type_of(content) == kind_string) {
-        if (WideCopy text = copyString(content)) element->setText(text.get());
-        return;
+        WideCopy text = copyString(content);
+        if (!text) return refusal.refuse();
+        element->setText(text.get());
+        return true;
     }
-    for (LAOBJ* rest = content; rest != Cnil; rest = cdr(rest))
-        if (ElementPtr child = createElementFromList(document, car(rest), depth + 1))
+    for (LAOBJ* rest = content; rest != Cnil && !refusal.refused; rest = cdr(rest))
+        if (ElementPtr child = createElementFromList(document, car(rest), depth + 1, refusal))
             element->addChild(static_cast<TrelDOMElement const*>(child));
+    return !refusal.refused;
 }
 
 // The element the list describes, held by the result; null when the tag is
 // not a string or an attribute entry is malformed.
-ElementPtr createElementFromList(TrelDOMDocument const* document, LAOBJ* list, int depth) {
+ElementPtr createElementFromList(TrelDOMDocument const* document, LAOBJ* list, int depth, Refusal& refusal) {
     if (depth > kMaxDepth) return nullptr;
     LAOBJ* tag = kar(list);
     if (type_of(tag) == kind_cons) return nullptr;
     WideCopy tagCopy = copyString(tag);
+    if (isUnreadableString(tag, tagCopy)) refusal.refuse();
     if (!tagCopy) return nullptr;
     ElementPtr element(document->createElement(tagCopy.get()));
     tagCopy.reset();
     if (!element) return nullptr;
-    if (!setAttributes(element, cadr(list))) return nullptr;
-    setContent(document, element, caddr(list), depth);
+    if (!setAttributes(element, cadr(list), refusal)) return nullptr;
+    if (!setContent(document, element, caddr(list), depth, refusal)) return nullptr;
     return element;
 }
 
@@ -105,12 +121,15 @@ void Lxml_list_add_child() {
     setResult(appendToListSlot(cddr(vs_base[0]), vs_base[1]));
 }
 
-// A document is returned even when the list builds no root.
+// A document is returned even when the list builds no root; nil when a
+// string in it holds a NUL.
 void Lxml_list_to_document() {
     vs.check_arg(1);
     XmlSmartPtr<TrelDOMDocument> document(XmlObjectFactory::getInstance()->createDocument());
     if (!document) return setResult(Cnil);
-    if (ElementPtr root = createElementFromList(document, vs_base[0], 0))
-        document->setRoot(root);
+    Refusal refusal;
+    ElementPtr root = createElementFromList(document, vs_base[0], 0, refusal);
+    if (refusal.refused) return setResult(Cnil);
+    if (root) document->setRoot(root);
     setResult(makeStructure(static_cast<TrelDOMDocument const*>(document)));
 }

@@ -106,6 +106,7 @@ void Lload_xml() {
     bool loaded;
     {
         WideCopy path = copyString(vs_base[0]);
+        if (isUnreadableString(vs_base[0], path)) return setResult(Cnil);
         loaded = XmlLoaderRegistry::getInstance()->loadFile(path.get(), &context);
     }
     setResult(loadResult(loaded, context));
@@ -119,6 +120,7 @@ void Lregister_xml_loader() {
     LAOBJ* const fileHandler = vs_base[1];
     LAOBJ* const documentHandler = vs_base[2];
     WideCopy tag = copyString(vs_base[0]);
+    if (isUnreadableString(vs_base[0], tag)) return setResult(Cnil);
     XmlLoaderRegistry::getInstance()->registerLoader(
         new LispXmlLoader(tag.get(), fileHandler, documentHandler));
     setResult(Ct);

@@ -178,12 +178,10 @@ bool MsxmlSAXXMLReader::installHandlers() {
     return SUCCEEDED(reader_->putErrorHandler(errors.get()));
 }
 
+// By URL, as the DOM loads: a file: URL names a file here just as it does
+// for READ-XML, and relative references resolve against the file.
 bool MsxmlSAXXMLReader::parseFile(wchar_t const* path) {
-    if (!reader_ || !path) return false;
-    ComPtr<IStream> stream;
-    if (FAILED(SHCreateStreamOnFileW(path, STGM_READ, stream.put())) || !stream) return false;
+    if (!reader_ || !path || !*path) return false;
     if (!installHandlers()) return false;
-    Variant input;
-    input.setUnknown(stream.get());
-    return SUCCEEDED(reader_->parse(input.get()));
+    return SUCCEEDED(reader_->parseURL(path));
 }

@@ -137,7 +137,8 @@ LAOBJ* makeLispString(wchar_t const* text, std::size_t length);
 // null.
 LAOBJ* make_simple_string(char const* utf8);
 // A fresh null-terminated copy of a Lisp string, allocated with new[]: free
-// it with delete[]. Null for anything that is not a string.
+// it with delete[]. Null for anything that is not a string, and for a
+// string holding a NUL character, which no terminated copy can carry.
 wchar_t* readString(LAOBJ* obj);
 
 // Lists. car, cdr and friends take nil to nil and signal a type error for

@@ -100,20 +100,30 @@ LAOBJ* make_simple_string(char const* utf8) {
     return s;
 }
 
-wchar_t* readString(LAOBJ* obj) {
-    if (!ECL_STRINGP(obj)) return nullptr;
-    if (ECL_EXTENDED_STRING_P(obj)) {
-        cl_index const n = obj->string.fillp;
-        auto* copy = new wchar_t[n + 1];
-        for (cl_index i = 0; i < n; ++i) copy[i] = static_cast<wchar_t>(obj->string.self[i]);
-        copy[n] = 0;
-        return copy;
-    }
-    cl_index const n = obj->base_string.fillp;
+namespace {
+
+// A NUL inside would silently cut the copy short ("/tmp/x\0.xml" naming
+// "/tmp/x"): such a string has no null-terminated copy.
+template <class Char>
+wchar_t* terminatedCopy(Char const* chars, cl_index n) {
     auto* copy = new wchar_t[n + 1];
-    for (cl_index i = 0; i < n; ++i) copy[i] = obj->base_string.self[i];
+    for (cl_index i = 0; i < n; ++i) {
+        copy[i] = static_cast<wchar_t>(chars[i]);
+        if (copy[i] == 0) {
+            delete[] copy;
+            return nullptr;
+        }
+    }
     copy[n] = 0;
     return copy;
+}
+
+}  // namespace
+
+wchar_t* readString(LAOBJ* obj) {
+    if (!ECL_STRINGP(obj)) return nullptr;
+    if (ECL_EXTENDED_STRING_P(obj)) return terminatedCopy(obj->string.self, obj->string.fillp);
+    return terminatedCopy(obj->base_string.self, obj->base_string.fillp);
 }
 
 namespace lisp_host {

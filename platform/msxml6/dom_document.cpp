@@ -372,9 +372,10 @@ HRESULT DocumentObj::load(VARIANT source, VARIANT_BOOL* ok) {
 HRESULT DocumentObj::loadXML(BSTR text, VARIANT_BOOL* ok) {
     if (ok) *ok = VARIANT_FALSE;
     wchar_t const* start = text ? text : L"";
-    if (*start == 0xFEFF) ++start;  // a byte-order mark is no content
+    size_t length = text ? SysStringLen(text) : 0;
+    if (length && *start == 0xFEFF) ++start, --length;  // a byte-order mark is no content
     ParseFailure failure;
-    xmlDocPtr doc = parseText(utf8Of(start), settings_, failure);
+    xmlDocPtr doc = parseText(parserInputUtf8(start, length), settings_, failure);
     return finishLoad(checkedOnLoad(doc, failure), failure, ok);
 }
 

@@ -4,8 +4,11 @@
 // libxml2 allocates a node for it (most of an indented file's nodes), which
 // is both the DOM's rule and the cheapest way to build the tree. Entities are
 // substituted (NOENT) so that expansion bombs are caught by libxml2's limits
-// while parsing; external entities and DTDs still come only through the
-// guarded loader, which refuses them unless resolveExternals allows.
+// while parsing (see entityDeclWithLimits for how they stay on although the
+// size limits are lifted); external entities and DTDs still come only
+// through the guarded loader, which refuses them unless resolveExternals
+// allows. Attribute defaults declared in the DTD are applied (DTDATTR), as
+// XML requires of every processor.
 #include "platform/msxml6/dom_parse.h"
 
 #include <libxml/SAX2.h>
@@ -45,6 +48,18 @@ void record(ParseFailure& failure, xmlErrorPtr error) {
     failure.reason = trimmedMessage(error->message);
     failure.line = error->line;
     failure.column = error->int2;
+}
+
+// Fails the parse with the module's own message where libxml2 has none.
+void fail(void* ctx, int code, std::string const& reason) {
+    ParseState& st = stateOf(ctx);
+    if (st.failed) return;
+    st.failed = true;
+    st.failure->code = code;
+    st.failure->reason = reason;
+    st.failure->line = xmlSAX2GetLineNumber(ctx);
+    st.failure->column = xmlSAX2GetColumnNumber(ctx);
+    xmlStopParser(static_cast<xmlParserCtxtPtr>(ctx));
 }
 
 void onParseError(void* ctx, xmlErrorPtr error) {
@@ -102,6 +117,7 @@ bool preserveFor(ParseState const& st, int nbAttributes, xmlChar const** attribu
 void onStartElement(void* ctx, xmlChar const* localname, xmlChar const* prefix, xmlChar const* uri, int nbNamespaces,
                     xmlChar const** namespaces, int nbAttributes, int nbDefaulted, xmlChar const** attributes) {
     ParseState& st = stateOf(ctx);
+    if (beyondDepthLimit(static_cast<xmlParserCtxtPtr>(ctx))) return fail(ctx, XML_ERR_INTERNAL_ERROR, depthMessage());
     endText(st);
     st.preserve.push_back(preserveFor(st, nbAttributes, attributes) ? 1 : 0);
     xmlSAX2StartElementNs(ctx, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes, nbDefaulted, attributes);
@@ -134,17 +150,14 @@ void onReference(void* ctx, xmlChar const* name) {
     xmlSAX2Reference(ctx, name);
 }
 
+void onEndDocument(void* ctx) {
+    if (stoppedAtNul(static_cast<xmlParserCtxtPtr>(ctx))) fail(ctx, XML_ERR_INVALID_CHAR, kNulMessage);
+    xmlSAX2EndDocument(ctx);
+}
+
 void onInternalSubset(void* ctx, xmlChar const* name, xmlChar const* externalId, xmlChar const* systemId) {
     ParseState& st = stateOf(ctx);
-    if (st.prohibitDtd && !st.failed) {
-        st.failed = true;
-        st.failure->code = XML_ERR_USER_STOP;
-        st.failure->reason = "DTD is prohibited.";
-        st.failure->line = xmlSAX2GetLineNumber(ctx);
-        st.failure->column = xmlSAX2GetColumnNumber(ctx);
-        xmlStopParser(static_cast<xmlParserCtxtPtr>(ctx));
-        return;
-    }
+    if (st.prohibitDtd) return fail(ctx, XML_ERR_USER_STOP, "DTD is prohibited.");
     xmlSAX2InternalSubset(ctx, name, externalId, systemId);
 }
 
@@ -152,6 +165,8 @@ void installHandlers(xmlParserCtxtPtr ctxt) {
     xmlSAXHandlerPtr sax = ctxt->sax;
     sax->serror = onParseError;
     sax->internalSubset = onInternalSubset;
+    sax->entityDecl = entityDeclWithLimits;
+    sax->endDocument = onEndDocument;
     sax->characters = onCharacters;
     sax->ignorableWhitespace = onCharacters;  // the same, or libxml2 applies its own blank heuristic
     sax->startElementNs = onStartElement;
@@ -163,10 +178,9 @@ void installHandlers(xmlParserCtxtPtr ctxt) {
 }
 
 int optionsFor(LoadSettings const& settings) {
-    // Never XML_PARSE_HUGE: its limits are what stop expansion bombs and
-    // absurd nesting.
-    int options = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_COMPACT | XML_PARSE_BIG_LINES;
-    if (settings.resolveExternals) options |= XML_PARSE_DTDLOAD | XML_PARSE_DTDATTR;
+    int options = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_COMPACT | XML_PARSE_BIG_LINES | XML_PARSE_HUGE |
+                  XML_PARSE_DTDATTR;
+    if (settings.resolveExternals) options |= XML_PARSE_DTDLOAD;
     return options;
 }
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <libexslt/exslt.h>
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/uri.h>
@@ -101,8 +102,14 @@ xmlParserInputPtr guardedLoader(char const* url, char const*, xmlParserCtxtPtr c
     return input;
 }
 
+// libxml2 and libxslt print whatever no handler took to stderr; every
+// message that matters reaches the module through a parse's own handler.
+void dropMessage(void*, char const*, ...) {}
+
 void initProcess() {
     xmlInitParser();
+    xmlThrDefSetGenericErrorFunc(nullptr, dropMessage);
+    xmlThrDefSetStructuredErrorFunc(nullptr, nullptr);
     exsltRegisterAll();
     xsltRegisterExtModuleFunction(BAD_CAST "node-set", BAD_CAST "urn:schemas-microsoft-com:xslt",
                                   xsltFunctionNodeSet);
@@ -120,9 +127,29 @@ void ensureInit() {
     thread_local bool threadReady = false;
     if (!threadReady) {
         xmlDeregisterNodeDefault(domNodeFreed);
+        xmlSetGenericErrorFunc(nullptr, dropMessage);
+        xmlSetStructuredErrorFunc(nullptr, nullptr);
         threadReady = true;
     }
 }
+
+// ---- parser limits ----------------------------------------------------------------
+void entityDeclWithLimits(void* ctx, xmlChar const* name, int type, xmlChar const* publicId,
+                          xmlChar const* systemId, xmlChar* content) {
+    static_cast<xmlParserCtxtPtr>(ctx)->options &= ~XML_PARSE_HUGE;
+    xmlSAX2EntityDecl(ctx, name, type, publicId, systemId, content);
+}
+
+bool stoppedAtNul(xmlParserCtxtPtr ctxt) {
+    xmlParserInputPtr in = ctxt->input;
+    return in && in->cur && in->end && in->cur < in->end && *in->cur == 0;
+}
+
+bool beyondDepthLimit(xmlParserCtxtPtr ctxt) {
+    return ctxt->nameNr > 0 && static_cast<unsigned>(ctxt->nameNr) > xmlParserMaxDepth;
+}
+
+std::string depthMessage() { return "Excessive depth in document: " + std::to_string(xmlParserMaxDepth); }
 
 // ---- external access ------------------------------------------------------------
 ExternalAccess::ExternalAccess(bool allowLocalFiles) : previous_(tlsExternalAllowed) {

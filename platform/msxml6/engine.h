@@ -2,6 +2,7 @@
 // the engine share. Not installed, not part of the COM surface.
 #pragma once
 
+#include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlschemas.h>
 
@@ -16,6 +17,24 @@ namespace mx {
 // Every entry point of the library calls it; it is cheap after the first time.
 void ensureInit();
 
+// ---- parser limits ----------------------------------------------------------------
+// Parses run with XML_PARSE_HUGE, so that every size the module writes reads
+// back. That option also switches off libxml2's entity-amplification guards;
+// this entityDecl handler clears it as soon as a document declares an entity,
+// which puts the guards (and the ordinary size limits) back for exactly the
+// documents that could be bombs.
+void entityDeclWithLimits(void* ctx, xmlChar const* name, int type, xmlChar const* publicId,
+                          xmlChar const* systemId, xmlChar* content);
+// libxml2 takes a NUL byte after the root element for the end of the input
+// and reports success; true when a parse that ends stopped at one.
+bool stoppedAtNul(xmlParserCtxtPtr ctxt);
+// XML_PARSE_HUGE also lifts libxml2's nesting limit (xmlParserMaxDepth);
+// the start-element handlers keep it with this.
+bool beyondDepthLimit(xmlParserCtxtPtr ctxt);
+// The messages the handlers report for them.
+inline constexpr char kNulMessage[] = "Char 0x0 out of allowed range";
+std::string depthMessage();
+
 // ---- text -----------------------------------------------------------------------
 // UTF-8 <-> wchar_t (UTF-32). Invalid UTF-8 becomes U+FFFD; unpaired or
 // out-of-range code points are written as U+FFFD.
@@ -26,6 +45,10 @@ void appendWide(std::wstring& out, char const* s, size_t n);
 // Decodes n bytes into `out`, which has room for n units (UTF-8 never needs
 // more); returns the units written. No terminator is added.
 size_t decodeUtf8(wchar_t* out, char const* s, size_t n);
+// Document text for the parser: like toUtf8, but U+0000, unpaired
+// surrogates and out-of-range values stay visible to the parser, which
+// refuses them with a position, instead of vanishing or turning into U+FFFD.
+std::string parserInputUtf8(wchar_t const* s, size_t n);
 std::wstring toWide(char const* s, size_t n);
 std::wstring toWide(char const* s);    // null gives L""
 BSTR bstrFromUtf8(char const* s, size_t n);

@@ -41,9 +41,6 @@ HRESULT errorCode(int code) { return static_cast<HRESULT>(0xC00C0000u | (static_
 // most kAmplification times the input read so far.
 constexpr uint64_t kFreeExpansion = 8u << 20;
 constexpr uint64_t kAmplification = 10;
-// Longer runs of text are handed on in pieces of about this many
-// characters, so that memory stays bounded whatever the document.
-constexpr size_t kMaxTextRun = 1u << 20;
 
 uint64_t inputRead(xmlParserCtxtPtr ctxt) {
     xmlParserInputPtr in = ctxt->input;
@@ -96,9 +93,17 @@ void onStartDocument(void* ctx) {
     }
 }
 
+// Fails the parse with the module's own message where libxml2 has none.
+void fail(void* ctx, ParseState* st, std::string_view message, int code) {
+    st->em.flushText();
+    st->em.locator()->pin(xmlSAX2GetLineNumber(ctx), xmlSAX2GetColumnNumber(ctx));
+    st->em.fatalError(message, errorCode(code));
+}
+
 void onEndDocument(void* ctx) {
     if (ParseState* st = stateOf(ctx)) {
-        if (st->em.flushText()) st->em.endDocument();
+        if (stoppedAtNul(static_cast<xmlParserCtxtPtr>(ctx))) fail(ctx, st, kNulMessage, XML_ERR_INVALID_CHAR);
+        else if (st->em.flushText()) st->em.endDocument();
         stopIfDone(ctx, st);
     }
 }
@@ -107,6 +112,10 @@ void onStartElement(void* ctx, xmlChar const* localname, xmlChar const* prefix, 
                     int nbNamespaces, xmlChar const** namespaces, int nbAttributes, int, xmlChar const** attributes) {
     ParseState* st = stateOf(ctx);
     if (!st) return;
+    if (beyondDepthLimit(st->ctxt)) {
+        fail(ctx, st, depthMessage(), XML_ERR_INTERNAL_ERROR);
+        return stopIfDone(ctx, st);
+    }
     // Declarations are interned: their addresses stay good until the end tag.
     ++st->depth;
     if (nbNamespaces > 0) {
@@ -139,11 +148,8 @@ void onCharacters(void* ctx, xmlChar const* ch, int len) {
     ParseState* st = stateOf(ctx);
     if (!st) return;
     // libxml2 cuts text at entity references and buffer ends; the handler
-    // gets each run of text in one call.
-    if (st->withinBudget(static_cast<size_t>(len))) {
-        st->em.appendText(chars(ch, len));
-        if (st->em.pendingText() >= kMaxTextRun) st->em.flushText();
-    }
+    // gets each run of text whole, in one call, however long.
+    if (st->withinBudget(static_cast<size_t>(len))) st->em.appendText(chars(ch, len));
     stopIfDone(ctx, st);
 }
 
@@ -215,6 +221,7 @@ xmlSAXHandler makeHandler() {
     h.processingInstruction = onProcessingInstruction;
     h.internalSubset = onInternalSubset;
     h.externalSubset = onExternalSubset;
+    h.entityDecl = entityDeclWithLimits;
     h.reference = nullptr;  // entities are substituted
     h.serror = onError;
     h.warning = nullptr;
@@ -307,8 +314,9 @@ HRESULT parseBytes(SaxEmitter& emitter, ByteSource const& source, bool externalE
                              : xmlCreateIOParserCtxt(&handler, nullptr, StreamInput::read, closeNothing,
                                                      stream.get(), XML_CHAR_ENCODING_NONE));
     if (!ctxt) return E_OUTOFMEMORY;
-    // Never XML_PARSE_HUGE: its limits are what stops entity bombs.
-    int options = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_BIG_LINES;
+    // HUGE lifts the size limits; entityDeclWithLimits puts the entity guards
+    // back as soon as the document declares an entity.
+    int options = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_HUGE;
     if (externalEntities) options |= XML_PARSE_DTDLOAD;
     if (fromText) options |= XML_PARSE_IGNORE_ENC;
     xmlCtxtUseOptions(ctxt.get(), options);

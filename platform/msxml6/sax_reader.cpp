@@ -201,7 +201,7 @@ HRESULT SaxReader::parseText(BSTR text) {
     auto locator = SaxLocator::create(std::wstring());
     if (!locator) return E_OUTOFMEMORY;
     SaxEmitter emitter(handlers, locator.get(), namespacePrefixes_, true);
-    std::string utf8 = toUtf8(text, SysStringLen(text));
+    std::string utf8 = parserInputUtf8(text, SysStringLen(text));
     ByteSource source;
     source.text = utf8;
     return parseBytes(emitter, source, externalEntities_);

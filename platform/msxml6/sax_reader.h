@@ -85,7 +85,6 @@ public:
     // Text arriving in pieces, handed on as one run by flushText().
     void appendText(std::string_view text);
     bool flushText();
-    size_t pendingText() const { return pending_.size(); }
     void dropText() { pending_.clear(); }
 
     // A fatal error: reported once to the error handler, then the end.

@@ -47,6 +47,28 @@ std::string toUtf8(wchar_t const* s, size_t n) {
     return out;
 }
 
+std::string parserInputUtf8(wchar_t const* s, size_t n) {
+    std::string out;
+    size_t run = 0;  // start of the run of ordinary code points not yet written
+    for (size_t i = 0; i < n; ++i) {
+        uint32_t c = static_cast<uint32_t>(s[i]);
+        if (c != 0 && isValidCodePoint(c)) continue;
+        appendUtf8(out, s + run, i - run);
+        run = i + 1;
+        if (c == 0) {
+            out += '\0';
+        } else if (c <= 0xDFFF) {  // a surrogate as the three bytes of its value: the parser names it
+            out += static_cast<char>(0xED);
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += "\xF4\x90\x80\x80";  // U+110000, which the parser refuses as such
+        }
+    }
+    appendUtf8(out, s + run, n - run);
+    return out;
+}
+
 std::string toUtf8(wchar_t const* s) { return s ? toUtf8(s, wcslen(s)) : std::string(); }
 
 // Decodes one multi-byte sequence starting at s[i] (s[i] >= 0x80); advances i.

@@ -16,19 +16,17 @@ constexpr size_t kMaxText = 4096;  // a runaway style sheet must not fill memory
 thread_local ErrorSink* tl_current = nullptr;
 
 // libxslt's generic error hook is process-wide (unlike libxml2's): it is set
-// once and forwards to the sink of the calling thread, or to stderr as
-// libxslt itself would.
+// once and forwards to the sink of the calling thread; outside a sink the
+// message has no one to go to and is dropped (never printed).
 void routeXsltGeneric(void*, char const* format, ...) {
+    ErrorSink* sink = tl_current;
+    if (!sink) return;
     va_list args;
     va_start(args, format);
-    if (ErrorSink* sink = tl_current) {
-        char buffer[1024];
-        vsnprintf(buffer, sizeof buffer, format, args);
-        ErrorSink::onGeneric(sink, "%s", buffer);
-    } else {
-        vfprintf(stderr, format, args);
-    }
+    char buffer[1024];
+    vsnprintf(buffer, sizeof buffer, format, args);
     va_end(args);
+    ErrorSink::onGeneric(sink, "%s", buffer);
 }
 
 void installXsltRouter() {

@@ -121,6 +121,12 @@ HRESULT CompiledSheet::compile(xmlNodePtr node, std::shared_ptr<CompiledSheet co
     xsltStylesheetPtr sheet = xsltParseStylesheetDoc(copy.get());
     if (!sheet) return E_FAIL;  // the copy is still ours and goes with `copy`
     copy.release();             // the sheet frees it
+    // libxslt hands out a sheet even when it found errors in it (an unknown
+    // xsl: instruction, say); such a sheet would transform wrongly.
+    if (sheet->errors > 0) {
+        xsltFreeStylesheet(sheet);
+        return E_FAIL;
+    }
     out.reset(new CompiledSheet(sheet));
     return S_OK;
 }

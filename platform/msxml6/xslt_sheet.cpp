@@ -121,9 +121,10 @@ HRESULT CompiledSheet::compile(xmlNodePtr node, std::shared_ptr<CompiledSheet co
     xsltStylesheetPtr sheet = xsltParseStylesheetDoc(copy.get());
     if (!sheet) return E_FAIL;  // the copy is still ours and goes with `copy`
     copy.release();             // the sheet frees it
-    // libxslt hands out a sheet even when it found errors in it (an unknown
-    // xsl: instruction, say); such a sheet would transform wrongly.
-    if (sheet->errors > 0) {
+    // libxslt hands out a sheet even when it found errors in it; an unknown
+    // xsl: instruction of a version 1.0 sheet even counts as a mere warning.
+    // Such a sheet would transform wrongly (the instruction silently skipped).
+    if (sheet->errors > 0 || (sheet->warnings > 0 && !sheet->forwards_compatible)) {
         xsltFreeStylesheet(sheet);
         return E_FAIL;
     }

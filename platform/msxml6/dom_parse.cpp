@@ -67,7 +67,8 @@ void onParseError(void* ctx, xmlErrorPtr error) {
     ParseState& st = stateOf(ctx);
     if (st.failed) return;
     st.failed = true;
-    record(*st.failure, error);
+    xmlError reported = EncodingErrorsToParser::asReported(*error);
+    record(*st.failure, &reported);
     xmlStopParser(static_cast<xmlParserCtxtPtr>(ctx));  // one error is all the DOM reports
 }
 
@@ -151,7 +152,8 @@ void onReference(void* ctx, xmlChar const* name) {
 }
 
 void onEndDocument(void* ctx) {
-    if (stoppedAtNul(static_cast<xmlParserCtxtPtr>(ctx))) fail(ctx, XML_ERR_INVALID_CHAR, kNulMessage);
+    xmlError unread = unreadInput(static_cast<xmlParserCtxtPtr>(ctx));
+    if (unread.code) onParseError(ctx, &unread);
     xmlSAX2EndDocument(ctx);
 }
 
@@ -203,6 +205,7 @@ xmlDocPtr runParse(LoadSettings const& settings, ParseFailure& failure, Read rea
     xmlDocPtr doc;
     {
         ExternalAccess access(settings.resolveExternals);
+        EncodingErrorsToParser encodingErrors;
         doc = read(ctxt, optionsFor(settings));
     }
     bool wellFormed = ctxt->wellFormed && ctxt->nsWellFormed;

@@ -7,6 +7,7 @@
 
 #include <libexslt/exslt.h>
 #include <libxml/SAX2.h>
+#include <libxml/globals.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/uri.h>
@@ -140,13 +141,64 @@ void entityDeclWithLimits(void* ctx, xmlChar const* name, int type, xmlChar cons
     xmlSAX2EntityDecl(ctx, name, type, publicId, systemId, content);
 }
 
-bool stoppedAtNul(xmlParserCtxtPtr ctxt) {
+xmlError unreadInput(xmlParserCtxtPtr ctxt) {
+    static char nulMessage[] = "Char 0x0 out of allowed range";
+    static char cutMessage[] = "The input ends inside a character of its encoding";
+    xmlError error{};
     xmlParserInputPtr in = ctxt->input;
-    return in && in->cur && in->end && in->cur < in->end && *in->cur == 0;
+    if (in && in->cur && in->end && in->cur < in->end && *in->cur == 0) {
+        error.code = XML_ERR_INVALID_CHAR;
+        error.message = nulMessage;
+    } else if (in && in->buf && in->buf->raw && xmlBufUse(in->buf->raw) > 0) {
+        error.code = XML_ERR_INVALID_ENCODING;  // bytes the decoder could not finish
+        error.message = cutMessage;
+    }
+    // A failed conversion may also have ended the input early.
+    error = EncodingErrorsToParser::asReported(error);
+    if (error.code) {
+        error.level = XML_ERR_FATAL;
+        error.line = xmlSAX2GetLineNumber(ctxt);
+        error.int2 = xmlSAX2GetColumnNumber(ctxt);
+    }
+    return error;
 }
 
 bool beyondDepthLimit(xmlParserCtxtPtr ctxt) {
     return ctxt->nameNr > 0 && static_cast<unsigned>(ctxt->nameNr) > xmlParserMaxDepth;
+}
+
+namespace {
+thread_local EncodingErrorsToParser* tlsEncodingScope = nullptr;
+}  // namespace
+
+EncodingErrorsToParser::EncodingErrorsToParser()
+    : previous_(xmlStructuredError), previousContext_(xmlStructuredErrorContext), outer_(tlsEncodingScope) {
+    xmlSetStructuredErrorFunc(this, keep);
+    tlsEncodingScope = this;
+}
+
+EncodingErrorsToParser::~EncodingErrorsToParser() {
+    tlsEncodingScope = outer_;
+    xmlSetStructuredErrorFunc(previousContext_, previous_);
+}
+
+void EncodingErrorsToParser::keep(void* scope, xmlErrorPtr error) {
+    auto* self = static_cast<EncodingErrorsToParser*>(scope);
+    if (!error || self->holding_ || error->level < XML_ERR_ERROR) return;
+    if (error->domain != XML_FROM_I18N && error->domain != XML_FROM_IO) return;
+    self->holding_ = true;
+    self->code_ = error->code;
+    self->message_ = error->message ? error->message : "";
+}
+
+xmlError EncodingErrorsToParser::asReported(xmlError const& parserError) {
+    xmlError out = parserError;
+    EncodingErrorsToParser* scope = tlsEncodingScope;
+    if (scope && scope->holding_) {
+        out.code = scope->code_;
+        out.message = scope->message_.data();
+    }
+    return out;
 }
 
 std::string depthMessage() { return "Excessive depth in document: " + std::to_string(xmlParserMaxDepth); }

@@ -25,14 +25,43 @@ void ensureInit();
 // documents that could be bombs.
 void entityDeclWithLimits(void* ctx, xmlChar const* name, int type, xmlChar const* publicId,
                           xmlChar const* systemId, xmlChar* content);
-// libxml2 takes a NUL byte after the root element for the end of the input
-// and reports success; true when a parse that ends stopped at one.
-bool stoppedAtNul(xmlParserCtxtPtr ctxt);
+// libxml2 takes a NUL byte after the root element, or a failed conversion
+// of the input's encoding, for the end of the input and reports success.
+// For a parse that reached its end: why it did not read all of its input
+// (code and message), or code 0 when it did.
+xmlError unreadInput(xmlParserCtxtPtr ctxt);
 // XML_PARSE_HUGE also lifts libxml2's nesting limit (xmlParserMaxDepth);
 // the start-element handlers keep it with this.
 bool beyondDepthLimit(xmlParserCtxtPtr ctxt);
-// The messages the handlers report for them.
-inline constexpr char kNulMessage[] = "Char 0x0 out of allowed range";
+// Encoders report a failed conversion ("input conversion failed") without a
+// parser context, so libxml2 hands it to the thread's handler, not the
+// parse's; the parser then fails with a message about the consequence
+// ("Premature end of data"). While this scope lives, the thread's handler
+// keeps the first such message, and the parse's handlers report it (with
+// the parser's position) through asReported. No parser call is made from
+// inside the encoder: stopping the parser there is not safe.
+class EncodingErrorsToParser {
+public:
+    EncodingErrorsToParser();
+    ~EncodingErrorsToParser();
+    EncodingErrorsToParser(EncodingErrorsToParser const&) = delete;
+    EncodingErrorsToParser& operator=(EncodingErrorsToParser const&) = delete;
+
+    // The parser's error, with the kept message and code in place of its
+    // own when there is one.
+    static xmlError asReported(xmlError const& parserError);
+
+private:
+    static void keep(void* scope, xmlErrorPtr error);
+
+    xmlStructuredErrorFunc previous_;
+    void* previousContext_;
+    EncodingErrorsToParser* outer_;
+    bool holding_ = false;
+    int code_ = 0;
+    std::string message_;
+};
+// The message the start-element handlers report for it.
 std::string depthMessage();
 
 // ---- text -----------------------------------------------------------------------

@@ -100,9 +100,12 @@ void fail(void* ctx, ParseState* st, std::string_view message, int code) {
     st->em.fatalError(message, errorCode(code));
 }
 
+void onError(void* ctx, xmlErrorPtr err);
+
 void onEndDocument(void* ctx) {
     if (ParseState* st = stateOf(ctx)) {
-        if (stoppedAtNul(static_cast<xmlParserCtxtPtr>(ctx))) fail(ctx, st, kNulMessage, XML_ERR_INVALID_CHAR);
+        xmlError unread = unreadInput(static_cast<xmlParserCtxtPtr>(ctx));
+        if (unread.code) onError(ctx, &unread);
         else if (st->em.flushText()) st->em.endDocument();
         stopIfDone(ctx, st);
     }
@@ -199,9 +202,10 @@ void onError(void* ctx, xmlErrorPtr err) {
     if (err->level == XML_ERR_WARNING) {
         st->em.warning(withoutNewline(err->message), code);
     } else {
+        xmlError reported = EncodingErrorsToParser::asReported(*err);
         st->em.flushText();
-        st->em.locator()->pin(err->line, err->int2);
-        st->em.fatalError(withoutNewline(err->message), code);
+        st->em.locator()->pin(reported.line, reported.int2);
+        st->em.fatalError(withoutNewline(reported.message), errorCode(reported.code));
     }
     stopIfDone(ctx, st);
 }
@@ -327,6 +331,7 @@ HRESULT parseBytes(SaxEmitter& emitter, ByteSource const& source, bool externalE
     state.ctxt = ctxt.get();
     ctxt->_private = &state;
     ExternalAccess access(externalEntities);
+    EncodingErrorsToParser encodingErrors;
     emitter.locator()->attach(ctxt.get());
     int rc = xmlParseDocument(ctxt.get());
     emitter.locator()->detach();

@@ -80,8 +80,7 @@ LOAD-XML's :LOADED say of file."
         (check (xml:parse-xml file :on-start-element (lambda (tag attributes) (push (length tag) runs)
                                                        (push (length (cdar attributes)) runs))
                                    :on-characters (lambda (text) (push (length text) runs))))
-        (check-equal '(10100000 10100000 60000) runs)
-        (check-equal name (xml:get-root-tag file))))))
+        (check-equal '(10100000 10100000 60000) runs)))))
 
 (deftest entity-bombs-still-fail ()
   (with-clean-cache

@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "core/XmlValueText.h"
 #include "msxml/MsxmlCom.h"
@@ -162,15 +163,41 @@ bool writeDocument(IXMLDOMDocument3* document, wchar_t const* path, wchar_t** te
     return pending->commit(path);
 }
 
+namespace {
+
+// Every live wrapper, so that a node moved into another document finds the
+// wrapper of that document. Documents are used by one thread at a time.
+std::vector<MsxmlDOMDocument const*>& liveWrappers() {
+    static std::vector<MsxmlDOMDocument const*> wrappers;
+    return wrappers;
+}
+
+ComPtr<IUnknown> identityOf(IUnknown* object) {
+    return object ? queryInterface<IUnknown>(object, IID_IUnknown) : ComPtr<IUnknown>();
+}
+
+}  // namespace
+
 MsxmlDOMDocument::MsxmlDOMDocument(IXMLDOMDocument3* document) : document_(document), cache_(0) {
     if (document_) document_->AddRef();
+    liveWrappers().push_back(this);
 }
 
 // The engine document goes first; the cache (and every string handed out)
 // after it.
 MsxmlDOMDocument::~MsxmlDOMDocument() {
+    auto& wrappers = liveWrappers();
+    std::erase(wrappers, this);
     dropParkedAttribute();
     if (document_) document_->Release();
+}
+
+MsxmlDOMDocument const* MsxmlDOMDocument::wrapperOf(IUnknown* document) {
+    ComPtr<IUnknown> wanted = identityOf(document);
+    if (!wanted) return nullptr;
+    for (MsxmlDOMDocument const* wrapper : liveWrappers())
+        if (wrapper->document_ && identityOf(wrapper->document_).get() == wanted.get()) return wrapper;
+    return nullptr;
 }
 
 XmlSmartPtr<MsxmlDOMAttribute> MsxmlDOMDocument::takeParkedAttribute() const {
@@ -369,6 +396,8 @@ bool MsxmlDOMDocument::save(wchar_t const* path, XmlEncoding const& encoding, bo
 bool MsxmlDOMDocument::saveXML(wchar_t** out, bool indent) const {
     if (!document_ || !out) return false;
     if (indent) return writeDocument(document_, nullptr, out, XmlEncoding::UTF8, true);
+    ComPtr<IXMLDOMElement> root;  // text without a root element would not read back
+    if (FAILED(document_->get_documentElement(root.put())) || !root) return false;
     BStr xml;
     if (FAILED(document_->get_xml(xml.put()))) return false;
     return handOut(xml.get(), out);

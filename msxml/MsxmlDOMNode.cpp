@@ -123,7 +123,15 @@ MsxmlDOMNode::~MsxmlDOMNode() {
 
 TrelNodeType MsxmlDOMNode::getType() const { return getNodeType(node_); }
 
-TrelDOMDocument const* MsxmlDOMNode::getDocument() const { return document_; }
+// A node moved into another document belongs to that one now; this wrapper
+// still interns its strings in the document it was made for.
+TrelDOMDocument const* MsxmlDOMNode::getDocument() const {
+    ComPtr<IXMLDOMDocument> owner;
+    if (!node_ || FAILED(node_->get_ownerDocument(owner.put())) || !owner) return document_;
+    if (owner.get() == document_->getWrapped()) return document_;
+    MsxmlDOMDocument const* current = MsxmlDOMDocument::wrapperOf(owner.get());
+    return current ? current : document_;
+}
 
 TrelDOMElement* MsxmlDOMNode::getParent() const {
     if (!node_) return nullptr;
@@ -207,6 +215,8 @@ bool MsxmlDOMNode::setValue(wchar_t const* text) {
     if (!node_) return false;
     Variant value;
     value.setString(text);
+    // An attribute takes its value whole; namespace declarations have no text child.
+    if (getNodeType(node_) == TREL_ATTRIBUTE_NODE) return text && SUCCEEDED(node_->put_nodeValue(value.get()));
     if (ComPtr<IXMLDOMText> first{getFirstTextChild(node_)}) return SUCCEEDED(first->put_nodeValue(value.get()));
 
     ComPtr<IXMLDOMText> fresh(document_->createMsxmlText(text));

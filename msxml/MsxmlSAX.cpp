@@ -185,5 +185,9 @@ bool MsxmlSAXXMLReader::parseFile(wchar_t const* path) {
     if (!installHandlers()) return false;
     Variant input;
     input.setUnknown(stream.get());
-    return SUCCEEDED(reader_->parse(input.get()));
+    bool parsed = SUCCEEDED(reader_->parse(input.get()));
+    // No adapter outlives the parse: the handlers behind them may go now.
+    reader_->putContentHandler(nullptr);
+    reader_->putErrorHandler(nullptr);
+    return parsed;
 }

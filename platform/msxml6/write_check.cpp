@@ -83,8 +83,10 @@ std::string upper(char const* s) {
     return out;
 }
 
+// UTF-8 and UTF-16 (either byte order): the reader recognises them from the
+// first bytes, and they hold every character.
 bool isUnicode(std::string const& name) {
-    return name == "UTF-8" || name == "UTF8" || name == "UTF-16" || name == "UTF16";
+    return name == "UTF-8" || name == "UTF8" || name.starts_with("UTF-16") || name.starts_with("UTF16");
 }
 
 class Converter {

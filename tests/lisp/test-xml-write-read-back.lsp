@@ -178,6 +178,21 @@ and text or children, exactly as the API reads them."
           (check (xml:write-xml d out))
           (check-equal t (xml:compare-xml d (xml:read-xml out))))))))
 
+(defun decoding-sheet (encoded)
+  (format nil "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'
+  xmlns:str='http://exslt.org/strings'><xsl:template match='/'><out><xsl:value-of
+  select=\"str:decode-uri('~A')\"/></out></xsl:template></xsl:stylesheet>" encoded))
+
+(deftest style-sheets-cannot-write-what-xml-cannot-hold ()
+  (with-clean-cache
+    (with-xml-files (dir (in "in.xml" "<r/>") (old "old.xml" "<old/>")
+                         (bad "bad.xsl" (decoding-sheet "a%01b")) (good "good.xsl" (decoding-sheet "a%41b")))
+      (let ((d (xml:read-xml in)))
+        (check-equal nil (xml:transform-xml d bad old))
+        (check-equal "<old/>" (bytes-text old))
+        (check (xml:transform-xml d good old))
+        (check-equal "aAb" (xml:element-get-text (xml:document-get-root (xml:read-xml old))))))))
+
 ;;; ---- smaller faults --------------------------------------------------------------
 
 (deftest moved-elements-tell-their-new-document ()

@@ -118,6 +118,11 @@ TEST(WriteBack, SavesInAnEncodingThatCannotCarryTheDocumentFail) {
     auto back = newDocument();
     ASSERT_TRUE(loadFile(back.get(), wide(target)));
     EXPECT_EQ(L"\x1F600" L"a", textOf(rootOf(back.get()).get()));
+    for (wchar_t const* encoding : {L"UTF-16BE", L"UTF-16LE", L"windows-1252"}) {
+        ASSERT_EQ(S_OK, saveTo(declared(encoding, L"\xE9").get(), target)) << encoding;
+        ASSERT_TRUE(loadFile(back.get(), wide(target))) << encoding;
+        EXPECT_EQ(L"\xE9", nameOf(rootOf(back.get()).get())) << encoding;
+    }
     // Nothing at all to read back: no root element.
     EXPECT_FAILED_HR(saveTo(newDocument().get(), target));
 }

@@ -1,8 +1,10 @@
 #include "msxml/MsxmlDOMDocument.h"
 
 #include <cwchar>
+#include <mutex>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/XmlValueText.h"
@@ -166,9 +168,16 @@ bool writeDocument(IXMLDOMDocument3* document, wchar_t const* path, wchar_t** te
 namespace {
 
 // Every live wrapper, so that a node moved into another document finds the
-// wrapper of that document. Documents are used by one thread at a time.
-std::vector<MsxmlDOMDocument const*>& liveWrappers() {
-    static std::vector<MsxmlDOMDocument const*> wrappers;
+// wrapper of that document. Locked: threads make and drop their own documents.
+// Each with the identity of its engine document, taken once: asking another
+// thread's document for it here would race with that thread.
+struct LiveWrappers {
+    std::mutex lock;
+    std::vector<std::pair<MsxmlDOMDocument const*, IUnknown const*>> list;
+};
+
+LiveWrappers& liveWrappers() {
+    static LiveWrappers wrappers;
     return wrappers;
 }
 
@@ -180,14 +189,20 @@ ComPtr<IUnknown> identityOf(IUnknown* object) {
 
 MsxmlDOMDocument::MsxmlDOMDocument(IXMLDOMDocument3* document) : document_(document), cache_(0) {
     if (document_) document_->AddRef();
-    liveWrappers().push_back(this);
+    ComPtr<IUnknown> identity = identityOf(document_);
+    LiveWrappers& wrappers = liveWrappers();
+    std::lock_guard<std::mutex> hold(wrappers.lock);
+    wrappers.list.emplace_back(this, identity.get());
 }
 
 // The engine document goes first; the cache (and every string handed out)
 // after it.
 MsxmlDOMDocument::~MsxmlDOMDocument() {
-    auto& wrappers = liveWrappers();
-    std::erase(wrappers, this);
+    {
+        LiveWrappers& wrappers = liveWrappers();
+        std::lock_guard<std::mutex> hold(wrappers.lock);
+        std::erase_if(wrappers.list, [this](auto const& entry) { return entry.first == this; });
+    }
     dropParkedAttribute();
     if (document_) document_->Release();
 }
@@ -195,8 +210,10 @@ MsxmlDOMDocument::~MsxmlDOMDocument() {
 MsxmlDOMDocument const* MsxmlDOMDocument::wrapperOf(IUnknown* document) {
     ComPtr<IUnknown> wanted = identityOf(document);
     if (!wanted) return nullptr;
-    for (MsxmlDOMDocument const* wrapper : liveWrappers())
-        if (wrapper->document_ && identityOf(wrapper->document_).get() == wanted.get()) return wrapper;
+    LiveWrappers& wrappers = liveWrappers();
+    std::lock_guard<std::mutex> hold(wrappers.lock);
+    for (auto const& [wrapper, identity] : wrappers.list)
+        if (identity && identity == wanted.get()) return wrapper;
     return nullptr;
 }
 

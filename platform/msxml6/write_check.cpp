@@ -2,10 +2,13 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/msxml6/engine.h"
 
@@ -47,16 +50,16 @@ bool everyNode(xmlNodePtr top, Fn fn) {
 // A prefixed name never bound keeps its whole "p:x" as the name, no namespace.
 bool isBound(xmlNodePtr n) { return n->ns || !strchr(reinterpret_cast<char const*>(n->name), ':'); }
 
-bool sameExpandedName(xmlAttrPtr a, xmlAttrPtr b) {
-    if (!xmlStrEqual(a->name, b->name)) return false;
-    return xmlStrEqual(a->ns ? a->ns->href : nullptr, b->ns ? b->ns->href : nullptr);
-}
-
+// Only attributes in a namespace can clash (p:a and q:a, p and q one URI):
+// their expanded names are sorted, so that an element with many stays cheap.
 bool attributesDistinct(xmlNodePtr element) {
+    thread_local std::vector<std::pair<std::string_view, std::string_view>> names;
+    names.clear();
     for (xmlAttrPtr a = element->properties; a; a = a->next)
-        for (xmlAttrPtr b = a->next; b; b = b->next)
-            if (sameExpandedName(a, b)) return false;
-    return true;
+        if (a->ns) names.emplace_back(text(a->ns->href), text(a->name));
+    if (names.size() < 2) return true;
+    std::sort(names.begin(), names.end());
+    return std::adjacent_find(names.begin(), names.end()) == names.end();
 }
 
 bool nodeWritable(xmlNodePtr n) {

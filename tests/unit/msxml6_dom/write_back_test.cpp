@@ -74,6 +74,18 @@ TEST(WriteBack, PrefixesBindWhereTheyAreDeclared) {
     EXPECT_EQ(L"urn:p", take(uri));
     EXPECT_EQ(S_OK, loose->setAttribute(attr, textVariant(one)));
     EXPECT_EQ(L"<r><s xmlns:p=\"urn:p\"><p:x p:a=\"1\"/></s></r>", xmlOf(root.get()));
+    // Bound late, p:a and q:a may turn out to be one name: then nothing is written.
+    auto same = parse(L"<r xmlns:p='urn:u' xmlns:q='urn:u'/>");
+    ComPtr<IXMLDOMElement> e;
+    ASSERT_EQ(S_OK, same->createElement(Arg(L"e"), e.put()));
+    EXPECT_EQ(S_OK, e->setAttribute(attr, textVariant(one)));
+    EXPECT_EQ(S_OK, e->setAttribute(Arg(L"q:a"), textVariant(one)));
+    ASSERT_EQ(S_OK, rootOf(same.get())->appendChild(e.get(), out.put()));
+    TempDir dir;
+    Arg path(wide(dir / "out.xml"));
+    EXPECT_FAILED_HR(same->save(textVariant(path)));
+    BSTR xml = nullptr;
+    EXPECT_FAILED_HR(same->get_xml(&xml));
 }
 
 // Removing p:b and then the declaration of p from its old parent leaves b

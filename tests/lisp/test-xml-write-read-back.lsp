@@ -118,6 +118,8 @@ and text or children, exactly as the API reads them."
         (check-equal nil (xml:element-add-child r loose))
         (check-equal nil (xml:element-set-attribute r "p:a" "1"))
         (check-equal nil (xml:document-select-node d "/r/*"))
+        (let ((other (xml:document-create)))
+          (check-equal nil (xml:document-set-root other (xml:element-create other "p:r"))))
         ;; Declared on the element itself, or above where it goes: bound.
         (let ((own (xml:element-create d "p:own")))
           (check (xml:element-set-attribute own "xmlns:p" "urn:own"))

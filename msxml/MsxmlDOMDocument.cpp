@@ -310,7 +310,8 @@ IXMLDOMElement* MsxmlDOMDocument::createMsxmlElement(wchar_t const* name, wchar_
 IXMLDOMElement* MsxmlDOMDocument::createMsxmlElement(wchar_t const* name, wchar_t const* namespaceURI,
                                                      wchar_t const* text) const {
     ComPtr<IXMLDOMElement> element(createMsxmlElement(name, namespaceURI));
-    if (!element || !text) return element.detach();
+    if (!element || !text || !*text) return element.detach();
+    if (!textReadsBack(element.get(), text)) return nullptr;
     ComPtr<IXMLDOMText> child(createMsxmlText(text));
     if (!appendTo(element.get(), child.get())) return nullptr;
     return element.detach();

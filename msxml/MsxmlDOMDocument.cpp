@@ -167,10 +167,10 @@ bool writeDocument(IXMLDOMDocument3* document, wchar_t const* path, wchar_t** te
 
 namespace {
 
-// Every live wrapper, so that a node moved into another document finds the
-// wrapper of that document. Locked: threads make and drop their own documents.
-// Each with the identity of its engine document, taken once: asking another
-// thread's document for it here would race with that thread.
+// Every live wrapper with the identity of its engine document, so that a node
+// moved into another document finds that document's wrapper. Locked, since
+// threads make and drop their own documents; the identity is taken once, as
+// asking another thread's document for it here would race with that thread.
 struct LiveWrappers {
     std::mutex lock;
     std::vector<std::pair<MsxmlDOMDocument const*, IUnknown const*>> list;

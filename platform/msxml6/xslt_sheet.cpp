@@ -67,7 +67,7 @@ xmlCharEncodingHandlerPtr outputEncoder(xsltStylesheetPtr sheet) {
 bool resultWritable(xmlDocPtr result, xsltStylesheetPtr sheet) {
     xmlChar const* method = nullptr;
     XSLT_GET_IMPORT_PTR(method, sheet, method)
-    if (method && !xmlStrEqual(method, BAD_CAST "xml")) return true;
+    if ((method && !xmlStrEqual(method, BAD_CAST "xml")) || result->type == XML_HTML_DOCUMENT_NODE) return true;
     for (xmlNodePtr c = result->children; c; c = c->next)
         if (!treeWritable(c)) return false;
     xmlChar const* encoding = nullptr;

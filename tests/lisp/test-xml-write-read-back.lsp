@@ -154,9 +154,12 @@ and text or children, exactly as the API reads them."
         (check (xml:element-set-attribute r "xmlns" "urn:d"))
         (xml:element-add-child r (xml:element-create d "late"))
         (check (reads-back-p d dir))
-        (let ((flat (cdr (assoc :flat (write-modes d dir))))
-              (pretty (cdr (assoc :pretty-utf-8 (write-modes d dir)))))
-          (check-equal t (xml:compare-xml flat pretty)))))))
+        ;; Every mode reads back the children in the namespace, the late one not.
+        (loop for (mode . again) in (cons (cons :in-memory d) (write-modes d dir))
+              do (check-equal (list mode t t)
+                              (list mode
+                                    (and (xml:document-select-node again "/*/*[2][namespace-uri()='urn:d']/text()/..") t)
+                                    (and (xml:document-select-node again "/*/*[3][namespace-uri()='']") t))))))))
 
 (deftest one-expanded-name-per-element ()
   (with-clean-cache

@@ -130,6 +130,9 @@ TEST(WriteBack, SavesInAnEncodingThatCannotCarryTheDocumentFail) {
     auto back = newDocument();
     ASSERT_TRUE(loadFile(back.get(), wide(target)));
     EXPECT_EQ(L"\x1F600" L"a", textOf(rootOf(back.get()).get()));
+    VARIANT value;
+    ASSERT_EQ(S_OK, rootOf(back.get())->getAttribute(Arg(L"a"), &value));
+    EXPECT_EQ(L"\x6F22", take(value.bstrVal));
     for (wchar_t const* encoding : {L"UTF-16BE", L"UTF-16LE", L"windows-1252"}) {
         ASSERT_EQ(S_OK, saveTo(declared(encoding, L"\xE9").get(), target)) << encoding;
         ASSERT_TRUE(loadFile(back.get(), wide(target))) << encoding;

@@ -139,16 +139,34 @@ void bindPrefixes(xmlNodePtr top) {
     });
 }
 
-// A default namespace declared on `element` takes in the element and the
-// unprefixed elements below it that have no namespace, up to the next
-// default declaration: what a parser reading the output would make of them.
-void adoptDefault(xmlNodePtr element, xmlNsPtr ns) {
+// A declaration made on `element` takes in the names it now covers, as a
+// parser reading the output would: up to the next declaration of the same
+// prefix, names with that prefix (bound elsewhere or not at all) and, for a
+// default namespace, unprefixed elements.
+bool redeclares(xmlNodePtr element, xmlChar const* prefix) {
+    for (xmlNsPtr d = element->nsDef; d; d = d->next)
+        if (xmlStrEqual(d->prefix, prefix)) return true;
+    return false;
+}
+
+void takeIn(xmlNodePtr n, xmlNsPtr ns) {
+    if (isUnbound(n)) {
+        if (ns->prefix && prefixOf(n) == chars(ns->prefix)) bindName(n, ns);
+        return;
+    }
+    if (!ns->prefix && n->type == XML_ATTRIBUTE_NODE) return;  // attributes never take the default
+    bool samePrefix = n->ns ? xmlStrEqual(n->ns->prefix, ns->prefix) : !ns->prefix;
+    if (samePrefix) n->ns = ns;
+}
+
+void adoptDeclaration(xmlNodePtr element, xmlNsPtr ns) {
     xmlNodePtr cur = element;
     while (cur) {
-        bool shielded = false;
-        if (cur != element)
-            for (xmlNsPtr d = cur->nsDef; d && !shielded; d = d->next) shielded = !d->prefix;
-        if (!cur->ns && !isUnbound(cur) && !shielded) cur->ns = ns;
+        bool shielded = cur != element && redeclares(cur, ns->prefix);
+        if (!shielded) {
+            takeIn(cur, ns);
+            for (xmlAttrPtr a = cur->properties; a; a = a->next) takeIn(reinterpret_cast<xmlNodePtr>(a), ns);
+        }
         xmlNodePtr child = shielded ? nullptr : cur->children;
         while (child && child->type != XML_ELEMENT_NODE) child = child->next;
         if (child) {
@@ -423,10 +441,7 @@ HRESULT declareNamespace(xmlNodePtr element, char const* qname, char const* valu
     if (!isXmlText(value)) return E_INVALIDARG;
     xmlNsPtr ns = xmlNewNs(element, BAD_CAST value, BAD_CAST prefix);
     if (!ns) return E_FAIL;
-    if (prefix)
-        bindPrefixes(element);
-    else
-        adoptDefault(element, ns);
+    adoptDeclaration(element, ns);
     return S_OK;
 }
 
@@ -494,7 +509,7 @@ HRESULT setNamespaceValue(xmlNodePtr element, xmlNsPtr ns, char const* value) {
     bumpGeneration();
     xmlFree(const_cast<xmlChar*>(ns->href));
     ns->href = xmlStrdup(BAD_CAST value);
-    if (!ns->prefix) adoptDefault(element, ns);
+    adoptDeclaration(element, ns);
     return S_OK;
 }
 

@@ -74,6 +74,13 @@ TEST(WriteBack, PrefixesBindWhereTheyAreDeclared) {
     EXPECT_EQ(L"urn:p", take(uri));
     EXPECT_EQ(S_OK, loose->setAttribute(attr, textVariant(one)));
     EXPECT_EQ(L"<r><s xmlns:p=\"urn:p\"><p:x p:a=\"1\"/></s></r>", xmlOf(root.get()));
+    // A declaration takes in what it covers, as reading the output would.
+    auto nested = parse(L"<r xmlns:p='urn:1'><c><p:x p:a='1'/></c><p:y/></r>");
+    ASSERT_EQ(S_OK, element(rootOf(nested.get()).get(), L"c")->setAttribute(Arg(L"xmlns:p"), textVariant(Arg(L"urn:2"))));
+    for (auto [path, expected] : {std::pair{L"c/*", L"urn:2"}, std::pair{L"c/*/@*", L"urn:2"}, std::pair{L"*[2]", L"urn:1"}}) {
+        ASSERT_EQ(S_OK, select(rootOf(nested.get()).get(), path)->get_namespaceURI(&uri));
+        EXPECT_EQ(expected, take(uri)) << path;
+    }
     // Bound late, p:a and q:a may turn out to be one name: then nothing is written.
     auto same = parse(L"<r xmlns:p='urn:u' xmlns:q='urn:u'/>");
     ComPtr<IXMLDOMElement> e;

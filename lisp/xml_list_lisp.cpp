@@ -16,6 +16,18 @@ namespace {
 // deep as any document the engine parses.
 constexpr int kMaxDepth = 1024;
 
+// A list that ends, or a type-error: walking a circular one would never end.
+// (An improper tail is left to the host's list functions, which report it.)
+void requireFiniteList(LAOBJ* list) {
+    LAOBJ* slow = list;
+    LAOBJ* fast = list;
+    while (type_of(fast) == kind_cons && type_of(cdr(fast)) == kind_cons) {
+        fast = cdr(cdr(fast));
+        slow = cdr(slow);
+        if (fast == slow) lisp_type_error(list, "LIST");
+    }
+}
+
 // Appends entry to the item held in the car of cell: a nil item becomes a
 // one-entry list (the result is then cell), a list grows at its end (the
 // result is the item). Anything else, text included, stays as it is: nil.
@@ -23,7 +35,10 @@ LAOBJ* appendToListSlot(LAOBJ* cell, LAOBJ* entry) {
     if (type_of(cell) != kind_cons) return Cnil;
     LAOBJ* item = car(cell);
     if (item == Cnil) return rplaca(cell, make_cons(entry, Cnil));
-    if (type_of(item) == kind_cons) return nconc(item, make_cons(entry, Cnil));
+    if (type_of(item) == kind_cons) {
+        requireFiniteList(item);
+        return nconc(item, make_cons(entry, Cnil));
+    }
     return Cnil;
 }
 
@@ -43,6 +58,7 @@ struct Refusal {
 // Sets the attributes of the entries in order; false for an entry whose name
 // or value is a cons, which fails the whole element.
 bool setAttributes(TrelDOMElement* element, LAOBJ* attributes, Refusal& refusal) {
+    requireFiniteList(attributes);
     for (LAOBJ* rest = attributes; rest != Cnil; rest = cdr(rest)) {
         LAOBJ* entry = car(rest);
         LAOBJ* name = car(entry);
@@ -67,6 +83,7 @@ bool setContent(TrelDOMDocument const* document, TrelDOMElement* element, LAOBJ*
         element->setText(text.get());
         return true;
     }
+    requireFiniteList(content);
     for (LAOBJ* rest = content; rest != Cnil && !refusal.refused; rest = cdr(rest))
         if (ElementPtr child = createElementFromList(document, car(rest), depth + 1, refusal))
             element->addChild(static_cast<TrelDOMElement const*>(child));

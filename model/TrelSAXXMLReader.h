@@ -7,8 +7,9 @@
 class TrelSAXContentHandler;
 class TrelSAXErrorHandler;
 
-// The reader does not count its handlers: the caller keeps them alive until
-// the parse returns. Handlers stay set across parses until changed.
+// The reader does not count its handlers, and neither do the engine's
+// adapters: the caller keeps them alive until the parse returns, on its stack
+// or counted. Handlers stay set across parses until changed.
 class TrelSAXXMLReader : public XmlRCObject {
 protected:
   TrelSAXXMLReader() = default;

@@ -1,8 +1,11 @@
 #include "msxml/MsxmlDOMDocument.h"
 
 #include <cwchar>
+#include <mutex>
 #include <new>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/XmlValueText.h"
 #include "msxml/MsxmlCom.h"
@@ -162,15 +165,56 @@ bool writeDocument(IXMLDOMDocument3* document, wchar_t const* path, wchar_t** te
     return pending->commit(path);
 }
 
+namespace {
+
+// Every live wrapper with the identity of its engine document, so that a node
+// moved into another document finds that document's wrapper. Locked, since
+// threads make and drop their own documents; the identity is taken once, as
+// asking another thread's document for it here would race with that thread.
+struct LiveWrappers {
+    std::mutex lock;
+    std::vector<std::pair<MsxmlDOMDocument const*, IUnknown const*>> list;
+};
+
+LiveWrappers& liveWrappers() {
+    static LiveWrappers wrappers;
+    return wrappers;
+}
+
+ComPtr<IUnknown> identityOf(IUnknown* object) {
+    return object ? queryInterface<IUnknown>(object, IID_IUnknown) : ComPtr<IUnknown>();
+}
+
+}  // namespace
+
 MsxmlDOMDocument::MsxmlDOMDocument(IXMLDOMDocument3* document) : document_(document), cache_(0) {
     if (document_) document_->AddRef();
+    ComPtr<IUnknown> identity = identityOf(document_);
+    LiveWrappers& wrappers = liveWrappers();
+    std::lock_guard<std::mutex> hold(wrappers.lock);
+    wrappers.list.emplace_back(this, identity.get());
 }
 
 // The engine document goes first; the cache (and every string handed out)
 // after it.
 MsxmlDOMDocument::~MsxmlDOMDocument() {
+    {
+        LiveWrappers& wrappers = liveWrappers();
+        std::lock_guard<std::mutex> hold(wrappers.lock);
+        std::erase_if(wrappers.list, [this](auto const& entry) { return entry.first == this; });
+    }
     dropParkedAttribute();
     if (document_) document_->Release();
+}
+
+MsxmlDOMDocument const* MsxmlDOMDocument::wrapperOf(IUnknown* document) {
+    ComPtr<IUnknown> wanted = identityOf(document);
+    if (!wanted) return nullptr;
+    LiveWrappers& wrappers = liveWrappers();
+    std::lock_guard<std::mutex> hold(wrappers.lock);
+    for (auto const& [wrapper, identity] : wrappers.list)
+        if (identity && identity == wanted.get()) return wrapper;
+    return nullptr;
 }
 
 XmlSmartPtr<MsxmlDOMAttribute> MsxmlDOMDocument::takeParkedAttribute() const {
@@ -266,7 +310,8 @@ IXMLDOMElement* MsxmlDOMDocument::createMsxmlElement(wchar_t const* name, wchar_
 IXMLDOMElement* MsxmlDOMDocument::createMsxmlElement(wchar_t const* name, wchar_t const* namespaceURI,
                                                      wchar_t const* text) const {
     ComPtr<IXMLDOMElement> element(createMsxmlElement(name, namespaceURI));
-    if (!element || !text) return element.detach();
+    if (!element || !text || !*text) return element.detach();
+    if (!textReadsBack(element.get(), text)) return nullptr;
     ComPtr<IXMLDOMText> child(createMsxmlText(text));
     if (!appendTo(element.get(), child.get())) return nullptr;
     return element.detach();
@@ -369,6 +414,8 @@ bool MsxmlDOMDocument::save(wchar_t const* path, XmlEncoding const& encoding, bo
 bool MsxmlDOMDocument::saveXML(wchar_t** out, bool indent) const {
     if (!document_ || !out) return false;
     if (indent) return writeDocument(document_, nullptr, out, XmlEncoding::UTF8, true);
+    ComPtr<IXMLDOMElement> root;  // text without a root element would not read back
+    if (FAILED(document_->get_documentElement(root.put())) || !root) return false;
     BStr xml;
     if (FAILED(document_->get_xml(xml.put()))) return false;
     return handOut(xml.get(), out);

@@ -55,6 +55,8 @@ public:
     void resolveExternals(bool on) override;
 
     IXMLDOMDocument3* getWrapped() const { return document_; }  // no new reference
+    // The live wrapper of an engine document (any of its interfaces), or null.
+    static MsxmlDOMDocument const* wrapperOf(IUnknown* document);
 
     // New count-0 wrappers, one per call.
     TrelDOMNode* createTrelNode(IXMLDOMNode* node) const;

@@ -74,6 +74,32 @@ IXMLDOMNodeReader* readerOf(IXMLDOMNode* node) {
     return queryInterface<IXMLDOMNodeReader>(node, IID_IXMLDOMNodeReader).detach();
 }
 
+// Reading a document drops text that is only white space, unless
+// xml:space="preserve" on the element or above keeps it: such text would not
+// read back, so it is refused where it enters (an empty text clears instead).
+bool textReadsBack(IXMLDOMNode* node, wchar_t const* text) {
+    if (!text || !*text || text[wcsspn(text, L" \t\r\n")]) return true;
+    ComPtr<IXMLDOMNode> cur = ComPtr<IXMLDOMNode>::share(node);
+    BStr space(L"xml:space");
+    while (cur) {
+        if (ComPtr<IXMLDOMElement> element{castToElement(cur.get())}) {
+            Variant value;
+            if (element->getAttribute(space.get(), value.put()) == S_OK && value.get().vt == VT_BSTR)
+                return wcscmp(value.get().bstrVal, L"preserve") == 0;
+        }
+        ComPtr<IXMLDOMNode> parent;
+        if (FAILED(cur->get_parentNode(parent.put()))) return false;
+        cur = std::move(parent);
+    }
+    return false;
+}
+
+bool clearText(IXMLDOMNode* element) {
+    ComPtr<IXMLDOMText> first{getFirstTextChild(element)};
+    ComPtr<IXMLDOMNode> removed;
+    return !first || SUCCEEDED(element->removeChild(first.get(), removed.put()));
+}
+
 TrelNodeType getNodeType(IXMLDOMNode* node) {
     DOMNodeType type = NODE_INVALID;
     if (!node || FAILED(node->get_nodeType(&type))) return TREL_NO_NODE;
@@ -123,7 +149,15 @@ MsxmlDOMNode::~MsxmlDOMNode() {
 
 TrelNodeType MsxmlDOMNode::getType() const { return getNodeType(node_); }
 
-TrelDOMDocument const* MsxmlDOMNode::getDocument() const { return document_; }
+// A node moved into another document belongs to that one now; this wrapper
+// still interns its strings in the document it was made for.
+TrelDOMDocument const* MsxmlDOMNode::getDocument() const {
+    ComPtr<IXMLDOMDocument> owner;
+    if (!node_ || FAILED(node_->get_ownerDocument(owner.put())) || !owner) return document_;
+    if (owner.get() == document_->getWrapped()) return document_;
+    MsxmlDOMDocument const* current = MsxmlDOMDocument::wrapperOf(owner.get());
+    return current ? current : document_;
+}
 
 TrelDOMElement* MsxmlDOMNode::getParent() const {
     if (!node_) return nullptr;
@@ -207,6 +241,11 @@ bool MsxmlDOMNode::setValue(wchar_t const* text) {
     if (!node_) return false;
     Variant value;
     value.setString(text);
+    TrelNodeType const type = getNodeType(node_);
+    // An attribute takes its value whole; namespace declarations have no text child.
+    if (type == TREL_ATTRIBUTE_NODE) return text && SUCCEEDED(node_->put_nodeValue(value.get()));
+    if (type == TREL_ELEMENT_NODE && text && !*text) return clearText(node_);
+    if (!textReadsBack(node_, text)) return false;
     if (ComPtr<IXMLDOMText> first{getFirstTextChild(node_)}) return SUCCEEDED(first->put_nodeValue(value.get()));
 
     ComPtr<IXMLDOMText> fresh(document_->createMsxmlText(text));

@@ -32,6 +32,11 @@ bool nameEquals(IXMLDOMNode* node, wchar_t const* text);
 // The first child when it is a text node (CDATA does not count), with a
 // reference for the caller; null otherwise.
 IXMLDOMText* getFirstTextChild(IXMLDOMNode* node);
+// False for text that is white space only where nothing preserves it: reading
+// the written document back would drop it. Empty and null text pass.
+bool textReadsBack(IXMLDOMNode* node, wchar_t const* text);
+// Removes the first child of `element` when it is text.
+bool clearText(IXMLDOMNode* element);
 
 class MsxmlDOMNode : public virtual TrelDOMNode {
 public:

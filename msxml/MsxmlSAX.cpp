@@ -183,5 +183,9 @@ bool MsxmlSAXXMLReader::installHandlers() {
 bool MsxmlSAXXMLReader::parseFile(wchar_t const* path) {
     if (!reader_ || !path || !*path) return false;
     if (!installHandlers()) return false;
-    return SUCCEEDED(reader_->parseURL(path));
+    bool parsed = SUCCEEDED(reader_->parseURL(path));
+    // No adapter outlives the parse: the handlers behind them may go now.
+    reader_->putContentHandler(nullptr);
+    reader_->putErrorHandler(nullptr);
+    return parsed;
 }

@@ -82,8 +82,8 @@ private:
     TrelSAXContentHandler* handler_;
 };
 
-// Engine error callbacks -> the model's error handler, kept alive by a
-// counted reference as long as the engine holds this adapter.
+// Engine error callbacks -> the model's error handler. Not counted: the
+// handler may live on the caller's stack for one parse.
 class SAXErrorHandlerImpl : public ISAXErrorHandler {
 public:
     explicit SAXErrorHandlerImpl(TrelSAXErrorHandler* handler) : handler_(handler) {}
@@ -100,7 +100,7 @@ public:
 
 private:
     LONG volatile refCount_ = 0;
-    XmlSmartPtr<TrelSAXErrorHandler> handler_;
+    TrelSAXErrorHandler* handler_;
 };
 
 class MsxmlSAXXMLReader : public TrelSAXXMLReader {

@@ -139,6 +139,9 @@ xmlAttrPtr findAttribute(xmlNodePtr element, char const* qname);
 xmlNsPtr findNsDecl(xmlNodePtr element, char const* qname);  // "xmlns" / "xmlns:p"
 bool isNsDeclName(char const* qname);
 HRESULT setElementAttribute(xmlNodePtr element, char const* qname, char const* value);
+// New value of a namespace declaration of `element` (a default one takes in
+// the unprefixed elements it covers).
+HRESULT setNamespaceValue(xmlNodePtr element, xmlNsPtr ns, char const* value);
 HRESULT removeElementAttribute(xmlNodePtr element, char const* qname);
 
 // The text of a variant as UTF-8 (strings, numbers, booleans).

@@ -10,6 +10,7 @@
 #include "platform/msxml6/dom_parse.h"
 #include "platform/msxml6/dom_save.h"
 #include "platform/msxml6/dom_util.h"
+#include "platform/msxml6/write_check.h"
 
 namespace mx {
 
@@ -102,6 +103,13 @@ std::map<std::wstring, std::wstring> defaultProperties() {
             {L"ResolveExternals", L"false"},  {L"NewParser", L"true"},        {L"AllowDocumentFunction", L"false"},
             {L"AllowXsltScript", L"false"},   {L"MaxElementDepth", L"256"},   {L"MultipleErrorMessages", L"false"},
             {L"UseInlineSchema", L"false"},   {L"ValidateOnParse", L"false"}, {L"ServerHTTPRequest", L"false"}};
+}
+
+template <class T>
+HRESULT refuse(T** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    return E_INVALIDARG;
 }
 
 }  // namespace
@@ -203,18 +211,24 @@ HRESULT DocumentObj::createElement(BSTR tagName, IXMLDOMElement** element) {
     return handOut(created, IID_IXMLDOMElement, reinterpret_cast<void**>(element));
 }
 
+// Character data is refused where it enters when XML could not write it back.
 HRESULT DocumentObj::createTextNode(BSTR data, IXMLDOMText** text) {
-    xmlNodePtr n = xmlNewDocText(content->doc(), xstr(utf8Of(data)));
+    std::string utf8 = utf8Of(data);
+    if (!isXmlText(utf8)) return refuse(text);
+    xmlNodePtr n = xmlNewDocText(content->doc(), xstr(utf8));
     return createDetached(n, IID_IXMLDOMText, reinterpret_cast<void**>(text));
 }
 
 HRESULT DocumentObj::createComment(BSTR data, IXMLDOMComment** comment) {
-    xmlNodePtr n = xmlNewDocComment(content->doc(), xstr(utf8Of(data)));
+    std::string utf8 = utf8Of(data);
+    if (!isCommentText(utf8)) return refuse(comment);
+    xmlNodePtr n = xmlNewDocComment(content->doc(), xstr(utf8));
     return createDetached(n, IID_IXMLDOMComment, reinterpret_cast<void**>(comment));
 }
 
 HRESULT DocumentObj::createCDATASection(BSTR data, IXMLDOMCDATASection** cdata) {
     std::string text = utf8Of(data);
+    if (!isXmlText(text)) return refuse(cdata);
     xmlNodePtr n = xmlNewCDataBlock(content->doc(), xstr(text), static_cast<int>(text.size()));
     return createDetached(n, IID_IXMLDOMCDATASection, reinterpret_cast<void**>(cdata));
 }
@@ -223,17 +237,20 @@ HRESULT DocumentObj::createProcessingInstruction(BSTR target, BSTR data, IXMLDOM
     if (!pi) return E_POINTER;
     *pi = nullptr;
     std::string name = utf8Of(target);
-    if (name.empty() || !isValidNCName(name.c_str())) return E_INVALIDARG;
+    std::string text = utf8Of(data);
+    if (name.empty() || !isValidNCName(name.c_str()) || !isPIData(text)) return E_INVALIDARG;
     // Target "xml" gives the declaration object: inserted into a document it
     // becomes that document's XML declaration (see insertChild).
-    xmlNodePtr n = xmlNewDocPI(content->doc(), xstr(name), xstr(utf8Of(data)));
+    xmlNodePtr n = xmlNewDocPI(content->doc(), xstr(name), xstr(text));
     return createDetached(n, IID_IXMLDOMProcessingInstruction, reinterpret_cast<void**>(pi));
 }
 
 namespace {
 
 xmlNodePtr newElement(xmlDocPtr doc, std::string const& qname, std::string const& uri) {
-    if (!isValidQName(qname.c_str())) return nullptr;
+    if (!isValidQName(qname.c_str()) || qname.starts_with("xmlns:")) return nullptr;  // xmlns only declares
+    // A prefix without a namespace stays part of the name until a
+    // declaration of it comes into scope (see insertChild).
     size_t colon = qname.find(':');
     bool split = colon != std::string::npos && !uri.empty();
     std::string prefix = split ? qname.substr(0, colon) : std::string();

@@ -7,6 +7,7 @@
 #include "platform/msxml6/dom_save.h"
 #include "platform/msxml6/dom_util.h"
 #include "platform/msxml6/dom_xpath.h"
+#include "platform/msxml6/write_check.h"
 
 namespace mx::ops {
 
@@ -43,6 +44,18 @@ HRESULT giveVariantText(char const* utf8, VARIANT* value) {
     value->vt = VT_BSTR;
     value->bstrVal = bstrFromUtf8(utf8 ? utf8 : "");
     return value->bstrVal ? S_OK : E_OUTOFMEMORY;
+}
+
+// Text that a node of this kind can hold and write back as it is.
+bool fitsMarkup(Kind kind, std::string const& text) {
+    switch (kind) {
+    case Kind::Comment:
+        return isCommentText(text);
+    case Kind::PI:
+        return isPIData(text);
+    default:
+        return isXmlText(text);
+    }
 }
 
 bool isDocumentChild(xmlNodePtr n) { return n->parent && n->parent->type == XML_DOCUMENT_NODE; }
@@ -158,6 +171,7 @@ HRESULT putNodeValue(NodeBase& self, VARIANT const& value) {
     case Kind::CData:
     case Kind::Comment:
     case Kind::PI:
+        if (!fitsMarkup(self.kind, text)) return E_INVALIDARG;
         xmlNodeSetContent(self.node, xstr(text));  // literal for these node types
         return S_OK;
     case Kind::Decl:
@@ -165,13 +179,11 @@ HRESULT putNodeValue(NodeBase& self, VARIANT const& value) {
         if (self.isAttachedDecl()) applyDeclaration(self.content->doc(), xstr(text));
         return S_OK;
     case Kind::Attribute:
+        if (!isXmlText(text)) return E_INVALIDARG;
         setAttributeText(reinterpret_cast<xmlAttrPtr>(self.node), text.c_str());
         return S_OK;
     case Kind::NsDecl:
-        if (self.ns->prefix && text.empty()) return E_INVALIDARG;
-        xmlFree(const_cast<xmlChar*>(self.ns->href));
-        self.ns->href = xmlStrdup(xstr(text));
-        return S_OK;
+        return setNamespaceValue(self.owner->node, self.ns, text.c_str());
     default:
         return E_FAIL;
     }

@@ -6,6 +6,7 @@
 #include <libxml/xmlsave.h>
 
 #include "platform/msxml6/dom_util.h"
+#include "platform/msxml6/write_check.h"
 
 namespace mx {
 
@@ -67,6 +68,8 @@ bool dumpElement(std::string& out, xmlNodePtr element) {
 bool serializeNode(NodeBase& self, std::string& out) {
     switch (self.kind) {
     case Kind::Document:
+        for (xmlNodePtr c = self.node->children; c; c = c->next)
+            if (!treeWritable(c)) return false;
         if (hasDeclaration(self.content)) appendDeclaration(out, self.content->doc());
         return dumpUtf8(out, self.node, true);
     case Kind::NsDecl:
@@ -119,6 +122,8 @@ HRESULT saveDocument(DocContent* content, IStream* stream) {
     bool declared = hasDeclaration(content);
     // Without a declaration only UTF-8 reads back correctly.
     char const* encoding = declared && doc->encoding ? chars(doc->encoding) : "UTF-8";
+    auto* top = reinterpret_cast<xmlNodePtr>(doc);
+    if (!treeWritable(top) || !writableIn(top, encoding)) return E_FAIL;
     xmlCharEncodingHandlerPtr handler = xmlFindCharEncodingHandler(encoding);
     if (!handler) return E_FAIL;
     xmlCharEncCloseFunc(handler);

@@ -86,6 +86,106 @@ void keepNoNamespace(xmlNodePtr top) {
     });
 }
 
+// ---- prefixes without a binding ---------------------------------------------------
+// An element or attribute named "p:x" with no declaration of p in scope
+// keeps the whole name and no namespace until a declaration of p comes into
+// scope: one made on it or above it, or the place it is inserted at.
+
+bool isUnbound(xmlNodePtr n) {
+    return (n->type == XML_ELEMENT_NODE || n->type == XML_ATTRIBUTE_NODE) && !n->ns && n->name &&
+           strchr(chars(n->name), ':');
+}
+
+std::string prefixOf(xmlNodePtr n) { return std::string(chars(n->name), strchr(chars(n->name), ':')); }
+
+xmlNsPtr declaredOn(xmlNodePtr element, std::string const& prefix) {
+    for (xmlNsPtr ns = element->nsDef; ns; ns = ns->next)
+        if (ns->prefix && prefix == chars(ns->prefix)) return ns;
+    return nullptr;
+}
+
+// The binding of `prefix` seen from `n`, climbing to `top` and from there on
+// from `outside` (where the subtree is going).
+xmlNsPtr lookupPrefix(xmlNodePtr n, xmlNodePtr top, xmlNodePtr outside, std::string const& prefix) {
+    if (prefix == "xml") return xmlSearchNs(n->doc, n, BAD_CAST "xml");  // always declared
+    xmlNodePtr e = n->type == XML_ATTRIBUTE_NODE ? n->parent : n;
+    while (e && e->type == XML_ELEMENT_NODE) {
+        if (xmlNsPtr ns = declaredOn(e, prefix)) return ns;
+        e = e == top ? outside : e->parent;
+    }
+    return nullptr;
+}
+
+void bindName(xmlNodePtr n, xmlNsPtr ns) {
+    std::string local(strchr(chars(n->name), ':') + 1);
+    xmlNodeSetName(n, xstr(local));
+    n->ns = ns;
+}
+
+// True when every unbound name under `top` finds a binding once `top` sits below `outside`.
+bool prefixesResolve(xmlNodePtr top, xmlNodePtr outside) {
+    bool all = true;
+    forEachInSubtree(top, [&](xmlNodePtr n) {
+        if (all && isUnbound(n)) all = lookupPrefix(n, top, outside, prefixOf(n)) != nullptr;
+    });
+    return all;
+}
+
+// Binds the unbound names under `top` that a declaration in scope now covers.
+void bindPrefixes(xmlNodePtr top) {
+    forEachInSubtree(top, [](xmlNodePtr n) {
+        if (!isUnbound(n)) return;
+        if (xmlNsPtr ns = lookupPrefix(n, nullptr, nullptr, prefixOf(n))) bindName(n, ns);
+    });
+}
+
+// A declaration made on `element` takes in the names it now covers, as a
+// parser reading the output would: up to the next declaration of the same
+// prefix, names with that prefix (bound elsewhere or not at all) and, for a
+// default namespace, unprefixed elements.
+bool redeclares(xmlNodePtr element, xmlChar const* prefix) {
+    for (xmlNsPtr d = element->nsDef; d; d = d->next)
+        if (xmlStrEqual(d->prefix, prefix)) return true;
+    return false;
+}
+
+void takeIn(xmlNodePtr n, xmlNsPtr ns) {
+    if (isUnbound(n)) {
+        if (ns->prefix && prefixOf(n) == chars(ns->prefix)) bindName(n, ns);
+        return;
+    }
+    if (!ns->prefix && n->type == XML_ATTRIBUTE_NODE) return;  // attributes never take the default
+    bool samePrefix = n->ns ? xmlStrEqual(n->ns->prefix, ns->prefix) : !ns->prefix;
+    if (samePrefix) n->ns = ns;
+}
+
+void adoptDeclaration(xmlNodePtr element, xmlNsPtr ns) {
+    xmlNodePtr cur = element;
+    while (cur) {
+        bool shielded = cur != element && redeclares(cur, ns->prefix);
+        if (!shielded) {
+            takeIn(cur, ns);
+            for (xmlAttrPtr a = cur->properties; a; a = a->next) takeIn(reinterpret_cast<xmlNodePtr>(a), ns);
+        }
+        xmlNodePtr child = shielded ? nullptr : cur->children;
+        while (child && child->type != XML_ELEMENT_NODE) child = child->next;
+        if (child) {
+            cur = child;
+            continue;
+        }
+        for (;;) {
+            if (cur == element) return;
+            xmlNodePtr next = cur->next;
+            while (next && next->type != XML_ELEMENT_NODE) next = next->next;
+            if (next) {
+                cur = next;
+                break;
+            }
+            cur = cur->parent;
+        }
+    }
+}
+
 void linkChild(xmlNodePtr parent, xmlNodePtr child, xmlNodePtr ref) {
     // Linked by hand: xmlAddChild and friends merge adjacent text nodes and
     // free the one passed in, which would pull a node from under its object.
@@ -261,6 +361,7 @@ HRESULT insertChild(NodeBase& parent, NodeBase& child, NodeBase* before, IXMLDOM
     }
     if (c->type == XML_ELEMENT_NODE && isAncestorOrSelf(c, p)) return E_FAIL;
     if (HRESULT hr = checkPlacement(parent, p, c); FAILED(hr)) return hr;
+    if (c->type == XML_ELEMENT_NODE && !prefixesResolve(c, p)) return E_INVALIDARG;
     if (ref != c) {
         if (ref == c->next && c->parent == p && ref) {
             // already in place
@@ -271,6 +372,7 @@ HRESULT insertChild(NodeBase& parent, NodeBase& child, NodeBase* before, IXMLDOM
             if (FAILED(bringInto(c, parent.content, docParent ? nullptr : p))) return E_FAIL;
             linkChild(p, c, ref);
             if (c->type == XML_ELEMENT_NODE) {
+                bindPrefixes(c);
                 xmlDOMWrapReconcileNamespaces(nullptr, c, 1 /* remove redundant declarations */);
                 keepNoNamespace(c);
             }
@@ -297,6 +399,9 @@ HRESULT removeChild(NodeBase& parent, NodeBase& child, IXMLDOMNode** out) {
             return E_INVALIDARG;
         beforeTreeChange();
         xmlUnlinkNode(c);  // the child's object keeps it; freed when that goes
+        // The removed subtree declares the namespaces it uses itself: the
+        // declarations it pointed to stay with the old parent, which may drop them.
+        if (c->type == XML_ELEMENT_NODE) xmlDOMWrapReconcileNamespaces(nullptr, c, 0);
     }
     bumpGeneration();
     if (out) {
@@ -330,13 +435,36 @@ char const* declaredPrefix(char const* qname) { return qname[5] == ':' ? qname +
 HRESULT declareNamespace(xmlNodePtr element, char const* qname, char const* value) {
     char const* prefix = declaredPrefix(qname);
     if (prefix && (strcmp(prefix, "xml") == 0 || strcmp(prefix, "xmlns") == 0)) return E_INVALIDARG;
+    if (prefix && !isValidNCName(prefix)) return E_INVALIDARG;
+    if (xmlNsPtr ns = findNsDecl(element, qname)) return setNamespaceValue(element, ns, value);
     if (prefix && !*value) return E_INVALIDARG;  // a prefix cannot be undeclared in XML 1.0
-    if (xmlNsPtr ns = findNsDecl(element, qname)) {
-        xmlFree(const_cast<xmlChar*>(ns->href));
-        ns->href = xmlStrdup(BAD_CAST value);
-        return S_OK;
-    }
-    return xmlNewNs(element, BAD_CAST value, BAD_CAST prefix) ? S_OK : E_FAIL;
+    if (!isXmlText(value)) return E_INVALIDARG;
+    xmlNsPtr ns = xmlNewNs(element, BAD_CAST value, BAD_CAST prefix);
+    if (!ns) return E_FAIL;
+    adoptDeclaration(element, ns);
+    return S_OK;
+}
+
+// A removed attribute that keeps its object cannot point to a declaration
+// of the element it left: it keeps its prefix as part of its name instead.
+void unbindName(xmlAttrPtr attr) {
+    if (!attr->ns || !attr->ns->prefix) return;
+    std::string qname = std::string(chars(attr->ns->prefix)) + ":" + chars(attr->name);
+    attr->ns = nullptr;
+    xmlNodeSetName(reinterpret_cast<xmlNodePtr>(attr), xstr(qname));
+}
+
+bool elementInDocument(xmlNodePtr element) {
+    xmlNodePtr top = element;
+    while (top->parent) top = top->parent;
+    return top->type == XML_DOCUMENT_NODE;
+}
+
+// Another attribute of `element` with the local name and namespace given.
+bool hasExpandedName(xmlNodePtr element, char const* local, xmlNsPtr ns) {
+    for (xmlAttrPtr a = element->properties; a; a = a->next)
+        if (a->ns && xmlStrEqual(a->name, BAD_CAST local) && xmlStrEqual(a->ns->href, ns->href)) return true;
+    return false;
 }
 
 }  // namespace
@@ -375,8 +503,19 @@ void setAttributeText(xmlAttrPtr attr, char const* value) {
     attr->children = attr->last = text;
 }
 
+HRESULT setNamespaceValue(xmlNodePtr element, xmlNsPtr ns, char const* value) {
+    if (ns->prefix && !*value) return E_INVALIDARG;  // a prefix cannot be undeclared in XML 1.0
+    if (!isXmlText(value)) return E_INVALIDARG;
+    bumpGeneration();
+    xmlFree(const_cast<xmlChar*>(ns->href));
+    ns->href = xmlStrdup(BAD_CAST value);
+    adoptDeclaration(element, ns);
+    return S_OK;
+}
+
 HRESULT setElementAttribute(xmlNodePtr element, char const* qname, char const* value) {
     if (!element || element->type != XML_ELEMENT_NODE) return E_FAIL;
+    if (!isXmlText(value)) return E_INVALIDARG;
     bumpGeneration();
     if (isNsDeclName(qname)) return declareNamespace(element, qname, value);
     if (xmlAttrPtr existing = findAttribute(element, qname)) {
@@ -387,10 +526,13 @@ HRESULT setElementAttribute(xmlNodePtr element, char const* qname, char const* v
     char const* colon = strchr(qname, ':');
     if (colon) {
         std::string prefix(qname, colon);
-        if (xmlNsPtr ns = xmlSearchNs(element->doc, element, xstr(prefix)))
+        if (xmlNsPtr ns = xmlSearchNs(element->doc, element, xstr(prefix))) {
+            if (hasExpandedName(element, colon + 1, ns)) return E_INVALIDARG;  // p:a and q:a, p and q one URI
             return xmlNewNsProp(element, ns, BAD_CAST(colon + 1), BAD_CAST value) ? S_OK : E_FAIL;
+        }
+        // Bound when a declaration comes into scope; in the document it must be there now.
+        if (elementInDocument(element)) return E_INVALIDARG;
     }
-    // No prefix, or one that is not bound here: an attribute with this literal name.
     return xmlNewProp(element, BAD_CAST qname, BAD_CAST value) ? S_OK : E_FAIL;
 }
 
@@ -411,6 +553,7 @@ HRESULT removeElementAttribute(xmlNodePtr element, char const* qname) {
     xmlAttrPtr attr = findAttribute(element, qname);
     if (!attr) return S_FALSE;
     xmlUnlinkNode(reinterpret_cast<xmlNodePtr>(attr));
+    unbindName(attr);
     bumpGeneration();
     freeIfOrphan(reinterpret_cast<xmlNodePtr>(attr), DocContent::of(element->doc));
     return S_OK;

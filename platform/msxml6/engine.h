@@ -7,6 +7,7 @@
 #include <libxml/xmlschemas.h>
 
 #include <string>
+#include <string_view>
 
 #include "platform/msxml6/msxml6.h"
 
@@ -87,6 +88,9 @@ inline BSTR bstrFromUtf8(xmlChar const* s) { return bstrFromUtf8(reinterpret_cas
 // XML names as the parser accepts them (all of Unicode's name characters).
 bool isValidNCName(char const* utf8);
 bool isValidQName(char const* utf8);  // NCName or prefix:NCName
+// False when the text holds a character XML 1.0 cannot hold in any form, not
+// even as a reference: C0 controls other than tab, LF and CR, U+FFFE, U+FFFF.
+bool isXmlText(std::string_view utf8);
 
 // ---- external access ------------------------------------------------------------
 // The external-entity loader refuses everything unless the current thread

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "platform/msxml6/engine.h"
+#include "platform/msxml6/write_check.h"
 
 namespace mx {
 
@@ -209,6 +210,9 @@ HRESULT SaxReader::parseText(BSTR text) {
 
 // Our own writer as the only handler writes the tree directly (same output).
 HRESULT SaxReader::walk(xmlNodePtr root) {
+    // A tree that would not re-parse into itself is not reported at all:
+    // a writer behind this reader would write a different document.
+    if (!treeWritable(root)) return E_FAIL;
     BusyScope busy(busy_);
     SaxHandlers handlers = snapshot();
     bool writerAlone = handlers.writer && !namespacePrefixes_ &&

@@ -48,4 +48,14 @@ bool isValidQName(char const* utf8) {
     return isNCName(begin, colon) && isNCName(colon + 1, end);
 }
 
+bool isXmlText(std::string_view utf8) {
+    auto const* b = reinterpret_cast<unsigned char const*>(utf8.data());
+    for (size_t i = 0, n = utf8.size(); i < n; ++i) {
+        unsigned char c = b[i];
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
+        if (c == 0xEF && i + 2 < n && b[i + 1] == 0xBF && (b[i + 2] == 0xBE || b[i + 2] == 0xBF)) return false;
+    }
+    return true;
+}
+
 }  // namespace mx

@@ -8,6 +8,7 @@
 #include <libxslt/xsltutils.h>
 
 #include "platform/msxml6/engine.h"
+#include "platform/msxml6/write_check.h"
 
 namespace mx {
 
@@ -58,6 +59,20 @@ xmlCharEncodingHandlerPtr outputEncoder(xsltStylesheetPtr sheet) {
     XSLT_GET_IMPORT_PTR(encoding, sheet, encoding)  // declares a local 'st'
     if (!encoding) return nullptr;
     return xmlFindCharEncodingHandler(reinterpret_cast<char const*>(encoding));
+}
+
+// XML output that would not read back as the result tree is not written:
+// characters XML cannot hold (a style sheet can make them from strings),
+// or names and literals the output encoding lacks.
+bool resultWritable(xmlDocPtr result, xsltStylesheetPtr sheet) {
+    xmlChar const* method = nullptr;
+    XSLT_GET_IMPORT_PTR(method, sheet, method)
+    if ((method && !xmlStrEqual(method, BAD_CAST "xml")) || result->type == XML_HTML_DOCUMENT_NODE) return true;
+    for (xmlNodePtr c = result->children; c; c = c->next)
+        if (!treeWritable(c)) return false;
+    xmlChar const* encoding = nullptr;
+    XSLT_GET_IMPORT_PTR(encoding, sheet, encoding)
+    return writableIn(reinterpret_cast<xmlNodePtr>(result), reinterpret_cast<char const*>(encoding));
 }
 
 // libxml2's serialiser reads these per-thread settings; another part of the
@@ -146,6 +161,7 @@ DocPtr CompiledSheet::apply(xmlDocPtr input, std::string& errors) const {
 }
 
 HRESULT CompiledSheet::write(xmlDocPtr result, IStream* stream) const {
+    if (!resultWritable(result, sheet_)) return E_FAIL;
     ErrorSink sink;  // a failing stream is reported through the result, not stderr
     SerialiserDefaults defaults;
     xmlCharEncodingHandlerPtr encoder = outputEncoder(sheet_);

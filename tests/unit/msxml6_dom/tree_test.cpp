@@ -87,10 +87,10 @@ TEST(Tree, SetAttributeIsLiteralAndDeclaresNamespaces) {
     EXPECT_EQ(S_OK, r->setAttribute(Arg(L"a"), textVariant(Arg(L"x&amp;y<"))));
     EXPECT_EQ(L"x&amp;y<", attribute(r.get(), L"a"));
     EXPECT_EQ(S_OK, r->setAttribute(Arg(L"p:b"), textVariant(Arg(L"1"))));
-    EXPECT_EQ(S_OK, r->setAttribute(Arg(L"q:c"), textVariant(Arg(L"2"))));  // unbound prefix: literal name
+    EXPECT_EQ(E_INVALIDARG, r->setAttribute(Arg(L"q:c"), textVariant(Arg(L"2"))));  // q is not declared
     EXPECT_EQ(S_OK, r->setAttribute(Arg(L"xmlns:z"), textVariant(Arg(L"urn:z"))));
     EXPECT_EQ(S_OK, r->setAttribute(Arg(L"a"), textVariant(Arg(L"2nd"))));  // replaces
-    EXPECT_EQ(L"<r xmlns:p=\"urn:p\" xmlns:z=\"urn:z\" a=\"2nd\" p:b=\"1\" q:c=\"2\"/>", xmlOf(r.get()));
+    EXPECT_EQ(L"<r xmlns:p=\"urn:p\" xmlns:z=\"urn:z\" a=\"2nd\" p:b=\"1\"/>", xmlOf(r.get()));
     EXPECT_EQ(L"urn:z", attribute(r.get(), L"xmlns:z"));
     // The declaration is real: a node created in that namespace needs no
     // declaration of its own below r.

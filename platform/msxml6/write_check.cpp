@@ -1,0 +1,175 @@
+#include "platform/msxml6/write_check.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/msxml6/engine.h"
+
+namespace mx {
+
+namespace {
+
+std::string_view text(xmlChar const* s) {
+    return s ? std::string_view(reinterpret_cast<char const*>(s)) : std::string_view();
+}
+
+// Calls fn for every node under `top` (itself included) until fn says false;
+// attributes come right after their element, their text after them.
+template <class Fn>
+bool everyNode(xmlNodePtr top, Fn fn) {
+    xmlNodePtr cur = top;
+    while (cur) {
+        if (!fn(cur)) return false;
+        if (cur->type == XML_ELEMENT_NODE) {
+            for (xmlAttrPtr a = cur->properties; a; a = a->next) {
+                if (!fn(reinterpret_cast<xmlNodePtr>(a))) return false;
+                for (xmlNodePtr t = a->children; t; t = t->next)
+                    if (!fn(t)) return false;
+            }
+        }
+        bool descend = cur->children && cur->type != XML_ENTITY_REF_NODE && cur->type != XML_DTD_NODE &&
+                       cur->type != XML_ATTRIBUTE_NODE;
+        if (descend) {
+            cur = cur->children;
+            continue;
+        }
+        while (cur != top && !cur->next) cur = cur->parent;
+        if (cur == top) break;
+        cur = cur->next;
+    }
+    return true;
+}
+
+// A prefixed name never bound keeps its whole "p:x" as the name, no namespace.
+bool isBound(xmlNodePtr n) { return n->ns || !strchr(reinterpret_cast<char const*>(n->name), ':'); }
+
+// Only attributes in a namespace can clash (p:a and q:a, p and q one URI):
+// their expanded names are sorted, so that an element with many stays cheap.
+bool attributesDistinct(xmlNodePtr element) {
+    thread_local std::vector<std::pair<std::string_view, std::string_view>> names;
+    names.clear();
+    for (xmlAttrPtr a = element->properties; a; a = a->next)
+        if (a->ns) names.emplace_back(text(a->ns->href), text(a->name));
+    if (names.size() < 2) return true;
+    std::sort(names.begin(), names.end());
+    return std::adjacent_find(names.begin(), names.end()) == names.end();
+}
+
+bool nodeWritable(xmlNodePtr n) {
+    switch (n->type) {
+    case XML_ELEMENT_NODE:
+        return isBound(n) && attributesDistinct(n);
+    case XML_ATTRIBUTE_NODE:
+        return isBound(n);
+    case XML_TEXT_NODE:
+    case XML_CDATA_SECTION_NODE:
+        return isXmlText(text(n->content));
+    case XML_COMMENT_NODE:
+        return isCommentText(text(n->content));
+    case XML_PI_NODE:
+        return isPIData(text(n->content));
+    default:
+        return true;
+    }
+}
+
+std::string upper(char const* s) {
+    std::string out;
+    for (; *s; ++s) out += static_cast<char>(toupper(static_cast<unsigned char>(*s)));
+    return out;
+}
+
+// UTF-8 and UTF-16 (either byte order): the reader recognises them from the
+// first bytes, and they hold every character.
+bool isUnicode(std::string const& name) {
+    return name == "UTF-8" || name == "UTF8" || name.starts_with("UTF-16") || name.starts_with("UTF16");
+}
+
+class Converter {
+public:
+    explicit Converter(char const* encoding) : cd_(iconv_open(encoding, "UTF-8")) {}
+    ~Converter() {
+        if (ok()) iconv_close(cd_);
+    }
+    Converter(Converter const&) = delete;
+    Converter& operator=(Converter const&) = delete;
+
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+    // False when some character of `s` has no form in the encoding.
+    bool converts(std::string_view s, std::string* out = nullptr) {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        char* in = const_cast<char*>(s.data());
+        size_t inLeft = s.size();
+        char buffer[256];
+        while (inLeft > 0) {
+            char* o = buffer;
+            size_t outLeft = sizeof buffer;
+            size_t rc = iconv(cd_, &in, &inLeft, &o, &outLeft);
+            if (out) out->append(buffer, static_cast<size_t>(o - buffer));
+            if (rc == static_cast<size_t>(-1) && errno != E2BIG) return false;
+        }
+        return true;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+// Markup must come out as the same bytes as in ASCII, or the reader cannot
+// even find the declaration that names the encoding.
+bool asciiCompatible(Converter& converter) {
+    std::string_view sample = "<?xml version=\"1.0\" encoding=\"x\"?><a:b c='&#9;'>]]></a:b>\n";
+    std::string out;
+    return converter.converts(sample, &out) && out == sample;
+}
+
+bool namesAndLiteralsConvert(xmlNodePtr top, Converter& converter) {
+    return everyNode(top, [&](xmlNodePtr n) {
+        switch (n->type) {
+        case XML_ELEMENT_NODE:
+            for (xmlNsPtr ns = n->nsDef; ns; ns = ns->next)
+                if (!converter.converts(text(ns->prefix))) return false;
+            return converter.converts(text(n->name)) && (!n->ns || converter.converts(text(n->ns->prefix)));
+        case XML_ATTRIBUTE_NODE:
+            return converter.converts(text(n->name)) && (!n->ns || converter.converts(text(n->ns->prefix)));
+        case XML_CDATA_SECTION_NODE:
+        case XML_COMMENT_NODE:
+            return converter.converts(text(n->content));
+        case XML_PI_NODE:
+            return converter.converts(text(n->name)) && converter.converts(text(n->content));
+        default:
+            return true;
+        }
+    });
+}
+
+}  // namespace
+
+bool isCommentText(std::string_view utf8) {
+    return isXmlText(utf8) && utf8.find("--") == std::string_view::npos && !utf8.ends_with('-');
+}
+
+bool isPIData(std::string_view utf8) { return isXmlText(utf8) && utf8.find("?>") == std::string_view::npos; }
+
+bool treeWritable(xmlNodePtr top) {
+    if (!top) return false;
+    if (top->type == XML_DOCUMENT_NODE && !xmlDocGetRootElement(reinterpret_cast<xmlDocPtr>(top))) return false;
+    return everyNode(top, nodeWritable);
+}
+
+bool writableIn(xmlNodePtr top, char const* encoding) {
+    std::string name = upper(encoding ? encoding : "UTF-8");
+    if (isUnicode(name)) return true;
+    Converter converter(name.c_str());
+    return converter.ok() && asciiCompatible(converter) && namesAndLiteralsConvert(top, converter);
+}
+
+}  // namespace mx

@@ -98,7 +98,9 @@ TrelDOMDocument* XML_UTILITIES::deserialize(unsigned char const* utf8Text) {
 
 wchar_t* XML_UTILITIES::getRootTag(wchar_t const* path) {
   RootTagReader reader;
-  if (!TrelSAXXMLReader::parseFile(path, &reader, nullptr)) return nullptr;
+  // The reader stops the parse at the first start tag, so success means
+  // there was none.
+  if (TrelSAXXMLReader::parseFile(path, &reader, nullptr)) return nullptr;
   return reader.releaseRootTag();
 }
 
@@ -126,8 +128,9 @@ void XML_UTILITIES::sendToBrowser(TrelDOMDocument const* document, wchar_t const
 RootTagReader::~RootTagReader() { ux_strfree(rootTag_); }
 
 bool RootTagReader::startElement(wchar_t const* tag, TrelSAXAttributes const*) {
-  if (!rootTag_) rootTag_ = ux_strsave(tag);
-  return true;
+  ux_strfree(rootTag_);
+  rootTag_ = ux_strsave(tag);
+  return false;  // nothing after the root's start tag is needed
 }
 
 wchar_t* RootTagReader::releaseRootTag() {

@@ -37,8 +37,7 @@ public:
   static void sendToBrowser(TrelDOMDocument const* document, wchar_t const* path);
 };
 
-// Keeps the local name of the first start tag. The parse goes on to the end:
-// a file is only taken for XML when the whole of it is.
+// Stops the parse at the first start tag and keeps its local name.
 class RootTagReader : public TrelSAXContentHandler {
 public:
   RootTagReader() : TrelSAXContentHandler(true) {}

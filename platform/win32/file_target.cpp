@@ -20,6 +20,8 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -134,6 +136,38 @@ HRESULT writeAll(int fd, char const* data, size_t size, off_t* at) {
     return S_OK;
 }
 
+// A pipe whose reader has gone raises SIGPIPE, which would end the host. The
+// signal is held back while writing to a pipe or device and, when the write
+// raised it, taken off again, so the write just fails with EPIPE.
+class QuietPipe {
+public:
+    QuietPipe() {
+        sigemptyset(&pipe_);
+        sigaddset(&pipe_, SIGPIPE);
+        sigset_t pending;
+        sigemptyset(&pending);
+        sigpending(&pending);
+        pendingBefore_ = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &pipe_, &previous_);
+    }
+    ~QuietPipe() {
+        sigset_t pending;
+        sigemptyset(&pending);
+        if (!pendingBefore_ && sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1) {
+            timespec none{};
+            sigtimedwait(&pipe_, nullptr, &none);
+        }
+        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    QuietPipe(QuietPipe const&) = delete;
+    QuietPipe& operator=(QuietPipe const&) = delete;
+
+private:
+    sigset_t pipe_;
+    sigset_t previous_;
+    bool pendingBefore_ = false;
+};
+
 // Reserves room for `size` bytes before the old content is touched, so that
 // a full disk or a size limit fails the save with the file intact. File
 // systems that cannot reserve just go on.
@@ -247,6 +281,8 @@ HRESULT FileTarget::openInPlace(std::string const& target, UniqueFd fd, std::uni
 
 HRESULT FileTarget::write(void const* data, size_t size) {
     if (finished_) return STG_E_REVERTED;
+    if (kind_ != Kind::Direct) return writeAll(sink(), static_cast<char const*>(data), size, nullptr);
+    QuietPipe quiet;
     return writeAll(sink(), static_cast<char const*>(data), size, nullptr);
 }
 

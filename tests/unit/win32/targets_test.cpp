@@ -121,6 +121,20 @@ TEST(Targets, PipesReceiveTheBytesAndStayPipes) {
     EXPECT_EQ(4, read(reader, buffer, sizeof buffer));
     EXPECT_EQ("<r/>", std::string(buffer));
     close(reader);
+    // The reader goes away while the save is on: the save fails, and the
+    // process is not ended by SIGPIPE (its default action).
+    EXPECT_EQ(0, inChild([&] {
+                  signal(SIGPIPE, SIG_DFL);
+                  int early = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+                  IStream* s = nullptr;
+                  if (early < 0 || FAILED(SHCreateStreamOnFileW(wide(fifo).c_str(), kCreateWrite, &s))) return false;
+                  close(early);
+                  bool failed = FAILED(s->Write("<r/>", 4, nullptr)) && FAILED(s->Commit(STGC_DEFAULT));
+                  s->Release();
+                  sigset_t pending;
+                  sigpending(&pending);
+                  return failed && !sigismember(&pending, SIGPIPE);
+              }, false));
     EXPECT_TRUE(S_ISFIFO(statOf(fifo).st_mode));
     EXPECT_EQ(1u, filesIn(dir.path()));
 }

@@ -1,15 +1,17 @@
 // Saving into an existing name, whatever it names.
 //
-//   Replace  an ordinary file, or a new name: the bytes go to a new file beside
-//            the target, which takes the old file's mode, owner and group and
-//            is renamed over it on commit. Readers see the old content or the
-//            new, never a mix, and a failed save leaves the old file alone.
-//   InPlace  where a replacement would change what the name stands for: more
-//            than one hard link, an owner or group the saver cannot give the
-//            new file, a folder where no file can be made, a name under /dev
-//            or /proc (/dev/stdout redirected to a file). The bytes wait in an
-//            anonymous file in memory and are written into the target itself
-//            on commit, after space for them has been reserved.
+//   Replace  an ordinary file, or a new name: the bytes go to a new file
+//            beside the target, which takes the old file's mode, owner, group
+//            and extended attributes and is renamed over it on commit.
+//            Readers see the old content or the new, never a mix, and a
+//            failed save leaves the old file alone.
+//   InPlace  where a replacement would change what the name stands for:
+//            more than one hard link, an owner, group or extended attribute
+//            the saver cannot give the new file, a folder where no file can
+//            be made, a name under /dev or /proc (/dev/stdout redirected to a
+//            file). The bytes wait in an anonymous file in memory and are
+//            written into the target itself on commit, after space for them
+//            has been reserved.
 //   Direct   pipes and devices: the bytes go straight through. There is
 //            nothing to replace and nothing that could be kept.
 //
@@ -24,11 +26,13 @@
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 namespace quillwin32 {
 
@@ -61,21 +65,37 @@ std::string baseOf(std::string const& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Names such as /dev/stdout or /proc/self/fd/1 may stand for a file that a
+// process holds open: that file must receive the bytes, not a new one.
+bool isSystemName(std::string const& path) { return path.rfind("/dev/", 0) == 0 || path.rfind("/proc/", 0) == 0; }
+
+// A link to a file not made yet names that file, as it would for open(2)
+// with O_CREAT. Links into /dev and /proc are left to open(2): theirs may
+// name a pipe, which has no path.
+std::string danglingTarget(std::string path) {
+    for (int hop = 0; hop < 40 && !isSystemName(path); ++hop) {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        char buffer[PATH_MAX];
+        ssize_t n = readlink(path.c_str(), buffer, sizeof buffer);
+        if (n <= 0 || n == static_cast<ssize_t>(sizeof buffer)) return path;
+        std::string link(buffer, static_cast<size_t>(n));
+        path = link[0] == '/' ? link : directoryOf(path) + "/" + link;
+    }
+    return path;
+}
+
 // A symbolic link is followed, so that saving through it updates the file it
 // names instead of replacing the link by a plain file.
 std::string resolveTarget(std::string const& path) {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
     char* real = realpath(path.c_str(), nullptr);
-    if (!real) return path;  // a dangling link, or /proc/self/fd/N of a pipe
+    if (!real) return errno == ENOENT ? danglingTarget(path) : path;
     std::string out = real;
     free(real);
     return out;
 }
-
-// Names such as /dev/stdout or /proc/self/fd/1 may stand for a file that a
-// process holds open: that file must receive the bytes, not a new one.
-bool isSystemName(std::string const& path) { return path.rfind("/dev/", 0) == 0 || path.rfind("/proc/", 0) == 0; }
 
 // At most `limit` bytes of `name`, not cutting a UTF-8 sequence in two.
 std::string shortened(std::string const& name, size_t limit) {
@@ -102,14 +122,61 @@ int createBeside(std::string const& target, std::string& tempPath) {
     return -1;
 }
 
-// The new file gets the old one's owner, group and mode (chown first: it
-// clears set-id bits). False when the saver may not give it that owner.
-bool takeOver(int fd, struct stat const& old) {
+// The names of the extended attributes of `fd`, each ending in a NUL; false
+// when they cannot be read.
+bool attributeNames(int fd, std::string& names) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        ssize_t size = flistxattr(fd, nullptr, 0);
+        if (size < 0) return errno == ENOTSUP;  // none on this file system
+        names.assign(static_cast<size_t>(size), '\0');
+        size = flistxattr(fd, names.data(), names.size());
+        if (size >= 0) {
+            names.resize(static_cast<size_t>(size));
+            return true;
+        }
+        if (errno != ERANGE) return false;  // ERANGE: one was added meanwhile
+    }
+    return false;
+}
+
+bool attributeValue(int fd, char const* name, std::string& value) {
+    ssize_t size = fgetxattr(fd, name, nullptr, 0);
+    if (size < 0) return false;
+    value.assign(static_cast<size_t>(size), '\0');
+    size = fgetxattr(fd, name, value.data(), value.size());
+    if (size < 0) return false;
+    value.resize(static_cast<size_t>(size));
+    return true;
+}
+
+// Gives `to` exactly the extended attributes of `from`: access lists and
+// labels decide who may read the file as much as its mode does. Attributes
+// the new file already has with the same value (a security label given by
+// the folder) are left alone, ones the old file lacks (an inherited access
+// list) removed.
+bool copyAttributes(int from, int to) {
+    std::string wanted, present, value, current;
+    if (!attributeNames(from, wanted) || !attributeNames(to, present)) return false;
+    for (char const* name = wanted.c_str(); name < wanted.c_str() + wanted.size(); name += strlen(name) + 1) {
+        if (!attributeValue(from, name, value)) return false;
+        if (attributeValue(to, name, current) && current == value) continue;
+        if (fsetxattr(to, name, value.data(), value.size(), 0) != 0) return false;
+    }
+    for (char const* name = present.c_str(); name < present.c_str() + present.size(); name += strlen(name) + 1) {
+        if (!attributeValue(from, name, value) && fremovexattr(to, name) != 0) return false;
+    }
+    return true;
+}
+
+// The new file gets the old one's owner, group, mode and extended attributes
+// (chown first: it clears set-id bits). False when the saver may not make
+// the new file like the old one.
+bool takeOver(int fd, int oldFd, struct stat const& old) {
     struct stat now;
     if (fstat(fd, &now) != 0) return false;
     if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) && fchown(fd, old.st_uid, old.st_gid) != 0)
         return false;
-    return fchmod(fd, old.st_mode & 07777) == 0;
+    return fchmod(fd, old.st_mode & 07777) == 0 && copyAttributes(oldFd, fd);
 }
 
 // Pipes and most devices keep nothing to sync: fsync says EINVAL there.
@@ -258,7 +325,7 @@ HRESULT FileTarget::openReplacing(std::string const& target, UniqueFd fd, struct
                                   std::unique_ptr<FileTarget>& out) {
     std::string temp;
     UniqueFd staging(createBeside(target, temp));
-    if (staging && !takeOver(staging.get(), old)) {
+    if (staging && !takeOver(staging.get(), fd.get(), old)) {
         unlink(temp.c_str());
         staging.reset();
     }

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <functional>
@@ -197,7 +198,13 @@ TEST(Targets, HardLinkedFilesAreUpdatedInPlace) {
     EXPECT_EQ(5, statOf(target).st_size);
 }
 
-TEST(Targets, ReplacementKeepsModeOwnerAndGroup) {
+std::string attribute(std::filesystem::path const& p, char const* name) {
+    char value[64];
+    ssize_t n = getxattr(p.c_str(), name, value, sizeof value);
+    return n < 0 ? std::string("<none>") : std::string(value, static_cast<size_t>(n));
+}
+
+TEST(Targets, ReplacementKeepsModeOwnerGroupAndAttributes) {
     TempDir dir;
     auto target = dir / "owned.xml";
     writeFile(target, "old");
@@ -206,6 +213,7 @@ TEST(Targets, ReplacementKeepsModeOwnerAndGroup) {
     if (root) {
         ASSERT_EQ(0, chown(target.c_str(), kNobody, kNobody));
     }
+    bool attributes = setxattr(target.c_str(), "user.quill", "kept", 4, 0) == 0;
     ino_t before = statOf(target).st_ino;
     EXPECT_EQ(S_OK, save(target, "new"));
     struct stat st = statOf(target);
@@ -216,7 +224,27 @@ TEST(Targets, ReplacementKeepsModeOwnerAndGroup) {
         EXPECT_EQ(kNobody, st.st_uid);
         EXPECT_EQ(kNobody, st.st_gid);
     }
+    if (attributes) {
+        EXPECT_EQ("kept", attribute(target, "user.quill"));
+    }
     EXPECT_EQ(1u, filesIn(dir.path()));
+}
+
+// Through a link, including one to a file not made yet (as open(2) creates
+// it): the link stays a link.
+TEST(Targets, SymbolicLinksAreFollowed) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "sub");
+    writeFile(dir / "sub" / "real.xml", "old");
+    std::filesystem::create_symlink("sub/real.xml", dir / "link.xml");
+    std::filesystem::create_symlink("sub/later.xml", dir / "dangling.xml");
+    EXPECT_EQ(S_OK, save(dir / "link.xml", "one"));
+    EXPECT_EQ(S_OK, save(dir / "dangling.xml", "two"));
+    EXPECT_EQ("one", readFile(dir / "sub" / "real.xml"));
+    EXPECT_EQ("two", readFile(dir / "sub" / "later.xml"));
+    EXPECT_TRUE(S_ISLNK(statOf(dir / "link.xml").st_mode));
+    EXPECT_TRUE(S_ISLNK(statOf(dir / "dangling.xml").st_mode));
+    EXPECT_EQ(2u, filesIn(dir / "sub"));
 }
 
 TEST(Targets, LongNamesCanBeSaved) {

@@ -40,6 +40,8 @@ TEST(Stream, WriteReplacesTheTargetOnlyOnCommit) {
     ULONG got;
     EXPECT_TRUE(FAILED(s->Read(&c, 1, &got)));
     EXPECT_EQ(S_OK, s->Commit(STGC_DEFAULT));
+    EXPECT_EQ("new", readFile(target));  // before the stream goes
+    EXPECT_TRUE(FAILED(s->Write("more", 4, nullptr)));
     s->Release();
     EXPECT_EQ("new", readFile(target));
     EXPECT_EQ(1u, filesIn(dir.path()));

@@ -188,9 +188,10 @@ BOOL FreeLibrary(HMODULE module);
 // mode STGM_READ opens an existing file for reading. STGM_CREATE|STGM_WRITE
 // opens for writing exactly when open(2) for writing would (creating a missing
 // file) and holds the bytes back until Commit: an ordinary file is replaced
-// atomically, keeping its mode, owner and group; a file with other hard links
-// or one that cannot be replaced is overwritten in place; pipes and devices
-// receive the bytes as they come (a pipe without a reader fails the open).
+// atomically, keeping its mode, owner, group and extended attributes; a file
+// with other hard links or one that cannot be replaced is overwritten in
+// place; pipes and devices receive the bytes as they come (a pipe without a
+// reader fails the open).
 // Release without a successful Commit leaves an existing file as it was.
 HRESULT SHCreateStreamOnFileW(wchar_t const* path, DWORD mode, IStream** out);
 

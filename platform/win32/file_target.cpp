@@ -203,7 +203,8 @@ HRESULT writeAll(int fd, char const* data, size_t size, off_t* at) {
     return S_OK;
 }
 
-// A pipe whose reader has gone raises SIGPIPE, which would end the host. The
+// A pipe whose reader has gone raises SIGPIPE, which ends a plain process and
+// in the Lisp host would break into the save from a signal handler. The
 // signal is held back while writing to a pipe or device and, when the write
 // raised it, taken off again, so the write just fails with EPIPE.
 class QuietPipe {

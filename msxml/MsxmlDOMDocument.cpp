@@ -33,9 +33,8 @@ bool handOut(BSTR text, wchar_t** out) {
 }
 
 // Collects what the writer produces and hands it to the file only once the
-// whole document has been written, so that a save failing half-way leaves
-// an existing file as it was (a file stream commits whatever it received
-// when it is released).
+// whole document has been written, so that a save failing half-way sends
+// nothing to a pipe or device and leaves an existing file as it was.
 class PendingFile final : public IStream {
 public:
     PendingFile() = default;
@@ -74,8 +73,9 @@ public:
         return S_OK;
     }
 
-    // Writes everything to the file (created or replaced); false when the
-    // file cannot be created or written, in which case it stays as it was.
+    // Writes everything to the file (created or replaced) and commits it;
+    // false when the file cannot be opened, written or committed, in which
+    // case it stays as it was.
     bool commit(wchar_t const* path) const {
         ComPtr<IStream> file;
         if (FAILED(SHCreateStreamOnFileW(path, STGM_CREATE | STGM_WRITE, file.put())) || !file) return false;
@@ -85,7 +85,7 @@ public:
             if (FAILED(file->Write(bytes_.data() + done, size, nullptr))) return false;
             done += size;
         }
-        return true;
+        return SUCCEEDED(file->Commit(STGC_DEFAULT));
     }
 
 private:

@@ -263,7 +263,7 @@ bool engineSave(IXMLDOMDocument3* doc, IStream* stream, bool eventPath) {
 bool engineSaveFile(IXMLDOMDocument3* doc, std::string const& path) {
     ComPtr<IStream> stream;
     if (FAILED(SHCreateStreamOnFileW(wide(path).c_str(), STGM_CREATE | STGM_WRITE, stream.put()))) return false;
-    return engineSave(doc, stream.get(), false);
+    return engineSave(doc, stream.get(), false) && SUCCEEDED(stream->Commit(STGC_DEFAULT));
 }
 
 bool libxml2SaveFd(xmlDocPtr doc, int fd) {

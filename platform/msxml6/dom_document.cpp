@@ -415,7 +415,12 @@ HRESULT DocumentObj::save(VARIANT destination) {
         HRESULT hr = SHCreateStreamOnFileW(destination.bstrVal, STGM_CREATE | STGM_WRITE, &stream);
         if (FAILED(hr)) return hr;
         hr = saveDocument(content, stream);
-        if (FAILED(hr)) stream->Revert();  // a failed save never replaces the old file
+        // The file is saved only once the commit says so; a failed save is
+        // abandoned and never replaces the old file.
+        if (SUCCEEDED(hr))
+            hr = stream->Commit(STGC_DEFAULT);
+        else
+            stream->Revert();
         stream->Release();
         return hr;
     }

@@ -129,11 +129,15 @@ HRESULT XslProcessor::deliver(DocPtr result) {
     case Target::Document:
         return replaceDocument(outputDocument_.get(), result.release());
     case Target::Stream: {
-        // A file stream becomes the file only on its last release: the
-        // processor lets go at once so that the file is complete when
-        // transform returns (and the next run collects a string again).
+        // The output is committed before transform returns, so a file is
+        // complete then and a refused commit fails the run; a failed run
+        // keeps the old file. The processor lets go of the stream at once
+        // (the next run collects a string again).
         HRESULT hr = sheet_->write(result.get(), outputStream_.get());
-        if (FAILED(hr)) outputStream_->Revert();  // keep the old file on failure
+        if (SUCCEEDED(hr))
+            hr = outputStream_->Commit(STGC_DEFAULT);
+        else
+            outputStream_->Revert();
         outputStream_.reset();
         target_ = Target::String;
         return hr;

@@ -1,80 +1,32 @@
 // SHCreateStreamOnFileW: IStream over a file.
 //
-// Reading streams the file as it is. Writing never touches the target until
-// the stream is finished: bytes go to a new file beside the target (same
-// directory, so the final rename is atomic), which replaces the target on the
-// last Release only if every write, the fsync and the close succeeded.
-// Otherwise the new file is removed and the old one stays as it was.
+// Reading streams the file as it is. Writing goes to a FileTarget, which
+// holds the bytes back (except for pipes and devices) until Commit puts them
+// in place; Commit's result is the save's result. A stream released without
+// Commit, or after a failed write, leaves the target as it was.
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <climits>
-#include <cstdlib>
+#include <memory>
 #include <string>
 
+#include "platform/win32/file_target.h"
 #include "platform/win32/wide_path.h"
 #include "platform/win32/win32.h"
 
 namespace {
 
-HRESULT openError(int err) {
-    switch (err) {
-    case ENOENT:
-    case ENOTDIR:
-        return STG_E_FILENOTFOUND;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-        return STG_E_MEDIUMFULL;
-    default:
-        return STG_E_ACCESSDENIED;
-    }
-}
+using quillwin32::FileTarget;
 
-HRESULT writeError(int err) { return (err == ENOSPC || err == EDQUOT || err == EFBIG) ? STG_E_MEDIUMFULL : STG_E_WRITEFAULT; }
-
-std::string directoryOf(std::string const& path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// A symbolic link is followed, so that saving through it updates the file it
-// names instead of replacing the link by a plain file.
-std::string resolveTarget(std::string const& path) {
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    char* real = realpath(path.c_str(), nullptr);
-    if (!real) return path;
-    std::string out = real;
-    free(real);
-    return out;
-}
-
-// Creates a fresh, uniquely named file beside `target`; the process umask
-// applies as for any new file.
-int createBeside(std::string const& target, std::string& tempPath) {
-    static std::atomic<unsigned> counter{0};
-    std::string dir = directoryOf(target);
-    std::string base = target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = dir + "/." + base + "." + std::to_string(getpid()) + "." + std::to_string(counter++) + ".tmp";
-        int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    errno = EEXIST;
-    return -1;
-}
+HRESULT openError(int err) { return (err == ENOENT || err == ENOTDIR) ? STG_E_FILENOTFOUND : STG_E_ACCESSDENIED; }
 
 class FileStream final : public IStream {
 public:
-    static FileStream* reader(int fd) { return new FileStream(fd, false, {}, {}); }
-    static FileStream* writer(int fd, std::string target, std::string temp) {
-        return new FileStream(fd, true, std::move(target), std::move(temp));
-    }
+    static FileStream* reader(int fd) { return new FileStream(fd, nullptr); }
+    static FileStream* writer(std::unique_ptr<FileTarget> target) { return new FileStream(-1, std::move(target)); }
 
     HRESULT QueryInterface(REFIID riid, void** out) override {
         if (!out) return E_POINTER;
@@ -89,16 +41,13 @@ public:
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {
         ULONG left = --refs_;
-        if (left == 0) {
-            finish();
-            delete this;
-        }
+        if (left == 0) delete this;
         return left;
     }
 
     HRESULT Read(void* buffer, ULONG size, ULONG* read) override {
         if (read) *read = 0;
-        if (writing_) return STG_E_ACCESSDENIED;
+        if (target_) return STG_E_ACCESSDENIED;
         if (!buffer && size) return E_POINTER;
         ULONG done = 0;
         while (done < size) {
@@ -114,61 +63,49 @@ public:
 
     HRESULT Write(void const* buffer, ULONG size, ULONG* written) override {
         if (written) *written = 0;
-        if (!writing_) return STG_E_ACCESSDENIED;
-        if (failed_) return STG_E_WRITEFAULT;  // a broken file is never committed
+        if (!target_) return STG_E_ACCESSDENIED;
+        if (finished_) return FAILED(result_) ? result_ : STG_E_REVERTED;  // a broken stream stays broken
         if (!buffer && size) return E_POINTER;
-        ULONG done = 0;
-        while (done < size) {
-            ssize_t n = ::write(fd_, static_cast<char const*>(buffer) + done, size - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                failed_ = true;
-                return writeError(n < 0 ? errno : ENOSPC);
-            }
-            done += static_cast<ULONG>(n);
+        HRESULT hr = target_->write(buffer, size);
+        if (FAILED(hr)) {
+            finish(hr);
+            target_->abandon();
+            return hr;
         }
-        if (written) *written = done;
+        if (written) *written = size;
         return S_OK;
     }
 
+    // The first Commit decides; asking again gives the same answer.
+    HRESULT Commit(DWORD) override {
+        if (!target_) return S_OK;  // a reader holds nothing back
+        if (!finished_) finish(target_->commit());
+        return result_;
+    }
+
     HRESULT Revert() override {
-        if (!writing_) return STG_E_ACCESSDENIED;
-        failed_ = true;  // finish() then removes the new file
+        if (!target_) return STG_E_ACCESSDENIED;
+        if (!finished_) finish(STG_E_REVERTED);
+        target_->abandon();
         return S_OK;
     }
 
 private:
-    FileStream(int fd, bool writing, std::string target, std::string temp)
-        : fd_(fd), writing_(writing), target_(std::move(target)), temp_(std::move(temp)) {}
-    ~FileStream() = default;
-
-    void finish() {
-        if (!writing_) {
-            close(fd_);
-            return;
-        }
-        bool ok = !failed_ && fsync(fd_) == 0;
-        ok = (close(fd_) == 0) && ok;
-        if (ok && rename(temp_.c_str(), target_.c_str()) == 0) {
-            syncDirectory();
-            return;
-        }
-        unlink(temp_.c_str());
+    FileStream(int fd, std::unique_ptr<FileTarget> target) : fd_(fd), target_(std::move(target)) {}
+    ~FileStream() {
+        if (fd_ >= 0) close(fd_);
     }
 
-    void syncDirectory() {
-        int dir = open(directoryOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir < 0) return;
-        fsync(dir);
-        close(dir);
+    void finish(HRESULT result) {
+        finished_ = true;
+        result_ = result;
     }
 
     std::atomic<ULONG> refs_{1};
-    int fd_;
-    bool writing_;
-    bool failed_ = false;
-    std::string target_;
-    std::string temp_;
+    int fd_;                              // reading
+    std::unique_ptr<FileTarget> target_;  // writing; abandons unless committed
+    bool finished_ = false;               // committed, reverted or broken
+    HRESULT result_ = S_OK;
 };
 
 HRESULT openForReading(std::string const& path, IStream** out) {
@@ -184,16 +121,10 @@ HRESULT openForReading(std::string const& path, IStream** out) {
 }
 
 HRESULT openForWriting(std::string const& path, bool create, IStream** out) {
-    std::string target = resolveTarget(path);
-    struct stat st;
-    bool exists = stat(target.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) return STG_E_ACCESSDENIED;
-    if (!exists && !create) return STG_E_FILENOTFOUND;
-    std::string temp;
-    int fd = createBeside(target, temp);
-    if (fd < 0) return openError(errno);
-    if (exists) fchmod(fd, st.st_mode & 07777);  // the replacement keeps the old permissions
-    *out = FileStream::writer(fd, std::move(target), std::move(temp));
+    std::unique_ptr<FileTarget> target;
+    HRESULT hr = FileTarget::open(path, create, target);
+    if (FAILED(hr)) return hr;
+    *out = FileStream::writer(std::move(target));
     return S_OK;
 }
 

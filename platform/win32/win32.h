@@ -41,6 +41,7 @@ typedef void (*FARPROC)();
 #define STG_E_WRITEFAULT ((HRESULT)0x8003001DL)
 #define STG_E_READFAULT ((HRESULT)0x8003001EL)
 #define STG_E_MEDIUMFULL ((HRESULT)0x80030070L)
+#define STG_E_REVERTED ((HRESULT)0x80030102L)
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
 
@@ -102,11 +103,16 @@ protected:
     ~ISequentialStream() = default;
 };
 
-// A file stream. A write stream becomes the file only on its final Release,
-// and only if every write succeeded (see SHCreateStreamOnFileW).
+#define STGC_DEFAULT 0
+
+// A file stream. What is written to a file stream becomes the file's content
+// only through Commit (see SHCreateStreamOnFileW).
 struct IStream : ISequentialStream {
-    // Abandons what was written: on the final Release the target is left as
-    // it was. For producers that fail after some writes went through.
+    // Puts everything written in place; the save succeeded only if this
+    // returns S_OK. Streams that pass bytes on as they come hold nothing back.
+    virtual HRESULT Commit(DWORD /*flags*/) { return S_OK; }
+    // Abandons what was written: the target is left as it was. For producers
+    // that fail after some writes went through.
     virtual HRESULT Revert() { return E_NOTIMPL; }
 
 protected:
@@ -179,10 +185,14 @@ BOOL FreeLibrary(HMODULE module);
 #define STGM_WRITE 0x00000001L
 #define STGM_READWRITE 0x00000002L
 #define STGM_CREATE 0x00001000L
-// mode STGM_READ opens an existing file for reading; STGM_CREATE|STGM_WRITE
-// writes a new file beside the target and renames it into place when the
-// stream is released after every write succeeded, so a failed write never
-// destroys the previous file.
+// mode STGM_READ opens an existing file for reading. STGM_CREATE|STGM_WRITE
+// opens for writing exactly when open(2) for writing would (creating a missing
+// file) and holds the bytes back until Commit: an ordinary file is replaced
+// atomically, keeping its mode, owner, group and extended attributes; a file
+// with other hard links or one that cannot be replaced is overwritten in
+// place; pipes and devices receive the bytes as they come (a pipe without a
+// reader fails the open).
+// Release without a successful Commit leaves an existing file as it was.
 HRESULT SHCreateStreamOnFileW(wchar_t const* path, DWORD mode, IStream** out);
 
 // ---- shell ----------------------------------------------------------------------

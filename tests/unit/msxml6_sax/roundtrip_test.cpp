@@ -154,7 +154,9 @@ TEST(RoundTrip, RichDocumentThroughFilesInBothEncodings) {
                 writer->put_standalone(VARIANT_TRUE);
                 ASSERT_EQ(S_OK, writer->put_encoding(bstr(encoding).get()));
                 ASSERT_EQ(S_OK, parseNode(reader.get(), doc.get()));
-            }  // releasing the writer and the stream completes the file
+                ASSERT_EQ(S_OK, writer->flush());
+                ASSERT_EQ(S_OK, stream->Commit(STGC_DEFAULT));  // only then is the file there
+            }
             std::string bytes = TempDir::read(path);
             bool utf16 = std::wstring(encoding) == L"UTF-16";
             EXPECT_EQ(utf16 ? std::string("\xFF\xFE<\0", 4) : std::string("<?xm"), bytes.substr(0, 4));

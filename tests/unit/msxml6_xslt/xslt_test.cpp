@@ -27,7 +27,7 @@ std::string transformToFile(std::wstring const& sheetText, IXMLDOMDocument3* inp
         VARIANT_BOOL done = VARIANT_FALSE;
         if (FAILED(processor->put_output(out)) || FAILED(processor->transform(&done)) || !done)
             return "<transform failed>";
-    }  // the file is complete once the stream is released
+    }  // the processor committed the file before transform returned
     return readBytes(dir / "out.xml");
 }
 

@@ -1,5 +1,5 @@
 // File streams: reading, and writing that only replaces the target once the
-// stream is released after every write succeeded.
+// stream is committed after every write succeeded.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -27,7 +27,7 @@ bool writeAll(IStream* s, std::string const& bytes) {
 
 constexpr DWORD kCreateWrite = STGM_CREATE | STGM_WRITE;
 
-TEST(Stream, WriteReplacesTheTargetOnlyOnRelease) {
+TEST(Stream, WriteReplacesTheTargetOnlyOnCommit) {
     TempDir dir;
     auto target = dir / "out.txt";
     writeFile(target, "old contents");
@@ -39,6 +39,9 @@ TEST(Stream, WriteReplacesTheTargetOnlyOnRelease) {
     char c;
     ULONG got;
     EXPECT_TRUE(FAILED(s->Read(&c, 1, &got)));
+    EXPECT_EQ(S_OK, s->Commit(STGC_DEFAULT));
+    EXPECT_EQ("new", readFile(target));  // before the stream goes
+    EXPECT_TRUE(FAILED(s->Write("more", 4, nullptr)));
     s->Release();
     EXPECT_EQ("new", readFile(target));
     EXPECT_EQ(1u, filesIn(dir.path()));
@@ -64,8 +67,9 @@ TEST(Stream, FailedWriteKeepsTheOldFile) {
         std::string chunk(1000, 'z');
         for (int i = 0; i < 10 && !failed; ++i) failed = !writeAll(s, chunk);
         bool laterFails = !writeAll(s, "x");  // a broken stream stays broken
+        bool refused = FAILED(s->Commit(STGC_DEFAULT));
         s->Release();
-        _exit(failed && laterFails ? 0 : 1);
+        _exit(failed && laterFails && refused ? 0 : 1);
     }
     int status = 0;
     waitpid(child, &status, 0);

@@ -1,0 +1,296 @@
+// Saving into existing names of every kind: the bytes reach what the name
+// stands for (a pipe, a device, a file shared by hard links, a file in a folder
+// the saver may not write), the name keeps its kind, owner and mode, and
+// Commit says whether the content is in place.
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include "platform/win32/win32.h"
+#include "win32_fixture.h"
+
+using namespace win32test;
+
+namespace {
+
+constexpr DWORD kCreateWrite = STGM_CREATE | STGM_WRITE;
+constexpr uid_t kNobody = 65534;
+
+HRESULT save(std::wstring const& path, std::string const& bytes) {
+    IStream* s = nullptr;
+    HRESULT hr = SHCreateStreamOnFileW(path.c_str(), kCreateWrite, &s);
+    if (FAILED(hr)) return hr;
+    hr = s->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
+    if (SUCCEEDED(hr)) hr = s->Commit(STGC_DEFAULT);
+    s->Release();
+    return hr;
+}
+
+HRESULT save(std::filesystem::path const& p, std::string const& bytes) { return save(wide(p), bytes); }
+
+struct stat statOf(std::filesystem::path const& p) {
+    struct stat st {};
+    lstat(p.c_str(), &st);
+    return st;
+}
+
+bool noTemporaryFiles(std::filesystem::path const& dir) {
+    for (auto const& e : std::filesystem::directory_iterator(dir))
+        if (e.path().extension() == ".tmp") return false;
+    return true;
+}
+
+// Runs `body` in a child process, as the unprivileged user when the tests run
+// as root (root would bypass every permission checked here). The child's exit
+// code: 0 passed, 77 could not switch user, anything else failed.
+int inChild(std::function<bool()> const& body, bool dropRoot = true) {
+    pid_t child = fork();
+    if (child == 0) {
+        if (dropRoot && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
+            _exit(77);
+        _exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// A folder the unprivileged user can reach, holding files it owns.
+class SharedDir : public TempDir {
+public:
+    SharedDir() { chmod(path().c_str(), 0755); }
+    std::filesystem::path file(std::string const& name, std::string const& bytes, mode_t mode, bool own) const {
+        auto p = *this / name;
+        writeFile(p, bytes);
+        chmod(p.c_str(), mode);
+        if (own && geteuid() == 0) chown(p.c_str(), kNobody, kNobody);
+        return p;
+    }
+};
+
+// Only Commit puts the content in place (see also Stream.*): released or
+// reverted streams leave the old file and nothing beside it.
+TEST(Targets, WithoutCommitNothingChanges) {
+    TempDir dir;
+    auto target = dir / "out.txt";
+    writeFile(target, "old");
+    for (bool revert : {false, true}) {
+        IStream* s = nullptr;
+        ASSERT_EQ(S_OK, SHCreateStreamOnFileW(wide(target).c_str(), kCreateWrite, &s));
+        ASSERT_EQ(S_OK, s->Write("new", 3, nullptr));
+        if (revert) {
+            EXPECT_EQ(S_OK, s->Revert());
+            EXPECT_TRUE(FAILED(s->Commit(STGC_DEFAULT)));
+        }
+        s->Release();
+        EXPECT_EQ("old", readFile(target));
+        EXPECT_EQ(1u, filesIn(dir.path()));
+    }
+}
+
+TEST(Targets, PipesReceiveTheBytesAndStayPipes) {
+    TempDir dir;
+    auto fifo = dir / "pipe";
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    // No reader: the open fails at once instead of waiting for one. The guard
+    // turns a regression (a hang) into a failure.
+    EXPECT_EQ(0, inChild([&] {
+                  alarm(20);
+                  return FAILED(save(fifo, "lost"));
+              }, false));
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_EQ(S_OK, save(fifo, "<r/>"));
+    char buffer[16] = {};
+    EXPECT_EQ(4, read(reader, buffer, sizeof buffer));
+    EXPECT_EQ("<r/>", std::string(buffer));
+    close(reader);
+    // The reader goes away while the save is on: the save fails, and the
+    // process is not ended by SIGPIPE (its default action).
+    EXPECT_EQ(0, inChild([&] {
+                  signal(SIGPIPE, SIG_DFL);
+                  int early = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+                  IStream* s = nullptr;
+                  if (early < 0 || FAILED(SHCreateStreamOnFileW(wide(fifo).c_str(), kCreateWrite, &s))) return false;
+                  close(early);
+                  bool failed = FAILED(s->Write("<r/>", 4, nullptr)) && FAILED(s->Commit(STGC_DEFAULT));
+                  s->Release();
+                  sigset_t pending;
+                  sigpending(&pending);
+                  return failed && !sigismember(&pending, SIGPIPE);
+              }, false));
+    EXPECT_TRUE(S_ISFIFO(statOf(fifo).st_mode));
+    EXPECT_EQ(1u, filesIn(dir.path()));
+}
+
+TEST(Targets, DevicesReceiveTheBytesAndStayDevices) {
+    TempDir dir;
+    auto device = dir / "null";
+    // A node of its own like /dev/null: a regression must not replace the real one.
+    if (mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) GTEST_SKIP() << "cannot make device nodes here";
+    int probe = open(device.c_str(), O_WRONLY);
+    if (probe < 0) GTEST_SKIP() << "devices cannot be opened in the temporary folder";
+    close(probe);
+    EXPECT_EQ(S_OK, save(device, "<r/>"));
+    EXPECT_TRUE(S_ISCHR(statOf(device).st_mode));
+    EXPECT_EQ(1u, filesIn(dir.path()));
+}
+
+// /dev/stdout of a process whose output goes to a file: the bytes land in
+// that very file, which its holder keeps writing to.
+TEST(Targets, StandardOutputRedirectedToAFileIsWrittenInPlace) {
+    TempDir dir;
+    auto out = dir / "stdout.txt";
+    writeFile(out, "");
+    ino_t inode = statOf(out).st_ino;
+    EXPECT_EQ(0, inChild([&] {
+                  int fd = open(out.c_str(), O_WRONLY | O_APPEND);
+                  if (fd < 0 || dup2(fd, 1) < 0) return false;
+                  return save("/dev/stdout", "<r/>") == S_OK && write(1, "!", 1) == 1;
+              }, false));
+    EXPECT_EQ("<r/>!", readFile(out));
+    EXPECT_EQ(inode, statOf(out).st_ino);
+}
+
+TEST(Targets, HardLinkedFilesAreUpdatedInPlace) {
+    TempDir dir;
+    auto target = dir / "a.xml", other = dir / "b.xml";
+    writeFile(target, "a rather long old content");
+    ASSERT_EQ(0, link(target.c_str(), other.c_str()));
+    EXPECT_EQ(S_OK, save(target, "short"));
+    EXPECT_EQ("short", readFile(other));
+    EXPECT_EQ(2u, statOf(target).st_nlink);
+    EXPECT_EQ(statOf(target).st_ino, statOf(other).st_ino);
+    EXPECT_TRUE(noTemporaryFiles(dir.path()));
+
+    // Too big for the file size limit: refused before the old content is
+    // touched, although every write to the stream went through.
+    EXPECT_EQ(0, inChild([&] {
+                  signal(SIGXFSZ, SIG_IGN);
+                  IStream* s = nullptr;
+                  if (FAILED(SHCreateStreamOnFileW(wide(target).c_str(), kCreateWrite, &s))) return false;
+                  std::string big(10000, 'x');
+                  bool wrote = SUCCEEDED(s->Write(big.data(), static_cast<ULONG>(big.size()), nullptr));
+                  rlimit limit{4096, 4096};
+                  setrlimit(RLIMIT_FSIZE, &limit);
+                  bool refused = s->Commit(STGC_DEFAULT) == STG_E_MEDIUMFULL;
+                  s->Release();
+                  return wrote && refused;
+              }, false));
+    EXPECT_EQ("short", readFile(other));
+    EXPECT_EQ(5, statOf(target).st_size);
+}
+
+std::string attribute(std::filesystem::path const& p, char const* name) {
+    char value[64];
+    ssize_t n = getxattr(p.c_str(), name, value, sizeof value);
+    return n < 0 ? std::string("<none>") : std::string(value, static_cast<size_t>(n));
+}
+
+TEST(Targets, ReplacementKeepsModeOwnerGroupAndAttributes) {
+    TempDir dir;
+    auto target = dir / "owned.xml";
+    writeFile(target, "old");
+    chmod(target.c_str(), 0640);
+    bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(0, chown(target.c_str(), kNobody, kNobody));
+    }
+    bool attributes = setxattr(target.c_str(), "user.quill", "kept", 4, 0) == 0;
+    ino_t before = statOf(target).st_ino;
+    EXPECT_EQ(S_OK, save(target, "new"));
+    struct stat st = statOf(target);
+    EXPECT_EQ("new", readFile(target));
+    EXPECT_NE(before, st.st_ino);  // replaced, not overwritten
+    EXPECT_EQ(0640u, st.st_mode & 07777);
+    if (root) {
+        EXPECT_EQ(kNobody, st.st_uid);
+        EXPECT_EQ(kNobody, st.st_gid);
+    }
+    if (attributes) {
+        EXPECT_EQ("kept", attribute(target, "user.quill"));
+    }
+    EXPECT_EQ(1u, filesIn(dir.path()));
+}
+
+// Through a link, including one to a file not made yet (as open(2) creates
+// it): the link stays a link.
+TEST(Targets, SymbolicLinksAreFollowed) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "sub");
+    writeFile(dir / "sub" / "real.xml", "old");
+    std::filesystem::create_symlink("sub/real.xml", dir / "link.xml");
+    std::filesystem::create_symlink("sub/later.xml", dir / "dangling.xml");
+    EXPECT_EQ(S_OK, save(dir / "link.xml", "one"));
+    EXPECT_EQ(S_OK, save(dir / "dangling.xml", "two"));
+    EXPECT_EQ("one", readFile(dir / "sub" / "real.xml"));
+    EXPECT_EQ("two", readFile(dir / "sub" / "later.xml"));
+    EXPECT_TRUE(S_ISLNK(statOf(dir / "link.xml").st_mode));
+    EXPECT_TRUE(S_ISLNK(statOf(dir / "dangling.xml").st_mode));
+    EXPECT_EQ(2u, filesIn(dir / "sub"));
+}
+
+TEST(Targets, LongNamesCanBeSaved) {
+    TempDir dir;
+    auto target = dir / std::string(250, 'n');
+    EXPECT_EQ(S_OK, save(target, "first"));
+    EXPECT_EQ(S_OK, save(target, "second"));
+    EXPECT_EQ("second", readFile(target));
+    EXPECT_EQ(1u, filesIn(dir.path()));
+}
+
+// A read-only file is saved exactly when it could be opened for writing: by
+// root, not by its unprivileged owner.
+TEST(Targets, ReadOnlyFilesFollowTheRulesOfOpen) {
+    SharedDir dir;
+    auto target = dir.file("locked.xml", "kept", 0444, true);
+    int refused = inChild([&] { return FAILED(save(target, "lost")) && readFile(target) == "kept"; });
+    if (refused == 77) GTEST_SKIP() << "cannot switch to an unprivileged user";
+    EXPECT_EQ(0, refused);
+    EXPECT_TRUE(noTemporaryFiles(dir.path()));
+    if (geteuid() != 0) return;
+    EXPECT_EQ(S_OK, save(target, "root"));
+    EXPECT_EQ("root", readFile(target));
+    EXPECT_EQ(0444u, statOf(target).st_mode & 07777);
+}
+
+TEST(Targets, WritableFileInAReadOnlyFolderIsUpdatedInPlace) {
+    SharedDir dir;
+    auto target = dir.file("open.xml", "old", 0644, true);
+    auto locked = dir.path();
+    if (geteuid() != 0) chmod(locked.c_str(), 0555);  // as root the folder is simply not the saver's
+    int result = inChild([&] {
+        return save(target, "new") == S_OK && readFile(target) == "new" && FAILED(save(locked / "fresh.xml", "x"));
+    });
+    chmod(locked.c_str(), 0755);
+    if (result == 77) GTEST_SKIP() << "cannot switch to an unprivileged user";
+    EXPECT_EQ(0, result);
+    EXPECT_EQ(1u, filesIn(dir.path()));
+}
+
+// In a sticky folder only a file's owner may rename over it: another user
+// allowed to write the file gets it updated in place, with its owner kept.
+TEST(Targets, OtherUsersWritableFileInAStickyFolder) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs a file of another user";
+    SharedDir dir;
+    chmod(dir.path().c_str(), 01777);
+    auto shared = dir.file("shared.xml", "old", 0666, false);
+    auto guarded = dir.file("guarded.xml", "kept", 0644, false);
+    int result = inChild([&] { return save(shared, "new") == S_OK && FAILED(save(guarded, "lost")); });
+    if (result == 77) GTEST_SKIP() << "cannot switch to an unprivileged user";
+    EXPECT_EQ(0, result);
+    EXPECT_EQ("new", readFile(shared));
+    EXPECT_EQ(0u, statOf(shared).st_uid);
+    EXPECT_EQ("kept", readFile(guarded));
+    EXPECT_TRUE(noTemporaryFiles(dir.path()));
+}
+
+}  // namespace

@@ -94,8 +94,10 @@ start tag; the loader reads the whole file."
       (with-xml-files (dir (laughs "laughs.xml" (entity-bomb))
                            (text "text.xml" (format nil "~A<r>~A</r>" head refs))
                            (attribute "attribute.xml" (format nil "~A<r v='~A'/>" head refs)))
-        (dolist (file (list laughs text attribute))
-          (check-equal (list file nil nil 1 nil nil) (cons file (readers-results file))))))))
+        ;; The root tag is read before the bombs in content go off.
+        (loop for file in (list laughs text attribute)
+              for tag in '("r" "r" nil)
+              do (check-equal (list file nil nil 1 tag nil) (cons file (readers-results file))))))))
 
 (deftest declared-attribute-defaults-appear ()
   (with-clean-cache

@@ -79,7 +79,7 @@ LAOBJ* TreeListBuilder::attributeList(Attribute const* attributes, std::size_t c
     for (std::size_t i = 0; i < count; ++i) {
         Attribute const& a = attributes[i];
         if (equals(a.name, a.nameLength, L"xml:space")) preserve = equals(a.value, a.valueLength, L"preserve");
-        LAOBJ* cell = make_cons(make_cons(sharedName(a.name, a.nameLength), makeLispString(a.value, a.valueLength)),
+        LAOBJ* cell = make_cons(make_cons(sharedName(a.name, a.nameLength), makeCompactLispString(a.value, a.valueLength)),
                                 Cnil);
         if (head == Cnil)
             head = cell;
@@ -98,7 +98,7 @@ void TreeListBuilder::close() {
         // One run and nothing else: the text itself, as in the plain form.
         if (!frame.hasChildren && frame.runs == 1) rplaca(frame.contentCell, car(car(frame.contentCell)));
     } else if (!frame.hasChildren && !text_.empty()) {
-        rplaca(frame.contentCell, makeLispString(text_.data(), text_.size()));
+        rplaca(frame.contentCell, makeCompactLispString(text_.data(), text_.size()));
     }
     text_.clear();
     nodeStart_ = 0;
@@ -118,7 +118,7 @@ void TreeListBuilder::endTextNode() {
 void TreeListBuilder::endRun() {
     if (text_.empty()) return;
     Frame& frame = open_.back();
-    append(frame, makeLispString(text_.data(), text_.size()));
+    append(frame, makeCompactLispString(text_.data(), text_.size()));
     ++frame.runs;
     text_.clear();
     nodeStart_ = 0;
@@ -138,7 +138,7 @@ LAOBJ* TreeListBuilder::sharedName(wchar_t const* name, std::size_t length) {
     std::wstring_view key(name, length);
     auto found = names_.find(key);
     if (found != names_.end()) return found->second;
-    LAOBJ* string = makeLispString(name, length);
+    LAOBJ* string = makeCompactLispString(name, length);
     names_.emplace(std::wstring(key), string);
     return string;
 }

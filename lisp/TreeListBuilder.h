@@ -12,7 +12,7 @@
 // Collector. Every object made is linked into the result (held by a root)
 // as soon as it exists, so the stack of open elements, in C++ memory, only
 // points into a reachable tree. Repeated tags and attribute names are one
-// shared string each.
+// shared string each; strings of Latin-1 text are base strings.
 #pragma once
 
 #include <cstddef>
@@ -62,6 +62,9 @@ private:
     void append(Frame& frame, LAOBJ* entry);
     LAOBJ* sharedName(wchar_t const* name, std::size_t length);
 
+    // Every object made stays in the result: collecting on the way would
+    // only mark the lists built so far, again and again.
+    LispCollectorPause pause_;
     bool const mixed_;
     bool const strip_;
     bool done_ = false;

@@ -11,7 +11,8 @@ class TrelDOMElement;
 
 // Names are qualified (prefix included); namespace declarations arrive as
 // the xmlns attributes they are written as. Strings are counted, valid
-// during the call only. A false result stops the stream.
+// during the call only. A false result stops the stream. The calls return
+// through the engine's parser, so nothing may leave them by an exception.
 class TrelTreeSink {
 public:
     struct Attribute {

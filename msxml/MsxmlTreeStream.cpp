@@ -4,6 +4,7 @@
 // ancestor), so one adapter serves both sources.
 #include "model/TrelTreeStream.h"
 
+#include <new>
 #include <vector>
 
 #include "msxml/MsxmlCom.h"
@@ -49,7 +50,12 @@ public:
     HRESULT endPrefixMapping(wchar_t const*, int) override { return S_OK; }
     HRESULT startElement(wchar_t const*, int, wchar_t const*, int, wchar_t const* qname, int qnameLength,
                          ISAXAttributes* attributes) override {
-        if (!readAttributes(attributes)) return E_FAIL;
+        // Nothing may leave towards the parser: out of memory stops it.
+        try {
+            if (!readAttributes(attributes)) return E_FAIL;
+        } catch (std::bad_alloc const&) {
+            return E_OUTOFMEMORY;
+        }
         return toResult(sink_.startElement(qname, counted(qnameLength), attributes_.data(), attributes_.size()));
     }
     HRESULT endElement(wchar_t const*, int, wchar_t const*, int, wchar_t const*, int) override {

@@ -1,6 +1,8 @@
 #include "lisp/TreeListBuilder.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cwchar>
 
 namespace {
 
@@ -79,7 +81,7 @@ LAOBJ* TreeListBuilder::attributeList(Attribute const* attributes, std::size_t c
     for (std::size_t i = 0; i < count; ++i) {
         Attribute const& a = attributes[i];
         if (equals(a.name, a.nameLength, L"xml:space")) preserve = equals(a.value, a.valueLength, L"preserve");
-        LAOBJ* cell = make_cons(make_cons(sharedName(a.name, a.nameLength), makeCompactLispString(a.value, a.valueLength)),
+        LAOBJ* cell = make_cons(make_cons(sharedName(a.name, a.nameLength), sharedText(a.value, a.valueLength)),
                                 Cnil);
         if (head == Cnil)
             head = cell;
@@ -98,7 +100,7 @@ void TreeListBuilder::close() {
         // One run and nothing else: the text itself, as in the plain form.
         if (!frame.hasChildren && frame.runs == 1) rplaca(frame.contentCell, car(car(frame.contentCell)));
     } else if (!frame.hasChildren && !text_.empty()) {
-        rplaca(frame.contentCell, makeCompactLispString(text_.data(), text_.size()));
+        rplaca(frame.contentCell, sharedText(text_.data(), text_.size()));
     }
     text_.clear();
     nodeStart_ = 0;
@@ -118,7 +120,7 @@ void TreeListBuilder::endTextNode() {
 void TreeListBuilder::endRun() {
     if (text_.empty()) return;
     Frame& frame = open_.back();
-    append(frame, makeCompactLispString(text_.data(), text_.size()));
+    append(frame, sharedText(text_.data(), text_.size()));
     ++frame.runs;
     text_.clear();
     nodeStart_ = 0;
@@ -141,4 +143,17 @@ LAOBJ* TreeListBuilder::sharedName(wchar_t const* name, std::size_t length) {
     LAOBJ* string = makeCompactLispString(name, length);
     names_.emplace(std::wstring(key), string);
     return string;
+}
+
+LAOBJ* TreeListBuilder::sharedText(wchar_t const* text, std::size_t length) {
+    if (length > kShortText) return makeCompactLispString(text, length);
+    std::uint32_t hash = 2166136261u;  // FNV-1a
+    for (std::size_t i = 0; i < length; ++i) hash = (hash ^ static_cast<std::uint32_t>(text[i])) * 16777619u;
+    if (texts_.empty()) texts_.resize(kTextSlots);
+    TextSlot& slot = texts_[hash % kTextSlots];
+    if (slot.string && slot.length == length && std::wmemcmp(slot.text, text, length) == 0) return slot.string;
+    slot.string = makeCompactLispString(text, length);
+    slot.length = length;
+    std::wmemcpy(slot.text, text, length);
+    return slot.string;
 }

@@ -12,7 +12,8 @@
 // Collector. Every object made is linked into the result (held by a root)
 // as soon as it exists, so the stack of open elements, in C++ memory, only
 // points into a reachable tree. Repeated tags and attribute names are one
-// shared string each; strings of Latin-1 text are base strings.
+// shared string each, and so are short values and texts that repeat while
+// they are still remembered; strings of Latin-1 text are base strings.
 #pragma once
 
 #include <cstddef>
@@ -49,6 +50,16 @@ private:
         bool hasChildren;
         bool preserve;       // xml:space="preserve" in scope
     };
+    // A short text seen lately, found again by its hash: values and texts
+    // repeat a lot in models (a sixth of them are distinct), but unbounded
+    // sharing would keep a table of every unique one.
+    static constexpr std::size_t kShortText = 24;
+    static constexpr std::size_t kTextSlots = 4096;
+    struct TextSlot {
+        LAOBJ* string = nullptr;
+        std::size_t length = 0;
+        wchar_t text[kShortText];
+    };
     struct NameHash {
         using is_transparent = void;
         std::size_t operator()(std::wstring_view s) const { return std::hash<std::wstring_view>()(s); }
@@ -61,6 +72,7 @@ private:
     void endRun();
     void append(Frame& frame, LAOBJ* entry);
     LAOBJ* sharedName(wchar_t const* name, std::size_t length);
+    LAOBJ* sharedText(wchar_t const* text, std::size_t length);
 
     // Every object made stays in the result: collecting on the way would
     // only mark the lists built so far, again and again.
@@ -74,5 +86,6 @@ private:
     std::size_t nodeStart_ = 0;     // where the current text node began in it
     bool nodeIsCdata_ = false;
     std::unordered_map<std::wstring, LAOBJ*, NameHash, std::equal_to<>> names_;
+    std::vector<TextSlot> texts_;  // kTextSlots once the first text comes
     LispExitLatch exit_;
 };

@@ -100,6 +100,18 @@
 (format t "transform-xml: ~A~%" (xml:transform-xml *doc* (scratch "ids.xsl") (scratch "ids.txt")))
 (show-file "ids.txt")
 
+(format t "~&== Whole trees as lists, in one call~%")
+;; No handle for any element: the lists are ordinary Lisp data.
+(let ((lists (xml:read-xml-list (scratch "parts.xml"))))
+  (format t "read-xml-list: ~S~%" lists)
+  (format t "document-to-list of the document read from it is the same: ~A~%"
+          (equal lists (xml:document-to-list (xml:read-xml (scratch "parts.xml")))))
+  (format t "list-to-document makes the document again: ~A~%"
+          (xml:compare-xml *doc* (xml:list-to-document lists))))
+(let ((note (xml:deserialize-xml "<note>Use <b>two</b> bolts<!-- M8 -->, not one.</note>")))
+  (format t "Mixed content drops the text beside children: ~S~%  unless :mixed t keeps it: ~S~%"
+          (xml:document-to-list note) (xml:document-to-list note :mixed t)))
+
 (format t "~&== Parsing with callbacks~%")
 ;; A callback's nil would stop the parse: these return t.
 (let ((depth 0))

@@ -104,6 +104,10 @@ LispFunctionEntry const domFunctions[] = {
     {"XML-LIST-ADD-ATTRIBUTE", Lxml_list_add_attribute},
     {"XML-LIST-ADD-CHILD", Lxml_list_add_child},
     {"XML-LIST-TO-DOCUMENT", Lxml_list_to_document},
+    {"ELEMENT-TO-LIST", Lelement_to_list},
+    {"DOCUMENT-TO-LIST", Ldocument_to_list},
+    {"LIST-TO-DOCUMENT", Llist_to_document},
+    {"READ-XML-LIST", Lread_xml_list},
     {"CLEAR-XML-CACHE", Lclear_xml_cache},
     {nullptr, nullptr},
 };

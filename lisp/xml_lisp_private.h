@@ -67,6 +67,10 @@ void Lxml_list_create_element();
 void Lxml_list_add_attribute();
 void Lxml_list_add_child();
 void Lxml_list_to_document();
+void Lelement_to_list();
+void Ldocument_to_list();
+void Llist_to_document();
+void Lread_xml_list();
 void Lclear_xml_cache();
 void Lparse_xml();
 

@@ -58,6 +58,13 @@
     (dolist (child (fourth element) count)
       (incf count (walk-lists child)))))
 
+;;; The lists of DOCUMENT-TO-LIST: their elements, counted.
+(defun count-elements (element)
+  (let ((content (third element)))
+    (if (consp content)
+        (1+ (reduce #'+ content :key #'count-elements))
+        1)))
+
 (defun parse-counting (file)
   (let ((events 0))
     (flet ((count-event (&rest args) (declare (ignore args)) (incf events)))
@@ -92,6 +99,15 @@
        (si:gc t)
        (multiple-value-bind (cpu wall count) (timed (walk-lists tree))
          (report step cpu wall count))))
+    (:to-list
+     (let ((document (xml:read-xml file))
+           (before (status-kb "VmRSS:")))
+       (multiple-value-bind (cpu wall lists) (timed (xml:document-to-list document))
+         (report step cpu wall (if lists (count-elements lists) 0))
+         (format t "lists-memory ~D ~D~%" before (status-kb "VmRSS:")))))
+    (:read-list
+     (multiple-value-bind (cpu wall lists) (timed (xml:read-xml-list file))
+       (report step cpu wall (if lists (count-elements lists) 0))))
     (:parse
      (multiple-value-bind (cpu wall events) (timed (parse-counting file))
        (report step cpu wall (or events 0))))

@@ -133,6 +133,9 @@ long fix(LAOBJ* obj);  // the value of a fixnum; type error otherwise
 // A new Lisp string of the text; nil for null.
 LAOBJ* makeLispString(wchar_t const* text);
 LAOBJ* makeLispString(wchar_t const* text, std::size_t length);
+// The same as a base string (a quarter of the memory) when every character
+// is Latin-1; a base string cannot take other characters in place later.
+LAOBJ* makeCompactLispString(wchar_t const* text, std::size_t length);
 // A new Lisp string of UTF-8 text (malformed bytes become U+FFFD); nil for
 // null.
 LAOBJ* make_simple_string(char const* utf8);
@@ -229,4 +232,15 @@ public:
 
 private:
     LAOBJ** _slot = nullptr;
+};
+
+// No collection while one lives: for building a large structure whose
+// objects all stay reachable, where every collection on the way would mark
+// what is built so far and free nothing. Nests.
+class LispCollectorPause {
+public:
+    LispCollectorPause() noexcept;
+    ~LispCollectorPause();
+    LispCollectorPause(LispCollectorPause const&) = delete;
+    LispCollectorPause& operator=(LispCollectorPause const&) = delete;
 };

@@ -80,6 +80,16 @@ LAOBJ* makeLispString(wchar_t const* text, std::size_t length) {
     return s;
 }
 
+LAOBJ* makeCompactLispString(wchar_t const* text, std::size_t length) {
+    if (!text) return ECL_NIL;
+    for (std::size_t i = 0; i < length; ++i)
+        if (static_cast<std::uint32_t>(text[i]) > 0xFF) return makeLispString(text, length);
+    cl_object s = ecl_alloc_simple_base_string(length);
+    ecl_base_char* out = s->base_string.self;
+    for (std::size_t i = 0; i < length; ++i) out[i] = static_cast<ecl_base_char>(text[i]);
+    return s;
+}
+
 LAOBJ* makeLispString(wchar_t const* text) {
     return text ? makeLispString(text, std::wcslen(text)) : ECL_NIL;
 }

@@ -4,6 +4,8 @@
 // per block, not per object: the collector allows only a few thousand).
 #include "platform/host/lisp_internal.h"
 
+#include <gc/gc.h>
+
 #include <vector>
 
 namespace lisp_host {
@@ -77,4 +79,12 @@ LispRoot& LispRoot::operator=(LispRoot&& other) noexcept {
 
 std::size_t LispRoot::live() {
     return lisp_host::pool().live;
+}
+
+LispCollectorPause::LispCollectorPause() noexcept {
+    GC_disable();
+}
+
+LispCollectorPause::~LispCollectorPause() {
+    GC_enable();
 }

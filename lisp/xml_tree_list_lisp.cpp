@@ -1,0 +1,183 @@
+// Whole trees as element lists in one call, both ways: ELEMENT-TO-LIST,
+// DOCUMENT-TO-LIST and READ-XML-LIST build the lists in C++ from the tree's
+// event stream (no handle for any inner element); LIST-TO-DOCUMENT builds a
+// document from lists of either form. Neither direction recurses, so any
+// depth that fits in memory works.
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "lisp/DOMHandleCache.h"
+#include "lisp/TreeListBuilder.h"
+#include "lisp/xml_lisp_private.h"
+#include "model/TrelDOMDocument.h"
+#include "model/TrelDOMElement.h"
+#include "model/XmlObjectFactory.h"
+
+namespace {
+
+using ElementPtr = XmlSmartPtr<TrelDOMElement>;
+
+// :MIXED, after the one required argument.
+bool mixedArgument() {
+    if (vs.count() < 1) too_few_arguments();
+    static LAOBJ* const mixed = make_keyword("MIXED");
+    parse_key(vs_base + 1, false, false, 1, mixed);
+    return vs_base[1] != Cnil;
+}
+
+LAOBJ* elementList(TrelDOMElement const* element, bool mixed) {
+    if (!element) return Cnil;
+    TreeListBuilder builder(mixed, false);
+    bool const streamed = streamTreeElement(element, builder);
+    builder.resumeExit();
+    return streamed ? builder.result() : Cnil;
+}
+
+bool isString(LAOBJ* object) { return type_of(object) == kind_string; }
+bool isCons(LAOBJ* object) { return type_of(object) == kind_cons; }
+
+// Documents from lists. Forgiving like XML-LIST-TO-DOCUMENT, but an item of
+// the wrong type fails its element instead of signalling: an element fails
+// for a tag that is no string, attributes that are no list, an attribute
+// entry that is no pair or whose name or value is a cons, and content that
+// is neither nil, a string nor a list. Pairs of other atoms are skipped; a
+// failed child is left out by its parent.
+class DocumentBuilder {
+public:
+    explicit DocumentBuilder(TrelDOMDocument const* document) : document_(document) {}
+
+    ElementPtr build(LAOBJ* list) {
+        ElementPtr root = start(list);
+        while (!open_.empty()) {
+            Frame& frame = open_.back();
+            if (!isCons(frame.rest)) {
+                bindings_.resize(frame.mark);
+                open_.pop_back();
+                continue;
+            }
+            LAOBJ* entry = car(frame.rest);
+            frame.rest = cdr(frame.rest);
+            if (isString(entry)) {
+                if (WideCopy text = copyString(entry)) appendTextChild(frame.element, text.get());
+            } else if (ElementPtr parent = frame.element; ElementPtr child = start(entry)) {
+                parent->addChild(static_cast<TrelDOMElement const*>(child));
+            }
+        }
+        return root;
+    }
+
+private:
+    struct Frame {
+        ElementPtr element;
+        LAOBJ* rest;        // the content entries still to build
+        std::size_t mark;   // its namespace bindings begin here
+    };
+
+    // The element with its attributes and text, in the namespace its prefix
+    // is bound to where it stands; a content list is left on the stack for
+    // build to go through.
+    ElementPtr start(LAOBJ* list) {
+        if (!isCons(list) || !isString(car(list))) return nullptr;
+        LAOBJ* attributes = cadr(list);
+        LAOBJ* content = caddr(list);
+        if (content != Cnil && !isString(content) && !isCons(content)) return nullptr;
+        std::size_t const mark = bindings_.size();
+        ElementPtr element;
+        if (WideCopy tag = copyString(car(list)); tag && declare(attributes))
+            element = create(tag.get());
+        if (element && setAttributes(element, attributes)) {
+            if (isString(content)) {
+                if (WideCopy text = copyString(content)) element->setText(text.get());
+            } else if (content != Cnil) {
+                open_.push_back(Frame{element, content, mark});
+                return element;
+            }
+        } else {
+            element = nullptr;
+        }
+        bindings_.resize(mark);
+        return element;
+    }
+
+    // The xmlns attributes among the entries, as bindings in scope; false
+    // when the attributes are no list.
+    bool declare(LAOBJ* attributes) {
+        for (; isCons(attributes); attributes = cdr(attributes)) {
+            LAOBJ* entry = car(attributes);
+            if (!isCons(entry) || !isString(car(entry)) || !isString(cdr(entry))) continue;
+            WideCopy name = copyString(car(entry));
+            std::wstring_view const n(name.get());
+            if (n != L"xmlns" && !n.starts_with(L"xmlns:")) continue;
+            WideCopy uri = copyString(cdr(entry));
+            bindings_.push_back({std::wstring(n.substr(n.size() > 5 ? 6 : 5)), std::wstring(uri.get())});
+        }
+        return attributes == Cnil;
+    }
+
+    TrelDOMElement* create(wchar_t const* tag) const {
+        std::wstring_view const name(tag);
+        std::size_t const colon = name.find(L':');
+        std::wstring_view const prefix = colon == name.npos ? std::wstring_view() : name.substr(0, colon);
+        for (auto binding = bindings_.rbegin(); binding != bindings_.rend(); ++binding)
+            if (binding->first == prefix)
+                return binding->second.empty() ? document_->createElement(tag)
+                                               : document_->createElementNS(tag, binding->second.c_str());
+        return document_->createElement(tag);
+    }
+
+    static bool setAttributes(TrelDOMElement* element, LAOBJ* attributes) {
+        for (; attributes != Cnil; attributes = cdr(attributes)) {
+            if (!isCons(attributes)) return false;
+            LAOBJ* entry = car(attributes);
+            if (!isCons(entry) || isCons(car(entry)) || isCons(cdr(entry))) return false;
+            WideCopy name = copyString(car(entry));
+            WideCopy value = copyString(cdr(entry));
+            if (name && value) element->setAttribute(name.get(), value.get());
+        }
+        return true;
+    }
+
+    TrelDOMDocument const* document_;
+    std::vector<Frame> open_;
+    std::vector<std::pair<std::wstring, std::wstring>> bindings_;  // prefix, URI
+};
+
+}  // namespace
+
+// element &key :mixed
+void Lelement_to_list() {
+    bool const mixed = mixedArgument();
+    setResult(elementList(getElement(vs_base[0]), mixed));
+}
+
+// document &key :mixed
+void Ldocument_to_list() {
+    bool const mixed = mixedArgument();
+    TrelDOMDocument* document = getDocument(vs_base[0]);
+    ElementPtr root(document ? document->getRoot() : nullptr);
+    setResult(elementList(root, mixed));
+}
+
+// file &key :mixed. Blank text goes as it does when the file is read into a
+// document, so both give the same lists.
+void Lread_xml_list() {
+    bool const mixed = mixedArgument();
+    WideCopy path = copyString(vs_base[0]);
+    if (!path) return setResult(Cnil);
+    TreeListBuilder builder(mixed, true);
+    bool const streamed = streamTreeFile(path.get(), builder);
+    builder.resumeExit();
+    setResult(streamed ? builder.result() : Cnil);
+}
+
+// element-list: nil unless a root element was built.
+void Llist_to_document() {
+    vs.check_arg(1);
+    XmlSmartPtr<TrelDOMDocument> document(XmlObjectFactory::getInstance()->createDocument());
+    if (!document) return setResult(Cnil);
+    ElementPtr root = DocumentBuilder(document).build(vs_base[0]);
+    if (!root || !document->setRoot(root)) return setResult(Cnil);
+    setResult(makeStructure(static_cast<TrelDOMDocument const*>(document)));
+}

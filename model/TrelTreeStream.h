@@ -1,0 +1,47 @@
+// A whole tree as one stream of events, for code that turns it into another
+// form in one pass (the Lisp lists of ELEMENT-TO-LIST and READ-XML-LIST):
+// no object per node, no string kept after its event. Both sources report
+// the same events for the same tree, so what is built from a file agrees
+// with what is built from the document read from it.
+#pragma once
+
+#include <cstddef>
+
+class TrelDOMElement;
+
+// Names are qualified (prefix included); namespace declarations arrive as
+// the xmlns attributes they are written as. Strings are counted, valid
+// during the call only. A false result stops the stream. The calls return
+// through the engine's parser, so nothing may leave them by an exception.
+class TrelTreeSink {
+public:
+    struct Attribute {
+        wchar_t const* name;
+        std::size_t nameLength;
+        wchar_t const* value;
+        std::size_t valueLength;
+    };
+
+    virtual bool startElement(wchar_t const* name, std::size_t length, Attribute const* attributes,
+                              std::size_t count) = 0;
+    virtual bool endElement() = 0;
+    // Text comes in pieces; cdata marks the content of a CDATA section.
+    virtual bool text(wchar_t const* chars, std::size_t length, bool cdata) = 0;
+    // A comment or processing instruction: no content of its own, but it
+    // separates the text before it from the text after it.
+    virtual bool separator() = 0;
+
+protected:
+    ~TrelTreeSink() = default;
+};
+
+// The file parsed straight into the sink, no document built (no DTD, no
+// external entity read). False when the file is missing, not well-formed or
+// the sink stopped.
+bool streamTreeFile(wchar_t const* path, TrelTreeSink& sink);
+// The element and its subtree, iteratively (any depth). False for an
+// element the engine does not back, or when the sink stopped.
+bool streamTreeElement(TrelDOMElement const* element, TrelTreeSink& sink);
+// Appends a text node after the element's last child (mixed content, which
+// setText cannot make). False for an element the engine does not back.
+bool appendTextChild(TrelDOMElement* element, wchar_t const* text);

@@ -1,0 +1,164 @@
+// The tree stream over the engine's SAX reader: it parses files and, given a
+// DOM node, walks the tree with the very same events (iteratively, with the
+// namespace declarations an element needs made up when they sit on an
+// ancestor), so one adapter serves both sources.
+#include "model/TrelTreeStream.h"
+
+#include <new>
+#include <vector>
+
+#include "msxml/MsxmlCom.h"
+#include "msxml/MsxmlDOMDocument.h"
+#include "msxml/MsxmlDOMElement.h"
+#include "msxml/MsxmlFactory.h"
+
+namespace {
+
+HRESULT toResult(bool goOn) { return goOn ? S_OK : E_FAIL; }
+
+std::size_t counted(int length) { return length > 0 ? static_cast<std::size_t>(length) : 0; }
+
+// Content and lexical handler in one object; forwards to the sink.
+class TreeStreamAdapter final : public ISAXContentHandler, public ISAXLexicalHandler {
+public:
+    explicit TreeStreamAdapter(TrelTreeSink& sink) : sink_(sink) {}
+
+    HRESULT QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_ISAXContentHandler)
+            *out = static_cast<ISAXContentHandler*>(this);
+        else if (riid == IID_ISAXLexicalHandler)
+            *out = static_cast<ISAXLexicalHandler*>(this);
+        else {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
+    ULONG Release() override {
+        LONG const left = InterlockedDecrement(&refCount_);
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
+
+    HRESULT putDocumentLocator(ISAXLocator*) override { return S_OK; }
+    HRESULT startDocument() override { return S_OK; }
+    HRESULT endDocument() override { return S_OK; }
+    HRESULT startPrefixMapping(wchar_t const*, int, wchar_t const*, int) override { return S_OK; }
+    HRESULT endPrefixMapping(wchar_t const*, int) override { return S_OK; }
+    HRESULT startElement(wchar_t const*, int, wchar_t const*, int, wchar_t const* qname, int qnameLength,
+                         ISAXAttributes* attributes) override {
+        // Nothing may leave towards the parser: out of memory stops it.
+        try {
+            if (!readAttributes(attributes)) return E_FAIL;
+        } catch (std::bad_alloc const&) {
+            return E_OUTOFMEMORY;
+        }
+        return toResult(sink_.startElement(qname, counted(qnameLength), attributes_.data(), attributes_.size()));
+    }
+    HRESULT endElement(wchar_t const*, int, wchar_t const*, int, wchar_t const*, int) override {
+        return toResult(sink_.endElement());
+    }
+    HRESULT characters(wchar_t const* chars, int length) override {
+        return toResult(sink_.text(chars, counted(length), inCdata_));
+    }
+    HRESULT ignorableWhitespace(wchar_t const* chars, int length) override { return characters(chars, length); }
+    HRESULT processingInstruction(wchar_t const*, int, wchar_t const*, int) override {
+        return toResult(sink_.separator());
+    }
+    HRESULT skippedEntity(wchar_t const*, int) override { return S_OK; }
+
+    HRESULT startDTD(wchar_t const*, int, wchar_t const*, int, wchar_t const*, int) override { return S_OK; }
+    HRESULT endDTD() override { return S_OK; }
+    HRESULT startEntity(wchar_t const*, int) override { return S_OK; }
+    HRESULT endEntity(wchar_t const*, int) override { return S_OK; }
+    HRESULT startCDATA() override {
+        inCdata_ = true;
+        return S_OK;
+    }
+    HRESULT endCDATA() override {
+        inCdata_ = false;
+        return S_OK;
+    }
+    HRESULT comment(wchar_t const*, int) override { return toResult(sink_.separator()); }
+
+private:
+    ~TreeStreamAdapter() = default;
+
+    bool readAttributes(ISAXAttributes* attributes) {
+        attributes_.clear();
+        int count = 0;
+        if (!attributes || FAILED(attributes->getLength(&count))) return !attributes;
+        for (int i = 0; i < count; ++i) {
+            wchar_t const* name = nullptr;
+            wchar_t const* value = nullptr;
+            int nameLength = 0;
+            int valueLength = 0;
+            if (FAILED(attributes->getQName(i, &name, &nameLength)) ||
+                FAILED(attributes->getValue(i, &value, &valueLength)))
+                return false;
+            attributes_.push_back({name, counted(nameLength), value, counted(valueLength)});
+        }
+        return true;
+    }
+
+    LONG volatile refCount_ = 0;
+    TrelTreeSink& sink_;
+    bool inCdata_ = false;
+    std::vector<TrelTreeSink::Attribute> attributes_;  // reused for every element
+};
+
+// A reader that reports namespace declarations as attributes, and
+// everything else, to a new adapter over the sink.
+ComPtr<ISAXXMLReader> readerInto(TrelTreeSink& sink) {
+    ComPtr<ISAXXMLReader> reader(MsxmlFactory::getInstance()->createSAXXMLReader());
+    if (!reader) return reader;
+    auto* created = new TreeStreamAdapter(sink);
+    ComPtr<ISAXContentHandler> adapter =
+        queryInterface<ISAXContentHandler>(static_cast<ISAXContentHandler*>(created), IID_ISAXContentHandler);
+    Variant lexical;
+    lexical.setUnknown(adapter.get());
+    if (!adapter || FAILED(reader->putFeature(L"http://xml.org/sax/features/namespace-prefixes", VARIANT_TRUE)) ||
+        FAILED(reader->putContentHandler(adapter.get())) ||
+        FAILED(reader->putProperty(SAX_PROPERTY_LEXICAL_HANDLER, lexical.get())))
+        reader.reset();
+    return reader;
+}
+
+MsxmlDOMNode const* engineNode(TrelDOMElement const* element) {
+    auto const* node = dynamic_cast<MsxmlDOMNode const*>(element);
+    return node && node->getWrapped() ? node : nullptr;
+}
+
+}  // namespace
+
+bool streamTreeFile(wchar_t const* path, TrelTreeSink& sink) {
+    if (!path) return false;
+    ComPtr<IStream> stream;
+    if (FAILED(SHCreateStreamOnFileW(path, STGM_READ, stream.put())) || !stream) return false;
+    ComPtr<ISAXXMLReader> reader = readerInto(sink);
+    if (!reader) return false;
+    Variant input;
+    input.setUnknown(stream.get());
+    return SUCCEEDED(reader->parse(input.get()));
+}
+
+bool streamTreeElement(TrelDOMElement const* element, TrelTreeSink& sink) {
+    MsxmlDOMNode const* node = engineNode(element);
+    if (!node) return false;
+    ComPtr<ISAXXMLReader> reader = readerInto(sink);
+    if (!reader) return false;
+    Variant input;
+    input.setUnknown(node->getWrapped());
+    return SUCCEEDED(reader->parse(input.get()));
+}
+
+bool appendTextChild(TrelDOMElement* element, wchar_t const* text) {
+    MsxmlDOMNode const* node = engineNode(element);
+    if (!node || !text) return false;
+    ComPtr<IXMLDOMText> fresh(node->getMsxmlDocument()->createMsxmlText(text));
+    ComPtr<IXMLDOMNode> appended;
+    return fresh && SUCCEEDED(node->getWrapped()->appendChild(fresh.get(), appended.put())) && appended;
+}

@@ -61,8 +61,8 @@ public:
             frame.rest = cdr(frame.rest);
             if (isString(entry)) {
                 if (WideCopy text = copyString(entry)) appendTextChild(frame.element, text.get());
-            } else if (ElementPtr parent = frame.element; ElementPtr child = start(entry)) {
-                parent->addChild(static_cast<TrelDOMElement const*>(child));
+            } else {
+                start(entry, ElementPtr(frame.element));
             }
         }
         return root;
@@ -76,9 +76,10 @@ private:
     };
 
     // The element with its attributes and text, in the namespace its prefix
-    // is bound to where it stands; a content list is left on the stack for
-    // build to go through.
-    ElementPtr start(LAOBJ* list) {
+    // is bound to where it stands, added to parent (when there is one) before
+    // its text is set, so that the text sees the xml:space in scope; a
+    // content list is left on the stack for build to go through.
+    ElementPtr start(LAOBJ* list, ElementPtr const& parent = nullptr) {
         if (!isCons(list) || !isString(car(list))) return nullptr;
         LAOBJ* attributes = cadr(list);
         LAOBJ* content = caddr(list);
@@ -87,7 +88,8 @@ private:
         ElementPtr element;
         if (WideCopy tag = copyString(car(list)); tag && declare(attributes))
             element = create(tag.get());
-        if (element && setAttributes(element, attributes)) {
+        if (element && setAttributes(element, attributes) &&
+            (!parent || parent->addChild(static_cast<TrelDOMElement const*>(element)))) {
             if (isString(content)) {
                 if (WideCopy text = copyString(content)) element->setText(text.get());
             } else if (content != Cnil) {

@@ -99,10 +99,23 @@ bool preserveFor(ParseState const& st, int nbAttributes, xmlChar const** attribu
     return !st.preserve.empty() && st.preserve.back();
 }
 
+// Checked here rather than left to libxml2, whose own limit depends on
+// the parse options.
+void refuseDepth(void* ctx, ParseState& st) {
+    if (st.failed) return;
+    st.failed = true;
+    st.failure->code = XML_ERR_INTERNAL_ERROR;
+    st.failure->reason = "Elements are nested deeper than " + std::to_string(kMaxTreeDepth) + " levels.";
+    st.failure->line = xmlSAX2GetLineNumber(ctx);
+    st.failure->column = xmlSAX2GetColumnNumber(ctx);
+    xmlStopParser(static_cast<xmlParserCtxtPtr>(ctx));
+}
+
 void onStartElement(void* ctx, xmlChar const* localname, xmlChar const* prefix, xmlChar const* uri, int nbNamespaces,
                     xmlChar const** namespaces, int nbAttributes, int nbDefaulted, xmlChar const** attributes) {
     ParseState& st = stateOf(ctx);
     endText(st);
+    if (st.preserve.size() >= kMaxTreeDepth) return refuseDepth(ctx, st);
     st.preserve.push_back(preserveFor(st, nbAttributes, attributes) ? 1 : 0);
     xmlSAX2StartElementNs(ctx, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes, nbDefaulted, attributes);
 }

@@ -16,6 +16,22 @@ namespace mx {
 // Every entry point of the library calls it; it is cheap after the first time.
 void ensureInit();
 
+// The deepest element nesting the engine reads (the root is level 1), and so
+// the deepest it writes: a tree it could not read back is refused on output.
+// Every walk of a tree is iterative, so the bound is not about the stack; it
+// keeps a hostile file from making every later walk of its tree expensive,
+// and lies well above the 200 000 levels the module promises.
+constexpr unsigned kMaxTreeDepth = 250000;
+// Whether some element of the tree under `top` (an element counts as level
+// 1) lies deeper than `limit`. Iterative.
+bool exceedsTreeDepth(xmlNodePtr top, unsigned limit = kMaxTreeDepth);
+
+// Deep copies that do not recurse with the depth of the tree (tree_copy.cpp).
+// The copy of a node is detached in `doc` and declares what namespaces it
+// uses; null on failure.
+xmlNodePtr copyTree(xmlNodePtr node, xmlDocPtr doc);
+xmlDocPtr copyDocument(xmlDocPtr doc);
+
 // ---- text -----------------------------------------------------------------------
 // UTF-8 <-> wchar_t (UTF-32). Invalid UTF-8 becomes U+FFFD; unpaired or
 // out-of-range code points are written as U+FFFD.

@@ -109,6 +109,14 @@ void onStartElement(void* ctx, xmlChar const* localname, xmlChar const* prefix, 
     if (!st) return;
     // Declarations are interned: their addresses stay good until the end tag.
     ++st->depth;
+    if (st->depth > kMaxTreeDepth) {
+        // Checked here: libxml2's own limit depends on the parse options.
+        st->em.locator()->pin(xmlSAX2GetLineNumber(ctx), xmlSAX2GetColumnNumber(ctx));
+        st->em.fatalError("Elements are nested deeper than " + std::to_string(kMaxTreeDepth) + " levels",
+                          errorCode(XML_ERR_INTERNAL_ERROR));
+        stopIfDone(ctx, st);
+        return;
+    }
     if (nbNamespaces > 0) {
         st->scopes.push_back(ParseState::Scope{st->depth, static_cast<unsigned>(nbNamespaces)});
         st->openNamespaces.insert(st->openNamespaces.end(), namespaces, namespaces + 2 * nbNamespaces);

@@ -140,7 +140,10 @@ DocPtr CompiledSheet::apply(xmlDocPtr input, std::string& errors) const {
     TransformContextPtr context(xsltNewTransformContext(sheet_, input));
     if (!context) return nullptr;
     xsltSetCtxtSecurityPrefs(lockedDownPrefs(), context.get());
-    context->maxTemplateDepth = static_cast<int>(kMaxTransformDepth);  // templates calling templates
+    // Templates calling templates. libxslt counts two steps for a template
+    // applied per level: a little above twice the input's bound still lets
+    // every input it takes through.
+    context->maxTemplateDepth = 2 * static_cast<int>(kMaxTransformDepth) + 50;
     xsltSetTransformErrorFunc(context.get(), &sink, ErrorSink::onGeneric);
     DocPtr result(xsltApplyStylesheetUser(sheet_, input, nullptr, nullptr, nullptr, context.get()));
     // xsl:message terminate="yes" stops with a result document; it is still a failure.

@@ -101,6 +101,12 @@ the exit code and the reported (name result) lines as an alist."
                    (report :select (xml:element-get-text
                                     (xml:document-select-node (second read) "//a[not(a)]")))
                    (report :unmarshal (xml:unmarshal-xml (first read)))
+                   ;; Transformations take up to 1000 levels and refuse more, cleanly.
+                   (let ((sheet (write-text (concatenate 'string dir "copy.xsl")
+                                            "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'><xsl:template match='@*|node()'><xsl:copy><xsl:apply-templates select='@*|node()'/></xsl:copy></xsl:template></xsl:stylesheet>")))
+                     (report :transform (list (xml:transform-xml (first read) sheet (concatenate 'string dir "out.xml"))
+                                              (xml:transform-xml (xml:deserialize-xml (chain-text "a" 1000)) sheet
+                                                                 (concatenate 'string dir "out.xml")))))
                    (let ((listed (xml:xml-list-to-document (nested-list n))))
                      ;; The list builder stops below 1024 levels under the root, by design.
                      (report :from-list (and listed (depth-of listed))))
@@ -119,6 +125,7 @@ the exit code and the reported (name result) lines as an alist."
         (:sax (t 200000 200000 ("x")))
         (:select "x")
         (:unmarshal nil)
+        (:transform (nil t))
         (:from-list 1025)
         (:disposed t)
         (:end t)))))

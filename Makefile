@@ -9,7 +9,7 @@ JOBS     ?= $(shell nproc)
 
 ifeq ($(SANITIZE),1)
 BUILD ?= build-asan
-CMAKE_FLAGS += -DQUILL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+override CMAKE_FLAGS += -DQUILL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 else
 BUILD ?= build
 endif

@@ -21,20 +21,26 @@
 // that is why derived comparators with rules of their own keep the pairwise
 // search.)
 //
-// Equal subtrees have equal digests: the digest is computed from the tag,
-// the text, the set of attributes and the multiset of the children's digests,
-// all combined order-insensitively. Partners are sought only among children
-// with the same digest, and each candidate is verified by a full comparison,
-// since different subtrees may share a digest.
+// Because the relation is an equivalence, every subtree can be given the
+// number of its class, children before parents: a class is fixed by the tag,
+// the text, the set of attributes and the multiset of the children's classes.
+// A table keyed by a digest of those finds the class; every candidate is
+// verified field by field, since different contents may share a digest. Two
+// elements are equal exactly when their classes are.
 //
 // Each document is read once through the model into a compact shadow tree
-// (the strings stay the document's own); pairing then costs about one
-// comparison per node instead of one deep comparison per pair of siblings.
+// (the strings stay the document's own). Neither reading nor classing
+// recurses with the depth of the tree: the shallow levels are read through
+// the model's scans directly, deeper ones from a stack of pending children,
+// and classes are assigned in one pass from the last node to the first
+// (every child comes after its parent).
 #include <algorithm>
 #include <cstdint>
 #include <cwchar>
+#include <deque>
 #include <functional>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -43,6 +49,7 @@
 #include "model/TrelDOMAttribute.h"
 #include "model/TrelDOMElement.h"
 #include "model/TrelDOMVisitor.h"
+#include "model/TrelDOMVisitors.h"
 #include "platform/host/ux_string.h"
 
 namespace digest_match {
@@ -106,7 +113,7 @@ struct Attribute {
 struct Node {
     wchar_t const* tag;
     wchar_t const* text;
-    uint64_t digest;
+    uint64_t ownDigest;                       // tag, text and attributes
     uint32_t firstAttribute, attributeCount;  // sorted by key
     uint32_t firstChild, childCount;          // in document order
 };
@@ -114,7 +121,7 @@ struct Node {
 bool keyLess(Attribute const& a, Attribute const& b) { return ux_strcmp(a.key, b.key) < 0; }
 
 // One document's subtree as the default rules see it: excluded nodes are
-// left out; node 0 is the subtree's root.
+// left out; node 0 is the subtree's root, and children come after parents.
 class ShadowTree {
 public:
     explicit ShadowTree(ExclusionFilter& filter) : _filter(filter) {}
@@ -123,10 +130,11 @@ public:
 
     // False when the model failed a scan; such trees are not compared.
     bool build(TrelDOMElement const* root) {
-        add(root);
+        add(root, 0);
         return _complete;
     }
 
+    uint32_t size() const { return static_cast<uint32_t>(_nodes.size()); }
     Node const& node(uint32_t index) const { return _nodes[index]; }
     Attribute const* attributes(Node const& node) const { return _attributes.data() + node.firstAttribute; }
     uint32_t const* children(Node const& node) const { return _children.data() + node.firstChild; }
@@ -134,10 +142,16 @@ public:
 private:
     class AttributeReader;
     class ChildReader;
+    using ElementRef = XmlSmartPtr<TrelDOMElement const>;
 
-    uint32_t add(TrelDOMElement const* element);
-    uint64_t readAttributes(TrelDOMElement const* element, uint32_t& first, uint32_t& count);
-    uint64_t readChildren(TrelDOMElement const* element, uint32_t& first, uint32_t& count);
+    // Levels read by nested scans; below them the reading goes on from a
+    // stack of its own, which costs a counted reference per pending child.
+    static constexpr int kNestedLevels = 64;
+
+    uint32_t add(TrelDOMElement const* element, int level);
+    uint32_t addIteratively(TrelDOMElement const* top);
+    uint32_t open(TrelDOMElement const* element);
+    void close(uint32_t index, std::vector<uint32_t> const& children);
 
     ExclusionFilter& _filter;
     std::vector<Node> _nodes;
@@ -162,9 +176,10 @@ private:
 
 class ShadowTree::ChildReader : public TrelDOMElementVisitor {
 public:
-    ChildReader(ShadowTree& tree, std::vector<uint32_t>& children) : _tree(tree), _children(children) {}
+    ChildReader(ShadowTree& tree, std::vector<uint32_t>& children, int level)
+        : _tree(tree), _children(children), _level(level) {}
     bool visit(TrelDOMElement const* child) override {
-        if (!_tree._filter.push(child->getTag(), false)) _children.push_back(_tree.add(child));
+        if (!_tree._filter.push(child->getTag(), false)) _children.push_back(_tree.add(child, _level));
         _tree._filter.pop();
         return true;
     }
@@ -172,118 +187,155 @@ public:
 private:
     ShadowTree& _tree;
     std::vector<uint32_t>& _children;
+    int const _level;
 };
 
-uint64_t ShadowTree::readAttributes(TrelDOMElement const* element, uint32_t& first, uint32_t& count) {
-    first = static_cast<uint32_t>(_attributes.size());
+// Appends the node with its attributes; its children come later (close).
+uint32_t ShadowTree::open(TrelDOMElement const* element) {
+    auto const index = static_cast<uint32_t>(_nodes.size());
+    auto const first = static_cast<uint32_t>(_attributes.size());
     AttributeReader reader(*this);
     if (!element->scanAttributes(&reader)) _complete = false;
-    count = static_cast<uint32_t>(_attributes.size() - first);
+    auto const count = static_cast<uint32_t>(_attributes.size() - first);
     auto const begin = _attributes.begin() + first;
     std::sort(begin, _attributes.end(), keyLess);
     // A missing value reads as empty, as attributeEquals takes it.
     uint64_t sum = 0;
     for (auto it = begin; it != _attributes.end(); ++it)
         sum += mix(hashText(it->key) * 0x9e3779b97f4a7c15ULL ^ hashText(it->value));
-    return sum;
-}
-
-uint64_t ShadowTree::readChildren(TrelDOMElement const* element, uint32_t& first, uint32_t& count) {
-    std::vector<uint32_t> children;
-    ChildReader reader(*this, children);
-    if (!element->scanChildren(&reader)) _complete = false;
-    first = static_cast<uint32_t>(_children.size());
-    count = static_cast<uint32_t>(children.size());
-    _children.insert(_children.end(), children.begin(), children.end());
-    uint64_t sum = 0;
-    for (uint32_t child : children) sum += mix(_nodes[child].digest);
-    return sum;
-}
-
-uint32_t ShadowTree::add(TrelDOMElement const* element) {
-    auto const index = static_cast<uint32_t>(_nodes.size());
-    _nodes.push_back({element->getTag(), element->getText(), 0, 0, 0, 0, 0});
-    uint32_t firstAttribute, attributeCount, firstChild, childCount;
-    uint64_t const attributeSum = readAttributes(element, firstAttribute, attributeCount);
-    uint64_t const childSum = readChildren(element, firstChild, childCount);
-
-    Node& node = _nodes[index];  // the children may have moved the vector
-    node.firstAttribute = firstAttribute;
-    node.attributeCount = attributeCount;
-    node.firstChild = firstChild;
-    node.childCount = childCount;
-    uint64_t digest = mix(hashText(node.tag) ^ hashOptionalText(node.text));
-    digest = mix(digest ^ (attributeSum + attributeCount * 0x632be59bd9b4e019ULL));
-    node.digest = mix(digest ^ (childSum + childCount * 0xd6e8feb86659fd93ULL)) & digestMask;
+    wchar_t const* tag = element->getTag();
+    wchar_t const* text = element->getText();
+    uint64_t digest = mix(hashText(tag) ^ hashOptionalText(text));
+    digest = mix(digest ^ (sum + count * 0x632be59bd9b4e019ULL));
+    _nodes.push_back({tag, text, digest, first, count, 0, 0});
     return index;
 }
 
-// Equality of two shadow nodes by the default rules.
-class Matcher {
-public:
-    Matcher(ShadowTree const& first, ShadowTree const& second) : _first(first), _second(second) {}
+void ShadowTree::close(uint32_t index, std::vector<uint32_t> const& children) {
+    Node& node = _nodes[index];
+    node.firstChild = static_cast<uint32_t>(_children.size());
+    node.childCount = static_cast<uint32_t>(children.size());
+    _children.insert(_children.end(), children.begin(), children.end());
+}
 
-    bool equal(uint32_t a, uint32_t b) const {
-        Node const& x = _first.node(a);
-        Node const& y = _second.node(b);
-        return x.digest == y.digest && sameOwnContent(x, y) && sameChildren(x, y);
+uint32_t ShadowTree::add(TrelDOMElement const* element, int level) {
+    if (level >= kNestedLevels) return addIteratively(element);
+    uint32_t const index = open(element);
+    std::vector<uint32_t> children;
+    ChildReader reader(*this, children, level + 1);
+    if (!element->scanChildren(&reader)) _complete = false;
+    close(index, children);
+    return index;
+}
+
+// The same reading as add, with the path kept in step: a child's step stays
+// pushed while its subtree is read.
+uint32_t ShadowTree::addIteratively(TrelDOMElement const* top) {
+    // Each frame keeps its element: a node object released below an
+    // element that has one is settled at once, without a climb to the top.
+    struct Frame {
+        ElementRef element;
+        uint32_t index;
+        TrelDOMElementPtrArray pending;
+        long next = 0;
+        std::vector<uint32_t> children;
+    };
+    std::deque<Frame> frames;  // frames never move: the arrays cannot
+    auto const enter = [&](TrelDOMElement const* element) {
+        frames.emplace_back();
+        frames.back().element = element;
+        frames.back().index = open(element);
+        ChildCollector collector(frames.back().pending);
+        if (!element->scanChildren(&collector)) _complete = false;
+    };
+    enter(top);
+    for (;;) {
+        Frame& frame = frames.back();
+        if (frame.next < frame.pending.size()) {
+            ElementRef child(frame.pending.elt(frame.next));
+            frame.pending.elt(frame.next++) = nullptr;
+            if (_filter.push(child->getTag(), false))
+                _filter.pop();
+            else
+                enter(child);
+            continue;
+        }
+        uint32_t const index = frame.index;
+        close(index, frame.children);
+        frames.pop_back();
+        if (frames.empty()) return index;
+        _filter.pop();
+        frames.back().children.push_back(index);
+    }
+}
+
+// Numbers the classes of equal subtrees across the trees given to it. A
+// tree's nodes are classed from its last node back, so a node's children
+// are classed before it.
+class ClassTable {
+public:
+    void classify(ShadowTree const& tree, std::vector<uint32_t>& classes) {
+        classes.assign(tree.size(), 0);
+        std::vector<uint32_t> childClasses;
+        for (uint32_t i = tree.size(); i-- > 0;) {
+            Node const& node = tree.node(i);
+            uint32_t const* children = tree.children(node);
+            childClasses.resize(node.childCount);
+            for (uint32_t k = 0; k < node.childCount; ++k) childClasses[k] = classes[children[k]];
+            std::sort(childClasses.begin(), childClasses.end());
+            classes[i] = classOf(tree, node, childClasses);
+        }
     }
 
 private:
+    struct Member {
+        ShadowTree const* tree;
+        Node const* node;
+        uint32_t firstChildClass;  // in _childClasses, sorted
+        uint32_t nextSameDigest;   // the class found before under the same digest
+    };
+
+    static constexpr uint32_t kNone = ~uint32_t{0};
+
+    uint32_t classOf(ShadowTree const& tree, Node const& node, std::vector<uint32_t> const& childClasses) {
+        uint64_t digest = node.ownDigest;
+        for (uint32_t c : childClasses) digest = mix(digest ^ (c + 0xd6e8feb86659fd93ULL));
+        digest &= digestMask;
+        auto const found = _firstByDigest.find(digest);
+        uint32_t const first = found == _firstByDigest.end() ? kNone : found->second;
+        for (uint32_t c = first; c != kNone; c = _members[c].nextSameDigest)
+            if (sameOwnContent(tree, node, _members[c]) && sameChildClasses(childClasses, _members[c])) return c;
+        auto const id = static_cast<uint32_t>(_members.size());
+        _members.push_back({&tree, &node, static_cast<uint32_t>(_childClasses.size()), first});
+        _childClasses.insert(_childClasses.end(), childClasses.begin(), childClasses.end());
+        _firstByDigest[digest] = id;
+        return id;
+    }
+
     static bool sameValue(wchar_t const* a, wchar_t const* b) { return wcscmp(a ? a : L"", b ? b : L"") == 0; }
 
-    bool sameOwnContent(Node const& x, Node const& y) const {
+    static bool sameOwnContent(ShadowTree const& tree, Node const& x, Member const& member) {
+        Node const& y = *member.node;
         if (!x.tag || !y.tag || wcscmp(x.tag, y.tag) != 0) return false;
         if (!ux_strequal(x.text, y.text)) return false;
         if (x.attributeCount != y.attributeCount) return false;
-        Attribute const* a = _first.attributes(x);
-        Attribute const* b = _second.attributes(y);
+        Attribute const* a = tree.attributes(x);
+        Attribute const* b = member.tree->attributes(y);
         for (uint32_t i = 0; i < x.attributeCount; ++i)
             if (!a[i].key || !b[i].key || wcscmp(a[i].key, b[i].key) != 0 || !sameValue(a[i].value, b[i].value))
                 return false;
         return true;
     }
 
-    bool sameChildren(Node const& x, Node const& y) const;
-
-    ShadowTree const& _first;
-    ShadowTree const& _second;
-};
-
-// The second side's children sorted by digest; each child of the first side
-// takes the first unused, verified candidate of its digest. `lead` keeps, per
-// run of equal digests, how many of its first candidates are used, so runs of
-// identical siblings cost no rescans.
-bool Matcher::sameChildren(Node const& x, Node const& y) const {
-    uint32_t const count = x.childCount;
-    if (count != y.childCount) return false;
-    uint32_t const* mine = _first.children(x);
-    uint32_t const* theirs = _second.children(y);
-    if (count == 0) return true;
-    if (count == 1) return equal(mine[0], theirs[0]);
-
-    std::vector<std::pair<uint64_t, uint32_t>> candidates(count);
-    for (uint32_t i = 0; i < count; ++i) candidates[i] = {_second.node(theirs[i]).digest, theirs[i]};
-    std::sort(candidates.begin(), candidates.end());
-    std::vector<char> used(count, 0);
-    std::vector<uint32_t> lead(count, 0);
-
-    for (uint32_t i = 0; i < count; ++i) {
-        uint64_t const digest = _first.node(mine[i]).digest;
-        auto const run = std::lower_bound(candidates.begin(), candidates.end(), std::make_pair(digest, uint32_t{0}));
-        auto const start = static_cast<uint32_t>(run - candidates.begin());
-        bool found = false;
-        for (uint32_t k = start + (start < count ? lead[start] : 0); k < count && candidates[k].first == digest; ++k) {
-            if (used[k] || !equal(mine[i], candidates[k].second)) continue;
-            used[k] = 1;
-            while (start + lead[start] < count && used[start + lead[start]]) ++lead[start];
-            found = true;
-            break;
-        }
-        if (!found) return false;
+    bool sameChildClasses(std::vector<uint32_t> const& childClasses, Member const& member) const {
+        if (childClasses.size() != member.node->childCount) return false;
+        return std::equal(childClasses.begin(), childClasses.end(), _childClasses.begin() + member.firstChildClass);
     }
-    return true;
-}
+
+    std::vector<Member> _members;
+    std::vector<uint32_t> _childClasses;
+    std::unordered_map<uint64_t, uint32_t> _firstByDigest;
+};
 
 }  // namespace
 
@@ -294,7 +346,11 @@ bool sameContent(TrelDOMElement const* first, TrelDOMElement const* second, Loca
     ExclusionFilter filter(path, exclusions);
     ShadowTree a(filter), b(filter);
     if (!a.build(first) || !b.build(second)) return false;
-    return Matcher(a, b).equal(0, 0);
+    ClassTable table;
+    std::vector<uint32_t> classesA, classesB;
+    table.classify(a, classesA);
+    table.classify(b, classesB);
+    return classesA[0] == classesB[0];
 }
 
 }  // namespace digest_match

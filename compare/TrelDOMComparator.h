@@ -55,6 +55,10 @@ public:
     // must be first's tag) and is used to test exclusions below it; it is
     // changed during the call and restored before it returns.
     //
+    // The pairwise search (a locator, or rules of a derived comparator)
+    // gives false for subtrees nested more than 2000 levels deep; the
+    // digest pairing has no such bound.
+    //
     // Without a locator and with the default rules (see usesDefaultRules)
     // nobody can observe how partners were found, so children are paired
     // through content digests in about linear time instead of the pairwise
@@ -109,4 +113,6 @@ private:
                          LocationPath const* path) const;
 
     LocationPathOwnerArray _exclusions;
+    // Levels of the pairwise search under way (it is bounded).
+    mutable int _depth = 0;
 };

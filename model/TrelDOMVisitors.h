@@ -17,13 +17,18 @@ private:
 
 // Visits an element with the inner visitor, then its children with itself:
 // a depth-first, pre-order walk that a false from the inner visitor stops.
+// Only the first levels nest scans; deeper subtrees are walked from a stack
+// of pending children, so no depth exhausts the C++ stack.
 class RecursiveVisitor : public TrelDOMElementVisitor {
 public:
   explicit RecursiveVisitor(TrelDOMElementVisitor* inner) : inner_(inner) {}
   bool visit(TrelDOMElement const* element) override;
 
 private:
+  bool walkBelow(TrelDOMElement const* top);
+
   TrelDOMElementVisitor* inner_;
+  int level_ = 0;
 };
 
 // Moves every visited element under the target; never stops.

@@ -33,10 +33,43 @@ uint64_t contentSerials = 0;
 
 DocContent::DocContent(xmlDocPtr doc) : serial(++contentSerials), doc_(doc) {}
 
+namespace {
+
+// One pass over the tree: a declaration or a reference anywhere.
+bool usesNamespaces(xmlDocPtr doc) {
+    if (doc->oldNs) return true;
+    xmlNodePtr top = reinterpret_cast<xmlNodePtr>(doc);
+    for (xmlNodePtr cur = doc->children; cur && cur != top;) {
+        if (cur->type == XML_ELEMENT_NODE) {
+            if (cur->ns || cur->nsDef) return true;
+            for (xmlAttrPtr a = cur->properties; a; a = a->next)
+                if (a->ns) return true;
+            if (cur->children) {
+                cur = cur->children;
+                continue;
+            }
+        }
+        while (cur != top && !cur->next) cur = cur->parent;
+        if (cur != top) cur = cur->next;
+    }
+    return false;
+}
+
+}  // namespace
+
 DocContent* DocContent::adopt(xmlDocPtr doc) {
     auto* content = new DocContent(doc);
+    content->namespaced = usesNamespaces(doc);
     doc->_private = content;
     return content;
+}
+
+void markNamespaced(xmlDocPtr doc) {
+    if (DocContent* content = DocContent::of(doc)) content->namespaced = true;
+}
+
+void markUnbound(xmlDocPtr doc) {
+    if (DocContent* content = DocContent::of(doc)) content->namespaced = content->unboundNames = true;
 }
 
 DocContent* DocContent::newEmpty() {

@@ -52,6 +52,14 @@ public:
     xmlDocPtr doc() const { return doc_; }
     xmlXPathContextPtr xpathContext();
 
+    // Whether a node of this document (detached ones included) may use a
+    // namespace. False only while known not to: moves then skip all
+    // namespace repair. Set for good by whatever brings a namespace in.
+    bool namespaced = true;
+    // Whether a node of this document may have a prefixed name that no
+    // declaration binds yet ("p:x" made before its xmlns:p). False until one
+    // is made here or brought in: moves then skip the search for them.
+    bool unboundNames = false;
     DocumentObj* owner = nullptr;  // weak: the document object showing this tree
     xmlNodePtr decl = nullptr;     // detached PI with the declaration text, owned
     uint64_t const serial;         // never reused: tells contents apart after one dies
@@ -103,6 +111,11 @@ inline constexpr IID IID_DomNodeBase = {0x51c1a7e0, 0x3b1d, 0x4c52, {0x9a, 0x10,
 
 // The NodeBase behind a COM object (new reference), or null when not ours.
 NodeBase* nodeBaseOf(IUnknown* object);
+
+// Notes that `doc` (ours or not) may now use namespaces.
+void markNamespaced(xmlDocPtr doc);
+// A prefixed name without a binding was made in doc (implies namespaced).
+void markUnbound(xmlDocPtr doc);
 
 // ---- wrapping -----------------------------------------------------------------
 // The object of `node` as IXMLDOMNode (new reference). Reuses the existing

@@ -256,7 +256,9 @@ xmlNodePtr newElement(xmlDocPtr doc, std::string const& qname, std::string const
     std::string prefix = split ? qname.substr(0, colon) : std::string();
     std::string local = split ? qname.substr(colon + 1) : qname;
     xmlNodePtr n = xmlNewDocNode(doc, nullptr, xstr(local), nullptr);
+    if (n && colon != std::string::npos && !split) markUnbound(doc);
     if (!n || uri.empty()) return n;
+    markNamespaced(doc);
     // The declaration goes on the node itself so that a detached node is
     // self-contained; inserting it drops the declaration where redundant.
     xmlNsPtr ns = xmlNewNs(n, xstr(uri), split ? xstr(prefix) : nullptr);
@@ -309,7 +311,8 @@ HRESULT DocumentObj::importNode(IXMLDOMNode* source, VARIANT_BOOL deep, IXMLDOMN
     NodeBase* base = nodeBaseOf(source);
     if (!base) return E_INVALIDARG;
     xmlNodePtr n = base->kind == Kind::Document || base->kind == Kind::NsDecl ? nullptr : base->node;
-    xmlNodePtr copy = n ? xmlDocCopyNode(n, content->doc(), deep ? 1 : 2) : nullptr;
+    if (n && n->doc != content->doc()) markNamespaced(content->doc());  // the copy may bring some
+    xmlNodePtr copy = !n ? nullptr : deep ? copyTree(n, content->doc()) : xmlDocCopyNode(n, content->doc(), 2);
     base->release();
     if (!copy) return E_INVALIDARG;
     return createDetached(copy, IID_IXMLDOMNode, reinterpret_cast<void**>(clone));
@@ -383,7 +386,7 @@ HRESULT DocumentObj::load(VARIANT source, VARIANT_BOOL* ok) {
     }
     xmlDocPtr other = engineDocOf(object);  // another DOM document: load a copy of it
     if (!other) return E_INVALIDARG;
-    return finishLoad(xmlCopyDoc(other, 1), ParseFailure(), ok);
+    return finishLoad(copyDocument(other), ParseFailure(), ok);
 }
 
 HRESULT DocumentObj::loadXML(BSTR text, VARIANT_BOOL* ok) {
@@ -434,7 +437,7 @@ HRESULT DocumentObj::save(VARIANT destination) {
         return hr;
     }
     if (!engineDocOf(object)) return E_INVALIDARG;
-    xmlDocPtr copy = xmlCopyDoc(content->doc(), 1);  // into another DOM document
+    xmlDocPtr copy = copyDocument(content->doc());  // into another DOM document
     return copy ? replaceDocument(object, copy) : E_OUTOFMEMORY;
 }
 

@@ -118,8 +118,12 @@ bool preserveFor(ParseState const& st, int nbAttributes, xmlChar const** attribu
 void onStartElement(void* ctx, xmlChar const* localname, xmlChar const* prefix, xmlChar const* uri, int nbNamespaces,
                     xmlChar const** namespaces, int nbAttributes, int nbDefaulted, xmlChar const** attributes) {
     ParseState& st = stateOf(ctx);
-    if (beyondDepthLimit(static_cast<xmlParserCtxtPtr>(ctx))) return fail(ctx, XML_ERR_INTERNAL_ERROR, depthMessage());
     endText(st);
+    // Checked here rather than left to libxml2, whose own limit depends on
+    // the parse options.
+    if (st.preserve.size() >= kMaxTreeDepth)
+        return fail(ctx, XML_ERR_INTERNAL_ERROR,
+                    "Elements are nested deeper than " + std::to_string(kMaxTreeDepth) + " levels.");
     st.preserve.push_back(preserveFor(st, nbAttributes, attributes) ? 1 : 0);
     xmlSAX2StartElementNs(ctx, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes, nbDefaulted, attributes);
 }

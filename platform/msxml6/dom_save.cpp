@@ -53,7 +53,7 @@ bool dumpElement(std::string& out, xmlNodePtr element) {
     if (!element->parent || element->parent->type != XML_ELEMENT_NODE) return dumpUtf8(out, element, false);
     xmlDocPtr scratch = xmlNewDoc(BAD_CAST "1.0");
     if (!scratch) return false;
-    xmlNodePtr copy = xmlDocCopyNode(element, scratch, 1);
+    xmlNodePtr copy = copyTree(element, scratch);
     bool ok = false;
     if (copy) {
         xmlDocSetRootElement(scratch, copy);
@@ -66,6 +66,8 @@ bool dumpElement(std::string& out, xmlNodePtr element) {
 }  // namespace
 
 bool serializeNode(NodeBase& self, std::string& out) {
+    // What the parser would refuse is not written at all.
+    if ((self.kind == Kind::Document || self.kind == Kind::Element) && exceedsTreeDepth(self.target())) return false;
     switch (self.kind) {
     case Kind::Document:
         for (xmlNodePtr c = self.node->children; c; c = c->next)
@@ -119,6 +121,7 @@ private:
 HRESULT saveDocument(DocContent* content, IStream* stream) {
     QuietErrors quiet;
     xmlDocPtr doc = content->doc();
+    if (exceedsTreeDepth(reinterpret_cast<xmlNodePtr>(doc))) return E_FAIL;  // it would not read back
     bool declared = hasDeclaration(content);
     // Without a declaration only UTF-8 reads back correctly.
     char const* encoding = declared && doc->encoding ? chars(doc->encoding) : "UTF-8";

@@ -1,6 +1,7 @@
 // Structural changes: inserting (with moves and adoption across documents),
 // removing, freeing orphans, the XML declaration, attribute values.
 #include <cstring>
+#include <vector>
 
 #include "platform/msxml6/dom_core.h"
 #include "platform/msxml6/dom_util.h"
@@ -77,13 +78,38 @@ void retarget(xmlNodePtr top, DocContent* dest) {
 
 // An element without a namespace placed where a default namespace is in
 // scope would fall into that namespace when the output is read back:
-// declare xmlns="" on it, as its creator meant no namespace.
+// declare xmlns="" on it, as its creator meant no namespace. One pass that
+// carries the default namespace down, instead of a search per element.
 void keepNoNamespace(xmlNodePtr top) {
-    forEachInSubtree(top, [](xmlNodePtr n) {
-        if (n->type != XML_ELEMENT_NODE || n->ns) return;
-        xmlNsPtr inScope = xmlSearchNs(n->doc, n, nullptr);
-        if (inScope && inScope->href && *inScope->href) xmlNewNs(n, BAD_CAST "", nullptr);
-    });
+    xmlNsPtr const inherited = top->parent ? xmlSearchNs(top->doc, top->parent, nullptr) : nullptr;
+    // Per open element of the walk: whether a non-empty default is in scope.
+    std::vector<char> defaulted{static_cast<char>(inherited && inherited->href && *inherited->href)};
+    xmlNodePtr cur = top;
+    while (true) {
+        bool inScope = defaulted.back();
+        for (xmlNsPtr ns = cur->nsDef; ns; ns = ns->next)
+            if (!ns->prefix) inScope = ns->href && *ns->href;
+        if (!cur->ns && inScope && xmlNewNs(cur, BAD_CAST "", nullptr)) inScope = false;
+        xmlNodePtr child = cur->children;
+        while (child && child->type != XML_ELEMENT_NODE) child = child->next;
+        if (child) {
+            defaulted.push_back(inScope);
+            cur = child;
+            continue;
+        }
+        // Next element in document order, climbing out of finished ones.
+        for (;;) {
+            if (cur == top) return;
+            xmlNodePtr next = cur->next;
+            while (next && next->type != XML_ELEMENT_NODE) next = next->next;
+            if (next) {
+                cur = next;
+                break;
+            }
+            cur = cur->parent;
+            defaulted.pop_back();
+        }
+    }
 }
 
 // ---- prefixes without a binding ---------------------------------------------------
@@ -208,6 +234,34 @@ void linkChild(xmlNodePtr parent, xmlNodePtr child, xmlNodePtr ref) {
     }
 }
 
+// What decides the namespace bindings a subtree sees at a place: the
+// nearest element above that declares any (all declarations in scope follow
+// from it), and whether the place is in the document.
+struct Place {
+    xmlNodePtr declaring = nullptr;
+    bool inDocument = false;
+};
+
+Place placeOf(xmlNodePtr parent) {
+    Place place;
+    for (xmlNodePtr n = parent; n; n = n->parent) {
+        if (n->type == XML_DOCUMENT_NODE || n->type == XML_HTML_DOCUMENT_NODE) {
+            place.inDocument = true;
+            break;
+        }
+        if (!place.declaring && n->type == XML_ELEMENT_NODE && n->nsDef) place.declaring = n;
+    }
+    return place;
+}
+
+// A subtree moved between places that see the same declarations needs no
+// repair. One that enters the document from outside always gets it: while
+// detached it may still refer to declarations of the place it was removed
+// from.
+bool sameBindings(Place const& from, Place const& to) {
+    return from.declaring == to.declaring && (from.inDocument || !to.inDocument);
+}
+
 bool isAncestorOrSelf(xmlNodePtr candidate, xmlNodePtr node) {
     for (xmlNodePtr p = node; p; p = p->parent)
         if (p == candidate) return true;
@@ -245,6 +299,9 @@ void clearDeclaration(DocContent* content) {
 HRESULT bringInto(xmlNodePtr c, DocContent* dest, xmlNodePtr newParent) {
     xmlDocPtr source = c->doc;
     if (source == dest->doc()) return S_OK;
+    DocContent* from = DocContent::of(source);
+    if (!from || from->namespaced) dest->namespaced = true;
+    if (!from || from->unboundNames) dest->unboundNames = true;
     if (xmlDOMWrapAdoptNode(nullptr, source, c, dest->doc(), newParent, 0) != 0) return E_FAIL;
     retarget(c, dest);
     return S_OK;
@@ -291,12 +348,29 @@ std::string pseudoAttribute(char const* data, char const* name) {
 
 }  // namespace
 
+namespace {
+
+// The last node found in its document, valid while the tree is unchanged
+// (the generation). Releasing the objects of a deep path one after another
+// then costs a step each instead of a climb to the top each.
+thread_local xmlNodePtr knownAttached = nullptr;
+thread_local uint64_t knownAttachedAt = 0;
+
+}  // namespace
+
 void freeIfOrphan(xmlNodePtr node, DocContent* content) {
+    uint64_t const now = domGeneration();
     xmlNodePtr top = node;
     // An ancestor with an object (or the document, marked as ours) keeps the
     // whole subtree: no need to climb further or to search it.
     while (top->parent) {
         top = top->parent;
+        bool const isDocument = top->type == XML_DOCUMENT_NODE || top->type == XML_HTML_DOCUMENT_NODE;
+        if (isDocument || (top == knownAttached && knownAttachedAt == now)) {
+            knownAttached = node;
+            knownAttachedAt = now;
+            return;
+        }
         if (top->_private) return;
     }
     if (top->type == XML_DOCUMENT_NODE || top->type == XML_HTML_DOCUMENT_NODE) return;
@@ -359,20 +433,28 @@ HRESULT insertChild(NodeBase& parent, NodeBase& child, NodeBase* before, IXMLDOM
         else if (!(ref = before->node) || ref->parent != p)
             return E_INVALIDARG;
     }
-    if (c->type == XML_ELEMENT_NODE && isAncestorOrSelf(c, p)) return E_FAIL;
+    // Only an element with children can be above p (or p itself): appending
+    // a new leaf then costs no climb, however deep p lies.
+    if (c->type == XML_ELEMENT_NODE && (c == p || (c->children && isAncestorOrSelf(c, p)))) return E_FAIL;
     if (HRESULT hr = checkPlacement(parent, p, c); FAILED(hr)) return hr;
-    if (c->type == XML_ELEMENT_NODE && !prefixesResolve(c, p)) return E_INVALIDARG;
+    DocContent const* source = DocContent::of(c->doc);
+    bool const mayHaveUnbound = parent.content->unboundNames || !source || source->unboundNames;
+    if (c->type == XML_ELEMENT_NODE && mayHaveUnbound && !prefixesResolve(c, p)) return E_INVALIDARG;
     if (ref != c) {
         if (ref == c->next && c->parent == p && ref) {
             // already in place
         } else {
             beforeTreeChange();
+            bool const element = c->type == XML_ELEMENT_NODE;
+            bool const sameDocument = c->doc == parent.content->doc();
+            Place const from = element && parent.content->namespaced ? placeOf(c->parent) : Place();
             xmlUnlinkNode(c);
             bool docParent = parent.kind == Kind::Document;
             if (FAILED(bringInto(c, parent.content, docParent ? nullptr : p))) return E_FAIL;
             linkChild(p, c, ref);
-            if (c->type == XML_ELEMENT_NODE) {
-                bindPrefixes(c);
+            // Repair walks the whole subtree: only where bindings may change.
+            if (element && parent.content->namespaced && (!sameDocument || !sameBindings(from, placeOf(p)))) {
+                if (parent.content->unboundNames) bindPrefixes(c);
                 xmlDOMWrapReconcileNamespaces(nullptr, c, 1 /* remove redundant declarations */);
                 keepNoNamespace(c);
             }
@@ -401,7 +483,7 @@ HRESULT removeChild(NodeBase& parent, NodeBase& child, IXMLDOMNode** out) {
         xmlUnlinkNode(c);  // the child's object keeps it; freed when that goes
         // The removed subtree declares the namespaces it uses itself: the
         // declarations it pointed to stay with the old parent, which may drop them.
-        if (c->type == XML_ELEMENT_NODE) xmlDOMWrapReconcileNamespaces(nullptr, c, 0);
+        if (c->type == XML_ELEMENT_NODE && parent.content->namespaced) xmlDOMWrapReconcileNamespaces(nullptr, c, 0);
     }
     bumpGeneration();
     if (out) {
@@ -439,6 +521,7 @@ HRESULT declareNamespace(xmlNodePtr element, char const* qname, char const* valu
     if (xmlNsPtr ns = findNsDecl(element, qname)) return setNamespaceValue(element, ns, value);
     if (prefix && !*value) return E_INVALIDARG;  // a prefix cannot be undeclared in XML 1.0
     if (!isXmlText(value)) return E_INVALIDARG;
+    markNamespaced(element->doc);
     xmlNsPtr ns = xmlNewNs(element, BAD_CAST value, BAD_CAST prefix);
     if (!ns) return E_FAIL;
     adoptDeclaration(element, ns);
@@ -450,6 +533,7 @@ HRESULT declareNamespace(xmlNodePtr element, char const* qname, char const* valu
 void unbindName(xmlAttrPtr attr) {
     if (!attr->ns || !attr->ns->prefix) return;
     std::string qname = std::string(chars(attr->ns->prefix)) + ":" + chars(attr->name);
+    markUnbound(attr->doc);
     attr->ns = nullptr;
     xmlNodeSetName(reinterpret_cast<xmlNodePtr>(attr), xstr(qname));
 }
@@ -526,6 +610,8 @@ HRESULT setElementAttribute(xmlNodePtr element, char const* qname, char const* v
     char const* colon = strchr(qname, ':');
     if (colon) {
         std::string prefix(qname, colon);
+        // The search may declare the xml prefix; an unbound name waits for one.
+        markNamespaced(element->doc);
         if (xmlNsPtr ns = xmlSearchNs(element->doc, element, xstr(prefix))) {
             if (hasExpandedName(element, colon + 1, ns)) return E_INVALIDARG;  // p:a and q:a, p and q one URI
             return xmlNewNsProp(element, ns, BAD_CAST(colon + 1), BAD_CAST value) ? S_OK : E_FAIL;
@@ -533,6 +619,7 @@ HRESULT setElementAttribute(xmlNodePtr element, char const* qname, char const* v
         // Bound when a declaration comes into scope; in the document it must be there now.
         if (elementInDocument(element)) return E_INVALIDARG;
     }
+    if (colon) markUnbound(element->doc);
     return xmlNewProp(element, BAD_CAST qname, BAD_CAST value) ? S_OK : E_FAIL;
 }
 

@@ -115,6 +115,10 @@ void initProcess() {
     xsltRegisterExtModuleFunction(BAD_CAST "node-set", BAD_CAST "urn:schemas-microsoft-com:xslt",
                                   xsltFunctionNodeSet);
     xmlSetExternalEntityLoader(guardedLoader);
+    // libxml2 stops at 256 levels unless told otherwise; the parsers check
+    // kMaxTreeDepth themselves (with or without XML_PARSE_HUGE), so its own
+    // check only has to stay out of the way.
+    xmlParserMaxDepth = kMaxTreeDepth + 1;
     // Threads created from now on start with the hook; existing ones get it
     // in ensureInit.
     xmlThrDefDeregisterNodeDefault(domNodeFreed);
@@ -163,9 +167,6 @@ xmlError unreadInput(xmlParserCtxtPtr ctxt) {
     return error;
 }
 
-bool beyondDepthLimit(xmlParserCtxtPtr ctxt) {
-    return ctxt->nameNr > 0 && static_cast<unsigned>(ctxt->nameNr) > xmlParserMaxDepth;
-}
 
 namespace {
 thread_local EncodingErrorsToParser* tlsEncodingScope = nullptr;
@@ -201,7 +202,40 @@ xmlError EncodingErrorsToParser::asReported(xmlError const& parserError) {
     return out;
 }
 
-std::string depthMessage() { return "Excessive depth in document: " + std::to_string(xmlParserMaxDepth); }
+
+namespace {
+
+unsigned elementCount(xmlNodePtr n) { return n->type == XML_ELEMENT_NODE ? 1 : 0; }
+
+bool hasTreeChildren(xmlNodePtr n) {
+    if (!n->children) return false;
+    return n->type == XML_ELEMENT_NODE || n->type == XML_DOCUMENT_NODE || n->type == XML_DOCUMENT_FRAG_NODE ||
+           n->type == XML_HTML_DOCUMENT_NODE;
+}
+
+}  // namespace
+
+bool exceedsTreeDepth(xmlNodePtr top, unsigned limit) {
+    if (!top) return false;
+    unsigned level = elementCount(top);  // elements from top down to cur
+    xmlNodePtr cur = top;
+    while (true) {
+        if (level > limit) return true;
+        if (hasTreeChildren(cur)) {
+            cur = cur->children;
+            level += elementCount(cur);
+            continue;
+        }
+        while (cur != top && !cur->next) {
+            level -= elementCount(cur);
+            cur = cur->parent;
+        }
+        if (cur == top) return false;
+        level -= elementCount(cur);
+        cur = cur->next;
+        level += elementCount(cur);
+    }
+}
 
 // ---- external access ------------------------------------------------------------
 ExternalAccess::ExternalAccess(bool allowLocalFiles) : previous_(tlsExternalAllowed) {

@@ -31,9 +31,6 @@ void entityDeclWithLimits(void* ctx, xmlChar const* name, int type, xmlChar cons
 // For a parse that reached its end: why it did not read all of its input
 // (code and message), or code 0 when it did.
 xmlError unreadInput(xmlParserCtxtPtr ctxt);
-// XML_PARSE_HUGE also lifts libxml2's nesting limit (xmlParserMaxDepth);
-// the start-element handlers keep it with this.
-bool beyondDepthLimit(xmlParserCtxtPtr ctxt);
 // Encoders report a failed conversion ("input conversion failed") without a
 // parser context, so libxml2 hands it to the thread's handler, not the
 // parse's; the parser then fails with a message about the consequence
@@ -62,8 +59,21 @@ private:
     int code_ = 0;
     std::string message_;
 };
-// The message the start-element handlers report for it.
-std::string depthMessage();
+// The deepest element nesting the engine reads (the root is level 1), and so
+// the deepest it writes: a tree it could not read back is refused on output.
+// Every walk of a tree is iterative, so the bound is not about the stack; it
+// keeps a hostile file from making every later walk of its tree expensive,
+// and lies well above the 200 000 levels the module promises.
+constexpr unsigned kMaxTreeDepth = 250000;
+// Whether some element of the tree under `top` (an element counts as level
+// 1) lies deeper than `limit`. Iterative.
+bool exceedsTreeDepth(xmlNodePtr top, unsigned limit = kMaxTreeDepth);
+
+// Deep copies that do not recurse with the depth of the tree (tree_copy.cpp).
+// The copy of a node is detached in `doc` and declares what namespaces it
+// uses; null on failure.
+xmlNodePtr copyTree(xmlNodePtr node, xmlDocPtr doc);
+xmlDocPtr copyDocument(xmlDocPtr doc);
 
 // ---- text -----------------------------------------------------------------------
 // UTF-8 <-> wchar_t (UTF-32). Invalid UTF-8 becomes U+FFFD; unpaired or

@@ -93,13 +93,6 @@ void onStartDocument(void* ctx) {
     }
 }
 
-// Fails the parse with the module's own message where libxml2 has none.
-void fail(void* ctx, ParseState* st, std::string_view message, int code) {
-    st->em.flushText();
-    st->em.locator()->pin(xmlSAX2GetLineNumber(ctx), xmlSAX2GetColumnNumber(ctx));
-    st->em.fatalError(message, errorCode(code));
-}
-
 void onError(void* ctx, xmlErrorPtr err);
 
 void onEndDocument(void* ctx) {
@@ -115,12 +108,16 @@ void onStartElement(void* ctx, xmlChar const* localname, xmlChar const* prefix, 
                     int nbNamespaces, xmlChar const** namespaces, int nbAttributes, int, xmlChar const** attributes) {
     ParseState* st = stateOf(ctx);
     if (!st) return;
-    if (beyondDepthLimit(st->ctxt)) {
-        fail(ctx, st, depthMessage(), XML_ERR_INTERNAL_ERROR);
-        return stopIfDone(ctx, st);
-    }
     // Declarations are interned: their addresses stay good until the end tag.
     ++st->depth;
+    if (st->depth > kMaxTreeDepth) {
+        // Checked here: libxml2's own limit depends on the parse options.
+        st->em.locator()->pin(xmlSAX2GetLineNumber(ctx), xmlSAX2GetColumnNumber(ctx));
+        st->em.fatalError("Elements are nested deeper than " + std::to_string(kMaxTreeDepth) + " levels",
+                          errorCode(XML_ERR_INTERNAL_ERROR));
+        stopIfDone(ctx, st);
+        return;
+    }
     if (nbNamespaces > 0) {
         st->scopes.push_back(ParseState::Scope{st->depth, static_cast<unsigned>(nbNamespaces)});
         st->openNamespaces.insert(st->openNamespaces.end(), namespaces, namespaces + 2 * nbNamespaces);

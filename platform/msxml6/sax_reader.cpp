@@ -224,8 +224,9 @@ HRESULT SaxReader::walk(xmlNodePtr root) {
     // the tree while it is walked: no name cache here.
     SaxEmitter emitter(handlers, locator.get(), namespacePrefixes_, false);
     TreeWalker<SaxEmitter> walker(emitter);
-    walker.run(root);
-    return emitter.result();
+    bool const complete = walker.run(root);
+    HRESULT const hr = emitter.result();
+    return FAILED(hr) || complete ? hr : E_FAIL;  // the walk refused the tree (too deep)
 }
 
 }  // namespace mx

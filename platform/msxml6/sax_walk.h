@@ -7,6 +7,8 @@
 // not declared where it is used (a node moved out of its context, an element
 // walked without its ancestors) gets a declaration made up for it, so that the
 // events always describe a document that re-parses into the same names.
+// A tree nested deeper than the parsers read (kMaxTreeDepth) is refused: the
+// walk stops and returns false at the first element below that depth.
 #pragma once
 
 #include <libxml/entities.h>
@@ -18,6 +20,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/msxml6/engine.h"
 
 namespace mx {
 
@@ -58,6 +62,7 @@ public:
     bool run(xmlNodePtr root) {
         frames_.clear();
         decls_.clear();
+        depth_ = 0;
         if (!sink_.startDocument()) return false;
         bool isDoc = root->type == XML_DOCUMENT_NODE || root->type == XML_HTML_DOCUMENT_NODE;
         frames_.push_back(Frame{isDoc ? root->children : root, nullptr, 0, 0, true, !isDoc});
@@ -125,6 +130,8 @@ private:
     }
 
     bool enter(xmlNodePtr el) {
+        if (depth_ >= kMaxTreeDepth) return false;
+        ++depth_;
         size_t declBegin = decls_.size();
         unsigned depth = frames_.back().entityDepth;
         ElementEvent e = describe(el, declBegin);
@@ -140,6 +147,7 @@ private:
         Frame f = frames_.back();
         frames_.pop_back();
         if (!f.element) return true;
+        --depth_;
         ElementEvent e;
         e.uri = f.element->ns ? sv(f.element->ns->href) : std::string_view();
         e.prefix = f.element->ns ? sv(f.element->ns->prefix) : std::string_view();
@@ -225,6 +233,7 @@ private:
     std::vector<AttrEvent> attrs_;
     std::deque<std::string> spill_;  // a deque: growing it never moves a string in use
     std::string text_;
+    unsigned depth_ = 0;  // elements open
 };
 
 }  // namespace mx

@@ -1,5 +1,6 @@
 #include "platform/msxml6/writer_core.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -166,10 +167,12 @@ void XmlOutput::closeStartTag() {
     out_ += '>';
 }
 
+// Indentation stops growing at kTabs' width: deeper levels share the last
+// one. Full indentation would make the output, and the time to write it,
+// grow with the square of the depth.
 void XmlOutput::newline(size_t depth) {
     out_ += '\n';
-    for (; depth > kTabs.size(); depth -= kTabs.size()) out_ += kTabs;
-    out_.append(kTabs.data(), depth);
+    out_.append(kTabs.data(), std::min(depth, kTabs.size()));
 }
 
 // Before a start tag, comment or PI: the parent learns it has element

@@ -335,8 +335,9 @@ HRESULT MXWriter::writeTree(xmlNodePtr root, bool lexical) {
     if (!root) return E_INVALIDARG;
     DirectSink sink(out_, lexical);
     TreeWalker<DirectSink> walker(sink);
-    walker.run(root);
-    return sink.result();
+    bool const complete = walker.run(root);
+    HRESULT const hr = sink.result();
+    return FAILED(hr) || complete ? hr : E_FAIL;  // the walk refused the tree (too deep)
 }
 
 }  // namespace mx

@@ -1,5 +1,7 @@
 #include "platform/msxml6/xslt_common.h"
 
+#include "platform/msxml6/engine.h"
+
 #include <libxml/globals.h>
 #include <libxslt/xsltutils.h>
 
@@ -44,11 +46,11 @@ std::string trimmed(std::string s) {
 DocPtr copyAsDocument(xmlNodePtr node) {
     if (!node) return nullptr;
     if (node->type == XML_DOCUMENT_NODE || node->type == XML_HTML_DOCUMENT_NODE)
-        return DocPtr(xmlCopyDoc(reinterpret_cast<xmlDocPtr>(node), 1));
+        return DocPtr(copyDocument(reinterpret_cast<xmlDocPtr>(node)));
     if (node->type != XML_ELEMENT_NODE) return nullptr;
     DocPtr doc(xmlNewDoc(BAD_CAST "1.0"));
     if (!doc) return nullptr;
-    xmlNodePtr root = xmlDocCopyNode(node, doc.get(), 1);
+    xmlNodePtr root = copyTree(node, doc.get());
     if (!root) return nullptr;
     xmlDocSetRootElement(doc.get(), root);
     if (node->doc && node->doc->URL) doc->URL = xmlStrdup(node->doc->URL);

@@ -27,6 +27,11 @@ bool isXsltElement(xmlNodePtr n, char const* name) {
 // xsl:import and xsl:include read other files while compiling; the engine
 // reads no files on a style sheet's behalf, so such sheets are refused up
 // front with a clear result rather than failing somewhere inside libxslt.
+// libxslt compiles style sheets and applies templates (the built-in ones
+// included) by recursing once per level of the tree; deeper inputs and
+// sheets are refused, well before the stack could run out.
+constexpr unsigned kMaxTransformDepth = 1000;
+
 bool refersToOtherSheets(xmlNodePtr root) {
     if (!root) return false;
     for (xmlNodePtr n = root->children; n; n = n->next)
@@ -131,6 +136,7 @@ CompiledSheet::~CompiledSheet() { xsltFreeStylesheet(sheet_); }
 HRESULT CompiledSheet::compile(xmlNodePtr node, std::shared_ptr<CompiledSheet const>& out) {
     DocPtr copy = copyAsDocument(node);
     if (!copy) return E_INVALIDARG;
+    if (exceedsTreeDepth(reinterpret_cast<xmlNodePtr>(copy.get()), kMaxTransformDepth)) return E_FAIL;
     if (refersToOtherSheets(xmlDocGetRootElement(copy.get()))) return E_ACCESSDENIED;
     ErrorSink sink;
     xsltStylesheetPtr sheet = xsltParseStylesheetDoc(copy.get());
@@ -148,10 +154,18 @@ HRESULT CompiledSheet::compile(xmlNodePtr node, std::shared_ptr<CompiledSheet co
 }
 
 DocPtr CompiledSheet::apply(xmlDocPtr input, std::string& errors) const {
+    if (exceedsTreeDepth(reinterpret_cast<xmlNodePtr>(input), kMaxTransformDepth)) {
+        errors = "the input is nested too deeply to be transformed";
+        return nullptr;
+    }
     ErrorSink sink;
     TransformContextPtr context(xsltNewTransformContext(sheet_, input));
     if (!context) return nullptr;
     xsltSetCtxtSecurityPrefs(lockedDownPrefs(), context.get());
+    // Templates calling templates. libxslt counts two steps for a template
+    // applied per level: a little above twice the input's bound still lets
+    // every input it takes through.
+    context->maxTemplateDepth = 2 * static_cast<int>(kMaxTransformDepth) + 50;
     xsltSetTransformErrorFunc(context.get(), &sink, ErrorSink::onGeneric);
     DocPtr result(xsltApplyStylesheetUser(sheet_, input, nullptr, nullptr, nullptr, context.get()));
     // xsl:message terminate="yes" stops with a result document; it is still a failure.

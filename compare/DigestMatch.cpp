@@ -276,6 +276,7 @@ class ClassTable {
 public:
     void classify(ShadowTree const& tree, std::vector<uint32_t>& classes) {
         classes.assign(tree.size(), 0);
+        _firstByDigest.reserve(_firstByDigest.size() + tree.size());
         std::vector<uint32_t> childClasses;
         for (uint32_t i = tree.size(); i-- > 0;) {
             Node const& node = tree.node(i);

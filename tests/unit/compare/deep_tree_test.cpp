@@ -73,16 +73,16 @@ TEST(DeepTrees, DigestPairingJudgesDeepTreesByContent) {
 }
 
 // The pairwise search recurses; it gives false where it cannot go, and still
-// judges trees that stay below its bound.
+// judges trees that reach its bound (1999 levels and their leaves: 2000).
 TEST(DeepTrees, PairwiseSearchIsBoundedAndFailsCleanly) {
     inChild([] {
         auto a = parse(chain(kLevels, L"x", true, false));
         auto copy = parse(chain(kLevels, L"x", true, false));
         TrelDOMNodeLocator locator;
         bool const refused = a && copy && !same(a, copy, &locator);
-        auto b = parse(chain(1500, L"x"));
-        auto reordered = parse(chain(1500, L"x", false));
-        auto other = parse(chain(1500, L"y"));
+        auto b = parse(chain(1999, L"x"));
+        auto reordered = parse(chain(1999, L"x", false));
+        auto other = parse(chain(1999, L"y"));
         TrelDOMNodeLocator second;
         return refused && same(b, reordered, &second) && !same(b, other, &second);
     });

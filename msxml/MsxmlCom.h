@@ -6,7 +6,22 @@
 // over the reference that came with it; ComPtr::share adds one.
 #pragma once
 
+#include <cwchar>
+#include <string>
+
 #include "platform/win32/win32.h"
+
+// A file created at path (replacing an old one on Commit), or at the file a
+// file: URL names: every function that writes a file takes the names that
+// reading takes.
+inline HRESULT createOutputFile(wchar_t const* pathOrUrl, IStream** out) {
+    if (!pathOrUrl) return E_INVALIDARG;
+    if (wcsncasecmp(pathOrUrl, L"file:", 5) != 0) return SHCreateStreamOnFileW(pathOrUrl, STGM_CREATE | STGM_WRITE, out);
+    std::wstring path(wcslen(pathOrUrl) + 1, L'\0');
+    DWORD size = static_cast<DWORD>(path.size());
+    if (HRESULT hr = PathCreateFromUrlW(pathOrUrl, path.data(), &size, 0); FAILED(hr)) return hr;
+    return SHCreateStreamOnFileW(path.c_str(), STGM_CREATE | STGM_WRITE, out);
+}
 
 template <class T>
 class ComPtr {

@@ -78,7 +78,7 @@ public:
     // case it stays as it was.
     bool commit(wchar_t const* path) const {
         ComPtr<IStream> file;
-        if (FAILED(SHCreateStreamOnFileW(path, STGM_CREATE | STGM_WRITE, file.put())) || !file) return false;
+        if (FAILED(createOutputFile(path, file.put())) || !file) return false;
         ULONG const chunk = 1u << 30;
         for (size_t done = 0; done < bytes_.size();) {
             ULONG const size = static_cast<ULONG>(std::min<size_t>(chunk, bytes_.size() - done));

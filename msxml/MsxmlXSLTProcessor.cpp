@@ -18,7 +18,7 @@ bool setOutput(IXSLProcessor* processor, IXMLDOMDocument3* document, wchar_t con
         output.setDispatch(document);
     } else {
         ComPtr<IStream> stream;
-        if (!path || FAILED(SHCreateStreamOnFileW(path, STGM_CREATE | STGM_WRITE, stream.put())) || !stream)
+        if (!path || FAILED(createOutputFile(path, stream.put())) || !stream)
             return false;
         output.setUnknown(stream.get());
     }

@@ -414,9 +414,9 @@ HRESULT DocumentObj::get_parseError(IXMLDOMParseError** error) {
 HRESULT DocumentObj::save(VARIANT destination) {
     if (destination.vt == VT_BSTR) {
         if (!destination.bstrVal || !*destination.bstrVal) return E_INVALIDARG;
-        IStream* stream = nullptr;
-        HRESULT hr = SHCreateStreamOnFileW(destination.bstrVal, STGM_CREATE | STGM_WRITE, &stream);
-        if (FAILED(hr)) return hr;
+        HRESULT hr = S_OK;
+        IStream* stream = openTarget(destination.bstrVal, &hr);
+        if (!stream) return hr;
         hr = saveDocument(content, stream);
         // The file is saved only once the commit says so; a failed save is
         // abandoned and never replaces the old file.

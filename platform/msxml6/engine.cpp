@@ -268,6 +268,18 @@ int streamWrite(void* stream, char const* buffer, int length) {
 
 int streamClose(void*) { return 0; }
 
+IStream* openTarget(wchar_t const* pathOrUrl, HRESULT* hr) {
+    std::string path = pathOrUrl && *pathOrUrl ? localPathOf(toUtf8(pathOrUrl).c_str()) : std::string();
+    if (path.empty()) {
+        *hr = pathOrUrl && *pathOrUrl ? E_ACCESSDENIED : E_INVALIDARG;
+        return nullptr;
+    }
+    std::wstring wide = toWide(path.data(), path.size());
+    IStream* stream = nullptr;
+    *hr = SHCreateStreamOnFileW(wide.c_str(), STGM_CREATE | STGM_WRITE, &stream);
+    return SUCCEEDED(*hr) ? stream : nullptr;
+}
+
 IStream* openSource(wchar_t const* pathOrUrl, HRESULT* hr) {
     HRESULT dummy;
     if (!hr) hr = &dummy;

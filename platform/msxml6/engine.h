@@ -128,6 +128,8 @@ int streamClose(void* stream);  // does nothing: the caller owns the stream
 // Opens a file path or file: URL as given by a caller (no %-unescaping of
 // plain paths, no other schemes). Returns null and sets *hr on failure.
 IStream* openSource(wchar_t const* pathOrUrl, HRESULT* hr);
+// The same names for writing: a file created, or replaced on Commit.
+IStream* openTarget(wchar_t const* pathOrUrl, HRESULT* hr);
 
 // ---- bridges between the parts --------------------------------------------------
 // Every DOM object of the engine answers this private interface.

@@ -194,6 +194,9 @@ BOOL FreeLibrary(HMODULE module);
 // reader fails the open).
 // Release without a successful Commit leaves an existing file as it was.
 HRESULT SHCreateStreamOnFileW(wchar_t const* path, DWORD mode, IStream** out);
+// The local path a file: URL names (no other host, UTF-8 escapes). size is
+// the buffer's length in characters; on success the path's length.
+HRESULT PathCreateFromUrlW(wchar_t const* url, wchar_t* path, DWORD* size, DWORD flags);
 
 // ---- shell ----------------------------------------------------------------------
 #define SW_SHOWNORMAL 1

@@ -112,7 +112,7 @@ start tag; the loader reads the whole file."
                                                   (setf seen attributes)))
           (check-equal '(("a" . "own") ("b" . "fx")) seen))))))
 
-(deftest file-urls-name-files-for-every-reader ()
+(deftest file-urls-name-files-for-every-reader-and-writer ()
   (with-clean-cache
     (with-temp-directory (dir)
       (let* ((sub (concatenate 'string dir "a b/"))
@@ -124,7 +124,18 @@ start tag; the loader reads the whole file."
         (let ((url (format nil "file://~Aa%20b/r.xml" dir)))
           (check-equal '(t t 0 "r" t) (readers-results url))
           (check (xml:transform-xml (xml:read-xml url) (format nil "file://~Aa%20b/s.xsl" dir)
-                                    (concatenate 'string dir "out.xml"))))))))
+                                    (format nil "file://localhost~Aa%20b/out.xml" dir)))
+          (check-equal "o" (xml:get-root-tag (concatenate 'string sub "out.xml")))
+          ;; Every mode of WRITE-XML takes the URL; another host is no local file.
+          (let ((doc (xml:deserialize-xml "<w>caf&#xE9;</w>")))
+            (loop for (name . options) in '(("p%C3%A9.xml") ("flat.xml" :pretty-print nil)
+                                             ("u16.xml" :encoding :utf-16))
+                  for target = (format nil "file://~Aa%20b/~A" dir name)
+                  do (check (apply #'xml:write-xml doc target options))
+                     (check (xml:compare-xml doc (xml:read-xml target))))
+            (check (xml:read-xml (concatenate 'string sub (format nil "p~C.xml" (code-char #xE9)))))
+            (check-equal '(nil nil) (list (xml:write-xml doc (format nil "file://elsewhere~Ax.xml" dir))
+                                          (xml:write-xml doc (format nil "file://~Ax%00.xml" dir))))))))))
 
 (deftest parse-xml-reports-whole-text-runs ()
   (with-xml-files (dir (file "run.xml" (format nil "<r>  ~A   ~A  <c/></r>"

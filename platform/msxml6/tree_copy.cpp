@@ -25,6 +25,11 @@ void appendChildNode(xmlNodePtr parent, xmlNodePtr child) {
 
 xmlNodePtr copyTree(xmlNodePtr node, xmlDocPtr doc) {
     if (!node || !doc) return nullptr;
+    // Comments, processing instructions and text have no subtree to recurse
+    // into, and the clone below refuses those that stand beside the root.
+    if (node->type == XML_COMMENT_NODE || node->type == XML_PI_NODE || node->type == XML_TEXT_NODE ||
+        node->type == XML_CDATA_SECTION_NODE)
+        return xmlDocCopyNode(node, doc, 1);
     xmlNodePtr copy = nullptr;
     if (xmlDOMWrapCloneNode(nullptr, node->doc, node, &copy, doc, nullptr, 1, 0) != 0) {
         if (copy) xmlFreeNode(copy);

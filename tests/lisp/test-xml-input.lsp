@@ -151,7 +151,12 @@ start tag; the loader reads the whole file."
     (with-xml-files (dir (sheet "s.xsl" "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'><xsl:template match='/'><xsl:bogus/><o/></xsl:template></xsl:stylesheet>"))
       (let ((out (concatenate 'string dir "out.xml")))
         (check-equal nil (xml:transform-xml (xml:deserialize-xml "<r/>") sheet out))
-        (check-equal nil (probe-file out))))))
+        (check-equal nil (probe-file out))))
+    ;; What stands beside the root (comments, processing instructions) is no error.
+    (with-xml-files (dir (sheet "s.xsl" "<?xml version='1.0'?><!-- c --><?pi x?><xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'><xsl:template match='/'><o><xsl:value-of select='count(/node())'/></o></xsl:template></xsl:stylesheet>"))
+      (let ((out (concatenate 'string dir "out.xml")))
+        (check (xml:transform-xml (xml:deserialize-xml "<!-- c --><?pi y?><r/>") sheet out))
+        (check-equal "3" (xml:element-get-text (xml:document-get-root (xml:read-xml out))))))))
 
 (deftest quiet-errors-nothing-reaches-stderr ()
   (with-temp-directory (dir)

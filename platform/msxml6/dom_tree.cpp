@@ -13,49 +13,7 @@ namespace {
 // True when some node of the subtree under `top` (attributes included) has an
 // object: then the subtree must stay allocated.
 bool subtreeHasObject(xmlNodePtr top) {
-    xmlNodePtr cur = top;
-    while (cur) {
-        if (cur->_private) return true;
-        if (cur->type == XML_ELEMENT_NODE) {
-            for (xmlAttrPtr a = cur->properties; a; a = a->next) {
-                if (a->_private) return true;
-                for (xmlNodePtr t = a->children; t; t = t->next)
-                    if (t->_private) return true;
-            }
-        }
-        bool descend = cur->children && cur->type != XML_ENTITY_REF_NODE && cur->type != XML_DTD_NODE;
-        if (descend) {
-            cur = cur->children;
-            continue;
-        }
-        while (cur != top && !cur->next) cur = cur->parent;
-        if (cur == top) break;
-        cur = cur->next;
-    }
-    return false;
-}
-
-// Calls fn for every node of the subtree, attributes and their text included.
-template <class Fn>
-void forEachInSubtree(xmlNodePtr top, Fn fn) {
-    xmlNodePtr cur = top;
-    while (cur) {
-        fn(cur);
-        if (cur->type == XML_ELEMENT_NODE) {
-            for (xmlAttrPtr a = cur->properties; a; a = a->next) {
-                fn(reinterpret_cast<xmlNodePtr>(a));
-                for (xmlNodePtr t = a->children; t; t = t->next) fn(t);
-            }
-        }
-        bool descend = cur->children && cur->type != XML_ENTITY_REF_NODE && cur->type != XML_DTD_NODE;
-        if (descend) {
-            cur = cur->children;
-            continue;
-        }
-        while (cur != top && !cur->next) cur = cur->parent;
-        if (cur == top) break;
-        cur = cur->next;
-    }
+    return !everyNode(top, [](xmlNodePtr n) { return !n->_private; });
 }
 
 NodeBase* objectOf(xmlNodePtr n) {

@@ -1,6 +1,7 @@
 // Small helpers of the DOM: owned libxml2 strings and string results.
 #pragma once
 
+#include <libxml/tree.h>
 #include <libxml/xmlstring.h>
 
 #include <cwchar>
@@ -23,6 +24,41 @@ public:
 private:
     xmlChar* s_;
 };
+
+// Calls fn for every node of the subtree under `top` (itself included) until
+// fn says false: attributes right after their element, their text after
+// them; entity references and DTDs are not entered. Iterative, so any depth.
+template <class Fn>
+bool everyNode(xmlNodePtr top, Fn fn) {
+    xmlNodePtr cur = top;
+    while (cur) {
+        if (!fn(cur)) return false;
+        if (cur->type == XML_ELEMENT_NODE) {
+            for (xmlAttrPtr a = cur->properties; a; a = a->next) {
+                if (!fn(reinterpret_cast<xmlNodePtr>(a))) return false;
+                for (xmlNodePtr t = a->children; t; t = t->next)
+                    if (!fn(t)) return false;
+            }
+        }
+        if (cur->children && cur->type != XML_ENTITY_REF_NODE && cur->type != XML_DTD_NODE) {
+            cur = cur->children;
+            continue;
+        }
+        while (cur != top && !cur->next) cur = cur->parent;
+        if (cur == top) break;
+        cur = cur->next;
+    }
+    return true;
+}
+
+// The same for every node, with no early stop.
+template <class Fn>
+void forEachInSubtree(xmlNodePtr top, Fn fn) {
+    everyNode(top, [&](xmlNodePtr n) {
+        fn(n);
+        return true;
+    });
+}
 
 inline char const* chars(xmlChar const* s) { return reinterpret_cast<char const*>(s); }
 inline xmlChar const* xstr(std::string const& s) { return reinterpret_cast<xmlChar const*>(s.c_str()); }

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/msxml6/dom_util.h"
 #include "platform/msxml6/engine.h"
 
 namespace mx {
@@ -18,33 +19,6 @@ namespace {
 
 std::string_view text(xmlChar const* s) {
     return s ? std::string_view(reinterpret_cast<char const*>(s)) : std::string_view();
-}
-
-// Calls fn for every node under `top` (itself included) until fn says false;
-// attributes come right after their element, their text after them.
-template <class Fn>
-bool everyNode(xmlNodePtr top, Fn fn) {
-    xmlNodePtr cur = top;
-    while (cur) {
-        if (!fn(cur)) return false;
-        if (cur->type == XML_ELEMENT_NODE) {
-            for (xmlAttrPtr a = cur->properties; a; a = a->next) {
-                if (!fn(reinterpret_cast<xmlNodePtr>(a))) return false;
-                for (xmlNodePtr t = a->children; t; t = t->next)
-                    if (!fn(t)) return false;
-            }
-        }
-        bool descend = cur->children && cur->type != XML_ENTITY_REF_NODE && cur->type != XML_DTD_NODE &&
-                       cur->type != XML_ATTRIBUTE_NODE;
-        if (descend) {
-            cur = cur->children;
-            continue;
-        }
-        while (cur != top && !cur->next) cur = cur->parent;
-        if (cur == top) break;
-        cur = cur->next;
-    }
-    return true;
 }
 
 // A prefixed name never bound keeps its whole "p:x" as the name, no namespace.

@@ -34,6 +34,24 @@ void retarget(xmlNodePtr top, DocContent* dest) {
     });
 }
 
+// The first element among n and its following siblings, or null.
+xmlNodePtr elementFrom(xmlNodePtr n) {
+    while (n && n->type != XML_ELEMENT_NODE) n = n->next;
+    return n;
+}
+
+// The element after cur's subtree in document order, within top's subtree;
+// null when none is left. onClimb runs for each finished parent left behind.
+template <class Fn>
+xmlNodePtr nextElementAfter(xmlNodePtr cur, xmlNodePtr top, Fn onClimb) {
+    for (;;) {
+        if (cur == top) return nullptr;
+        if (xmlNodePtr next = elementFrom(cur->next)) return next;
+        cur = cur->parent;
+        onClimb();
+    }
+}
+
 // An element without a namespace placed where a default namespace is in
 // scope would fall into that namespace when the output is read back:
 // declare xmlns="" on it, as its creator meant no namespace. One pass that
@@ -48,25 +66,13 @@ void keepNoNamespace(xmlNodePtr top) {
         for (xmlNsPtr ns = cur->nsDef; ns; ns = ns->next)
             if (!ns->prefix) inScope = ns->href && *ns->href;
         if (!cur->ns && inScope && xmlNewNs(cur, BAD_CAST "", nullptr)) inScope = false;
-        xmlNodePtr child = cur->children;
-        while (child && child->type != XML_ELEMENT_NODE) child = child->next;
-        if (child) {
+        if (xmlNodePtr child = elementFrom(cur->children)) {
             defaulted.push_back(inScope);
             cur = child;
             continue;
         }
-        // Next element in document order, climbing out of finished ones.
-        for (;;) {
-            if (cur == top) return;
-            xmlNodePtr next = cur->next;
-            while (next && next->type != XML_ELEMENT_NODE) next = next->next;
-            if (next) {
-                cur = next;
-                break;
-            }
-            cur = cur->parent;
-            defaulted.pop_back();
-        }
+        cur = nextElementAfter(cur, top, [&] { defaulted.pop_back(); });
+        if (!cur) return;
     }
 }
 
@@ -151,22 +157,11 @@ void adoptDeclaration(xmlNodePtr element, xmlNsPtr ns) {
             takeIn(cur, ns);
             for (xmlAttrPtr a = cur->properties; a; a = a->next) takeIn(reinterpret_cast<xmlNodePtr>(a), ns);
         }
-        xmlNodePtr child = shielded ? nullptr : cur->children;
-        while (child && child->type != XML_ELEMENT_NODE) child = child->next;
-        if (child) {
+        if (xmlNodePtr child = shielded ? nullptr : elementFrom(cur->children)) {
             cur = child;
             continue;
         }
-        for (;;) {
-            if (cur == element) return;
-            xmlNodePtr next = cur->next;
-            while (next && next->type != XML_ELEMENT_NODE) next = next->next;
-            if (next) {
-                cur = next;
-                break;
-            }
-            cur = cur->parent;
-        }
+        cur = nextElementAfter(cur, element, [] {});
     }
 }
 

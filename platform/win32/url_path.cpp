@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <string>
 
+#include "platform/win32/wide_path.h"
 #include "platform/win32/win32.h"
 
 namespace {
@@ -25,25 +26,6 @@ wchar_t const* pathPart(wchar_t const* rest) {
     rest += 2;
     if (wcsncasecmp(rest, L"localhost/", 10) == 0) rest += 9;
     return *rest == L'/' ? rest : nullptr;
-}
-
-void appendUtf8(std::string& out, wchar_t c) {
-    auto u = static_cast<uint32_t>(c);
-    if (u < 0x80) {
-        out += static_cast<char>(u);
-    } else if (u < 0x800) {
-        out += static_cast<char>(0xC0 | (u >> 6));
-        out += static_cast<char>(0x80 | (u & 0x3F));
-    } else if (u < 0x10000) {
-        out += static_cast<char>(0xE0 | (u >> 12));
-        out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (u & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (u >> 18));
-        out += static_cast<char>(0x80 | ((u >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (u & 0x3F));
-    }
 }
 
 // Strict UTF-8 to code points; false for malformed input or a NUL.
@@ -73,18 +55,23 @@ HRESULT PathCreateFromUrlW(wchar_t const* url, wchar_t* path, DWORD* size, DWORD
     if (wcsncasecmp(url, L"file:", 5) != 0) return E_INVALIDARG;
     wchar_t const* rest = pathPart(url + 5);
     if (!rest) return E_INVALIDARG;
+    // Plain runs are encoded as file names are; escapes are bytes already.
     std::string bytes;
+    std::wstring run;
     for (; *rest; ++rest) {
         if (*rest != L'%') {
-            appendUtf8(bytes, *rest);
+            run += *rest;
             continue;
         }
         int high = hexValue(rest[1]);
         int low = high < 0 ? -1 : hexValue(rest[2]);
         if (low < 0) return E_INVALIDARG;
+        bytes += quillwin32::pathToUtf8(run.c_str());
+        run.clear();
         bytes += static_cast<char>(high * 16 + low);
         rest += 2;
     }
+    bytes += quillwin32::pathToUtf8(run.c_str());
     std::wstring decoded;
     if (!decodeUtf8(bytes, decoded)) return E_INVALIDARG;
     if (decoded.size() + 1 > *size) {

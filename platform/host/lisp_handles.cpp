@@ -1,5 +1,5 @@
-// Handles: typed pointer objects (one-slot structure instances whose slot
-// holds a foreign pointer tagged with the type symbol) and untyped ones.
+// Handles: typed pointer objects (structure instances whose first two slots
+// hold the address and a stamp) and untyped ones (foreign pointers).
 #include "platform/host/lisp_internal.h"
 
 namespace lisp_host {
@@ -57,14 +57,30 @@ LAOBJ* make_ptr(LAOBJ* type, void const* pointer) {
     return make_ptr(type, pointer, 0);
 }
 
-// The stamp rides in the foreign data's size field: the engine reads it only
-// for memory it allocated itself, and a handle's pointer never is.
+// Both slots hold fixnums: a handle is then one instance and its slot
+// vector, with no foreign object beside it (handles are made by the hundred
+// thousand). A stamp slot that holds no fixnum marks an instance the host did
+// not make, such as one a Lisp constructor made.
 LAOBJ* make_ptr(LAOBJ* type, void const* pointer, std::size_t stamp) {
     cl_object cls = structure_class(type);
     if (cls == ECL_NIL) lisp_program_error("make_ptr: ~S names no structure type.", type);
-    cl_object data = ecl_make_foreign_data(type, stamp, const_cast<void*>(pointer));
-    return si_make_structure(2, cls, data);
+    auto const address = reinterpret_cast<std::uintptr_t>(pointer);
+    if (address > MOST_POSITIVE_FIXNUM || stamp > MOST_POSITIVE_FIXNUM)
+        lisp_program_error("make_ptr: ~S cannot hold that pointer and stamp.", type);
+    return si_make_structure(3, cls, ecl_make_fixnum(static_cast<cl_fixnum>(address)),
+                             ecl_make_fixnum(static_cast<cl_fixnum>(stamp)));
 }
+
+namespace {
+
+// The slot vector of a handle the host made, or null.
+cl_object* handle_slots(cl_object obj) {
+    if (!ECL_INSTANCEP(obj) || obj->instance.length < 2) return nullptr;
+    cl_object* slots = obj->instance.slots;
+    return ECL_FIXNUMP(slots[0]) && ECL_FIXNUMP(slots[1]) ? slots : nullptr;
+}
+
+}  // namespace
 
 void* object_to_NonEntity_ptr(LAOBJ* type, LAOBJ* obj, void* otherwise) {
     if (!ECL_INSTANCEP(obj)) return otherwise;
@@ -72,16 +88,14 @@ void* object_to_NonEntity_ptr(LAOBJ* type, LAOBJ* obj, void* otherwise) {
     // A redefined structure type gets a new class: look again before saying no.
     if (ECL_CLASS_OF(obj) != cls && (cls = refresh_class(type), ECL_CLASS_OF(obj) != cls))
         return otherwise;
-    if (obj->instance.length < 1) return otherwise;
-    cl_object slot = obj->instance.slots[0];
-    if (ecl_t_of(slot) != t_foreign || slot->foreign.tag != type) return otherwise;
-    return slot->foreign.data ? slot->foreign.data : otherwise;
+    cl_object* slots = handle_slots(obj);
+    if (!slots || ecl_fixnum(slots[0]) == 0) return otherwise;
+    return reinterpret_cast<void*>(static_cast<std::uintptr_t>(ecl_fixnum(slots[0])));
 }
 
 std::size_t ptr_stamp(LAOBJ* handle) {
-    if (!ECL_INSTANCEP(handle) || handle->instance.length < 1) return 0;
-    cl_object slot = handle->instance.slots[0];
-    return ecl_t_of(slot) == t_foreign ? slot->foreign.size : 0;
+    cl_object* slots = handle_slots(handle);
+    return slots ? static_cast<std::size_t>(ecl_fixnum(slots[1])) : 0;
 }
 
 LAOBJ* make_handle(void* pointer) {

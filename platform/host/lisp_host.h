@@ -187,15 +187,18 @@ bool zel_load_and_compile_lisp(char const* path, char const* output_dir, bool co
 
 // ----------------------------------------------------------------- handles
 
-// A new instance of the one-slot structure type named by `type` whose slot
-// holds the pointer. Signals an error when `type` names no structure type.
+// A new instance of the structure type named by `type`, whose first slot
+// holds the pointer and second slot the stamp (both as fixnums; the type has
+// exactly these two slots). Signals an error when `type` names no structure
+// type.
 LAOBJ* make_ptr(LAOBJ* type, void const* pointer);
-// The same with a stamp kept beside the pointer: a number of the maker's
-// choosing that lets it tell a handle from an older one made for an object
-// that lived at the same address before. make_ptr without one stamps 0.
+// The stamp is a number of the maker's choosing, below 2^61, that lets it
+// tell a handle from an older one made for an object that lived at the same
+// address before. make_ptr without one stamps 0.
 LAOBJ* make_ptr(LAOBJ* type, void const* pointer, std::size_t stamp);
 // The pointer of a handle made by make_ptr with exactly that type; `otherwise`
-// for anything else (another kind, a non-handle, a slot holding 0).
+// for anything else (another kind, a non-handle, an instance made in Lisp, a
+// slot holding 0).
 void* object_to_NonEntity_ptr(LAOBJ* type, LAOBJ* obj, void* otherwise);
 // The stamp of a handle made by make_ptr; 0 for anything else. Meaningful
 // only once object_to_NonEntity_ptr has accepted the handle.

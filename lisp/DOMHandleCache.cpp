@@ -1,6 +1,5 @@
 #include "lisp/DOMHandleCache.h"
 
-#include "lisp/HandleIndex.h"
 #include "lisp/xml_lisp.h"
 #include "model/TrelDOMAttribute.h"
 #include "model/TrelDOMDocument.h"
@@ -8,127 +7,87 @@
 
 namespace {
 
-// Beside the cache rather than in it: the cache's layout is shared with the
-// host's other modules. Never destroyed, like the cache.
-HandleIndex& handleIndex() {
-    static HandleIndex* const index = new HandleIndex;
-    return *index;
+// The key is the interface pointer handles hold; the cache lists it, so the
+// object is alive and reaching its counted part is safe.
+XmlRCObject const* objectOf(void const* key, HandleTable::Kind kind) {
+    switch (kind) {
+    case HandleTable::Document:
+        return static_cast<TrelDOMDocument const*>(key);
+    case HandleTable::Element:
+        return static_cast<TrelDOMNode const*>(static_cast<TrelDOMElement const*>(key));
+    case HandleTable::Attribute:
+        break;
+    }
+    return static_cast<TrelDOMNode const*>(static_cast<TrelDOMAttribute const*>(key));
 }
 
-// The key a listed object is indexed by: the interface pointer its handles
-// hold. The object is alive (the cache holds it), so asking its type is safe.
-void const* indexKey(XmlRCObject const* object) {
-    if (auto const* document = dynamic_cast<TrelDOMDocument const*>(object)) return document;
-    if (auto const* element = dynamic_cast<TrelDOMElement const*>(object)) return element;
-    if (auto const* attribute = dynamic_cast<TrelDOMAttribute const*>(object)) return attribute;
-    return object;
-}
-
-// The pointer a handle of that type holds; null for anything else. The
-// pointer is not followed.
-void* pointerOf(LAOBJ* type, LAOBJ* handle) {
-    return handle == Cnil ? nullptr : object_to_NonEntity_ptr(type, handle, nullptr);
+// The pointer a handle of that type holds, if the handle stands for a listed
+// entry; null otherwise. The pointer is not followed.
+void* resolve(HandleTable const& table, LAOBJ* type, HandleTable::Kind kind, LAOBJ* handle) {
+    if (handle == Cnil) return nullptr;
+    void* pointer = object_to_NonEntity_ptr(type, handle, nullptr);
+    return pointer && table.resolves(ptr_stamp(handle), pointer, kind) ? pointer : nullptr;
 }
 
 }  // namespace
 
 DOMHandleCache* DOMHandleCache::_instance = nullptr;
 
-DOMHandleCache::~DOMHandleCache() {
-    handleIndex().clear();
-    _cache.clearAll();
-}
+DOMHandleCache::DOMHandleCache() : _table(objectOf) {}
+
+DOMHandleCache::~DOMHandleCache() = default;
 
 DOMHandleCache* DOMHandleCache::getInstance() {
     if (!_instance) _instance = new DOMHandleCache;
     return _instance;
 }
 
-// A node records the serial of its document's entries: it is usable while
-// they exist, as the cache has then held its document all along. Should the
-// host refuse to make the handle, the entry is taken back.
-LAOBJ* DOMHandleCache::handOut(LAOBJ* type, void const* key, XmlRCObject const* object,
-                               TrelDOMDocument const* document) {
-    HandleIndex& index = handleIndex();
-    // Nodes come in runs of one document (a child list): its serial is
-    // looked up once per run, and checked against the log after that.
-    static TrelDOMDocument const* lastDocument = nullptr;  // compared, never followed
-    static std::uint64_t lastDocumentSerial = 0;
-    if (document != lastDocument || !index.live(lastDocumentSerial, document)) {
-        lastDocument = document;
-        lastDocumentSerial = document ? index.serialOf(document) : 0;
-    }
-    std::uint64_t const documentSerial = lastDocumentSerial;
-    std::uint64_t const serial = index.add(key, documentSerial);
-    LAOBJ* handle = Cnil;
-    try {
-        handle = make_ptr(type, key, serial);
-    } catch (...) {
-        index.release(key);
-        throw;
-    }
-    _cache.add(object);
-    return handle;
-}
-
+// The entry is made before the handle: should the host refuse the handle,
+// the entry stays listed and is given back like any other.
 LAOBJ* DOMHandleCache::makeStructure(TrelDOMDocument const* document) {
     if (!document) return Cnil;
-    return getInstance()->handOut(xml_document_struct_def, document, document, nullptr);
+    return make_ptr(xml_document_struct_def, document, getInstance()->_table.addDocument(document));
 }
 
 LAOBJ* DOMHandleCache::makeStructure(TrelDOMElement const* element) {
     if (!element) return Cnil;
-    return getInstance()->handOut(xml_element_struct_def, element,
-                                  static_cast<TrelDOMNode const*>(element),
-                                  element->getDocument());
+    std::uint64_t const stamp =
+        getInstance()->_table.addNode(element, HandleTable::Element, element->getDocument());
+    return make_ptr(xml_element_struct_def, element, stamp);
 }
 
 LAOBJ* DOMHandleCache::makeStructure(TrelDOMAttribute const* attribute) {
     if (!attribute) return Cnil;
-    return getInstance()->handOut(xml_attribute_struct_def, attribute,
-                                  static_cast<TrelDOMNode const*>(attribute),
-                                  attribute->getDocument());
+    std::uint64_t const stamp =
+        getInstance()->_table.addNode(attribute, HandleTable::Attribute, attribute->getDocument());
+    return make_ptr(xml_attribute_struct_def, attribute, stamp);
 }
 
-bool DOMHandleCache::lists(XmlRCObject const* object) const {
-    for (long i = 0; i < _cache.size(); ++i)
-        if (_cache.elt(i) == object) return true;
-    return false;
-}
-
-// Only a listed object is asked for its type: any other may be gone.
-bool DOMHandleCache::remove(XmlRCObject const* object) {
-    DOMHandleCache* cache = getInstance();
-    if (!object || !cache->lists(object)) return false;
-    handleIndex().release(indexKey(object));
-    return cache->_cache.remove(object);
+bool DOMHandleCache::remove(TrelDOMDocument const* document) {
+    return getInstance()->_table.releaseDocument(document);
 }
 
 void DOMHandleCache::clear() {
-    handleIndex().clear();
-    getInstance()->_cache.clearAll();
+    getInstance()->_table.clear();
 }
 
 long DOMHandleCache::entryCount() {
-    return _instance ? _instance->_cache.size() : 0;
+    return _instance ? _instance->_table.entries() : 0;
 }
 
 TrelDOMDocument* DOMHandleCache::lookupDocument(LAOBJ* handle) {
-    void* pointer = pointerOf(xml_document_struct_def, handle);
-    if (!pointer || !handleIndex().live(ptr_stamp(handle), pointer)) return nullptr;
-    return static_cast<TrelDOMDocument*>(pointer);
+    return static_cast<TrelDOMDocument*>(
+        resolve(getInstance()->_table, xml_document_struct_def, HandleTable::Document, handle));
 }
 
 TrelDOMElement* DOMHandleCache::lookupElement(LAOBJ* handle) {
-    void* pointer = pointerOf(xml_element_struct_def, handle);
-    if (!pointer || !handleIndex().liveWithDocument(ptr_stamp(handle), pointer)) return nullptr;
-    return static_cast<TrelDOMElement*>(pointer);
+    return static_cast<TrelDOMElement*>(
+        resolve(getInstance()->_table, xml_element_struct_def, HandleTable::Element, handle));
 }
 
 TrelDOMAttribute* DOMHandleCache::lookupAttribute(LAOBJ* handle) {
-    void* pointer = pointerOf(xml_attribute_struct_def, handle);
-    if (!pointer || !handleIndex().liveWithDocument(ptr_stamp(handle), pointer)) return nullptr;
-    return static_cast<TrelDOMAttribute*>(pointer);
+    return static_cast<TrelDOMAttribute*>(
+        resolve(getInstance()->_table, xml_attribute_struct_def, HandleTable::Attribute, handle));
 }
 
 // ------------------------------------------------------------ free functions

@@ -1,23 +1,19 @@
 // Lisp handles of documents, elements and attributes, and the cache of
 // counted references that keeps their objects alive.
 //
-// A handle is a one-slot structure of the host (make_ptr) whose slot holds
-// the interface pointer; it owns nothing. Every hand-out adds one entry, and
-// with it one reference, to the cache; DOCUMENT-DISPOSE gives one document
-// entry back and CLEAR-XML-CACHE gives back all of them.
+// A handle is a structure of the host (make_ptr) holding the interface
+// pointer and a stamp; it owns nothing. Every hand-out adds one entry, and
+// with it one reference, to the cache's HandleTable; DOCUMENT-DISPOSE gives
+// one document entry back (with the last one, the entries of the document's
+// elements and attributes) and CLEAR-XML-CACHE gives back all of them.
 //
-// Stale handles. Once the entries behind a handle are gone, its object may
-// be freed and its address reused. The cache therefore keeps an index of its
-// entries by pointer, each with a serial number that the handle also carries
-// (its stamp): a handle resolves only while an entry made with its serial
-// exists, and an element or attribute handle only while the entry of its
-// document that existed when the node's own entry was made still does. So
-// nodes are usable while the cache holds their document, which is how Lisp
-// reaches them in the first place. A stale handle resolves to null, like
-// nil, without its pointer ever being followed.
+// Stale handles. A handle resolves only while the entry its stamp names is
+// listed; stamps are never reused, so a handle left from a freed object
+// resolves to null, like nil, without its pointer ever being followed, even
+// when a new object has taken the address.
 #pragma once
 
-#include "core/XmlRCObjectCache.h"
+#include "lisp/HandleTable.h"
 #include "platform/host/lisp_host.h"
 
 class TrelDOMAttribute;
@@ -35,9 +31,9 @@ public:
     static LAOBJ* makeStructure(TrelDOMElement const* element);
     static LAOBJ* makeStructure(TrelDOMAttribute const* attribute);
 
-    // Gives back the first entry of the object (which may die); false when
-    // it has none.
-    static bool remove(XmlRCObject const* object);
+    // Gives back one entry of the document (which may die, and with its
+    // last entry its nodes' entries go); false when it has none.
+    static bool remove(TrelDOMDocument const* document);
     // Gives back every entry.
     static void clear();
 
@@ -54,15 +50,11 @@ public:
     DOMHandleCache& operator=(DOMHandleCache const&) = delete;
 
 private:
-    DOMHandleCache() = default;
+    DOMHandleCache();
     // Never called by the module: the instance lives until the process ends.
     virtual ~DOMHandleCache();
 
-    LAOBJ* handOut(LAOBJ* type, void const* key, XmlRCObject const* object,
-                   TrelDOMDocument const* document);
-    bool lists(XmlRCObject const* object) const;
-
-    XmlRCObjectCache _cache;
+    HandleTable _table;
 
     static DOMHandleCache* _instance;
 };

@@ -14,6 +14,7 @@
 #include "unmarshal/Unmarshaller.h"
 
 #include <gc/gc.h>
+#include <malloc.h>
 
 #include <cwchar>
 #include <string>
@@ -40,6 +41,15 @@ void Llive_nodes() {
 void Lcache_entries() {
     vs.check_arg(0);
     result(make_fixnum(DOMHandleCache::entryCount()));
+}
+
+// Bytes in use on both heaps after a full collection: the C++ heap's
+// allocated chunks and the collector's live objects.
+void Lheap_bytes() {
+    vs.check_arg(0);
+    GC_gcollect();
+    struct mallinfo2 const m = mallinfo2();
+    result(make_fixnum(static_cast<long>(m.uordblks + GC_get_heap_size() - GC_get_free_bytes())));
 }
 
 void Lstamp() {
@@ -163,6 +173,7 @@ struct Entry {
 Entry const functions[] = {
     {"LIVE-DOCUMENTS", Llive_documents},     {"LIVE-NODES", Llive_nodes},
     {"CACHE-ENTRIES", Lcache_entries},       {"STAMP", Lstamp},
+    {"HEAP-BYTES", Lheap_bytes},
     {"RESTAMP", Lrestamp},                   {"HOLD-IN-HANDLERS", Lhold_in_handlers},
     {"RELEASE-HANDLERS", Lrelease_handlers}, {"COLLECTED", Lcollected},
     {"OBJECT-OF", Lobject_of},               {"FREE-OBJECT", Lfree_object},

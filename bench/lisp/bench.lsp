@@ -115,6 +115,22 @@
      (let ((document (xml:read-xml file)))
        (multiple-value-bind (cpu wall written) (timed (xml:write-xml document out))
          (report step cpu wall (if written 1 0)))))
+    (:dispose
+     ;; 2 000 documents made and given back while every element of the
+     ;; model has a live handle: the cost must not grow with the handles.
+     (let* ((document (xml:read-xml file))
+            (handles (let ((all '()))
+                       (labels ((collect (e)
+                                  (push e all)
+                                  (mapc #'collect (xml:element-get-children e))))
+                         (collect (xml:document-get-root document)))
+                       all)))
+       (multiple-value-bind (cpu wall count)
+           (timed (let ((n 0))
+                    (dotimes (i 2000 n)
+                      (when (xml:document-dispose (xml:document-create)) (incf n)))))
+         (report step cpu wall count)
+         (format t "dispose-handles ~D~%" (length handles)))))
     (:calls
      ;; The cost of crossing into a handler and back: a call that does
      ;; nothing, less a loop around a built-in function.

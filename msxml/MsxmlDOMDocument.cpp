@@ -32,73 +32,9 @@ bool handOut(BSTR text, wchar_t** out) {
     return *out != nullptr;
 }
 
-// Collects what the writer produces and hands it to the file only once the
-// whole document has been written, so that a save failing half-way sends
-// nothing to a pipe or device and leaves an existing file as it was.
-class PendingFile final : public IStream {
-public:
-    PendingFile() = default;
-    PendingFile(PendingFile const&) = delete;
-    PendingFile& operator=(PendingFile const&) = delete;
-
-    HRESULT QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ISequentialStream || riid == IID_IStream) {
-            *out = static_cast<IStream*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        ULONG const left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
-    HRESULT Read(void*, ULONG, ULONG* read) override {
-        if (read) *read = 0;
-        return STG_E_ACCESSDENIED;
-    }
-    HRESULT Write(void const* buffer, ULONG size, ULONG* written) override {
-        if (written) *written = 0;
-        if (!buffer && size) return E_POINTER;
-        try {
-            bytes_.append(static_cast<char const*>(buffer), size);
-        } catch (std::bad_alloc const&) {
-            return E_OUTOFMEMORY;
-        }
-        if (written) *written = size;
-        return S_OK;
-    }
-
-    // Writes everything to the file (created or replaced) and commits it;
-    // false when the file cannot be opened, written or committed, in which
-    // case it stays as it was.
-    bool commit(wchar_t const* path) const {
-        ComPtr<IStream> file;
-        if (FAILED(createOutputFile(path, file.put())) || !file) return false;
-        ULONG const chunk = 1u << 30;
-        for (size_t done = 0; done < bytes_.size();) {
-            ULONG const size = static_cast<ULONG>(std::min<size_t>(chunk, bytes_.size() - done));
-            if (FAILED(file->Write(bytes_.data() + done, size, nullptr))) return false;
-            done += size;
-        }
-        return SUCCEEDED(file->Commit(STGC_DEFAULT));
-    }
-
-private:
-    ~PendingFile() = default;
-
-    ULONG refs_ = 0;
-    std::string bytes_;
-};
-
-// The target file is not opened here: see PendingFile.
-bool setWriterOutput(IMXWriter* writer, IStream* pending) {
+bool setWriterOutput(IMXWriter* writer, IStream* file) {
     Variant output;
-    if (pending) output.setUnknown(pending);
+    if (file) output.setUnknown(file);
     return SUCCEEDED(writer->put_output(output.get()));
 }
 
@@ -140,9 +76,11 @@ bool saveDocument(IXMLDOMDocument3* document, wchar_t const* path, XmlEncoding c
     return writeDocument(document, path, nullptr, encoding, indent);
 }
 
-// A file is written only after the whole document went through the writer,
-// and is complete (and only then replaces an earlier file) when this returns
-// true; a failure on the way leaves an earlier file untouched.
+// The writer streams into the file target, which holds the bytes beside the
+// old file (or in a scratch file) until the commit puts them in place: the
+// output never sits in memory as a whole. The walk checks the whole tree
+// before its first byte, and a failure on the way reverts the target, so an
+// earlier file stays untouched; true only once the new content is in place.
 bool writeDocument(IXMLDOMDocument3* document, wchar_t const* path, wchar_t** text, XmlEncoding const& encoding,
                    bool indent) {
     if (!document || (!path && !text)) return false;
@@ -151,18 +89,20 @@ bool writeDocument(IXMLDOMDocument3* document, wchar_t const* path, wchar_t** te
     if (!reader) return false;
     ComPtr<IMXWriter> writer(factory->createMXWriter());
     if (!writer) return false;
-    ComPtr<PendingFile> pending;
-    if (path) pending = ComPtr<PendingFile>::share(new PendingFile());
-    if (!setWriterOutput(writer.get(), pending.get())) return false;
     if (!setWriterProperties(writer.get(), encoding, indent)) return false;
     if (!connectWriter(reader.get(), writer.get())) return false;
+    ComPtr<IStream> file;
+    if (path && (FAILED(createOutputFile(path, file.put())) || !file)) return false;
+    if (!setWriterOutput(writer.get(), file.get())) return false;
     Variant input;
     input.setDispatch(document);
-    if (FAILED(reader->parse(input.get()))) return false;
-    if (!path) return readWriterOutput(writer.get(), text);
-    reader.reset();  // the reader holds the writer as its handlers
-    writer.reset();  // flushes what the writer still holds
-    return pending->commit(path);
+    bool const written = SUCCEEDED(reader->parse(input.get())) && SUCCEEDED(writer->flush());
+    if (!path) return written && readWriterOutput(writer.get(), text);
+    if (!written) {
+        file->Revert();
+        return false;
+    }
+    return SUCCEEDED(file->Commit(STGC_DEFAULT));
 }
 
 namespace {

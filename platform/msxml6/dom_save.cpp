@@ -121,12 +121,11 @@ private:
 HRESULT saveDocument(DocContent* content, IStream* stream) {
     QuietErrors quiet;
     xmlDocPtr doc = content->doc();
-    if (exceedsTreeDepth(reinterpret_cast<xmlNodePtr>(doc))) return E_FAIL;  // it would not read back
     bool declared = hasDeclaration(content);
     // Without a declaration only UTF-8 reads back correctly.
     char const* encoding = declared && doc->encoding ? chars(doc->encoding) : "UTF-8";
-    auto* top = reinterpret_cast<xmlNodePtr>(doc);
-    if (!treeWritable(top) || !writableIn(top, encoding)) return E_FAIL;
+    // What would not read back is refused before a byte reaches the stream.
+    if (!treeSavable(reinterpret_cast<xmlNodePtr>(doc), encoding)) return E_FAIL;
     xmlCharEncodingHandlerPtr handler = xmlFindCharEncodingHandler(encoding);
     if (!handler) return E_FAIL;
     xmlCharEncCloseFunc(handler);

@@ -210,13 +210,15 @@ HRESULT SaxReader::parseText(BSTR text) {
 
 // Our own writer as the only handler writes the tree directly (same output).
 HRESULT SaxReader::walk(xmlNodePtr root) {
-    // A tree that would not re-parse into itself is not reported at all:
-    // a writer behind this reader would write a different document.
-    if (!treeWritable(root)) return E_FAIL;
-    BusyScope busy(busy_);
     SaxHandlers handlers = snapshot();
     bool writerAlone = handlers.writer && !namespacePrefixes_ &&
                        (!handlers.lexical || sameObject(handlers.lexical.get(), handlers.writer.get()));
+    // A tree that would not re-parse into itself is not reported at all:
+    // a writer behind this reader would write a different document. The
+    // writer streams to its output, so it also learns of a tree too deep
+    // before it has written anything.
+    if (!(writerAlone ? treeSavable(root, nullptr) : treeWritable(root))) return E_FAIL;
+    BusyScope busy(busy_);
     if (writerAlone) return handlers.writer->writeTree(root, handlers.lexical.get() != nullptr);
     auto locator = SaxLocator::create(std::wstring());
     if (!locator) return E_OUTOFMEMORY;

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -105,24 +106,66 @@ bool asciiCompatible(Converter& converter) {
     return converter.converts(sample, &out) && out == sample;
 }
 
+// Names and the literals that have no character references.
+bool nodeConverts(xmlNodePtr n, Converter& converter) {
+    switch (n->type) {
+    case XML_ELEMENT_NODE:
+        for (xmlNsPtr ns = n->nsDef; ns; ns = ns->next)
+            if (!converter.converts(text(ns->prefix))) return false;
+        return converter.converts(text(n->name)) && (!n->ns || converter.converts(text(n->ns->prefix)));
+    case XML_ATTRIBUTE_NODE:
+        return converter.converts(text(n->name)) && (!n->ns || converter.converts(text(n->ns->prefix)));
+    case XML_CDATA_SECTION_NODE:
+    case XML_COMMENT_NODE:
+        return converter.converts(text(n->content));
+    case XML_PI_NODE:
+        return converter.converts(text(n->name)) && converter.converts(text(n->content));
+    default:
+        return true;
+    }
+}
+
 bool namesAndLiteralsConvert(xmlNodePtr top, Converter& converter) {
-    return everyNode(top, [&](xmlNodePtr n) {
-        switch (n->type) {
-        case XML_ELEMENT_NODE:
-            for (xmlNsPtr ns = n->nsDef; ns; ns = ns->next)
-                if (!converter.converts(text(ns->prefix))) return false;
-            return converter.converts(text(n->name)) && (!n->ns || converter.converts(text(n->ns->prefix)));
-        case XML_ATTRIBUTE_NODE:
-            return converter.converts(text(n->name)) && (!n->ns || converter.converts(text(n->ns->prefix)));
-        case XML_CDATA_SECTION_NODE:
-        case XML_COMMENT_NODE:
-            return converter.converts(text(n->content));
-        case XML_PI_NODE:
-            return converter.converts(text(n->name)) && converter.converts(text(n->content));
-        default:
-            return true;
+    return everyNode(top, [&](xmlNodePtr n) { return nodeConverts(n, converter); });
+}
+
+// The converter for a legacy encoding, or none for Unicode; false when the
+// encoding cannot carry XML at all.
+bool legacyConverter(char const* encoding, std::optional<Converter>& converter) {
+    std::string name = upper(encoding ? encoding : "UTF-8");
+    if (isUnicode(name)) return true;
+    converter.emplace(name.c_str());
+    return converter->ok() && asciiCompatible(*converter);
+}
+
+// The node order of everyNode, counting the elements open on the way down.
+template <class Fn>
+bool everyNodeWithinDepth(xmlNodePtr top, unsigned limit, Fn fits) {
+    auto elements = [](xmlNodePtr n) { return n->type == XML_ELEMENT_NODE ? 1u : 0u; };
+    unsigned level = 0;  // elements from top down to cur, cur included
+    for (xmlNodePtr cur = top; cur;) {
+        level += elements(cur);
+        if (level > limit || !fits(cur)) return false;
+        if (cur->type == XML_ELEMENT_NODE) {
+            for (xmlAttrPtr a = cur->properties; a; a = a->next) {
+                if (!fits(reinterpret_cast<xmlNodePtr>(a))) return false;
+                for (xmlNodePtr t = a->children; t; t = t->next)
+                    if (!fits(t)) return false;
+            }
         }
-    });
+        if (cur->children && cur->type != XML_ENTITY_REF_NODE && cur->type != XML_DTD_NODE) {
+            cur = cur->children;
+            continue;
+        }
+        while (cur != top && !cur->next) {
+            level -= elements(cur);
+            cur = cur->parent;
+        }
+        if (cur == top) break;
+        level -= elements(cur);
+        cur = cur->next;
+    }
+    return true;
 }
 
 }  // namespace
@@ -140,10 +183,19 @@ bool treeWritable(xmlNodePtr top) {
 }
 
 bool writableIn(xmlNodePtr top, char const* encoding) {
-    std::string name = upper(encoding ? encoding : "UTF-8");
-    if (isUnicode(name)) return true;
-    Converter converter(name.c_str());
-    return converter.ok() && asciiCompatible(converter) && namesAndLiteralsConvert(top, converter);
+    std::optional<Converter> converter;
+    if (!legacyConverter(encoding, converter)) return false;
+    return !converter || namesAndLiteralsConvert(top, *converter);
+}
+
+bool treeSavable(xmlNodePtr top, char const* encoding) {
+    if (!top) return false;
+    if (top->type == XML_DOCUMENT_NODE && !xmlDocGetRootElement(reinterpret_cast<xmlDocPtr>(top))) return false;
+    std::optional<Converter> converter;
+    if (!legacyConverter(encoding, converter)) return false;
+    if (!converter) return everyNodeWithinDepth(top, kMaxTreeDepth, nodeWritable);
+    return everyNodeWithinDepth(top, kMaxTreeDepth,
+                                [&](xmlNodePtr n) { return nodeWritable(n) && nodeConverts(n, *converter); });
 }
 
 }  // namespace mx

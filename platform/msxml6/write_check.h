@@ -24,4 +24,9 @@ bool treeWritable(xmlNodePtr top);
 // a character the encoding lacks: those have no character references.
 bool writableIn(xmlNodePtr top, char const* encoding);
 
+// All a save needs to know before its first byte, in one pass: the tree is
+// writable, writable in `encoding` (null: UTF-8), and nested no deeper than
+// the parsers read (kMaxTreeDepth).
+bool treeSavable(xmlNodePtr top, char const* encoding);
+
 }  // namespace mx

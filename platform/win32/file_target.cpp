@@ -9,9 +9,10 @@
 //            more than one hard link, an owner, group or extended attribute
 //            the saver cannot give the new file, a folder where no file can
 //            be made, a name under /dev or /proc (/dev/stdout redirected to a
-//            file). The bytes wait in an anonymous file in memory and are
-//            written into the target itself on commit, after space for them
-//            has been reserved.
+//            file). The bytes wait in an unnamed scratch file (in the
+//            temporary folder; in memory only when none can be made there)
+//            and are written into the target itself on commit, after space
+//            for them has been reserved.
 //   Direct   pipes and devices: the bytes go straight through. There is
 //            nothing to replace and nothing that could be kept.
 //
@@ -282,6 +283,15 @@ int openTarget(std::string const& target) {
     return fd;
 }
 
+// An unnamed file that vanishes with its descriptor: on disk, so that the
+// output of a large save never has to fit in memory, and in memory only
+// where the temporary folder takes no such file.
+int scratchFile() {
+    char const* dir = getenv("TMPDIR");
+    int fd = ::open(dir && *dir ? dir : "/tmp", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    return fd >= 0 ? fd : memfd_create("quill-save", MFD_CLOEXEC);
+}
+
 }  // namespace
 
 void UniqueFd::reset(int fd) {
@@ -339,7 +349,7 @@ HRESULT FileTarget::openReplacing(std::string const& target, UniqueFd fd, struct
 }
 
 HRESULT FileTarget::openInPlace(std::string const& target, UniqueFd fd, std::unique_ptr<FileTarget>& out) {
-    UniqueFd staging(memfd_create("quill-save", MFD_CLOEXEC));
+    UniqueFd staging(scratchFile());
     if (!staging) return E_OUTOFMEMORY;
     std::unique_ptr<FileTarget> made(new FileTarget(Kind::InPlace, target, std::move(fd)));
     made->staging_ = std::move(staging);

@@ -98,7 +98,8 @@ TEST_F(StreamingSave, TreeRefusedAtItsEndKeepsTheOldFile) {
     std::wstring text = L"<?xml version='1.0' encoding='ISO-8859-1'?><model>";
     for (int i = 0; i < 5000; ++i) text += L"<part>text</part>";
     ASSERT_TRUE(doc_->loadXML((text + L"</model>").c_str()));
-    XmlSmartPtr<TrelDOMElement> last(doc_->getRoot()->addChild(L"\x3A9"));
+    XmlSmartPtr<TrelDOMElement> root(doc_->getRoot());
+    XmlSmartPtr<TrelDOMElement> last(root->addChild(L"\x3A9"));
     ASSERT_TRUE(last);
     fs::path const out = dir_ / "out.xml";
     writeFile(out, "previous contents");

@@ -15,6 +15,7 @@ class BackendsTest : public BackendTest {};
 
 class Recorder : public TrelSAXContentHandler {
 public:
+    Recorder() : TrelSAXContentHandler(false) {}
     bool startElement(wchar_t const* tag, TrelSAXAttributes const*) override {
         events.push_back(tag);
         return true;

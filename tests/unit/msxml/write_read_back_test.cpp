@@ -91,14 +91,14 @@ TEST_F(WriteReadBack, RandomDocumentsInEveryMode) {
 }
 
 TEST_F(WriteReadBack, NothingWithoutARoot) {
-    writeBytes(dir() / "out.xml", "<old/>");
+    writeFile(dir() / "out.xml", "<old/>");
     XmlSmartPtr<TrelDOMDocument> empty = newDocument();
     EXPECT_TRUE(empty->addComment(L"only a comment"));
     EXPECT_EQ(L"(unwritten)", saved(empty, XmlEncoding::UTF8, true));
     EXPECT_EQ(L"(unwritten)", saved(empty, XmlEncoding::UTF8, false));
     EXPECT_EQ(L"(unwritten)", serialised(empty, true));
     EXPECT_EQ(L"(unwritten)", serialised(empty, false));
-    EXPECT_EQ("<old/>", readBytes(dir() / "out.xml"));
+    EXPECT_EQ("<old/>", readFile(dir() / "out.xml"));
 }
 
 }  // namespace

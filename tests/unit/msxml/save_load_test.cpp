@@ -57,15 +57,5 @@ TEST_F(SaveLoadTest, FlatSaveFollowsTheDeclarationNotTheArgument) {
     EXPECT_NE(bytes.find("<r>\xc3\xa9</r>"), std::string::npos) << "no declaration: UTF-8";
 }
 
-TEST_F(SaveLoadTest, AFailedSaveLeavesTheEarlierFileAsItWas) {
-    std::string const earlier = "<earlier/>";
-    writeFile(dir() / "keep.xml", earlier);
-    auto doc = parse(L"<r/>");
-    ASSERT_TRUE(doc);
-    XmlEncoding const unknown(L"no-such-encoding");
-    EXPECT_FALSE(doc->save(file("keep.xml").c_str(), unknown, true));
-    EXPECT_EQ(readFile(dir() / "keep.xml"), earlier);
-}
-
 }  // namespace
 }  // namespace msxmltest

@@ -11,10 +11,18 @@
 
 // ---- locator --------------------------------------------------------------------
 
-void TrelDOMNodeLocator::overwrite(LocationPath const* path, TrelDOMNode const* node) {
-    if (!path || path->stepCount() <= _path.stepCount()) return;
-    _path = *path;
-    if (node) _node = node;
+TrelDOMNodeLocator::~TrelDOMNodeLocator() {
+    if (node) node->removeReference();
+}
+
+void TrelDOMNodeLocator::overwrite(LocationPath const* deeper, TrelDOMNode const* found) {
+    if (!deeper || deeper->stepCount() <= path.stepCount()) return;
+    path = *deeper;
+    if (!found) return;
+    // The new node gains its reference first: it may be the recorded one.
+    found->addReference();
+    if (node) node->removeReference();
+    node = found;
 }
 
 // ---- exclusions -----------------------------------------------------------------

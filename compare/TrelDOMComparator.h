@@ -21,11 +21,13 @@ typedef BASIC_ARRAY<int, 16, long> int_array;
 
 // Records the deepest failed comparison: its path and the node of the first
 // side. Partner searches try candidates that turn out not to match, so a
-// comparison that ends equal may still leave a record.
+// comparison that ends equal may still leave a record. Callers read the two
+// members directly after a comparison; only overwrite() changes them.
 class TrelDOMNodeLocator {
 public:
     TrelDOMNodeLocator() = default;
-    virtual ~TrelDOMNodeLocator() = default;
+    // Releases the recorded node's reference.
+    virtual ~TrelDOMNodeLocator();
     TrelDOMNodeLocator(TrelDOMNodeLocator const&) = delete;
     TrelDOMNodeLocator& operator=(TrelDOMNodeLocator const&) = delete;
 
@@ -33,14 +35,13 @@ public:
     // the recorded one; a null node leaves the recorded node as it is.
     void overwrite(LocationPath const* path, TrelDOMNode const* node);
 
-    // At first relative and without steps.
-    LocationPath const& getPath() const { return _path; }
-    // At first null; held by a counted reference until the locator dies.
-    TrelDOMNode const* getNode() const { return _node; }
+    LocationPath const& getPath() const { return path; }
+    TrelDOMNode const* getNode() const { return node; }
 
-private:
-    LocationPath _path;
-    XmlSmartPtr<TrelDOMNode const> _node;
+    // At first relative and without steps.
+    LocationPath path;
+    // At first null; holds one counted reference.
+    TrelDOMNode const* node = nullptr;
 };
 
 class TrelDOMComparator {

@@ -131,10 +131,9 @@ bool TrelDOMElement::getULongText(unsigned long& out) const {
 
 bool TrelDOMElement::merge(TrelDOMElement const* other) {
   if (!other || other == this) return false;
-  if (!getText()) {
-    // Only a text that exists is copied: an element without text stays so.
-    if (wchar_t const* text = other->getText()) setText(text);
-  }
+  // Asked even when the other has no text either: an implementation may
+  // give setText(null) a meaning of its own.
+  if (!getText()) setText(other->getText());
   AttributeCopyVisitor copier(this);
   other->scanAttributes(&copier);
   ChildMoveVisitor mover(this);

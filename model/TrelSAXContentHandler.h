@@ -11,7 +11,7 @@ class TrelSAXContentHandler : public XmlRCObject {
 public:
   // With ignoreWhitespace, each text run arrives trimmed of leading and
   // trailing white space, and runs that are empty after trimming not at all.
-  explicit TrelSAXContentHandler(bool ignoreWhitespace = false)
+  explicit TrelSAXContentHandler(bool ignoreWhitespace)
       : ignoreWhitespace_(ignoreWhitespace) {}
   // Public so that handlers may live on the stack for one parse.
   ~TrelSAXContentHandler() override = default;

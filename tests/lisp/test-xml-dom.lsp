@@ -57,11 +57,11 @@
       (check-equal "v" (xml:element-get-attribute (xml:element-get-child r1 "two") "k")))))
 
 (deftest unicode-everywhere ()
-  ;; Names keep to the Basic Multilingual Plane, as the engine wants; text
-  ;; and values go beyond it.
+  ;; Names, texts and values alike go beyond the Basic Multilingual Plane.
+  ;; The engine's XPath cannot spell such a name, so the path below does not.
   (with-clean-cache
     (let* ((u (unicode-text))
-           (tag (remove (code-char #x1F600) (concatenate 'string "t" u)))
+           (tag (concatenate 'string "t" u))
            (d (xml:document-create))
            (e (xml:document-set-root d (xml:element-create d tag))))
       (check (xml:element-set-text e u))
@@ -69,4 +69,4 @@
       (check-equal (list tag u (list tag) u)
                    (list (xml:element-get-tag e) (xml:element-get-text e)
                          (xml:element-get-attributes e) (xml:element-get-attribute e tag)))
-      (check-equal u (xml:attribute-get-value (xml:document-select-node d (format nil "/~A/@~A" tag tag)))))))
+      (check-equal u (xml:attribute-get-value (xml:document-select-node d "/*/@*"))))))

@@ -22,15 +22,10 @@
   (with-clean-cache
     (let ((a (xml:deserialize-xml "<r x='1'><c>t</c></r>")))
       (check-equal t (xml:compare-xml a a))
-      ;; Order does not count, numbers of equal children do.
+      ;; The rules themselves are the comparator tests' concern.
       (loop for (verdict one other)
-              in '((t "<r x='1'><c>t</c></r>" "<r x='1'><c>t</c></r>")
-                   (nil "<r x='1'><c>t</c></r>" "<r x='2'><c>t</c></r>")
-                   (nil "<r x='1'><c>t</c></r>" "<r x='1'><c>u</c></r>")
-                   (nil "<r x='1'><c>t</c></r>" "<r x='1'><c>t</c><e/></r>")
-                   (nil "<r x='1'><c>t</c><e/></r>" "<r x='1'><c>t</c></r>")
-                   (t "<r><a/><b y='1' x='2'>t</b></r>" "<r><b x='2' y='1'>t</b><a/></r>")
-                   (nil "<r><a/><a/><b/></r>" "<r><a/><b/><b/></r>"))
+              in '((t "<r><a/><b y='1' x='2'>t</b></r>" "<r><b x='2' y='1'>t</b><a/></r>")
+                   (nil "<r x='1'><c>t</c></r>" "<r x='1'><c>u</c></r>"))
             do (check-equal (list one other verdict)
                             (list one other (xml:compare-xml (xml:deserialize-xml one)
                                                              (xml:deserialize-xml other)))))

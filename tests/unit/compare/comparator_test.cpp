@@ -14,7 +14,7 @@ namespace {
 using comparetest::parse;
 using comparetest::tagOf;
 
-std::wstring recordedPath(TrelDOMNodeLocator const& locator) { return locator.getPath().toString(); }
+std::wstring recordedPath(TrelDOMNodeLocator const& locator) { return locator.path.toString(); }
 
 class Comparator : public comparetest::LiveObjectTest {
 protected:
@@ -28,7 +28,7 @@ protected:
         bool const searched = comparator_.compareTree(a, b, &locator);
         EXPECT_EQ(fast, searched) << "the two ways disagree";
         recorded_ = recordedPath(locator);
-        recordedTag_ = tagOf(locator.getNode());
+        recordedTag_ = tagOf(locator.node);
         return searched;
     }
 
@@ -91,7 +91,7 @@ TEST_F(Comparator, LocatorTakesOnlyDeeperPaths) {
         EXPECT_EQ(a->referenceCount(), 2);
         locator.overwrite(path(L"/r/b/c").get(), nullptr);  // deeper: path taken, node kept
         EXPECT_EQ(recordedPath(locator), L"/r/b/c");
-        EXPECT_EQ(tagOf(locator.getNode()), L"a");
+        EXPECT_EQ(tagOf(locator.node), L"a");
         locator.overwrite(path(L"/1/2/3/4").get(), b);
         EXPECT_EQ(a->referenceCount(), 1);
     }
@@ -137,8 +137,8 @@ protected:
             TrelDOMNodeLocator locator;
             searched = comparator_.compareTreeSelectively(a, b, paths, &locator);
             recorded_ = recordedPath(locator);
-            recordedTag_ = tagOf(locator.getNode());
-            recordedKind_ = locator.getNode() ? locator.getNode()->getType() : TREL_NO_NODE;
+            recordedTag_ = tagOf(locator.node);
+            recordedKind_ = locator.node ? locator.node->getType() : TREL_NO_NODE;
         }
         EXPECT_EQ(fast, searched);
         return searched;

@@ -12,6 +12,7 @@
 #include "model/TrelDOMDocument.h"
 #include "model/TrelDOMElement.h"
 #include "model/XmlObjectFactory.h"
+#include "tests/unit/common/live_objects.h"
 
 // Failure messages show a path by its text.
 inline void PrintTo(LocationPath const& path, std::ostream* out) {
@@ -21,22 +22,7 @@ inline void PrintTo(LocationPath const& path, std::ostream* out) {
 
 namespace comparetest {
 
-class LiveObjectTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        documents_ = factory()->getDocumentCount();
-        nodes_ = factory()->getNodeCount();
-    }
-    void TearDown() override {
-        EXPECT_EQ(factory()->getDocumentCount(), documents_) << "documents leaked";
-        EXPECT_EQ(factory()->getNodeCount(), nodes_) << "nodes leaked";
-    }
-    static XmlObjectFactory* factory() { return XmlObjectFactory::getInstance(); }
-
-private:
-    int documents_ = 0;
-    int nodes_ = 0;
-};
+using testfiles::LiveObjectTest;
 
 // A document parsed from text; the test fails when it does not parse.
 inline XmlSmartPtr<TrelDOMDocument> parse(std::wstring const& text) {

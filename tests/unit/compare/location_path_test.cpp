@@ -39,4 +39,100 @@ TEST(LocationPath, ParsingAndPrinting) {
     EXPECT_EQ(descriptor(own(LocationPath::parse(L"/ a /@c d"))->getLast()), L"@c d");
 }
 
+TEST(LocationPath, BuildersMakeNewPathsAndLeaveTheirSourceAlone) {
+    EXPECT_EQ(text(*own(LocationPath::create(L"root"))), L"/root");
+    EXPECT_EQ(text(*own(LocationPath::create(L"root", L"id", true))), L"/root/@id");
+    EXPECT_EQ(text(*own(LocationPath::create(L"root", L"id", false))), L"/root/id");
+    EXPECT_EQ(text(*own(LocationPath::create(L"root", L"item", L"id", true))), L"/root/item/@id");
+    EXPECT_EQ(text(*own(LocationPath::create(L"root", L"item", L"id", false))), L"/root/item/id");
+
+    auto base = own(LocationPath::parse(L"/m"));
+    EXPECT_EQ(text(*base), L"/m");  // cached before the appends
+    auto one = own(base->append(L"k", true));
+    auto two = own(base->append(L"p", L"k", true));
+    auto three = own(base->append(L"p", L"q", L"k", false));
+    EXPECT_EQ(text(*one), L"/m/@k");
+    EXPECT_EQ(text(*two), L"/m/p/@k");  // only the last name can be an attribute
+    EXPECT_EQ(text(*three), L"/m/p/q/k");
+    EXPECT_EQ(three->stepCount(), 4);
+    EXPECT_EQ(text(*base), L"/m");
+    EXPECT_EQ(base->stepCount(), 1);
+    EXPECT_NE(one.get(), base.get());
+    EXPECT_EQ(one->referenceCount(), 0);
+
+    // Copies are deep: changing one leaves the other.
+    LocationPath copy(*two);
+    copy.pop()->pushElement(L"z");
+    EXPECT_EQ(text(copy), L"/m/p/z");
+    EXPECT_EQ(text(*two), L"/m/p/@k");
+    LocationPath& same = copy;
+    copy = same;
+    EXPECT_EQ(text(copy), L"/m/p/z");
+    copy = *one;
+    EXPECT_EQ(text(copy), L"/m/@k");
+    EXPECT_EQ(copy.stepCount(), 2);
+}
+
+TEST(LocationPath, PopUndoesAPushAndNeverFails) {
+    LocationPath empty;
+    EXPECT_EQ(empty.pop(), &empty);
+    EXPECT_EQ(empty.stepCount(), 0);
+    EXPECT_EQ(text(empty), L"");
+
+    auto path = own(LocationPath::create(L"a"));
+    std::wstring const before = text(*path);
+    EXPECT_EQ(text(*path->pushAttribute(L"x")), L"/a/@x");  // the pushed text is cached here
+    EXPECT_EQ(path->pop(), path.get());
+    EXPECT_EQ(text(*path), before);
+    path->pop()->pop();
+    EXPECT_EQ(text(*path), L"/");
+    EXPECT_TRUE(path->isAbsolute());
+    EXPECT_EQ(path->getLast(), nullptr);
+}
+
+TEST(LocationPath, StepsNameElementsAndAttributesAlike) {
+    auto path = own(LocationPath::parse(L"/a/@b"));
+    LocationStep const* last = path->getLast();
+    ASSERT_NE(last, nullptr);
+    EXPECT_TRUE(last->nameEquals(L"b"));
+    EXPECT_FALSE(last->nameEquals(L"@b"));
+    EXPECT_FALSE(last->nameEquals(L"B"));
+    EXPECT_FALSE(last->nameEquals(nullptr));
+    EXPECT_TRUE(path->getStep(0)->nameEquals(L"a"));
+    EXPECT_TRUE(*last == L"@b");
+    EXPECT_TRUE(*last != L"b");
+
+    // Only one commercial at is skipped.
+    std::unique_ptr<LocationStep> twice(LocationStep::create(L"@@x"));
+    EXPECT_TRUE(twice->nameEquals(L"@x"));
+    EXPECT_FALSE(twice->nameEquals(L"x"));
+    // A step without descriptor names nothing, unless asked for no name at all.
+    std::unique_ptr<LocationStep> none(LocationStep::create(L""));
+    std::unique_ptr<LocationStep> emptyName(LocationStep::create(L"x", 0));
+    EXPECT_EQ(none->toString(), nullptr);
+    EXPECT_STREQ(emptyName->toString(), L"");
+    EXPECT_FALSE(none->nameEquals(L""));
+    EXPECT_TRUE(none->nameEquals(nullptr));
+    EXPECT_TRUE(emptyName->nameEquals(L""));
+    EXPECT_FALSE(*none == *emptyName);
+    std::unique_ptr<LocationStep> cut(LocationStep::create(L"abc", 2));
+    EXPECT_TRUE(*cut == L"ab");
+}
+
+TEST(LocationPath, EqualityIsEqualityOfTexts) {
+    auto parsed = own(LocationPath::parse(L"/a/b/@c"));
+    auto pushed = own(LocationPath::create(L"a"));
+    pushed->pushElement(L"b")->pushAttribute(L"c");
+    EXPECT_TRUE(*parsed == *pushed);
+    EXPECT_FALSE(*parsed != *pushed);
+    EXPECT_TRUE(*parsed == L"/a/b/@c");
+    EXPECT_TRUE(*parsed != L"/a/b/c");
+    EXPECT_NE(*own(LocationPath::parse(L"a/b")), *own(LocationPath::parse(L"/a/b")));
+    EXPECT_NE(*own(LocationPath::parse(L"/a/@b")), *own(LocationPath::parse(L"/a/b")));
+    // A path made relative and given steps prints without the slash.
+    LocationPath relative;
+    relative.pushElement(L"a")->pushElement(L"b");
+    EXPECT_EQ(relative, *own(LocationPath::parse(L"a/b")));
+}
+
 }  // namespace

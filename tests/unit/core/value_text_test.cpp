@@ -5,9 +5,12 @@
 #include <cwchar>
 #include <string>
 
-#include "../host/temp_dir.h"
 #include "core/XmlValueText.h"
 #include "platform/host/ux_string.h"
+#include "tests/unit/common/temp_files.h"
+
+using testfiles::ScopedEnv;
+using testfiles::TempDir;
 
 namespace {
 
@@ -63,9 +66,9 @@ TEST(ValueText, WriteDoubleIsBoundedBySize) {
 // A decimal comma in the process locale must not leak into the texts.
 TEST(ValueText, NumbersIgnoreTheProcessLocale) {
     TempDir dir;
-    std::string command = "localedef -i de_DE -f UTF-8 " + dir.file("de_DE.utf8") + " >/dev/null 2>&1";
+    std::string command = "localedef -i de_DE -f UTF-8 " + (dir / "de_DE.utf8").string() + " >/dev/null 2>&1";
     if (std::system(command.c_str()) != 0) GTEST_SKIP() << "localedef cannot build de_DE here";
-    ScopedEnv locpath("LOCPATH", dir.path());
+    ScopedEnv locpath("LOCPATH", dir.path().string());
     if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 did not load";
     wchar_t probe[32];
     swprintf(probe, 32, L"%g", 2.5);

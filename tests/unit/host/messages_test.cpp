@@ -4,7 +4,9 @@
 #include <string>
 
 #include "platform/host/messages.h"
-#include "temp_dir.h"
+#include "tests/unit/common/temp_files.h"
+
+using testfiles::ScopedEnv;
 
 TEST(Messages, BuiltInTextsThenCallerDefault) {
     ScopedEnv noCatalogue("QUILL_MESSAGES", nullptr);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/XmlValueText.h"
 #include "model/TrelDOMAttribute.h"
 #include "model_test_support.h"
 
@@ -96,6 +97,55 @@ struct TagRecorder : TrelDOMElementVisitor {
   std::wstring stopAt;
   std::vector<std::wstring> tags;
 };
+
+TEST_F(ElementTest, TextReaders) {
+  // getBoolText answers for any text; only the exact word true reads as true.
+  bool flag = true;
+  EXPECT_TRUE(child(L"t")->getBoolText(flag));
+  EXPECT_FALSE(flag) << "yes";
+  ASSERT_TRUE(child(L"t")->setText(L"true"));
+  EXPECT_TRUE(child(L"t")->getBoolText(flag));
+  EXPECT_TRUE(flag);
+  for (wchar_t const* notTrue : {L"TRUE", L"true ", L" true", L"truer", L"1"}) {
+    EXPECT_FALSE(equalsTrue(notTrue)) << notTrue;
+  }
+  EXPECT_FALSE(equalsTrue(nullptr));
+  // Without text nothing is read and `out` keeps its value.
+  flag = true;
+  double number = -1;
+  unsigned long count = 7;
+  EXPECT_FALSE(child(L"e")->getBoolText(flag));
+  EXPECT_FALSE(child(L"e")->getDoubleText(number));
+  EXPECT_FALSE(child(L"e")->getULongText(count));
+  EXPECT_TRUE(flag);
+  EXPECT_EQ(number, -1);
+  EXPECT_EQ(count, 7UL);
+  // Numbers scan from the front, after leading blanks.
+  EXPECT_TRUE(child(L"v")->getDoubleText(number));
+  EXPECT_EQ(number, 3.25);
+  EXPECT_FALSE(child(L"t")->getDoubleText(number));
+  EXPECT_TRUE(child(L"k")->getULongText(count));
+  EXPECT_EQ(count, 17UL);
+}
+
+// The order and stops over deep trees are the comparator tests' concern.
+TEST_F(ElementTest, ScanTreeFromTheElementOrTheDocument) {
+  ASSERT_TRUE(XmlSmartPtr<TrelDOMElement>(root_->addChild(L"e"))->addChild(L"deep", L"x"));
+  TagRecorder all;
+  EXPECT_TRUE(root_->scanTree(&all));
+  EXPECT_EQ(all.tags, (std::vector<std::wstring>{L"r", L"t", L"v", L"e", L"k", L"e", L"deep"}));
+  TagRecorder rootOnly(L"r");
+  EXPECT_FALSE(root_->scanTree(&rootOnly));
+  EXPECT_EQ(rootOnly.tags, std::vector<std::wstring>{L"r"});
+  // The document form walks the root's tree and has no result.
+  TagRecorder fromDocument;
+  document_->scanTree(&fromDocument);
+  EXPECT_EQ(fromDocument.tags, all.tags);
+  XmlSmartPtr<TrelDOMDocument> empty(factory()->createDocument());
+  TagRecorder none;
+  empty->scanTree(&none);
+  EXPECT_TRUE(none.tags.empty());
+}
 
 TEST_F(ModelTest, MergeKeepsOwnTextAndValuesAndMovesTheOthersChildren) {
   XmlSmartPtr<TrelDOMDocument> document = parse(

@@ -1,6 +1,9 @@
-// XML_UTILITIES: serialising, the root tag of a file and the system
-// information element.
+// XML_UTILITIES: serialising, the system information element and showing
+// a document in the viewer (the root tag of a file: test-xml-services.lsp).
+#include <unistd.h>
+
 #include <cwchar>
+#include <filesystem>
 #include <string>
 
 #include "model/XML_UTILITIES.h"
@@ -19,7 +22,6 @@ std::wstring take(wchar_t* text) {
   return copy;
 }
 
-
 using UtilitiesTest = ModelTest;
 
 TEST_F(UtilitiesTest, SerializeCanTakeOverTheCallersOnlyReference) {
@@ -29,25 +31,11 @@ TEST_F(UtilitiesTest, SerializeCanTakeOverTheCallersOnlyReference) {
   ASSERT_NE(document, nullptr);
   EXPECT_EQ(document->referenceCount(), 1) << "deserialize hands over one reference";
   std::wstring kept = take(XML_UTILITIES::serialize(document, false, false));
+  EXPECT_NE(take(XML_UTILITIES::serialize(document, true, false)).find(L"\n\t<c>x</c>"), std::wstring::npos);
   EXPECT_EQ(liveDocuments(), 1);
   EXPECT_EQ(take(XML_UTILITIES::serialize(document, false, true)), kept);
   EXPECT_EQ(liveDocuments(), 0) << "the handed-over reference was the last";
   EXPECT_NE(kept.find(L"<c>x</c>"), std::wstring::npos) << kept;
-}
-
-TEST_F(UtilitiesTest, RootTagIsTheLocalNameOfTheFirstStartTag) {
-  TempDir dir;
-  std::wstring plain = dir.write("plain.xml", "<?xml version='1.0'?>\n<!-- c -->\n<?pi x?>\n<model a='1'><x/></model>");
-  std::wstring prefixed = dir.write("prefixed.xml", "<q:doc xmlns:q='urn:q'><q:x/></q:doc>");
-  // Everything after the root's start tag is broken: only a reader that
-  // stops there can answer.
-  std::wstring big = dir.write("big.xml", "<big attr='v'>" + std::string(1 << 20, '<') + "</wrong>");
-  std::wstring broken = dir.write("broken.xml", "<?xml version='1.0'?><!-- open comment");
-  EXPECT_EQ(take(XML_UTILITIES::getRootTag(plain.c_str())), L"model");
-  EXPECT_EQ(take(XML_UTILITIES::getRootTag(prefixed.c_str())), L"doc");
-  EXPECT_EQ(take(XML_UTILITIES::getRootTag(big.c_str())), L"big");
-  EXPECT_EQ(XML_UTILITIES::getRootTag(broken.c_str()), nullptr);
-  EXPECT_EQ(XML_UTILITIES::getRootTag(dir.file("missing.xml").c_str()), nullptr);
 }
 
 TEST_F(UtilitiesTest, SystemInfoHasTheSixFactsInOrder) {
@@ -71,6 +59,53 @@ TEST_F(UtilitiesTest, SystemInfoHasTheSixFactsInOrder) {
   EXPECT_STREQ(children.elt(2)->getText(), SYSTEM::fullhostname());
   EXPECT_STREQ(children.elt(3)->getText(), SYSTEM::username());
   EXPECT_EQ(XML_UTILITIES::systemInfoToXML(nullptr, L"x", nullptr), nullptr);
+}
+
+// The viewer is a script that appends the name it was given to a log and
+// says so by a marker file, written last.
+class Viewer {
+public:
+  Viewer() : script_(dir_.write("viewer.sh", "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$(dirname \"$0\")/opened\"\n"
+                                             "touch \"$(dirname \"$0\")/done-$(wc -l < \"$(dirname \"$0\")/opened\")\"\n")),
+             command_("QUILL_OPEN_COMMAND", (dir_ / "viewer.sh").string()) {
+    std::filesystem::permissions(dir_ / "viewer.sh", std::filesystem::perms::owner_all);
+  }
+  // The n-th name opened (from 1); waits for the detached viewer to finish.
+  std::string opened(int n) const {
+    std::string const marker = "done-" + std::to_string(n);
+    for (int i = 0; i < 2000 && !std::filesystem::exists(dir_ / marker); ++i) usleep(5000);
+    std::string log = readFile(dir_ / "opened");
+    for (int line = 1; line < n; ++line) log.erase(0, log.find('\n') + 1);
+    return log.substr(0, log.find('\n'));
+  }
+  bool anyOpened() const { return std::filesystem::exists(dir_ / "opened"); }
+
+private:
+  TempDir dir_;
+  std::wstring script_;
+  testfiles::ScopedEnv command_;
+};
+
+TEST_F(UtilitiesTest, SendToBrowserSavesIndentedUnderAnXmlNameAndOpensIt) {
+  TempDir files;
+  testfiles::ScopedEnv tmp("TMPDIR", files.path().string());
+  Viewer viewer;
+  XmlSmartPtr<TrelDOMDocument> document = parse(L"<r><c>x</c></r>");
+  XML_UTILITIES::sendToBrowser(nullptr, files.file("none.xml").c_str());
+  EXPECT_FALSE(std::filesystem::exists(files / "none.xml"));
+
+  XML_UTILITIES::sendToBrowser(document, files.file("a.xml").c_str());
+  EXPECT_EQ(viewer.opened(1), (files / "a.xml").string());
+  EXPECT_NE(readFile(files / "a.xml").find("\n\t<c>x</c>"), std::string::npos) << "indented";
+  XML_UTILITIES::sendToBrowser(document, files.file("b.XML").c_str());
+  EXPECT_EQ(viewer.opened(2), (files / "b.XML.xml").string());
+  // Without a name, a fresh one in the temporary folder.
+  XML_UTILITIES::sendToBrowser(document, nullptr);
+  std::filesystem::path const fresh = viewer.opened(3);
+  EXPECT_EQ(fresh.parent_path(), files.path());
+  EXPECT_EQ(fresh.extension(), ".xml");
+  EXPECT_NE(readFile(fresh).find("<c>x</c>"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(files / "b.XML.xml"));
 }
 
 }  // namespace

@@ -15,6 +15,7 @@ class BackendsTest : public BackendTest {};
 
 class Recorder : public TrelSAXContentHandler {
 public:
+    Recorder() : TrelSAXContentHandler(false) {}
     bool startElement(wchar_t const* tag, TrelSAXAttributes const*) override {
         events.push_back(tag);
         return true;
@@ -52,14 +53,14 @@ TEST_F(BackendsTest, SAXFailuresReportFalse) {
     EXPECT_TRUE(handler.events.empty());
     EXPECT_EQ(errors->calls, 0);
 
-    writeBytes(dir() / "bad.xml", "<r>\n  <a>text</b>\n</r>\n");
+    writeFile(dir() / "bad.xml", "<r>\n  <a>text</b>\n</r>\n");
     EXPECT_FALSE(TrelSAXXMLReader::parseFile(file("bad.xml").c_str(), &handler, errors));
     EXPECT_EQ(errors->calls, 1);
     EXPECT_EQ(errors->line, 2);
     EXPECT_GT(errors->column, 0);
     EXPECT_FALSE(errors->message.empty());
 
-    writeBytes(dir() / "good.xml", "<r/>");
+    writeFile(dir() / "good.xml", "<r/>");
     auto reader = newReader();
     ASSERT_TRUE(reader);
     EXPECT_TRUE(reader->parseFile(file("good.xml").c_str())) << "no handlers at all";
@@ -69,8 +70,8 @@ TEST_F(BackendsTest, SAXFailuresReportFalse) {
 // Handlers of both kinds may live on the caller's stack for one parse: no
 // adapter deletes them, and none outlives the parse to call them later.
 TEST_F(BackendsTest, SAXHandlersOnTheStackSurviveTheReader) {
-    writeBytes(dir() / "doc.xml", "<r><c/></r>");
-    writeBytes(dir() / "bad.xml", "<r>");
+    writeFile(dir() / "doc.xml", "<r><c/></r>");
+    writeFile(dir() / "bad.xml", "<r>");
     bool destroyed = false;
     {
         auto reader = newReader();

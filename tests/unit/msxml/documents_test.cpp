@@ -33,7 +33,7 @@ TEST_F(DocumentTest, DeclarationAndCommentsGoWhereTheyAreAdded) {
     EXPECT_LT(rootAt, commentAt);
 
     ASSERT_TRUE(doc->save(file("decl.xml").c_str(), XmlEncoding::UTF8, false));
-    std::string const bytes = readBytes(dir() / "decl.xml");
+    std::string const bytes = readFile(dir() / "decl.xml");
     EXPECT_NE(bytes.find(std::string("e\0n\0c\0o\0d\0i\0n\0g\0", 16)), std::string::npos) << "UTF-16 output";
     XmlSmartPtr<TrelDOMDocument> reloaded(factory()->createDocument(file("decl.xml").c_str()));
     ASSERT_TRUE(reloaded);
@@ -41,7 +41,7 @@ TEST_F(DocumentTest, DeclarationAndCommentsGoWhereTheyAreAdded) {
 }
 
 TEST_F(DocumentTest, LoadingDropsIndentationButKeepsPreservedSpace) {
-    writeBytes(dir() / "indented.xml",
+    writeFile(dir() / "indented.xml",
                "<r>\n  <a>x</a>\n  <b xml:space='preserve'>\n    <c/>\n  </b>\n</r>\n");
     XmlSmartPtr<TrelDOMDocument> doc(factory()->createDocument(file("indented.xml").c_str()));
     ASSERT_TRUE(doc);

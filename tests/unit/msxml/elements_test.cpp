@@ -6,21 +6,6 @@ namespace {
 
 class ElementTest : public BackendTest {};
 
-// Moves every visited element under `target`, as a merge does.
-class MoveTo : public TrelDOMElementVisitor {
-public:
-    explicit MoveTo(TrelDOMElement* target) : target_(target) {}
-    bool visit(TrelDOMElement const* element) override {
-        tags.push_back(str(element->getAttributeValue(L"id")));
-        target_->addChild(element);
-        return true;
-    }
-    std::vector<std::wstring> tags;
-
-private:
-    TrelDOMElement* target_;
-};
-
 TEST_F(ElementTest, TextIsTheFirstChildsTextOnlyWhenThatChildIsText) {
     auto doc = parse(L"<r><a>x<b/>y</a><c><b/>y</c><d/><e><!--n-->t</e><f><![CDATA[z]]>w</f></r>");
     ASSERT_TRUE(doc);
@@ -90,21 +75,6 @@ TEST_F(ElementTest, FirstChildMustBeTheVeryFirstNode) {
     ASSERT_TRUE(b);
     EXPECT_EQ(str(b->getTag()), L"b");
     EXPECT_FALSE(XmlSmartPtr<TrelDOMElement>(at(root, L"t")->getFirstChild(L"zz")));
-}
-
-TEST_F(ElementTest, ScanChildrenWorksOnASnapshotWhileChildrenMove) {
-    auto doc = parse(L"<r><from><x id='1'/><y id='2'/>text<x id='3'><z/></x></from><to/></r>");
-    ASSERT_TRUE(doc);
-    auto root = rootOf(doc);
-    auto from = at(root, L"from");
-    auto to = at(root, L"to");
-    MoveTo mover(to);
-    EXPECT_TRUE(from->scanChildren(&mover));
-    EXPECT_EQ(mover.tags, (std::vector<std::wstring>{L"1", L"2", L"3"}));
-    EXPECT_EQ(from->childCount(), 0);
-    EXPECT_EQ(childTags(to), (std::vector<std::wstring>{L"x", L"y", L"x"}));
-    EXPECT_EQ(str(from->getText()), L"text");
-    EXPECT_TRUE(at(to, L"x[2]/z"));
 }
 
 TEST_F(ElementTest, AddingAnElementMovesItAndRefusesCycles) {

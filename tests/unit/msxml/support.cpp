@@ -1,27 +1,9 @@
 #include "support.h"
 
 #include <algorithm>
-#include <fstream>
-#include <random>
 #include <sstream>
 
 namespace msxmltest {
-
-namespace fs = std::filesystem;
-
-void BackendTest::SetUp() {
-    documents_ = factory()->getDocumentCount();
-    nodes_ = factory()->getNodeCount();
-}
-
-void BackendTest::TearDown() {
-    EXPECT_EQ(factory()->getDocumentCount(), documents_) << "documents left alive";
-    EXPECT_EQ(factory()->getNodeCount(), nodes_) << "nodes left alive";
-    if (!dir_.empty()) {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-}
 
 XmlSmartPtr<TrelDOMDocument> BackendTest::newDocument() const { return factory()->createDocument(); }
 
@@ -30,17 +12,6 @@ XmlSmartPtr<TrelDOMDocument> BackendTest::parse(wchar_t const* text) const {
     if (!document || !document->loadXML(text)) return nullptr;
     return document;
 }
-
-fs::path const& BackendTest::dir() {
-    if (dir_.empty()) {
-        std::random_device random;
-        dir_ = fs::temp_directory_path() / ("msxml-test-" + std::to_string(random()));
-        fs::create_directories(dir_);
-    }
-    return dir_;
-}
-
-std::wstring BackendTest::file(char const* name) { return (dir() / name).wstring(); }
 
 XmlSmartPtr<TrelDOMElement> rootOf(TrelDOMDocument const* document) { return document->getRoot(); }
 
@@ -107,16 +78,6 @@ std::wstring describe(TrelDOMElement const* element) {
     Describer describer;
     describer.visit(element);
     return describer.out.str();
-}
-
-std::string readBytes(fs::path const& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeBytes(fs::path const& path, std::string const& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
 }
 
 }  // namespace msxmltest

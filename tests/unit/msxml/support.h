@@ -13,29 +13,24 @@
 #include "model/TrelDOMDocument.h"
 #include "model/TrelDOMElement.h"
 #include "model/XmlObjectFactory.h"
+#include "tests/unit/common/live_objects.h"
+#include "tests/unit/common/temp_files.h"
 
 namespace msxmltest {
 
-class BackendTest : public ::testing::Test {
+class BackendTest : public testfiles::LiveObjectTest {
 protected:
-    void SetUp() override;
-    void TearDown() override;
-
-    XmlObjectFactory* factory() const { return XmlObjectFactory::getInstance(); }
-
     // A new empty document, or a document parsed from text (null when the
     // text does not parse).
     XmlSmartPtr<TrelDOMDocument> newDocument() const;
     XmlSmartPtr<TrelDOMDocument> parse(wchar_t const* text) const;
 
     // A fresh folder for this test, removed after it.
-    std::filesystem::path const& dir();
-    std::wstring file(char const* name);
+    std::filesystem::path const& dir() const { return dir_.path(); }
+    std::wstring file(char const* name) const { return dir_.file(name); }
 
 private:
-    int documents_ = 0;
-    int nodes_ = 0;
-    std::filesystem::path dir_;
+    testfiles::TempDir dir_;
 };
 
 XmlSmartPtr<TrelDOMElement> rootOf(TrelDOMDocument const* document);
@@ -53,7 +48,7 @@ std::vector<std::wstring> childTags(TrelDOMElement const* element);
 // (children). Equal trees give equal lines, whatever the attribute order.
 std::wstring describe(TrelDOMElement const* element);
 
-std::string readBytes(std::filesystem::path const& path);
-void writeBytes(std::filesystem::path const& path, std::string const& bytes);
+using testfiles::readFile;
+using testfiles::writeFile;
 
 }  // namespace msxmltest

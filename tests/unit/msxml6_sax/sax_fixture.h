@@ -1,6 +1,6 @@
 // Helpers for the SAX reader and XML writer tests: engine objects, a handler
-// that records every event as a line of text, in-memory streams, temporary
-// folders and a canonical dump of a DOM tree for comparisons.
+// that records every event as a line of text, in-memory streams and a
+// canonical dump of a DOM tree for comparisons.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,6 +16,7 @@
 #include "platform/msxml6/engine.h"
 #include "platform/msxml6/msxml6.h"
 #include "platform/msxml6/sax_com.h"
+#include "tests/unit/common/temp_files.h"
 
 namespace saxtest {
 
@@ -357,32 +358,7 @@ inline std::string dump(IUnknown* document) {
 }
 
 
-class TempDir {
-public:
-    TempDir() {
-        std::random_device rd;
-        path_ = std::filesystem::temp_directory_path() / ("quill-sax-" + std::to_string(rd()) + std::to_string(rd()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(TempDir const&) = delete;
-    TempDir& operator=(TempDir const&) = delete;
-
-    std::string file(std::string const& name) const { return (path_ / name).string(); }
-    std::string write(std::string const& name, std::string const& content) const {
-        std::ofstream(file(name), std::ios::binary) << content;
-        return file(name);
-    }
-    static std::string read(std::string const& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-
-private:
-    std::filesystem::path path_;
-};
+using testfiles::readFile;
+using testfiles::TempDir;
 
 }  // namespace saxtest

@@ -1,17 +1,14 @@
 // Shared helpers for the XSLT and schema tests: engine objects through the
-// class factory, documents from text, and a private temporary folder.
+// class factory and documents from text.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "platform/msxml6/msxml6.h"
 #include "platform/msxml6/xslt_common.h"
+#include "tests/unit/common/temp_files.h"
 
 namespace xt {
 
@@ -75,31 +72,8 @@ inline std::wstring sheet(std::wstring const& body, std::wstring const& extraNam
            L">" + body + L"</xsl:stylesheet>";
 }
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quill-xslt-XXXXXX").string();
-        path_ = mkdtemp(pattern.data()) ? pattern : std::string();
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    std::filesystem::path operator/(char const* name) const { return std::filesystem::path(path_) / name; }
-
-private:
-    std::string path_;
-};
-
-inline std::string readBytes(std::filesystem::path const& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
-
-inline void writeBytes(std::filesystem::path const& p, std::string const& bytes) {
-    std::ofstream(p, std::ios::binary) << bytes;
-}
+using testfiles::readFile;
+using testfiles::TempDir;
+using testfiles::writeFile;
 
 }  // namespace xt

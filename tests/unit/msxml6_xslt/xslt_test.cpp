@@ -28,7 +28,7 @@ std::string transformToFile(std::wstring const& sheetText, IXMLDOMDocument3* inp
         if (FAILED(processor->put_output(out)) || FAILED(processor->transform(&done)) || !done)
             return "<transform failed>";
     }  // the processor committed the file before transform returned
-    return readBytes(dir / "out.xml");
+    return readFile(dir / "out.xml");
 }
 
 std::wstring transformToString(IXSLProcessor* processor, HRESULT* hr = nullptr) {
@@ -174,7 +174,7 @@ TEST(XsltExtensions, NodeSetAndExsltFunctionsWork) {
 
 TEST(XsltSecurity, NoFileIsReadOrWritten) {
     TempDir dir;
-    writeBytes(dir / "secret.xml", "<secret>hunter2</secret>");
+    writeFile(dir / "secret.xml", "<secret>hunter2</secret>");
     std::wstring secret = (dir / "secret.xml").wstring();
     std::wstring written = (dir / "written.xml").wstring();
     auto input = parse(kInput);
@@ -206,7 +206,7 @@ TEST(XsltSecurity, NoFileIsReadOrWritten) {
 
 TEST(XsltSecurity, SheetsPullingInOtherFilesAreRefused) {
     TempDir dir;
-    writeBytes(dir / "other.xsl", "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'/>");
+    writeFile(dir / "other.xsl", "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'/>");
     std::wstring other = (dir / "other.xsl").wstring();
     for (wchar_t const* kind : {L"import", L"include"}) {
         auto sheetDoc = parse(sheet(std::wstring(L"<xsl:") + kind + L" href='" + other + L"'/><xsl:template match='/'/>"));

@@ -65,7 +65,7 @@ protected:
 TEST_F(LoaderRegistry, WhyAFileIsNotLoaded) {
     // Unreadable before the first start tag: not well-formed.
     std::wstring const broken = dir_.write("broken.xml", "no markup < here");
-    std::wstring const missing = TempDir::wide(dir_.file("missing.xml"));
+    std::wstring const missing = dir_.file("missing.xml");
     std::wstring const empty = dir_.write("empty.xml", "");
     for (std::wstring const& file : {broken, missing, empty}) {
         XmlLoaderContext context;
@@ -90,11 +90,11 @@ TEST_F(LoaderRegistry, WhyAFileIsNotLoaded) {
 }
 
 TEST_F(LoaderRegistry, MessagesComeFromTheCatalogue) {
-    std::string const catalogue = dir_.file("messages.txt");
+    std::string const catalogue = (dir_ / "messages.txt").string();
     std::ofstream(catalogue) << "# test catalogue\n"
                                 "2376 1 Datei {1} ist kein XML.\n"
                                 "2376 2 Kein Lader f\xC3\xBCr \"{1}\" ({1}).\n";
-    std::wstring const missing = TempDir::wide(dir_.file("none.xml"));
+    std::wstring const missing = dir_.file("none.xml");
     std::wstring const file = dir_.write("cat.xml", "<lr-catalogue/>");
     {
         ScopedEnv messages("QUILL_MESSAGES", catalogue);

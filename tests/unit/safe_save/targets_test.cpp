@@ -1,7 +1,7 @@
 // Every writer of the model (flat save, indented save, transformation into a
 // file) reports success only when its output is in place, whatever the name
 // stands for: a pipe, a file with other hard links, another user's file in a
-// sticky folder.
+// sticky folder. A writer that fails never destroys the file it was to replace.
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -79,6 +79,25 @@ int asUser(std::function<bool()> const& body) {
 bool hasNewContent(fs::path const& p) {
     std::string text = readFile(p);
     return text.find("<a>1</a>") != std::string::npos || text.find("<copied/>") != std::string::npos;
+}
+
+TEST_F(Targets, FailedWriterKeepsTheOldFile) {
+    fs::path target = dir_ / "out.xml";
+    writeFile(dir_ / "stop.xsl",
+              "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+              "<xsl:template match='/'><out><xsl:message terminate='yes'>stop</xsl:message></out></xsl:template>"
+              "</xsl:stylesheet>");
+    std::wstring const stop = (dir_ / "stop.xsl").wstring();
+    std::vector<Writer> const failing = {
+        {"terminated transformation", [&](auto doc, auto const& path) { return doc->transform(stop.c_str(), path.c_str()); }},
+        {"indented save in an unknown encoding",
+         [](auto doc, auto const& path) { return doc->save(path.c_str(), XmlEncoding(L"no-such-encoding"), true); }}};
+    for (auto const& writer : failing) {
+        writeFile(target, "previous contents");
+        EXPECT_FALSE(writer.write(doc_, target.wstring())) << writer.name;
+        EXPECT_EQ(readFile(target), "previous contents") << writer.name;
+    }
+    EXPECT_TRUE(noTemporaryFiles());
 }
 
 TEST_F(Targets, HardLinkedFileIsUpdatedThroughEveryLink) {

@@ -4,7 +4,8 @@
 #              CONSUMER_DIR builds and runs through find_package(quillxml),
 #              and again through pkg-config (quillxml.pc)
 #   ecl        a plain ecl loads the ASDF system quillxml from the prefix and
-#              runs the tour (TOUR)
+#              runs the tour (TOUR), which prints what it does under the
+#              installed quill-lisp
 # The temporary folder is removed whatever happens.
 foreach(v BUILD_DIR MODE)
   if(NOT DEFINED ${v})
@@ -104,6 +105,22 @@ function(tour_under_ecl)
   set(ENV{ASDF_OUTPUT_TRANSLATIONS} "/:${work}/fasl/")
   step("tour under ecl" ecl --norc --shell "${work}/run-tour.lisp")
   expect("tour under ecl" "tour under ecl: done")
+  set(under_ecl "${step_output}")
+  # The same behaviour: quill-lisp from the prefix prints the same tour,
+  # apart from addresses and the scratch folder's process number.
+  step("tour under quill-lisp" "${prefix}/bin/quill-lisp" "${TOUR}")
+  string(REGEX REPLACE "^;;; Loading [^\n]*\n" "" under_ecl "${under_ecl}")
+  string(REPLACE "tour under ecl: done\n" "" under_ecl "${under_ecl}")
+  foreach(v under_ecl step_output)
+    string(REGEX REPLACE "0x[0-9a-f]+|quill-tour-[0-9]+" "" ${v} "${${v}}")
+  endforeach()
+  if(NOT under_ecl STREQUAL step_output)
+    file(WRITE "${tmp_root}/quill-tour-under-ecl.txt" "${under_ecl}")
+    file(WRITE "${tmp_root}/quill-tour-under-quill-lisp.txt" "${step_output}")
+    file(REMOVE_RECURSE "${work}")
+    message(FATAL_ERROR "the tour under ecl differs from quill-lisp's: compare "
+                        "${tmp_root}/quill-tour-under-ecl.txt and ${tmp_root}/quill-tour-under-quill-lisp.txt")
+  endif()
 endfunction()
 
 step("install" ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}")

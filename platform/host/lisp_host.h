@@ -58,6 +58,10 @@ void lisp_host_make_package(char const* package);
 // runs its init_load_init through lisp_host_call. False, with a message on
 // stderr, when the library or its entry point is missing. Lisp context.
 bool lisp_host_load_module(char const* path);
+// The C entry a plain ecl calls after loading libquillhost.so (the ASDF
+// system quillxml does): lisp_host_attach, package XML and the XML module
+// next to this library, as quill-lisp starts them. 1 on success, else 0.
+extern "C" int quill_lisp_attach();
 // Flushes the Lisp streams and shuts the engine down.
 void lisp_host_shutdown();
 // Runs a C++ entry point (a module's init_load_init) exactly like a

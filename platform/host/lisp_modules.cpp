@@ -30,13 +30,10 @@ bool lisp_host_load_module(char const* path) {
     return true;
 }
 
-// The start-up of quill-lisp for a plain ecl that loaded this library with
-// ffi:load-foreign-library: attaches the host to the running engine, creates
-// package XML and loads the XML module next to this library. 1 on success,
-// 0 otherwise. Repeated calls load nothing twice (the module's entry point
-// runs once per process). No C++ object lives across the Lisp calls: an
-// error inside them may leave non-locally.
-extern "C" __attribute__((visibility("default"))) int quill_lisp_attach() {
+// Repeated calls load nothing twice (the module's entry point runs once per
+// process). No C++ object lives across the Lisp calls: an error inside them
+// may leave non-locally.
+extern "C" int quill_lisp_attach() {
     if (!lisp_host_attach()) return 0;
     lisp_host_make_package("XML");
     char module[PATH_MAX];

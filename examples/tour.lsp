@@ -92,6 +92,11 @@
         (xml:read-xml (progn (with-open-file (s (scratch "broken.xml") :direction :output)
                                (write-string "<a><b></a>" s))
                              (scratch "broken.xml"))))
+(destructuring-bind (&key message line column &allow-other-keys) (xml:last-error)
+  (format t "and last-error says why: ~A (line ~D, column ~D)~%" message line column))
+(xml:write-xml (xml:document-create) (scratch "parts.xml"))
+(format t "Saving a document without a root fails (~A) and keeps parts.xml~%"
+        (getf (xml:last-error) :message))
 (with-open-file (s (scratch "ids.xsl") :direction :output)
   (write-string "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>
   <xsl:output method='text'/>

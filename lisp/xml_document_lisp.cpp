@@ -4,6 +4,7 @@
 #include "lisp/xml_lisp_private.h"
 #include "model/TrelDOMDocument.h"
 #include "model/XmlEncoding.h"
+#include "model/XmlFailure.h"
 #include "model/XmlObjectFactory.h"
 
 // :UTF-16 gives UTF-16; everything else, :UTF-8 included, UTF-8.
@@ -43,4 +44,22 @@ void Ltransform_xml() {
     WideCopy stylesheet = copyString(vs_base[1]);
     WideCopy output = copyString(vs_base[2]);
     setResult(lispBool(stylesheet && output && document->transform(stylesheet.get(), output.get())));
+}
+
+// Why the thread's latest reading, parsing, writing or transforming call
+// failed: (:message text [:file name] [:line n :column n]), or nil after a
+// success. Only what applies is there.
+void Llast_error() {
+    vs.check_arg(0);
+    XmlFailure const* failure = XmlLastFailure::get();
+    if (!failure) return setResult(Cnil);
+    LAOBJ* plist = Cnil;
+    if (failure->line > 0) {
+        plist = make_cons(make_keyword("COLUMN"), make_cons(make_fixnum(failure->column), plist));
+        plist = make_cons(make_keyword("LINE"), make_cons(make_fixnum(failure->line), plist));
+    }
+    if (!failure->file.empty())
+        plist = make_cons(make_keyword("FILE"), make_cons(makeLispString(failure->file.c_str()), plist));
+    plist = make_cons(make_keyword("MESSAGE"), make_cons(makeLispString(failure->message.c_str()), plist));
+    setResult(plist);
 }

@@ -75,6 +75,7 @@ LispFunctionEntry const documentFunctions[] = {
     {"GET-ROOT-TAG", Lget_root_tag},
     {"LOAD-XML", Lload_xml},
     {"REGISTER-XML-LOADER", Lregister_xml_loader},
+    {"LAST-ERROR", Llast_error},
     {nullptr, nullptr},
 };
 

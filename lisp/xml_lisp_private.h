@@ -43,6 +43,7 @@ void Lunmarshal_xml();
 void Lget_root_tag();
 void Lload_xml();
 void Lregister_xml_loader();
+void Llast_error();
 void Ldocument_create();
 void Ldocument_dispose();
 void Ldocument_get_root();

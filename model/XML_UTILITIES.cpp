@@ -9,6 +9,7 @@
 #include "model/TrelDOMDocument.h"
 #include "model/TrelDOMElement.h"
 #include "model/TrelSAXXMLReader.h"
+#include "model/XmlFailure.h"
 #include "model/XmlObjectFactory.h"
 #include "platform/host/file_names.h"
 #include "platform/host/system.h"
@@ -101,7 +102,9 @@ wchar_t* XML_UTILITIES::getRootTag(wchar_t const* path) {
   // The reader stops the parse at the first start tag, so success means
   // there was none.
   if (TrelSAXXMLReader::parseFile(path, &reader, nullptr)) return nullptr;
-  return reader.releaseRootTag();
+  wchar_t* tag = reader.releaseRootTag();
+  if (tag) XmlLastFailure::clear();  // the parse was stopped on purpose
+  return tag;
 }
 
 TrelDOMElement* XML_UTILITIES::systemInfoToXML(TrelDOMFactory const* factory, wchar_t const* tag,

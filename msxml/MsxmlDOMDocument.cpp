@@ -12,6 +12,8 @@
 #include "msxml/MsxmlDOMAttribute.h"
 #include "msxml/MsxmlDOMElement.h"
 #include "msxml/MsxmlFactory.h"
+#include "msxml/MsxmlFailure.h"
+#include "model/XmlFailure.h"
 #include "model/XmlObjectFactory.h"
 #include "platform/host/ux_string.h"
 
@@ -64,12 +66,15 @@ bool readWriterOutput(IMXWriter* writer, wchar_t** text) {
 }  // namespace
 
 bool loadDocument(IXMLDOMDocument3* document, wchar_t const* path) {
+    XmlLastFailure::clear();
     if (!document || !path) return false;
     if (FAILED(document->put_async(VARIANT_FALSE))) return false;
     Variant source;
     source.setString(path);
     VARIANT_BOOL ok = VARIANT_FALSE;
-    return SUCCEEDED(document->load(source.get(), &ok)) && ok == VARIANT_TRUE;
+    if (SUCCEEDED(document->load(source.get(), &ok)) && ok == VARIANT_TRUE) return true;
+    recordLoadFailure(document, path);
+    return false;
 }
 
 bool saveDocument(IXMLDOMDocument3* document, wchar_t const* path, XmlEncoding const& encoding, bool indent) {
@@ -344,15 +349,29 @@ bool MsxmlDOMDocument::addComment(wchar_t const* text) {
 }
 
 bool MsxmlDOMDocument::save(wchar_t const* path, XmlEncoding const& encoding, bool indent) const {
+    XmlLastFailure::clear();
     if (!document_ || !path) return false;
-    if (indent) return saveDocument(document_, path, encoding, true);
-    Variant destination;
-    destination.setString(path);
-    return SUCCEEDED(document_->save(destination.get()));
+    bool saved = false;
+    if (indent) {
+        saved = saveDocument(document_, path, encoding, true);
+    } else {
+        Variant destination;
+        destination.setString(path);
+        saved = SUCCEEDED(document_->save(destination.get()));
+    }
+    if (!saved) recordWriteFailure(document_, path);
+    return saved;
 }
 
 bool MsxmlDOMDocument::saveXML(wchar_t** out, bool indent) const {
+    XmlLastFailure::clear();
     if (!document_ || !out) return false;
+    if (writeText(out, indent)) return true;
+    recordWriteFailure(document_, nullptr);
+    return false;
+}
+
+bool MsxmlDOMDocument::writeText(wchar_t** out, bool indent) const {
     if (indent) return writeDocument(document_, nullptr, out, XmlEncoding::UTF8, true);
     ComPtr<IXMLDOMElement> root;  // text without a root element would not read back
     if (FAILED(document_->get_documentElement(root.put())) || !root) return false;
@@ -367,11 +386,14 @@ bool MsxmlDOMDocument::load(wchar_t const* path) {
 }
 
 bool MsxmlDOMDocument::loadXML(wchar_t const* text) {
+    XmlLastFailure::clear();
     dropParkedAttribute();
     if (!document_ || !text) return false;
     BStr xml(text);
     VARIANT_BOOL ok = VARIANT_FALSE;
-    return SUCCEEDED(document_->loadXML(xml.get(), &ok)) && ok == VARIANT_TRUE;
+    if (SUCCEEDED(document_->loadXML(xml.get(), &ok)) && ok == VARIANT_TRUE) return true;
+    recordLoadFailure(document_, nullptr);
+    return false;
 }
 
 void MsxmlDOMDocument::resolveExternals(bool on) {

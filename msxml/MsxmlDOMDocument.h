@@ -94,6 +94,8 @@ protected:
     ~MsxmlDOMDocument() override;
 
 private:
+    // saveXML without the failure record.
+    bool writeText(wchar_t** out, bool indent) const;
     // Appends to the document node; the appended node with a reference, or null.
     IXMLDOMNode* addChild(IXMLDOMNode* node) const;
 

@@ -46,7 +46,7 @@ TrelXSLTProcessor* MsxmlObjectFactory::createXSLTProcessor(TrelDOMDocument const
 
 TrelXSLTProcessor* MsxmlObjectFactory::createXSLTProcessor(wchar_t const* stylesheetPath) const {
     ComPtr<IXMLDOMDocument3> stylesheet = loadEngineDocument(stylesheetPath);
-    return MsxmlXSLTProcessor::createInstance(stylesheet.get());
+    return MsxmlXSLTProcessor::createInstance(stylesheet.get(), stylesheetPath);
 }
 
 TrelXSDValidator* MsxmlObjectFactory::createXSDValidator(TrelDOMDocument const* schema) const {

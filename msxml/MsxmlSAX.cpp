@@ -1,6 +1,8 @@
 #include "msxml/MsxmlSAX.h"
 
 #include "msxml/MsxmlCom.h"
+#include "msxml/MsxmlFailure.h"
+#include "model/XmlFailure.h"
 #include "platform/host/ux_string.h"
 
 namespace {
@@ -145,7 +147,9 @@ HRESULT SAXErrorHandlerImpl::fatalError(ISAXLocator* locator, wchar_t const* mes
         locator->getLineNumber(&line);
         locator->getColumnNumber(&column);
     }
-    handler_->fatalError(line, column, message);
+    // The first one is why the parse failed; parseFile adds the file.
+    XmlLastFailure::set(message ? message : L"", nullptr, line, column);
+    if (handler_) handler_->fatalError(line, column, message);
     return S_OK;
 }
 
@@ -171,21 +175,24 @@ bool MsxmlSAXXMLReader::installHandlers() {
     if (getContentHandler() && !content) return false;
     if (FAILED(reader_->putContentHandler(content.get()))) return false;
 
-    ComPtr<ISAXErrorHandler> errors;
-    if (TrelSAXErrorHandler* handler = getErrorHandler())
-        errors = queryInterface<ISAXErrorHandler>(new SAXErrorHandlerImpl(handler), IID_ISAXErrorHandler);
-    if (getErrorHandler() && !errors) return false;
+    // Always one, without a handler too: it records why a parse failed.
+    ComPtr<ISAXErrorHandler> errors =
+        queryInterface<ISAXErrorHandler>(new SAXErrorHandlerImpl(getErrorHandler()), IID_ISAXErrorHandler);
+    if (!errors) return false;
     return SUCCEEDED(reader_->putErrorHandler(errors.get()));
 }
 
 // By URL, as the DOM loads: a file: URL names a file here just as it does
 // for READ-XML, and relative references resolve against the file.
 bool MsxmlSAXXMLReader::parseFile(wchar_t const* path) {
+    XmlLastFailure::clear();
     if (!reader_ || !path || !*path) return false;
     if (!installHandlers()) return false;
-    bool parsed = SUCCEEDED(reader_->parseURL(path));
+    HRESULT const hr = reader_->parseURL(path);
     // No adapter outlives the parse: the handlers behind them may go now.
     reader_->putContentHandler(nullptr);
     reader_->putErrorHandler(nullptr);
-    return parsed;
+    if (SUCCEEDED(hr)) return true;
+    recordParseFailure(hr, path);
+    return false;
 }

@@ -11,6 +11,9 @@
 #include "msxml/MsxmlDOMDocument.h"
 #include "msxml/MsxmlDOMElement.h"
 #include "msxml/MsxmlFactory.h"
+#include "msxml/MsxmlFailure.h"
+#include "msxml/MsxmlSAX.h"
+#include "model/XmlFailure.h"
 
 namespace {
 
@@ -135,14 +138,26 @@ MsxmlDOMNode const* engineNode(TrelDOMElement const* element) {
 }  // namespace
 
 bool streamTreeFile(wchar_t const* path, TrelTreeSink& sink) {
+    XmlLastFailure::clear();
     if (!path) return false;
     ComPtr<IStream> stream;
-    if (FAILED(SHCreateStreamOnFileW(path, STGM_READ, stream.put())) || !stream) return false;
+    HRESULT hr = SHCreateStreamOnFileW(path, STGM_READ, stream.put());
+    if (FAILED(hr) || !stream) {
+        recordParseFailure(FAILED(hr) ? hr : E_FAIL, path);
+        return false;
+    }
     ComPtr<ISAXXMLReader> reader = readerInto(sink);
     if (!reader) return false;
+    // Records the parser's message when the file is not well-formed.
+    ComPtr<ISAXErrorHandler> errors =
+        queryInterface<ISAXErrorHandler>(new SAXErrorHandlerImpl(nullptr), IID_ISAXErrorHandler);
+    if (!errors || FAILED(reader->putErrorHandler(errors.get()))) return false;
     Variant input;
     input.setUnknown(stream.get());
-    return SUCCEEDED(reader->parse(input.get()));
+    hr = reader->parse(input.get());
+    if (SUCCEEDED(hr)) return true;
+    recordParseFailure(hr, path);
+    return false;
 }
 
 bool streamTreeElement(TrelDOMElement const* element, TrelTreeSink& sink) {

@@ -3,6 +3,8 @@
 #include "msxml/MsxmlCom.h"
 #include "msxml/MsxmlDOMDocument.h"
 #include "msxml/MsxmlFactory.h"
+#include "msxml/MsxmlFailure.h"
+#include "model/XmlFailure.h"
 
 namespace {
 
@@ -27,10 +29,14 @@ bool setOutput(IXSLProcessor* processor, IXMLDOMDocument3* document, wchar_t con
 
 }  // namespace
 
-MsxmlXSLTProcessor* MsxmlXSLTProcessor::createInstance(IXMLDOMDocument3* stylesheet) {
+MsxmlXSLTProcessor* MsxmlXSLTProcessor::createInstance(IXMLDOMDocument3* stylesheet, wchar_t const* path) {
     if (!stylesheet) return nullptr;
     ComPtr<IXSLTemplate> compiled(MsxmlFactory::getInstance()->createXSLTemplate());
-    if (!compiled || FAILED(compiled->putref_stylesheet(stylesheet))) return nullptr;
+    if (!compiled) return nullptr;
+    if (FAILED(compiled->putref_stylesheet(stylesheet))) {
+        recordStylesheetFailure(stylesheet, path);
+        return nullptr;
+    }
     ComPtr<IXSLProcessor> processor;
     if (FAILED(compiled->createProcessor(processor.put())) || !processor) return nullptr;
     return new MsxmlXSLTProcessor(processor.get());
@@ -62,11 +68,18 @@ bool MsxmlXSLTProcessor::doTransform(TrelDOMDocument const* input, IXMLDOMDocume
 }
 
 bool MsxmlXSLTProcessor::transform(TrelDOMDocument const* input, wchar_t const* outputPath) const {
-    return outputPath && doTransform(input, nullptr, outputPath);
+    XmlLastFailure::clear();
+    if (!outputPath) return false;
+    if (doTransform(input, nullptr, outputPath)) return true;
+    recordTransformFailure(outputPath);
+    return false;
 }
 
 TrelDOMDocument* MsxmlXSLTProcessor::transform(TrelDOMDocument const* input) const {
+    XmlLastFailure::clear();
     ComPtr<IXMLDOMDocument3> result(MsxmlFactory::getInstance()->createDocument());
-    if (!result || !doTransform(input, result.get(), nullptr)) return nullptr;
-    return new MsxmlDOMDocument(result.get());
+    if (!result) return nullptr;
+    if (doTransform(input, result.get(), nullptr)) return new MsxmlDOMDocument(result.get());
+    recordTransformFailure(nullptr);
+    return nullptr;
 }

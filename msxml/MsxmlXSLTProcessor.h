@@ -8,7 +8,7 @@ class MsxmlXSLTProcessor : public TrelXSLTProcessor {
 public:
     // Compiles `stylesheet` (the document itself is not changed); null when
     // the engine rejects it.
-    static MsxmlXSLTProcessor* createInstance(IXMLDOMDocument3* stylesheet);
+    static MsxmlXSLTProcessor* createInstance(IXMLDOMDocument3* stylesheet, wchar_t const* path = nullptr);
 
     // Inputs must be documents of the engine-backed model; anything else fails.
     bool transform(TrelDOMDocument const* input, wchar_t const* outputPath) const override;

@@ -295,14 +295,12 @@ cl_object type_symbol(char const* name) {
 
 using namespace lisp_host;
 
-bool lisp_host_boot(int argc, char** argv) {
-    static bool booted = false;
-    if (booted) return true;
-    // Every handler that calls back into Lisp takes two frames (its own
-    // unwind-protect and the guard of the call), so nesting is bounded by the
-    // frame stack long before the C stack: give it room.
-    ecl_set_option(ECL_OPT_FRAME_STACK_SIZE, kFrameStackSize);
-    cl_boot(argc, argv);
+namespace {
+
+bool g_host_ready = false;
+
+// Everything the host needs besides the engine's own boot.
+bool prepare_host() {
     if (!init_value_stack()) {
         std::fprintf(stderr, "quill: cannot reserve the Lisp value stack\n");
         return false;
@@ -310,8 +308,30 @@ bool lisp_host_boot(int argc, char** argv) {
     init_roots();
     init_handles();
     init_loader();
-    booted = true;
+    g_host_ready = true;
     return true;
+}
+
+}  // namespace
+
+bool lisp_host_boot(int argc, char** argv) {
+    if (g_host_ready) return true;
+    // Every handler that calls back into Lisp takes two frames (its own
+    // unwind-protect and the guard of the call), so nesting is bounded by the
+    // frame stack long before the C stack: give it room.
+    ecl_set_option(ECL_OPT_FRAME_STACK_SIZE, kFrameStackSize);
+    cl_boot(argc, argv);
+    return prepare_host();
+}
+
+bool lisp_host_attach() {
+    if (g_host_ready) return true;
+    // The engine boots once per process: this entry never boots it.
+    if (!ecl_get_option(ECL_OPT_BOOTED)) {
+        std::fprintf(stderr, "quill: no running Lisp to attach to\n");
+        return false;
+    }
+    return prepare_host();
 }
 
 void lisp_host_shutdown() {

@@ -48,6 +48,20 @@ extern LAOBJ* const Ct;
 // collector roots). The arguments become (ext:command-args). Once per
 // process; later calls do nothing and return true.
 bool lisp_host_boot(int argc, char** argv);
+// The same preparation inside a Lisp engine that is already running (a
+// plain ecl that loaded libquillhost.so), without booting it again. Must be
+// called from that engine's Lisp thread. Later calls do nothing.
+bool lisp_host_attach();
+// Creates the package `package` (using no other package) unless it exists.
+void lisp_host_make_package(char const* package);
+// Loads a module library (its symbols global, so later modules see them) and
+// runs its init_load_init through lisp_host_call. False, with a message on
+// stderr, when the library or its entry point is missing. Lisp context.
+bool lisp_host_load_module(char const* path);
+// The C entry a plain ecl calls after loading libquillhost.so (the ASDF
+// system quillxml does): lisp_host_attach, package XML and the XML module
+// next to this library, as quill-lisp starts them. 1 on success, else 0.
+extern "C" int quill_lisp_attach();
 // Flushes the Lisp streams and shuts the engine down.
 void lisp_host_shutdown();
 // Runs a C++ entry point (a module's init_load_init) exactly like a

@@ -4,8 +4,6 @@
 
 #include "platform/host/data_dir.h"
 
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -99,29 +97,6 @@ void install_debugger_hook() {
     cl_set(ecl_make_symbol("*INVOKE-DEBUGGER-HOOK*", "EXT"), hook);
 }
 
-void make_xml_package() {
-    if (ecl_find_package("XML") != ECL_NIL) return;
-    // It uses no other package, so no name of the module's clashes with CL.
-    ecl_make_package(ecl_make_simple_base_string("XML", -1), ECL_NIL, ECL_NIL, ECL_NIL);
-}
-
-// Loads a module library (symbols global, so later modules see them) and
-// runs its entry point. False when the library or its entry is missing.
-bool load_module(char const* path) {
-    void* library = dlopen(path, RTLD_NOW | RTLD_GLOBAL);
-    if (!library) {
-        std::fprintf(stderr, "quill-lisp: cannot load module: %s\n", dlerror());
-        return false;
-    }
-    auto entry = reinterpret_cast<void (*)()>(dlsym(library, "init_load_init"));
-    if (!entry) {
-        std::fprintf(stderr, "quill-lisp: %s has no init_load_init\n", path);
-        return false;
-    }
-    lisp_host_call("INIT-LOAD-INIT", entry);
-    return true;
-}
-
 void run_action(Action const& action, cl_object eval_string) {
     std::fflush(stdout);
     if (action.eval)
@@ -139,9 +114,9 @@ void run_repl() {
 // 0 or 1; (ext:quit N) and unhandled errors leave through the outer frame.
 int run_steps(Options const& options) {
     if (!options.actions.empty()) install_debugger_hook();
-    make_xml_package();
+    lisp_host_make_package("XML");
     for (std::string const& module : options.modules)
-        if (!load_module(module.c_str())) return 1;
+        if (!lisp_host_load_module(module.c_str())) return 1;
     cl_object eval_string = lisp(kEvalString);
     for (Action const& action : options.actions) run_action(action, eval_string);
     if (options.actions.empty()) run_repl();

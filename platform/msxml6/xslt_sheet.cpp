@@ -133,22 +133,41 @@ CompiledSheet::CompiledSheet(xsltStylesheetPtr sheet) : sheet_(sheet), stripsSpa
 
 CompiledSheet::~CompiledSheet() { xsltFreeStylesheet(sheet_); }
 
-HRESULT CompiledSheet::compile(xmlNodePtr node, std::shared_ptr<CompiledSheet const>& out) {
+namespace {
+
+HRESULT refuse(HRESULT code, ParseFailure* why, std::string reason, long line = 0) {
+    if (why) {
+        why->code = code;
+        why->reason = std::move(reason);
+        why->line = line;
+        why->column = 0;
+    }
+    return code;
+}
+
+}  // namespace
+
+HRESULT CompiledSheet::compile(xmlNodePtr node, std::shared_ptr<CompiledSheet const>& out, ParseFailure* why) {
     DocPtr copy = copyAsDocument(node);
     if (!copy) return E_INVALIDARG;
-    if (exceedsTreeDepth(reinterpret_cast<xmlNodePtr>(copy.get()), kMaxTransformDepth)) return E_FAIL;
-    if (refersToOtherSheets(xmlDocGetRootElement(copy.get()))) return E_ACCESSDENIED;
+    if (exceedsTreeDepth(reinterpret_cast<xmlNodePtr>(copy.get()), kMaxTransformDepth))
+        return refuse(E_FAIL, why, "The style sheet is nested too deeply.");
+    if (refersToOtherSheets(xmlDocGetRootElement(copy.get())))
+        return refuse(E_ACCESSDENIED, why, "The style sheet imports or includes other files.");
     ErrorSink sink;
     xsltStylesheetPtr sheet = xsltParseStylesheetDoc(copy.get());
-    if (!sheet) return E_FAIL;  // the copy is still ours and goes with `copy`
-    copy.release();             // the sheet frees it
+    bool rejected = !sheet;
+    if (sheet) copy.release();  // the sheet frees it; a failed parse leaves it with `copy`
     // libxslt hands out a sheet even when it found errors in it; an unknown
     // xsl: instruction of a version 1.0 sheet even counts as a mere warning.
     // Such a sheet would transform wrongly (the instruction silently skipped).
-    if (sheet->errors > 0 || (sheet->warnings > 0 && !sheet->forwards_compatible)) {
+    if (sheet && (sheet->errors > 0 || (sheet->warnings > 0 && !sheet->forwards_compatible))) {
         xsltFreeStylesheet(sheet);
-        return E_FAIL;
+        rejected = true;
     }
+    if (rejected)
+        return refuse(E_FAIL, why, sink.first().empty() ? "The style sheet does not compile." : sink.first(),
+                      sink.firstLine());
     out.reset(new CompiledSheet(sheet));
     return S_OK;
 }

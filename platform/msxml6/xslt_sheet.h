@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/msxml6/dom_parse.h"
 #include "platform/msxml6/xslt_common.h"
 
 namespace mx {
@@ -18,8 +19,9 @@ public:
     // Compiles from a copy of the document holding `node` (the document
     // itself or an element to use as the sheet's root): libxslt consumes
     // and rewrites what it compiles. Fails with E_ACCESSDENIED for sheets
-    // that import or include other files, E_FAIL for sheets libxslt rejects.
-    static HRESULT compile(xmlNodePtr node, std::shared_ptr<CompiledSheet const>& out);
+    // that import or include other files, E_FAIL for sheets libxslt rejects;
+    // `why` then receives the reason (libxslt's first message and its line).
+    static HRESULT compile(xmlNodePtr node, std::shared_ptr<CompiledSheet const>& out, ParseFailure* why = nullptr);
 
     ~CompiledSheet();
     CompiledSheet(CompiledSheet const&) = delete;

@@ -2,6 +2,7 @@
 // that share it.
 #include <memory>
 
+#include "platform/msxml6/dom_document.h"
 #include "platform/msxml6/engine.h"
 #include "platform/msxml6/xslt_common.h"
 #include "platform/msxml6/xslt_processor.h"
@@ -10,6 +11,15 @@
 namespace mx {
 
 namespace {
+
+void setStylesheetError(IXMLDOMNode* stylesheet, ParseFailure const& why) {
+    void* queried = nullptr;
+    if (FAILED(stylesheet->QueryInterface(IID_IXMLDOMDocument3, &queried)) || !queried) return;
+    auto* document = static_cast<IXMLDOMDocument3*>(queried);
+    if (auto* own = dynamic_cast<DocumentObj*>(document))
+        own->setParseError(newParseError(why.code, toWide(why.reason.data(), why.reason.size()), why.line, 0));
+    document->Release();
+}
 
 class XslTemplate final : public IXSLTemplate, private RefCounted {
 public:
@@ -33,7 +43,12 @@ public:
         sheet_.reset();
         xmlNodePtr node = stylesheet ? engineNodeOf(stylesheet) : nullptr;
         if (!node) return E_INVALIDARG;
-        return CompiledSheet::compile(node, sheet_);
+        ParseFailure why;
+        HRESULT hr = CompiledSheet::compile(node, sheet_, &why);
+        // The reason goes where a load's would: the style sheet document's
+        // parse error.
+        if (FAILED(hr) && !why.reason.empty()) setStylesheetError(stylesheet, why);
+        return hr;
     }
 
     HRESULT createProcessor(IXSLProcessor** processor) override {

@@ -80,3 +80,47 @@
         (check-equal nil (xml:parse-xml bomb :on-error (lambda (&rest e) (declare (ignore e)) (incf errors))))
         (check-equal 1 errors)
         (check (same-counts-p before))))))
+
+(defun failure (&rest keys)
+  "What LAST-ERROR says under KEYS."
+  (let ((e (xml:last-error)))
+    (mapcar (lambda (k) (getf e k)) keys)))
+
+(deftest last-error-tells-why-a-file-call-failed ()
+  (with-clean-cache
+    (with-xml-files (dir (good "good.xml" *sample*) (bad "bad.xml" (format nil "<r>~%  <c></r>"))
+                         (bomb "bomb.xml" (entity-bomb))
+                         (sheet "bad.xsl" "<x:stylesheet version='1.0' xmlns:x='http://www.w3.org/1999/XSL/Transform'>
+  <x:template match='/'><x:nonsense/></x:template></x:stylesheet>"))
+      (let ((none (concatenate 'string dir "none.xml"))
+            (d (xml:read-xml good)))
+        ;; Reading: the system's message for files that cannot be read, the
+        ;; parser's with its place for malformed ones; a success forgets.
+        (check-equal nil (xml:read-xml none))
+        (check-equal (list "No such file or directory" none nil) (failure :message :file :line))
+        (check (xml:read-xml good))
+        (check-equal nil (xml:last-error))
+        (check-equal nil (xml:read-xml dir))
+        (check-equal '("Is a directory") (failure :message))
+        (check-equal nil (xml:read-xml bad))
+        (check-equal (list bad 2 10 t) (append (failure :file :line :column)
+                                              (list (and (search "mismatch" (first (failure :message))) t))))
+        (check-equal nil (xml:read-xml bomb))
+        (check-equal (list bomb t) (list (first (failure :file)) (plusp (length (first (failure :message))))))
+        ;; Unless root, whom no permission stops.
+        (unless (zerop (ext:getuid))
+          (ext:chmod good #o200)
+          (check-equal nil (xml:read-xml good))
+          (check-equal '("Permission denied") (failure :message))
+          (ext:chmod good #o600))
+        ;; A style sheet that does not compile: libxslt's message, its file.
+        (check-equal nil (xml:transform-xml d sheet (concatenate 'string dir "out.xml")))
+        (check-equal (list sheet t) (list (first (failure :file)) (and (search "nonsense" (first (failure :message))) t)))
+        ;; Failed saves keep the old file and say why.
+        (check-equal nil (xml:write-xml (xml:document-create) good))
+        (check-equal (list "The document has no root element." good) (failure :message :file))
+        (check-equal *sample* (bytes-text good))
+        (check-equal nil (xml:write-xml d (concatenate 'string dir "no/such/folder.xml")))
+        (check-equal '("No such file or directory") (failure :message))
+        (check-equal t (xml:write-xml d (concatenate 'string dir "fine.xml")))
+        (check-equal nil (xml:last-error))))))

@@ -82,3 +82,23 @@
                                                           (full-gc) (incf count))
                                       :on-end-element (lambda (tag) (full-gc) (stringp tag))))
       (check-equal 4 count))))
+
+(deftest last-error-after-parsing-files ()
+  ;; The parser's first fatal error with its place, whether or not :on-error
+  ;; was given; the system's message for a file that cannot be opened; the
+  ;; same for the list reader; and nil once a parse succeeds. GET-ROOT-TAG
+  ;; stops its parse on purpose: no failure.
+  (with-xml-files (dir (bad "bad.xml" (format nil "<r>~%  <a>text</b></r>")) (good "orders.xml" *orders*))
+    (let ((missing (concatenate 'string dir "none.xml")))
+      (dolist (call (list (lambda (f) (xml:parse-xml f))
+                          (lambda (f) (xml:parse-xml f :on-error (lambda (&rest e) (declare (ignore e)) t)))
+                          #'xml:read-xml-list))
+        (check-equal nil (funcall call bad))
+        (destructuring-bind (&key message file line column) (xml:last-error)
+          (check-equal (list bad 2 14 t) (list file line column (and (search "mismatch" message) t))))
+        (check-equal nil (funcall call missing))
+        (check-equal (list :message "No such file or directory" :file missing) (xml:last-error))
+        (check (funcall call good))
+        (check-equal nil (xml:last-error)))
+      (check-equal "r" (xml:get-root-tag bad))
+      (check-equal nil (xml:last-error)))))

@@ -11,7 +11,7 @@ class FailureTest : public BackendTest {};
 
 TEST_F(FailureTest, LoadsSavesAndTransformsSayWhy) {
     std::wstring const bad = file("bad.xml");
-    writeBytes(dir() / "bad.xml", "<r>\n<a></r>");
+    writeFile(dir() / "bad.xml", "<r>\n<a></r>");
     XmlSmartPtr<TrelDOMDocument> doc(factory()->createDocument(bad.c_str()));
     EXPECT_FALSE(doc);
     XmlFailure const* failure = XmlLastFailure::get();
@@ -27,14 +27,14 @@ TEST_F(FailureTest, LoadsSavesAndTransformsSayWhy) {
 
     // The old file stays, and the save says why.
     std::wstring const kept = file("kept.xml");
-    writeBytes(dir() / "kept.xml", "<old/>");
+    writeFile(dir() / "kept.xml", "<old/>");
     EXPECT_FALSE(newDocument()->save(kept.c_str(), false));
     ASSERT_NE(XmlLastFailure::get(), nullptr);
     EXPECT_EQ(XmlLastFailure::get()->message, L"The document has no root element.");
-    EXPECT_EQ(readBytes(dir() / "kept.xml"), "<old/>");
+    EXPECT_EQ(readFile(dir() / "kept.xml"), "<old/>");
 
     std::wstring const sheet = file("bad.xsl");
-    writeBytes(dir() / "bad.xsl",
+    writeFile(dir() / "bad.xsl",
                "<x:stylesheet version='1.0' xmlns:x='http://www.w3.org/1999/XSL/Transform'>"
                "<x:template match='/'><x:nonsense/></x:template></x:stylesheet>");
     EXPECT_FALSE(doc->transform(sheet.c_str(), file("out.xml").c_str()));

@@ -83,6 +83,7 @@ struct Walker : TrelDOMElementVisitor, TrelDOMAttributeVisitor {
 // The first failure of a thread, reported by the main thread.
 struct Outcome {
     std::string failure;
+    long walkedAtExit = 0;
     void check(bool ok, std::string const& what) {
         if (!ok && failure.empty()) failure = what;
     }
@@ -139,9 +140,26 @@ void round(int thread, int n, TempDir const& dir, std::wstring const& sheet, Out
     out.check(first && std::wstring(first) == L"t" + std::to_wstring(thread) + L"-0", "transform");
 }
 
+// Made before the thread's first engine call, so destroyed after the
+// engine's own per-thread state: its last walk reads names and texts while
+// the thread exits, as the other threads do.
+struct WalkAtExit {
+    XmlSmartPtr<TrelDOMDocument> document;
+    long* elements = nullptr;
+    ~WalkAtExit() {
+        Walker walk;
+        if (document) document->scanTree(&walk);
+        if (elements) *elements = walk.elements;
+    }
+};
+
 void work(int thread, TempDir const& dir, std::wstring const& sheet, std::latch& start, Outcome& out) {
+    thread_local WalkAtExit atExit;
+    atExit.elements = &out.walkedAtExit;
     start.arrive_and_wait();  // the first engine use of all threads at once
     for (int n = 0; n < kRounds && out.failure.empty(); ++n) round(thread, n, dir, sheet, out);
+    atExit.document = XML_UTILITIES::deserialize(modelText(thread).c_str());
+    if (atExit.document) atExit.document->removeReference();
 }
 
 TEST(Threads, EachWithItsOwnDocumentsAtOnce) {
@@ -157,7 +175,10 @@ TEST(Threads, EachWithItsOwnDocumentsAtOnce) {
         threads.emplace_back(work, t, std::cref(dir), std::cref(sheet), std::ref(start), std::ref(outcomes[t]));
     for (auto& t : threads) t.join();
 
-    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(outcomes[t].failure, "") << "thread " << t;
+    for (int t = 0; t < kThreads; ++t) {
+        EXPECT_EQ(outcomes[t].failure, "") << "thread " << t;
+        EXPECT_EQ(outcomes[t].walkedAtExit, 1 + 3 * kItems) << "thread " << t;
+    }
     XmlObjectFactory* factory = XmlObjectFactory::getInstance();
     EXPECT_EQ(factory->getDocumentCount(), 0);
     EXPECT_EQ(factory->getNodeCount(), 0);

@@ -1,5 +1,6 @@
 // One thread per document, several at once: every thread loads, walks,
-// edits, saves, serialises, transforms and compares its own documents while
+// edits, saves, serialises, transforms, validates and compares its own
+// documents (failing loads and invalid documents included) while
 // the others do the same. Under the thread sanitizer any state the module or
 // the engine shares between documents without care is a report; in every
 // build the results and the factory's live counters must come out right.
@@ -22,7 +23,7 @@
 #include "model/TrelDOMDocument.h"
 #include "model/TrelDOMElement.h"
 #include "model/TrelDOMVisitor.h"
-#include "model/TrelXSLTProcessor.h"
+#include "model/TrelXSDValidator.h"
 #include "model/XML_UTILITIES.h"
 #include "model/XmlObjectFactory.h"
 #include "platform/host/ux_string.h"
@@ -65,6 +66,13 @@ char const kSheet[] =
     "<xsl:for-each select='model/part'><xsl:sort select='name'/><item><xsl:value-of select='name'/></item>"
     "</xsl:for-each></list></xsl:template></xsl:stylesheet>";
 
+char const kSchema[] =
+    "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'><xs:element name='model'><xs:complexType>"
+    "<xs:sequence><xs:element name='part' maxOccurs='unbounded'><xs:complexType><xs:sequence>"
+    "<xs:element name='name' type='xs:string'/><xs:element name='size' type='xs:integer'/></xs:sequence>"
+    "<xs:attribute name='id'/><xs:attribute name='kind'/></xs:complexType></xs:element></xs:sequence>"
+    "<xs:attribute name='owner'/></xs:complexType></xs:element></xs:schema>";
+
 // Counts elements and attributes and sums the sizes, reading every name and text.
 struct Walker : TrelDOMElementVisitor, TrelDOMAttributeVisitor {
     long elements = 0, attributes = 0, sizes = 0;
@@ -96,7 +104,21 @@ std::wstring owned(wchar_t* text) {
 }
 
 // One round of a thread's work; everything it makes dies before it returns.
-void round(int thread, int n, TempDir const& dir, std::wstring const& sheet, Outcome& out) {
+struct Files {
+    TempDir dir;
+    std::wstring sheet = write("list.xsl", kSheet);
+    std::wstring schema = write("model.xsd", kSchema);
+    std::wstring broken = write("broken.xml", "<model><part></model>");
+
+    std::wstring write(std::string const& name, char const* text) const {
+        std::wstring const path = dir.file(name);
+        std::ofstream(std::filesystem::path(path)) << text;
+        return path;
+    }
+};
+
+void round(int thread, int n, Files const& files, Outcome& out) {
+    TempDir const& dir = files.dir;
     XmlObjectFactory* factory = XmlObjectFactory::getInstance();
     std::string const stem = "t" + std::to_string(thread) + "-" + std::to_string(n);
     XmlSmartPtr<TrelDOMDocument> built(factory->createDocument());
@@ -115,6 +137,10 @@ void round(int thread, int n, TempDir const& dir, std::wstring const& sheet, Out
     wchar_t const* name = loaded->getText(L"/model/part[@id='p5']/name");
     out.check(name && std::wstring(name) == L"t" + std::to_wstring(thread) + L"-5", "XPath");
     out.check(owned(XML_UTILITIES::getRootTag(saved.c_str())) == L"model", "root tag by SAX");
+    out.check(!factory->createDocument(files.broken.c_str()), "broken file fails");
+    XmlSmartPtr<TrelXSDValidator> schema(factory->createXSDValidator(files.schema.c_str()));
+    std::wstring errors;
+    out.check(schema && schema->validateDocument(loaded, errors) && errors.empty(), "valid");
 
     TrelDOMComparator comparator;
     out.check(comparator.compareTree(loaded, built, nullptr), "reloaded equals built");
@@ -125,6 +151,8 @@ void round(int thread, int n, TempDir const& dir, std::wstring const& sheet, Out
         XmlSmartPtr<TrelDOMElement> added(root->addChild(L"note"));
         out.check(added && added->setText(L"round"), "addChild");
     }
+    out.check(schema && !schema->validateDocument(loaded, errors) && errors.find(L"edited") != std::wstring::npos,
+              "edit is invalid, and the message says why");
     TrelDOMNodeLocator locator;
     out.check(!comparator.compareTree(loaded, built, &locator), "edit is seen");
     out.check(wcslen(locator.getPath().toString()) > 0, "locator records the difference");
@@ -135,7 +163,7 @@ void round(int thread, int n, TempDir const& dir, std::wstring const& sheet, Out
     if (again) again->removeReference();  // deserialize hands over one reference
     out.check(again && comparator.compareTree(again, loaded, nullptr), "text round trip");
 
-    XmlSmartPtr<TrelDOMDocument> list(loaded->transform(sheet.c_str()));
+    XmlSmartPtr<TrelDOMDocument> list(loaded->transform(files.sheet.c_str()));
     wchar_t const* first = list ? list->getText(L"/list/item[1]") : nullptr;
     out.check(first && std::wstring(first) == L"t" + std::to_wstring(thread) + L"-0", "transform");
 }
@@ -153,26 +181,24 @@ struct WalkAtExit {
     }
 };
 
-void work(int thread, TempDir const& dir, std::wstring const& sheet, std::latch& start, Outcome& out) {
+void work(int thread, Files const& files, std::latch& start, Outcome& out) {
     thread_local WalkAtExit atExit;
     atExit.elements = &out.walkedAtExit;
     start.arrive_and_wait();  // the first engine use of all threads at once
-    for (int n = 0; n < kRounds && out.failure.empty(); ++n) round(thread, n, dir, sheet, out);
+    for (int n = 0; n < kRounds && out.failure.empty(); ++n) round(thread, n, files, out);
     atExit.document = XML_UTILITIES::deserialize(modelText(thread).c_str());
     if (atExit.document) atExit.document->removeReference();
 }
 
 TEST(Threads, EachWithItsOwnDocumentsAtOnce) {
-    TempDir dir;
-    std::wstring const sheet = dir.file("list.xsl");
-    std::ofstream(std::filesystem::path(sheet)) << kSheet;
+    Files const files;
     long const stringsBefore = StringCache::stringCount;
 
     std::latch start(kThreads);
     std::vector<Outcome> outcomes(kThreads);
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back(work, t, std::cref(dir), std::cref(sheet), std::ref(start), std::ref(outcomes[t]));
+        threads.emplace_back(work, t, std::cref(files), std::ref(start), std::ref(outcomes[t]));
     for (auto& t : threads) t.join();
 
     for (int t = 0; t < kThreads; ++t) {

@@ -1,6 +1,7 @@
 # Front door: every target first makes sure the Debian packages are there.
 #   make demo            build what the tour needs and run examples/tour.lsp
-#   make check           build and run every test (SANITIZE=1: address+UB sanitizers)
+#   make check           build and run every test (SANITIZE=1: address+UB sanitizers,
+#                        SANITIZE=thread: the thread sanitizer)
 #   make bench           build optimised and run the benchmarks
 #   make install PREFIX=/some/where
 SANITIZE ?= 0
@@ -10,6 +11,9 @@ JOBS     ?= $(shell nproc)
 ifeq ($(SANITIZE),1)
 BUILD ?= build-asan
 override CMAKE_FLAGS += -DQUILL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+else ifeq ($(SANITIZE),thread)
+BUILD ?= build-tsan
+override CMAKE_FLAGS += -DQUILL_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug
 else
 BUILD ?= build
 endif
@@ -48,4 +52,4 @@ install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
-	rm -rf build build-asan build-bench
+	rm -rf build build-asan build-tsan build-bench

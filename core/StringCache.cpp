@@ -10,7 +10,7 @@
 
 template class HASHTABLE<STRING_ENTRY, wchar_t const*, 1>;
 
-long StringCache::stringCount = 0;
+std::atomic<long> StringCache::stringCount{0};
 
 STRING_ENTRY::~STRING_ENTRY() = default;
 
@@ -48,8 +48,9 @@ void StringCacheEntry::destroy(StringCacheEntry* entry) {
         delete entry;
 }
 
-long StringCache::incrStringCount() { return stringCount++; }
-long StringCache::decrStringCount() { return stringCount--; }
+// Relaxed: the count orders nothing else.
+long StringCache::incrStringCount() { return stringCount.fetch_add(1, std::memory_order_relaxed); }
+long StringCache::decrStringCount() { return stringCount.fetch_sub(1, std::memory_order_relaxed); }
 
 struct StringCache::Block {
     Block* next;

@@ -3,6 +3,7 @@
 // the cache dies. Lookups are constant time: the host table grows as it fills.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cwchar>
@@ -95,8 +96,8 @@ public:
     // The same when the length of s (n code units before its NUL) is known.
     wchar_t const* cache(wchar_t const* s, size_t n);
 
-    // Live StringCacheEntry objects over all caches.
-    static long stringCount;
+    // Live StringCacheEntry objects over all caches (of every thread).
+    static std::atomic<long> stringCount;
 
 private:
     // Entries are carved out of large blocks that die with the cache: a cache

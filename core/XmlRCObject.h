@@ -2,8 +2,8 @@
 //
 // A new object has count 0: the factories hand out raw pointers and whoever
 // keeps one takes a reference (usually through XmlSmartPtr). The last
-// removeReference deletes the object. Counts are plain integers: all use is
-// on the host's one Lisp thread.
+// removeReference deletes the object. Counts are plain integers: a document
+// and every object taken from it are used by one thread at a time.
 #pragma once
 
 #include <cstdint>

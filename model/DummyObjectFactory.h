@@ -2,6 +2,8 @@
 // where a factory is required but no XML engine may be touched.
 #pragma once
 
+#include <atomic>
+
 #include "model/XmlObjectFactory.h"
 
 class DummyObjectFactory : public XmlObjectFactory {
@@ -21,5 +23,5 @@ private:
   DummyObjectFactory() = default;
   ~DummyObjectFactory() override = default;
 
-  static DummyObjectFactory* instance;
+  static std::atomic<DummyObjectFactory*> instance;
 };

@@ -8,7 +8,7 @@ int const kReadable = 4;
 }  // namespace
 
 wchar_t const* TrelXSLTProcessor::getInternalStylesheet(wchar_t const* name) {
-  static wchar_t absolute[UX_MAX_PATH];
+  thread_local wchar_t absolute[UX_MAX_PATH];
   wchar_t relative[UX_MAX_PATH];
   wchar_t found[UX_MAX_PATH];
   if (!name || !ux_filenamemerge(kStylesheetDirectory, name, relative, UX_MAX_PATH)) return nullptr;

@@ -22,7 +22,8 @@ public:
 
   // The absolute path of the style sheet `name` shipped in "xml/stylesheet"
   // among the configuration directories, or null when none is readable. The
-  // result lives in one static buffer that the next call overwrites.
+  // result lives in a buffer of the calling thread that its next call
+  // overwrites.
   static wchar_t const* getInternalStylesheet(wchar_t const* name);
 };
 

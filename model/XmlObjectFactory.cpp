@@ -16,7 +16,15 @@ TrelDOMDocument* XmlObjectFactory::createDocument(wchar_t const* path) const {
   return nullptr;
 }
 
-int XmlObjectFactory::noteCreated(TrelDOMDocument const*) { return ++documents_; }
-int XmlObjectFactory::noteCreated(TrelDOMNode const*) { return ++nodes_; }
-int XmlObjectFactory::noteDeleted(TrelDOMDocument const*) { return --documents_; }
-int XmlObjectFactory::noteDeleted(TrelDOMNode const*) { return --nodes_; }
+int XmlObjectFactory::noteCreated(TrelDOMDocument const*) {
+  return documents_.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+int XmlObjectFactory::noteCreated(TrelDOMNode const*) {
+  return nodes_.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+int XmlObjectFactory::noteDeleted(TrelDOMDocument const*) {
+  return documents_.fetch_sub(1, std::memory_order_relaxed) - 1;
+}
+int XmlObjectFactory::noteDeleted(TrelDOMNode const*) {
+  return nodes_.fetch_sub(1, std::memory_order_relaxed) - 1;
+}

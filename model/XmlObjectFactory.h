@@ -3,6 +3,8 @@
 // nodes, which lets callers and tests see leaks.
 #pragma once
 
+#include <atomic>
+
 class TrelDOMDocument;
 class TrelDOMNode;
 class TrelSAXXMLReader;
@@ -46,10 +48,12 @@ public:
   int noteDeleted(TrelDOMNode const* node);
 
   // Live documents and nodes (elements and attributes included).
-  int getDocumentCount() const { return documents_; }
-  int getNodeCount() const { return nodes_; }
+  int getDocumentCount() const { return documents_.load(std::memory_order_relaxed); }
+  int getNodeCount() const { return nodes_.load(std::memory_order_relaxed); }
 
 private:
-  int documents_ = 0;
-  int nodes_ = 0;
+  // Threads with documents of their own create and delete objects at the
+  // same time; the counts order nothing else, so relaxed is enough.
+  std::atomic<int> documents_{0};
+  std::atomic<int> nodes_{0};
 };

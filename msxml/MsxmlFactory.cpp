@@ -8,13 +8,17 @@ MsxmlFactory* MsxmlFactory::getInstance() {
 }
 
 DllGetClassObjectFn MsxmlFactory::readGetClassFncPtr() {
-    if (getClassObject_) return getClassObject_;
+    if (DllGetClassObjectFn known = getClassObject_.load(std::memory_order_acquire)) return known;
     HMODULE library = LoadLibraryA("msxml6.dll");
     if (!library) return nullptr;  // nothing cached: the next call tries again
-    getClassObject_ = reinterpret_cast<DllGetClassObjectFn>(GetProcAddress(library, "DllGetClassObject"));
+    auto const entry = reinterpret_cast<DllGetClassObjectFn>(GetProcAddress(library, "DllGetClassObject"));
     // A library with the entry point stays loaded for the rest of the process.
-    if (!getClassObject_) FreeLibrary(library);
-    return getClassObject_;
+    if (!entry) {
+        FreeLibrary(library);
+        return nullptr;
+    }
+    getClassObject_.store(entry, std::memory_order_release);
+    return entry;
 }
 
 IClassFactory* MsxmlFactory::getClassFactory(CLSID const& clsid) {

@@ -3,6 +3,8 @@
 // DllGetClassObject; nothing is registered anywhere.
 #pragma once
 
+#include <atomic>
+
 #include "platform/msxml6/msxml6.h"
 
 class MsxmlFactory {
@@ -21,9 +23,11 @@ private:
     ~MsxmlFactory() = default;
 
     // The entry point, looked up on first use; a failed load is retried later.
+    // Threads meeting at the first use may each load the library: the loader
+    // counts the loads and every one finds the same entry point.
     DllGetClassObjectFn readGetClassFncPtr();
     IClassFactory* getClassFactory(CLSID const& clsid);
     bool createObject(CLSID const& clsid, IID const& iid, void** out);
 
-    DllGetClassObjectFn getClassObject_ = nullptr;
+    std::atomic<DllGetClassObjectFn> getClassObject_{nullptr};
 };

@@ -7,7 +7,7 @@
 #include "msxml/MsxmlXSDValidator.h"
 #include "msxml/MsxmlXSLTProcessor.h"
 
-MsxmlObjectFactory* MsxmlObjectFactory::instance_ = nullptr;
+std::atomic<MsxmlObjectFactory*> MsxmlObjectFactory::instance_{nullptr};
 
 namespace {
 
@@ -25,14 +25,19 @@ ComPtr<IXMLDOMDocument3> loadEngineDocument(wchar_t const* path) {
 
 }  // namespace
 
+// Asked for by every node's constructor and destructor: one load when the
+// instance exists. Threads meeting at the first use keep the first one made.
 MsxmlObjectFactory* MsxmlObjectFactory::getInstance() {
-    if (!instance_) instance_ = new MsxmlObjectFactory();
-    return instance_;
+    MsxmlObjectFactory* current = instance_.load(std::memory_order_acquire);
+    if (current) return current;
+    auto* made = new MsxmlObjectFactory();
+    if (instance_.compare_exchange_strong(current, made, std::memory_order_acq_rel)) return made;
+    delete made;
+    return current;
 }
 
 void MsxmlObjectFactory::reset() {
-    delete instance_;
-    instance_ = nullptr;
+    delete instance_.exchange(nullptr, std::memory_order_acq_rel);
 }
 
 TrelDOMDocument* MsxmlObjectFactory::createDocument() const {

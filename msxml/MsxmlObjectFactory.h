@@ -2,13 +2,17 @@
 // with: every creation is a fresh engine object wrapped in its model class.
 #pragma once
 
+#include <atomic>
+
 #include "model/XmlObjectFactory.h"
 
 class MsxmlObjectFactory : public XmlObjectFactory {
 public:
-    // Made on first use; lives until reset() or the end of the process.
+    // Made on first use (by one thread, when several ask at once); lives
+    // until reset() or the end of the process.
     static MsxmlObjectFactory* getInstance();
     // Deletes the instance; the next getInstance() starts with counters at 0.
+    // Only while no thread uses the factory or anything it made.
     static void reset();
 
     TrelDOMDocument* createDocument() const override;
@@ -23,5 +27,5 @@ private:
     MsxmlObjectFactory() = default;
     ~MsxmlObjectFactory() override = default;
 
-    static MsxmlObjectFactory* instance_;
+    static std::atomic<MsxmlObjectFactory*> instance_;
 };

@@ -13,9 +13,9 @@
 
 namespace {
 
-// One module-wide buffer for forming messages: contexts keep their own copy,
+// One buffer per thread for forming messages: contexts keep their own copy,
 // so each message may reuse it.
-wchar_t messageBuffer[1024];
+thread_local wchar_t messageBuffer[1024];
 
 wchar_t const* formMessage(int number, wchar_t const* defaultText, wchar_t const* argument) {
     wchar_t const* format = get_mesg(XmlLoaderContext::MESSAGE_MODULE, number, defaultText);
@@ -95,11 +95,10 @@ bool XmlDocumentLoader::loadFile(wchar_t const* fileName, XmlLoaderContext* cont
 
 // ---- registry -------------------------------------------------------------------
 
-XmlLoaderRegistry* XmlLoaderRegistry::_instance = nullptr;
-
+// Made once even when threads meet at the first use.
 XmlLoaderRegistry* XmlLoaderRegistry::getInstance() {
-    if (!_instance) _instance = new XmlLoaderRegistry();
-    return _instance;
+    static XmlLoaderRegistry* const instance = new XmlLoaderRegistry();
+    return instance;
 }
 
 void XmlLoaderRegistry::registerLoader(XmlLoader* loader) { registerHandler(loader); }

@@ -32,6 +32,4 @@ public:
 private:
     XmlLoaderRegistry() = default;
     ~XmlLoaderRegistry() override = default;
-
-    static XmlLoaderRegistry* _instance;
 };

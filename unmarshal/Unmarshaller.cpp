@@ -33,11 +33,10 @@ bool UnmarshallingVisitor::visit(TrelDOMElement const* child) {
 
 // ---- factory --------------------------------------------------------------------
 
-UnmarshallableObjectFactory* UnmarshallableObjectFactory::_instance = nullptr;
-
+// Made once even when threads meet at the first use.
 UnmarshallableObjectFactory* UnmarshallableObjectFactory::getInstance() {
-    if (!_instance) _instance = new UnmarshallableObjectFactory();
-    return _instance;
+    static UnmarshallableObjectFactory* const instance = new UnmarshallableObjectFactory();
+    return instance;
 }
 
 void UnmarshallableObjectFactory::registerCreator(UnmarshallableObjectCreator* creator) {

@@ -24,8 +24,6 @@ public:
 private:
     UnmarshallableObjectFactory() = default;
     ~UnmarshallableObjectFactory() override = default;
-
-    static UnmarshallableObjectFactory* _instance;
 };
 
 // Builds objects from elements through a factory (not owned). Every object

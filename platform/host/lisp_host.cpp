@@ -34,6 +34,10 @@ LAOBJ** vs_org = nullptr;
 // vs_top, and they must stay visible to the collector.
 LAOBJ** vs_mark = nullptr;
 HandlerFrame* g_frame = nullptr;
+// The booting thread's environment. The value stack, the handler frames and
+// every module's caches are process globals, as in the single-threaded host
+// this stands in for: other Lisp threads are refused at the door.
+cl_env_ptr g_host_env = nullptr;
 GC_push_other_roots_proc previous_root_pusher = nullptr;
 
 void push_value_stack() {
@@ -146,11 +150,17 @@ void leave_frame(cl_env_ptr env, HandlerFrame const& frame) {
     enter_lisp(env);
 }
 
+// Signalled before the call touches any shared state.
+[[noreturn]] void refuse_other_thread(cl_object name) {
+    FEerror("~S: module functions can only be called from the host's main thread.", 1, name);
+}
+
 // The Lisp side of every registered function. Its closure environment is
 // (name . foreign-data holding the handler).
 cl_object trampoline(cl_narg narg, ...) {
     const cl_env_ptr env = ecl_process_env();
     const cl_object data = env->function->cclosure.env;  // before any nested call
+    if (env != g_host_env) refuse_other_thread(cons_car(data));
     HandlerFrame frame{cons_car(data), vs_base, vs_top, vs_mark, g_frame};
     Handler handler = reinterpret_cast<Handler>(cons_cdr(data)->foreign.data);
 
@@ -299,8 +309,10 @@ namespace {
 
 bool g_host_ready = false;
 
-// Everything the host needs besides the engine's own boot.
+// Everything the host needs besides the engine's own boot. The thread that
+// prepares the host is the one whose calls the module takes.
 bool prepare_host() {
+    g_host_env = ecl_process_env();
     if (!init_value_stack()) {
         std::fprintf(stderr, "quill: cannot reserve the Lisp value stack\n");
         return false;

@@ -87,13 +87,14 @@ wchar_t const* username() {
     return name.c_str();
 }
 
+// The results stay valid until the calling thread's next call.
 wchar_t const* get_date_string_2000() {
-    static wchar_t buffer[32];
+    thread_local wchar_t buffer[32];
     return formatNow(buffer, 32, L"%Y-%m-%d");
 }
 
 wchar_t const* get_time_string() {
-    static wchar_t buffer[32];
+    thread_local wchar_t buffer[32];
     return formatNow(buffer, 32, L"%H:%M:%S");
 }
 
@@ -104,7 +105,7 @@ namespace FILING {
 wchar_t* unique_file_name(wchar_t const* directory, wchar_t* buffer, size_t size) {
     if (!directory || !buffer || size == 0) return nullptr;
     static std::atomic<unsigned> counter{0};
-    static std::mt19937_64 random{std::random_device{}()};
+    thread_local std::mt19937_64 random{std::random_device{}()};
     std::string dir = *directory ? utf8Of(directory) : std::string(".");
     if (dir.back() != '/') dir.push_back('/');
     for (int attempt = 0; attempt < 1000; ++attempt) {
@@ -123,8 +124,9 @@ wchar_t* unique_file_name(wchar_t const* directory, wchar_t* buffer, size_t size
 
 }  // namespace FILING
 
+// Per thread: each call rewrites the text it returns.
 wchar_t const* ux_get_tmpdir(bool withSeparator) {
-    static std::wstring plain, separated;
+    thread_local std::wstring plain, separated;
     char const* env = std::getenv("TMPDIR");
     std::wstring dir = wideOf(env && *env ? env : "/tmp");
     while (dir.size() > 1 && dir.back() == L'/') dir.pop_back();

@@ -1,4 +1,6 @@
 // DocContent (the owner of one xmlDoc) and libxml2's node-freed hook.
+#include <atomic>
+
 #include <libxml/xpathInternals.h>
 
 #include "platform/msxml6/dom_core.h"
@@ -28,10 +30,12 @@ void domNodeFreed(xmlNodePtr node) {
 }
 
 namespace {
-uint64_t contentSerials = 0;
+// Threads make documents at the same time; a serial names one tree only.
+std::atomic<uint64_t> contentSerials{0};
 }  // namespace
 
-DocContent::DocContent(xmlDocPtr doc) : serial(++contentSerials), doc_(doc) {}
+DocContent::DocContent(xmlDocPtr doc)
+    : serial(contentSerials.fetch_add(1, std::memory_order_relaxed) + 1), doc_(doc) {}
 
 namespace {
 

@@ -60,12 +60,9 @@ struct ReaderState {
     NameSlot names[kNameSlots];
 };
 
-// A read made after the thread's state is gone (during its exit) uses one
-// spare state, kept for the rest of the process.
-[[gnu::noinline]] ReaderState& spareState() {
-    static ReaderState* const spare = new ReaderState();
-    return *spare;
-}
+// A read made after the thread's state is gone (during its exit) uses a
+// spare state of that thread's own.
+[[gnu::noinline]] ReaderState& spareState() { return SpareState<ReaderState>::get(); }
 
 inline ReaderState& threadState() {
     if (ReaderState* state = ThreadState<ReaderState>::get()) return *state;

@@ -57,11 +57,11 @@ inline wchar_t decodeSequence(unsigned char const* s, size_t n, size_t& i) {
 // Blocks of 16 bytes may be read past the end of the input as long as they
 // stay in its memory page (the bytes beyond are never used); the output
 // needs kSlack characters of room beyond the decoded text. Not under the
-// address sanitizer, which would rightly see the read.
+// address or thread sanitizer, which would rightly see the read.
 inline constexpr size_t kSlack = 16;
 
 inline bool blockReadable(unsigned char const* p, size_t left) {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     (void)p;
     return left >= 16;
 #else

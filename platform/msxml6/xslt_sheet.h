@@ -1,7 +1,8 @@
 // A compiled XSLT style sheet, shared (reference counted) by a template and
 // every processor created from it, and the transformation run against it.
 // libxslt keeps some per-run state inside a compiled sheet, so runs on one
-// sheet must not overlap in time (the engine's callers use one thread).
+// sheet must not overlap in time: like a document, a template and its
+// processors are used by one thread at a time.
 #pragma once
 
 #include <libxslt/xsltInternals.h>

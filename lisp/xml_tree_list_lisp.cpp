@@ -5,6 +5,7 @@
 // depth that fits in memory works.
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -38,39 +39,62 @@ LAOBJ* elementList(TrelDOMElement const* element, bool mixed) {
 bool isString(LAOBJ* object) { return type_of(object) == kind_string; }
 bool isCons(LAOBJ* object) { return type_of(object) == kind_cons; }
 
+// The nth item of a list; nil past its end, a dotted end included, so that
+// no shape of list makes the host signal.
+LAOBJ* itemOf(LAOBJ* list, int n) {
+    for (; n > 0 && isCons(list); --n) list = cdr(list);
+    return isCons(list) ? car(list) : Cnil;
+}
+
+// Whether following the list's cdrs comes to an end: a circular list would
+// otherwise be walked forever.
+bool isFinite(LAOBJ* list) {
+    LAOBJ* slow = list;
+    for (LAOBJ* fast = list; isCons(fast) && isCons(cdr(fast));) {
+        fast = cdr(cdr(fast));
+        slow = cdr(slow);
+        if (fast == slow) return false;
+    }
+    return true;
+}
+
 // Documents from lists. Forgiving like XML-LIST-TO-DOCUMENT, but an item of
 // the wrong type fails its element instead of signalling: an element fails
 // for a tag that is no string, attributes that are no list, an attribute
 // entry that is no pair or whose name or value is a cons, and content that
-// is neither nil, a string nor a list. Pairs of other atoms are skipped; a
-// failed child is left out by its parent.
+// is neither nil, a string nor a list, and for circular attributes or
+// content and an element list inside itself, which would build forever.
+// Pairs of other atoms are skipped; a failed child is left out by its
+// parent. A string holding a NUL anywhere refuses the whole list.
 class DocumentBuilder {
 public:
     explicit DocumentBuilder(TrelDOMDocument const* document) : document_(document) {}
 
     ElementPtr build(LAOBJ* list) {
         ElementPtr root = start(list);
-        while (!open_.empty()) {
+        while (!open_.empty() && !refused_) {
             Frame& frame = open_.back();
             if (!isCons(frame.rest)) {
                 bindings_.resize(frame.mark);
+                openLists_.erase(frame.list);
                 open_.pop_back();
                 continue;
             }
             LAOBJ* entry = car(frame.rest);
             frame.rest = cdr(frame.rest);
             if (isString(entry)) {
-                if (WideCopy text = copyString(entry)) appendTextChild(frame.element, text.get());
+                if (WideCopy text = copy(entry)) appendTextChild(frame.element, text.get());
             } else {
                 start(entry, ElementPtr(frame.element));
             }
         }
-        return root;
+        return refused_ ? nullptr : root;
     }
 
 private:
     struct Frame {
         ElementPtr element;
+        LAOBJ* list;        // the element list it was built from
         LAOBJ* rest;        // the content entries still to build
         std::size_t mark;   // its namespace bindings begin here
     };
@@ -80,20 +104,22 @@ private:
     // its text is set, so that the text sees the xml:space in scope; a
     // content list is left on the stack for build to go through.
     ElementPtr start(LAOBJ* list, ElementPtr const& parent = nullptr) {
-        if (!isCons(list) || !isString(car(list))) return nullptr;
-        LAOBJ* attributes = cadr(list);
-        LAOBJ* content = caddr(list);
+        if (!isCons(list) || !isString(car(list)) || openLists_.contains(list)) return nullptr;
+        LAOBJ* attributes = itemOf(list, 1);
+        LAOBJ* content = itemOf(list, 2);
         if (content != Cnil && !isString(content) && !isCons(content)) return nullptr;
+        if (!isFinite(attributes) || !isFinite(content)) return nullptr;
         std::size_t const mark = bindings_.size();
         ElementPtr element;
-        if (WideCopy tag = copyString(car(list)); tag && declare(attributes))
+        if (WideCopy tag = copy(car(list)); tag && declare(attributes))
             element = create(tag.get());
         if (element && setAttributes(element, attributes) &&
             (!parent || parent->addChild(static_cast<TrelDOMElement const*>(element)))) {
             if (isString(content)) {
-                if (WideCopy text = copyString(content)) element->setText(text.get());
+                if (WideCopy text = copy(content)) element->setText(text.get());
             } else if (content != Cnil) {
-                open_.push_back(Frame{element, content, mark});
+                open_.push_back(Frame{element, list, content, mark});
+                openLists_.insert(list);
                 return element;
             }
         } else {
@@ -109,10 +135,11 @@ private:
         for (; isCons(attributes); attributes = cdr(attributes)) {
             LAOBJ* entry = car(attributes);
             if (!isCons(entry) || !isString(car(entry)) || !isString(cdr(entry))) continue;
-            WideCopy name = copyString(car(entry));
+            WideCopy name = copy(car(entry));
+            WideCopy uri = copy(cdr(entry));
+            if (!name || !uri) continue;
             std::wstring_view const n(name.get());
             if (n != L"xmlns" && !n.starts_with(L"xmlns:")) continue;
-            WideCopy uri = copyString(cdr(entry));
             bindings_.push_back({std::wstring(n.substr(n.size() > 5 ? 6 : 5)), std::wstring(uri.get())});
         }
         return attributes == Cnil;
@@ -129,20 +156,29 @@ private:
         return document_->createElement(tag);
     }
 
-    static bool setAttributes(TrelDOMElement* element, LAOBJ* attributes) {
+    bool setAttributes(TrelDOMElement* element, LAOBJ* attributes) {
         for (; attributes != Cnil; attributes = cdr(attributes)) {
             if (!isCons(attributes)) return false;
             LAOBJ* entry = car(attributes);
             if (!isCons(entry) || isCons(car(entry)) || isCons(cdr(entry))) return false;
-            WideCopy name = copyString(car(entry));
-            WideCopy value = copyString(cdr(entry));
+            WideCopy name = copy(car(entry));
+            WideCopy value = copy(cdr(entry));
             if (name && value) element->setAttribute(name.get(), value.get());
         }
         return true;
     }
 
+    // copyString, noting a string that holds a NUL.
+    WideCopy copy(LAOBJ* object) {
+        WideCopy text = copyString(object);
+        if (isUnreadableString(object, text)) refused_ = true;
+        return text;
+    }
+
     TrelDOMDocument const* document_;
+    bool refused_ = false;
     std::vector<Frame> open_;
+    std::unordered_set<LAOBJ*> openLists_;  // those of open_, to refuse a list inside itself
     std::vector<std::pair<std::wstring, std::wstring>> bindings_;  // prefix, URI
 };
 

@@ -95,11 +95,15 @@
   (write-file "noperm.xml" "<r/>")
   (ext:run-program "/bin/chmod" (list "000" (file "noperm.xml")) :output nil :error nil))
 
+(defvar *folders-made* 0)
+
 (defun make-temp-directory ()
-  (loop for i from 0
-        for dir = (format nil "/tmp/quill-fuzz-~D-~D/" (si:getpid) i)
-        unless (probe-file dir)
-          do (ensure-directories-exist dir) (return dir)))
+  "A new folder, in memory where the system has one (saves sync their
+files); never a name used before in this process."
+  (let ((parent (if (probe-file "/dev/shm/") "/dev/shm/" "/tmp/")))
+    (loop for dir = (format nil "~Aquill-lisp-fuzz-~D-~D/" parent (si:getpid) (incf *folders-made*))
+          unless (probe-file dir)
+            do (ensure-directories-exist dir) (return dir))))
 
 (defun remove-temp-directory (dir)
   (ext:run-program "/bin/rm" (list "-rf" dir) :output nil :error nil))
@@ -320,7 +324,7 @@
       (xml:unmarshal-xml (:document) () :object)
       (xml:get-root-tag (:file-in) () :string)
       (xml:load-xml (:file-in) ((:source :source)) :load-result)
-      (xml:register-xml-loader (:tag) ((:file-handler :loader) (:document-handler :loader)) :true)
+      (xml:register-xml-loader (:tag) ((:file-handler :loader) (:document-handler :loader)) :registered)
       (xml:document-create () () :document)
       (xml:document-dispose (:document) () :boolean)
       (xml:document-get-root (:document) () :element)
@@ -447,6 +451,7 @@
       (:string (or (null value) (stringp value)))
       (:boolean (member value '(t nil)))
       (:true (eq value t))
+      (:registered (or (eq value t) (null value))) ; nil for a tag holding a NUL
       (:list (listp value))
       (:object (or (null value) (si:foreign-data-p value)))
       ;; nil only for a file name holding a NUL, which the module refuses

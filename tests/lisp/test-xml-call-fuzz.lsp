@@ -7,3 +7,44 @@
 (deftest random-calls-keep-to-the-contract ()
   (dolist (seed '(1 2 3))
     (check-equal (list seed nil) (list seed (quill-fuzz:run-seed seed 1000)))))
+
+;;; What the fuzzer found, one case each.
+
+(defun nul-text (a b) (format nil "~A~C~A" a (code-char 0) b))
+
+(deftest list-to-document-takes-lists-of-any-shape ()
+  ;; Circular attributes or content, and an element list inside itself, fail
+  ;; their element instead of building forever; in a child process, so that
+  ;; a regression fails here rather than stalling the run.
+  (check-equal
+   0 (run-quill-lisp
+      (list "--eval"
+            (prin1-to-string
+             '(flet ((circular (list) (setf (cdr (last list)) list) list))
+               (let* ((inner (list "c" nil nil))
+                      (outer (list "r" nil (list inner)))
+                      (shared (list "c" nil (list (list "i" nil nil)))))
+                 (setf (third inner) (list outer)) ; r > c > r again
+                 (ext:quit
+                  (if (and (null (xml:list-to-document (list "r" (circular (list (cons "a" "1"))) nil)))
+                           (null (xml:list-to-document (list "r" nil (circular (list (list "c" nil nil))))))
+                           (equal '("r" nil (("c" nil nil)))
+                                  (xml:document-to-list (xml:list-to-document outer)))
+                           ;; a list met twice, but not inside itself, builds twice
+                           (equal '("r" nil (("c" nil (("i" nil nil))) ("c" nil (("i" nil nil)))))
+                                  (xml:document-to-list (xml:list-to-document (list "r" nil (list shared shared))))))
+                      0 1))))))
+      :environment '("/usr/bin/timeout" "60")))
+  (with-clean-cache
+    ;; A dotted end is the end of the list, as a short list is.
+    (check-equal '(("r" nil nil) ("r" nil nil))
+                 (mapcar (lambda (list) (xml:document-to-list (xml:list-to-document list)))
+                         (list (cons "r" "dotted") (list* "r" nil "t"))))
+    ;; A NUL anywhere refuses the whole list, namespace declarations included.
+    (check-equal '(nil nil nil nil nil)
+                 (mapcar #'xml:list-to-document
+                         (list `("r" ((,(nul-text "xmlns" "p") . "urn:p")) nil)
+                               `("r" (("xmlns:p" . ,(nul-text "urn" "p"))) nil)
+                               `("r" (("a" . ,(nul-text "1" "2"))) nil)
+                               `("r" nil ,(nul-text "a" "b"))
+                               `("r" nil (("c" nil nil) ,(nul-text "a" "b"))))))))

@@ -386,7 +386,11 @@ files); never a name used before in this process."
         (0 (setf bad t args (if roles (butlast args) (list (any-value 1)))))
         (1 (setf bad t key-args (if keys (append key-args (list (pick '(:bogus :mixed :text))))
                                     (list (any-value 1)))))
-        (2 (when keys (setf bad t key-args (append key-args (list :bogus 1))))))
+        (2 (when keys (setf bad t key-args (append key-args (list :bogus 1)))))
+        (3 (when keys                     ; many repeated keys: the first of each counts
+             (setf key-args (append key-args (loop repeat (+ 30 (rnd 300))
+                                                   append (let ((key (pick keys)))
+                                                            (list (first key) (value-for (second key))))))))))
       (let ((callbacks (loop for (key value) on key-args by #'cddr
                              when (member (second (assoc key keys)) '(:callback :loader))
                                collect value)))
@@ -399,6 +403,7 @@ files); never a name used before in this process."
 (defvar *index* 0)
 (defvar *failures* '())
 (defvar *calls-made* 0)
+(defvar *registrations* 0 "REGISTER-XML-LOADER calls: loaders keep collector roots.")
 (defvar *answers* 0 "Calls that answered something other than nil.")
 (defvar *outcomes* '() "(outcome . count): Lisp errors accepted and exits taken.")
 
@@ -499,6 +504,7 @@ files); never a name used before in this process."
       (when (eq function 'xml:transform-xml) (unless (safe-output-p (third args)) (setf (third args) "out5.xml")))
       (when *trace* (format t "~&~D/~D ~A~%" *index* *depth* (describe-call function args)) (finish-output))
       (incf *calls-made*)
+      (when (eq function 'xml:register-xml-loader) (incf *registrations*))
       (let ((*depth* (1+ *depth*)))
         (handler-case
             (let ((value (guarded (lambda () (apply function args)))))
@@ -541,7 +547,11 @@ registration wins does not depend on earlier batches."
            (check-nothing-left)
            (dotimes (i calls)
              (setf *index* i)
-             (guarded #'fuzz-call)
+             (let ((roots (probe "ROOT-COUNT")) (registrations *registrations*))
+               (guarded #'fuzz-call)
+               ;; Only loaders keep roots once a call is over.
+               (unless (or (eql roots (probe "ROOT-COUNT")) (/= registrations *registrations*))
+                 (fail 'root-count '() "collector roots ~D before, ~D after" roots (probe "ROOT-COUNT"))))
              (unless (eql base (probe "STACK-BASE"))
                (fail 'stack-base '() "value stack base moved"))
              (when (chance 1) (check-nothing-left)))
@@ -572,6 +582,9 @@ LISP_FUZZ_BATCH, seeds counting up from LISP_FUZZ_SEED; exit 1 on failure."
     (format t "~&~D batches from seed ~D, ~D calls (~D with nested ones), ~D failures, ~,1F s CPU~%"
             (ceiling calls batch) first-seed calls *calls-made* failures
             (/ (- (get-internal-run-time) start) internal-time-units-per-second))
-    (format t "~D answers other than nil; accepted errors and exits: ~S~%" *answers* *outcomes*)
+    (format t "~D answers other than nil; accepted errors and exits:~%" *answers*)
+    (let ((*print-pretty* nil))
+      (loop for (outcome . count) in (sort (copy-list *outcomes*) #'> :key #'cdr)
+            do (format t "  ~8D ~S~%" count outcome)))
     (finish-output)
     (ext:quit (if (zerop failures) 0 1))))

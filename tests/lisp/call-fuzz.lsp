@@ -46,6 +46,7 @@
 (defvar *dir* nil)
 (defvar *handles* (make-array 0 :adjustable t :fill-pointer t))
 (defvar *lists* (make-array 0 :adjustable t :fill-pointer t))
+(defvar *recent* '() "The last handles handed out, most likely still live.")
 (defconstant +pool-size+ 160)
 
 (defun remember (pool item)
@@ -216,7 +217,8 @@ files); never a name used before in this process."
         (t (element-list 0))))
 
 (defun handle ()
-  (cond ((and (> (fill-pointer *handles*) 0) (chance 85)) (aref *handles* (rnd (fill-pointer *handles*))))
+  (cond ((and *recent* (chance 40)) (pick *recent*))
+        ((and (> (fill-pointer *handles*) 0) (chance 75)) (aref *handles* (rnd (fill-pointer *handles*))))
         (t (forged-handle))))
 
 (defun handle-of (predicate)
@@ -462,13 +464,29 @@ files); never a name used before in this process."
       ;; nil only for a file name holding a NUL, which the module refuses
       (:load-result (or (null value) (member (getf value :loaded :none) '(t nil)))))))
 
+(defun remember-handle (handle)
+  (remember *handles* handle)
+  (push handle *recent*)
+  (when (> (length *recent*) 8) (setf *recent* (subseq *recent* 0 8))))
+
 (defun harvest (kind value)
   "Pools the handles and lists a call handed out; frees unmarshalled objects."
   (case kind
-    ((:document :element :node) (when value (remember *handles* value)))
-    (:elements (dolist (h value) (when (chance 30) (remember *handles* h))))
+    ((:document :element :node) (when value (remember-handle value)))
+    (:elements (dolist (h value) (when (chance 30) (remember-handle h))))
     (:list (when (and value (chance 50)) (remember *lists* value)))
     (:object (when value (probe "FREE-OBJECT" value)))))
+
+;; What a document holds reads back the same: its text through
+;; DESERIALIZE-XML, its mixed lists through LIST-TO-DOCUMENT.
+(defun check-round-trip (function args value)
+  (let ((copy (case function
+                (xml:serialize-xml (xml:deserialize-xml value))
+                (xml:document-to-list (and (getf (rest args) :mixed) (xml:list-to-document value))))))
+    (unless (and copy (xml:compare-xml (first args) copy))
+      (fail function args "does not read back as the same document~@[: ~A~]"
+            (and (eq function 'xml:serialize-xml) (visible (subseq value 0 (min 300 (length value)))))))
+    (when copy (xml:document-dispose copy))))
 
 (defun allowed-error-p (condition spec bad all-callbacks)
   (or (and bad (typep condition 'program-error))
@@ -512,6 +530,10 @@ files); never a name used before in this process."
                     ((not (result-ok-p (fourth spec) value))
                      (fail function args "result ~S" (brief value)))
                     (t (when value (incf *answers*))
+                       (when (and value (not bad)
+                                  (or (eq function 'xml:serialize-xml)
+                                      (and (eq function 'xml:document-to-list) (getf (rest args) :mixed))))
+                         (check-round-trip function args value))
                        (harvest (fourth spec) value))))
           (serious-condition (c)
             (if (and (typep c 'error) (allowed-error-p c spec bad all-callbacks))
@@ -536,6 +558,7 @@ registration wins does not depend on earlier batches."
   (let ((*seed* seed) (*failures* '()) (*dir* (make-temp-directory)) (*index* 0)
         (*handles* (make-array 0 :adjustable t :fill-pointer t))
         (*lists* (make-array 0 :adjustable t :fill-pointer t))
+        (*recent* '())
         (cwd (ext:getcwd))
         (base (probe "STACK-BASE")))
     (seed-random seed)

@@ -2,7 +2,7 @@
 ;;;; fuzzer, call-fuzz.lsp): fixed seeds, so that a failure replays with
 ;;;; LISP_FUZZ_SEED=<seed> LISP_FUZZ_CALLS=<calls> make fuzz-lisp.
 
-(load (merge-pathnames "call-fuzz.lsp" *load-truename*))
+(load (merge-pathnames "call-fuzz.lsp" *load-truename*) :verbose nil)
 
 (deftest random-calls-keep-to-the-contract ()
   (dolist (seed '(1 2 3))

@@ -78,6 +78,9 @@
 <xsl:template match='@*|node()'><xsl:copy><xsl:apply-templates select='@*|node()'/></xsl:copy></xsl:template>
 </xsl:stylesheet>")
 
+(defun style (&rest body)
+  (format nil "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>~{~A~}</xsl:stylesheet>" body))
+
 (defun make-files ()
   (write-file "good.xml" "<r a='1'><c b='2'>text</c><c/><p:x xmlns:p='urn:p'>t<i/>u</p:x></r>")
   (write-file "unicode.xml" (format nil "<r t='~A'>~A<c/></r>" (wide-text) (wide-text)))
@@ -92,6 +95,12 @@
   (write-file "nul.xml" (format nil "<r>a~Cb</r>" (code-char 0)))
   (write-file "style.xsl" *style*)
   (write-file "bad.xsl" "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'><xsl:template match='/'><xsl:bogus/></xsl:template></xsl:stylesheet>")
+  ;; Style sheets that stop, recurse without end, read other files, write text.
+  (write-file "stop.xsl" (style "<xsl:template match='/'><o><xsl:message terminate='yes'>x</xsl:message></o></xsl:template>"))
+  (write-file "loop.xsl" (style "<xsl:template match='/'><xsl:call-template name='l'/></xsl:template>"
+                                "<xsl:template name='l'><x><xsl:call-template name='l'/></x></xsl:template>"))
+  (write-file "doc.xsl" (style "<xsl:template match='/'><o><xsl:copy-of select=\"document('good.xml')\"/></o></xsl:template>"))
+  (write-file "text.xsl" (style "<xsl:output method='text'/><xsl:template match='/'><xsl:value-of select='.'/></xsl:template>"))
   (ensure-directories-exist (file "sub/"))
   (write-file "noperm.xml" "<r/>")
   (ext:run-program "/bin/chmod" (list "000" (file "noperm.xml")) :output nil :error nil))
@@ -297,8 +306,8 @@ files); never a name used before in this process."
         (:file-in (file-name))
         (:file-out (pick (list (file "out.xml") "out2.xml" (file "sub/o.xml") (file "good.xml")
                                (file "sub/") (file "nodir/o.xml") (concatenate 'string "file://" (file "out3.xml")))))
-        (:stylesheet (pick (list (file "style.xsl") (file "bad.xsl") (file "good.xml") (file "missing.xsl")
-                                 (file "deep.xml") (file "out.xml"))))
+        (:stylesheet (file (pick '("style.xsl" "bad.xsl" "good.xml" "missing.xsl" "deep.xml" "out.xml"
+                                   "stop.xsl" "loop.xsl" "doc.xsl" "text.xsl"))))
         (:xml-text (xml-text))
         (:element-list (a-list))
         (:pair (pick (list (cons "a" "1") (cons "xmlns:p" "urn:p") (list "a" "1") 3)))

@@ -48,3 +48,18 @@
                                `("r" (("a" . ,(nul-text "1" "2"))) nil)
                                `("r" nil ,(nul-text "a" "b"))
                                `("r" nil (("c" nil nil) ,(nul-text "a" "b"))))))))
+
+(deftest namespace-declarations-are-made-only-as-they-read-back ()
+  ;; The reader refuses a namespace name that is no URI reference and the
+  ;; names of xml and xmlns bound elsewhere, so no setter makes one.
+  (with-clean-cache
+    (let* ((doc (xml:deserialize-xml "<d><c/></d>"))
+           (root (xml:document-get-root doc))
+           (refused (list (coerce (list #\a (code-char #xE9)) 'string) "a b"
+                          "http://www.w3.org/XML/1998/namespace" "http://www.w3.org/2000/xmlns/")))
+      (check-equal '(nil nil nil nil) (mapcar (lambda (uri) (xml:element-set-attribute root "xmlns:p" uri)) refused))
+      (check-equal '(nil nil nil nil) (mapcar (lambda (uri) (xml:element-set-attribute root "xmlns" uri)) refused))
+      (check-equal '(t t) (list (xml:element-set-attribute root "xmlns:p" "urn:p")
+                                (xml:element-set-attribute root "xmlns" "")))
+      (check-equal nil (xml:list-to-document '("p:c" (("xmlns:p" . "a b")) nil)))
+      (check (xml:compare-xml doc (xml:deserialize-xml (xml:serialize-xml doc)))))))

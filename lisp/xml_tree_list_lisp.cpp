@@ -3,6 +3,8 @@
 // event stream (no handle for any inner element); LIST-TO-DOCUMENT builds a
 // document from lists of either form. Neither direction recurses, so any
 // depth that fits in memory works.
+#include <algorithm>
+#include <cwchar>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -83,9 +85,12 @@ public:
             LAOBJ* entry = car(frame.rest);
             frame.rest = cdr(frame.rest);
             if (isString(entry)) {
-                if (WideCopy text = copy(entry)) appendTextChild(frame.element, text.get());
+                if (WideCopy text = copy(entry)) frame.run.emplace_back(text.get());
+                if (!isCons(frame.rest)) endRun(frame);
             } else {
-                start(entry, ElementPtr(frame.element));
+                endRun(frame);
+                bool const preserve = frame.preserve;
+                start(entry, ElementPtr(frame.element), preserve);  // may move frame
             }
         }
         return refused_ ? nullptr : root;
@@ -97,13 +102,40 @@ private:
         LAOBJ* list;        // the element list it was built from
         LAOBJ* rest;        // the content entries still to build
         std::size_t mark;   // its namespace bindings begin here
+        bool preserve;      // xml:space="preserve" in scope
+        std::vector<std::wstring> run;  // the strings met since the last child
     };
+
+    // Each string becomes a text node, except that a run of strings of white
+    // space only goes outside xml:space="preserve", as reading drops it.
+    static void endRun(Frame& frame) {
+        bool const keep = frame.preserve || std::any_of(frame.run.begin(), frame.run.end(), [](auto const& text) {
+                              return text.find_first_not_of(L" \t\r\n") != std::wstring::npos;
+                          });
+        if (keep)
+            for (std::wstring const& text : frame.run) appendTextChild(frame.element, text.c_str());
+        frame.run.clear();
+    }
+
+    // xml:space among the attributes, or the setting in scope.
+    static bool preserves(LAOBJ* attributes, bool inherited) {
+        for (; isCons(attributes); attributes = cdr(attributes)) {
+            LAOBJ* entry = car(attributes);
+            if (!isCons(entry) || !isString(car(entry)) || !isString(cdr(entry))) continue;
+            WideCopy name = copyString(car(entry));
+            WideCopy value = copyString(cdr(entry));
+            if (!name || !value || std::wcscmp(name.get(), L"xml:space") != 0) continue;
+            if (std::wcscmp(value.get(), L"preserve") == 0) return true;
+            if (std::wcscmp(value.get(), L"default") == 0) return false;
+        }
+        return inherited;
+    }
 
     // The element with its attributes and text, in the namespace its prefix
     // is bound to where it stands, added to parent (when there is one) before
     // its text is set, so that the text sees the xml:space in scope; a
     // content list is left on the stack for build to go through.
-    ElementPtr start(LAOBJ* list, ElementPtr const& parent = nullptr) {
+    ElementPtr start(LAOBJ* list, ElementPtr const& parent = nullptr, bool preserve = false) {
         if (!isCons(list) || !isString(car(list)) || openLists_.contains(list)) return nullptr;
         LAOBJ* attributes = itemOf(list, 1);
         LAOBJ* content = itemOf(list, 2);
@@ -118,7 +150,7 @@ private:
             if (isString(content)) {
                 if (WideCopy text = copy(content)) element->setText(text.get());
             } else if (content != Cnil) {
-                open_.push_back(Frame{element, list, content, mark});
+                open_.push_back(Frame{element, list, content, mark, preserves(attributes, preserve), {}});
                 openLists_.insert(list);
                 return element;
             }

@@ -40,6 +40,15 @@
     (check-equal '(("r" nil nil) ("r" nil nil))
                  (mapcar (lambda (list) (xml:document-to-list (xml:list-to-document list)))
                          (list (cons "r" "dotted") (list* "r" nil "t"))))
+    ;; A run of blank strings goes outside xml:space="preserve", as reading
+    ;; drops it; one beside other text stays with it.
+    (let ((built (xml:list-to-document '("c" nil (" " " " ("q" nil nil) "a" "  "
+                                                  ("p" (("xml:space" . "preserve")) ("  " ("q" nil nil))))))))
+      (check-equal '(t t)
+                   (mapcar (lambda (doc)
+                             (equal '("c" nil (("q" nil nil) "a  " ("p" (("xml:space" . "preserve")) ("  " ("q" nil nil)))))
+                                    (xml:document-to-list doc :mixed t)))
+                           (list built (xml:deserialize-xml (xml:serialize-xml built))))))
     ;; A NUL anywhere refuses the whole list, namespace declarations included.
     (check-equal '(nil nil nil nil nil)
                  (mapcar #'xml:list-to-document

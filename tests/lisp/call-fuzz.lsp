@@ -7,10 +7,12 @@
 ;;;; A call may answer whatever its kind of result allows. A Lisp error is a
 ;;;; failure unless the call earned it: a wrong argument count or keyword
 ;;;; (program-error), list items of the wrong type given to the XML-LIST-
-;;;; functions (type-error), or a callback that is no function. After every
-;;;; CLEAR-XML-CACHE made at top level no document, node or cache entry may
-;;;; be left. Crashes and sanitizer reports end the process; the last
-;;;; "seed N" line printed names the batch to replay, with a trace when
+;;;; functions (type-error), or a callback that is no function. A document's
+;;;; text and mixed lists must read back to what writes them again. After
+;;;; every call no collector root or value-stack slot may be left (loaders
+;;;; aside), and after every CLEAR-XML-CACHE made at top level no document,
+;;;; node or cache entry. Crashes and sanitizer reports end the process; the
+;;;; last "seed N" line printed names the batch to replay, with a trace when
 ;;;; LISP_FUZZ_TRACE is set.
 ;;;;
 ;;;; Loaded by test-xml-call-fuzz.lsp and by `make fuzz-lisp` (MAIN). Uses the

@@ -3,6 +3,8 @@
 #   make check           build and run every test (SANITIZE=1: address+UB sanitizers,
 #                        SANITIZE=thread: the thread sanitizer)
 #   make bench           build optimised and run the benchmarks
+#   make fuzz-lisp       random Lisp calls under the sanitizers (LISP_FUZZ_CALLS,
+#                        LISP_FUZZ_SEED, LISP_FUZZ_BATCH, LISP_FUZZ_TRACE)
 #   make install PREFIX=/some/where
 SANITIZE ?= 0
 PREFIX   ?= /usr/local
@@ -18,7 +20,7 @@ else
 BUILD ?= build
 endif
 
-.PHONY: all deps configure build demo check bench install clean
+.PHONY: all deps configure build demo check bench install clean fuzz-lisp
 
 all: build
 
@@ -47,6 +49,19 @@ bench:
 	@cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQUILL_TESTS=OFF >/dev/null
 	@cmake --build build-bench -j $(JOBS)
 	@bench/run build-bench
+
+# A million random calls of the module's Lisp functions, with leak checks, in
+# batches of LISP_FUZZ_BATCH calls whose seeds count up from LISP_FUZZ_SEED.
+LISP_FUZZ_CALLS ?= 1000000
+LISP_FUZZ_SEED  ?= 1
+LISP_FUZZ_BATCH ?= 1000
+FUZZ_LIBS = build-asan/tests/lisp
+fuzz-lisp:
+	@$(MAKE) --no-print-directory build SANITIZE=1
+	ASAN_OPTIONS=detect_stack_use_after_return=0:detect_leaks=1 QUILL_AUTOMATION_LOG= \
+	LISP_FUZZ_CALLS=$(LISP_FUZZ_CALLS) LISP_FUZZ_SEED=$(LISP_FUZZ_SEED) LISP_FUZZ_BATCH=$(LISP_FUZZ_BATCH) \
+	build-asan/bin/quill-lisp --module $(FUZZ_LIBS)/libquilltest.so --module $(FUZZ_LIBS)/libquillxmlprobe.so \
+	  tests/lisp/call-fuzz.lsp --eval '(quill-fuzz:main)'
 
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)

@@ -255,6 +255,7 @@ xmlNodePtr newElement(xmlDocPtr doc, std::string const& qname, std::string const
     bool split = colon != std::string::npos && !uri.empty();
     std::string prefix = split ? qname.substr(0, colon) : std::string();
     std::string local = split ? qname.substr(colon + 1) : qname;
+    if (!uri.empty() && !isDeclarableNamespace(split ? prefix.c_str() : nullptr, uri.c_str())) return nullptr;
     xmlNodePtr n = xmlNewDocNode(doc, nullptr, xstr(local), nullptr);
     if (n && colon != std::string::npos && !split) markUnbound(doc);
     if (!n || uri.empty()) return n;

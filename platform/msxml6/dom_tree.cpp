@@ -473,7 +473,7 @@ HRESULT declareNamespace(xmlNodePtr element, char const* qname, char const* valu
     if (prefix && !isValidNCName(prefix)) return E_INVALIDARG;
     if (xmlNsPtr ns = findNsDecl(element, qname)) return setNamespaceValue(element, ns, value);
     if (prefix && !*value) return E_INVALIDARG;  // a prefix cannot be undeclared in XML 1.0
-    if (!isXmlText(value)) return E_INVALIDARG;
+    if (*value && !isDeclarableNamespace(prefix, value)) return E_INVALIDARG;
     markNamespaced(element->doc);
     xmlNsPtr ns = xmlNewNs(element, BAD_CAST value, BAD_CAST prefix);
     if (!ns) return E_FAIL;
@@ -542,6 +542,7 @@ void setAttributeText(xmlAttrPtr attr, char const* value) {
 
 HRESULT setNamespaceValue(xmlNodePtr element, xmlNsPtr ns, char const* value) {
     if (ns->prefix && !*value) return E_INVALIDARG;  // a prefix cannot be undeclared in XML 1.0
+    if (*value && !isDeclarableNamespace(chars(ns->prefix), value)) return E_INVALIDARG;
     if (!isXmlText(value)) return E_INVALIDARG;
     bumpGeneration();
     xmlFree(const_cast<xmlChar*>(ns->href));

@@ -101,6 +101,10 @@ bool isValidQName(char const* utf8);  // NCName or prefix:NCName
 // False when the text holds a character XML 1.0 cannot hold in any form, not
 // even as a reference: C0 controls other than tab, LF and CR, U+FFFE, U+FFFF.
 bool isXmlText(std::string_view utf8);
+// Whether a declaration of prefix (null: the default namespace) for the
+// namespace name uri (not empty) reads back: the parser refuses a name that
+// is no URI reference, and the names of xml and xmlns for other prefixes.
+bool isDeclarableNamespace(char const* prefix, char const* uri);
 
 // ---- external access ------------------------------------------------------------
 // The external-entity loader refuses everything unless the current thread

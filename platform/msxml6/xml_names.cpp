@@ -7,6 +7,8 @@
 
 #include "platform/msxml6/engine.h"
 
+#include <libxml/uri.h>
+
 namespace mx {
 
 namespace {
@@ -55,6 +57,17 @@ bool isXmlText(std::string_view utf8) {
         if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
         if (c == 0xEF && i + 2 < n && b[i + 1] == 0xBF && (b[i + 2] == 0xBE || b[i + 2] == 0xBF)) return false;
     }
+    return true;
+}
+
+bool isDeclarableNamespace(char const* prefix, char const* uri) {
+    if (!isXmlText(uri)) return false;
+    bool const xmlPrefix = prefix && std::strcmp(prefix, "xml") == 0;
+    if (xmlStrEqual(BAD_CAST uri, XML_XML_NAMESPACE) != xmlPrefix) return false;
+    if (std::strcmp(uri, "http://www.w3.org/2000/xmlns/") == 0) return false;
+    xmlURIPtr parsed = xmlParseURI(uri);
+    if (!parsed) return false;
+    xmlFreeURI(parsed);
     return true;
 }
 

@@ -27,11 +27,7 @@ void domNodeFreed(xmlNodePtr node) {
     node->_private = nullptr;
 }
 
-namespace {
-uint64_t contentSerials = 0;
-}  // namespace
-
-DocContent::DocContent(xmlDocPtr doc) : serial(++contentSerials), doc_(doc) {}
+DocContent::DocContent(xmlDocPtr doc) : doc_(doc) {}
 
 namespace {
 

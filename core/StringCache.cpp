@@ -5,9 +5,10 @@
 #include <cwchar>
 #include <new>
 
+#include "platform/host/large_blocks.h"
 #include "platform/host/ux_string.h"
 
-template class HASHTABLE<STRING_ENTRY, wchar_t const*, 1>;
+template class HASHTABLE<STRING_ENTRY, wchar_t const*, 1>;  // for the registries
 
 long StringCache::stringCount = 0;
 
@@ -22,8 +23,9 @@ HASHkey STRING_ENTRY::hash(wchar_t const* s) { return HASHkey(s); }
 
 StringCacheEntry::StringCacheEntry(wchar_t* ownedCopy) : STRING_ENTRY(ownedCopy) { StringCache::incrStringCount(); }
 
-StringCacheEntry::StringCacheEntry(wchar_t const* inlineText, size_t n, HASHkey key)
-    : STRING_ENTRY(inlineText, key), inline_(true), length_(n) {
+// The cache keeps the hash in its table: the entry's own key is not made.
+StringCacheEntry::StringCacheEntry(wchar_t const* inlineText, size_t n)
+    : STRING_ENTRY(inlineText, HASHkey()), inline_(true), length_(n) {
     StringCache::incrStringCount();
 }
 
@@ -37,11 +39,11 @@ size_t StringCacheEntry::blockSize(size_t n) {
     return (size + alignof(StringCacheEntry) - 1) & ~(alignof(StringCacheEntry) - 1);
 }
 
-StringCacheEntry* StringCacheEntry::make(void* block, wchar_t const* s, size_t n, HASHkey key) {
+StringCacheEntry* StringCacheEntry::make(void* block, wchar_t const* s, size_t n) {
     auto* text = reinterpret_cast<wchar_t*>(static_cast<char*>(block) + sizeof(StringCacheEntry));
     wmemcpy(text, s, n);
     text[n] = L'\0';
-    return ::new (block) StringCacheEntry(text, n, key);
+    return ::new (block) StringCacheEntry(text, n);
 }
 
 void StringCacheEntry::destroy(StringCacheEntry* entry) {
@@ -57,29 +59,36 @@ long StringCache::decrStringCount() { return stringCount--; }
 
 struct StringCache::Block {
     Block* next;
+    size_t bytes;
 };
-
-StringCache::StringCache(unsigned size) : STRING_TABLE(size) {}
 
 namespace {
 
-bool deleteEntry(HASHentry* entry, void*) {
-    StringCacheEntry::destroy(static_cast<StringCacheEntry*>(entry->data));
-    entry->data = nullptr;
-    return true;
-}
-
-constexpr size_t kHeader = (sizeof(void*) + alignof(std::max_align_t) - 1) & ~(alignof(std::max_align_t) - 1);
+constexpr size_t kHeader = (2 * sizeof(void*) + alignof(std::max_align_t) - 1) & ~(alignof(std::max_align_t) - 1);
 // Blocks double up to this size; a larger string gets a block of its own.
-constexpr size_t kLargestBlock = size_t(256) << 10;
+// Only a cache that grew that far takes such blocks, which come on huge
+// pages: a large document's first walk then pays a page fault per 2 MiB of
+// strings rather than per 4 KiB.
+constexpr size_t kLargestBlock = size_t(2) << 20;
+constexpr size_t kFirstCapacity = 64;
+
+uint64_t hashUnits(wchar_t const* s, size_t n) {
+    uint64_t h = 0x9E3779B97F4A7C15ULL ^ n;
+    for (size_t i = 0; i < n; ++i) h = (h ^ static_cast<uint32_t>(s[i])) * 0x100000001B3ULL;
+    return h ^ (h >> 29);
+}
 
 }  // namespace
 
+// `size` was the host table's first row count; this table sizes itself.
+StringCache::StringCache(unsigned) {}
+
 StringCache::~StringCache() {
-    scan(&deleteEntry, nullptr);
+    for (size_t i = 0; i < capacity_; ++i) StringCacheEntry::destroy(slots_[i].entry);
+    if (slots_) free_large_block(slots_, capacity_ * sizeof(Slot));
     while (Block* b = blocks_) {
         blocks_ = b->next;
-        ::operator delete(b);
+        free_large_block(b, b->bytes);
     }
 }
 
@@ -87,8 +96,9 @@ void* StringCache::allocate(size_t size) {
     if (static_cast<size_t>(end_ - free_) < size) {
         size_t const bytes = std::max(nextBlock_, size + kHeader);
         nextBlock_ = std::min(nextBlock_ * 2, kLargestBlock);
-        auto* block = static_cast<Block*>(::operator new(bytes));
+        auto* block = static_cast<Block*>(allocate_large_block(bytes));
         block->next = blocks_;
+        block->bytes = bytes;
         blocks_ = block;
         blockBytes_ += bytes;
         free_ = reinterpret_cast<char*>(block) + kHeader;
@@ -99,25 +109,38 @@ void* StringCache::allocate(size_t size) {
     return p;
 }
 
+// Doubles the table (kept at most half full); the slots carry their hashes.
+void StringCache::grow() {
+    size_t const capacity = capacity_ ? capacity_ * 2 : kFirstCapacity;
+    auto* slots = static_cast<Slot*>(allocate_large_block(capacity * sizeof(Slot)));
+    for (size_t i = 0; i < capacity_; ++i) {
+        if (!slots_[i].entry) continue;
+        size_t j = slots_[i].hash & (capacity - 1);
+        while (slots[j].entry) j = (j + 1) & (capacity - 1);
+        slots[j] = slots_[i];
+    }
+    if (slots_) free_large_block(slots_, capacity_ * sizeof(Slot));
+    slots_ = slots;
+    capacity_ = capacity;
+}
+
 wchar_t const* StringCache::cache(wchar_t const* s) { return s ? cache(s, wcslen(s)) : nullptr; }
 
-// Walks the key's row; the first entry of an empty row is taken through
-// new_entry all the same, since the table counts its entries there.
 wchar_t const* StringCache::cache(wchar_t const* s, size_t n) {
     if (!s) return nullptr;
-    HASHkey const key(s);
-    HASHentry* const row = get_row(key);
-    HASHentry* free = nullptr;
-    long walked = 0;
-    for (HASHentry* e = row; e; e = e->next, ++walked) {
-        auto* entry = static_cast<StringCacheEntry*>(e->data);
-        if (!entry)
-            free = e;
-        else if (entry->key() == key && entry->length_ == n && wmemcmp(entry->string_, s, n) == 0)
-            return entry->string_;
+    uint64_t const hash = hashUnits(s, n);
+    auto const same = [&](Slot const& slot) {
+        return slot.hash == hash && slot.entry->length_ == n && wmemcmp(slot.entry->string_, s, n) == 0;
+    };
+    Slot* recent = recent_ ? &recent_[(hash >> 40) % kRecent] : nullptr;
+    if (recent && recent->entry && same(*recent)) return recent->entry->string_;
+    if ((count_ + 1) * 2 > capacity_) grow();
+    size_t i = hash & (capacity_ - 1);
+    while (slots_[i].entry && !same(slots_[i])) i = (i + 1) & (capacity_ - 1);
+    if (!slots_[i].entry) {
+        slots_[i] = Slot{hash, StringCacheEntry::make(allocate(StringCacheEntry::blockSize(n)), s, n)};
+        if (++count_ == kRecentAfter) recent_.reset(new Slot[kRecent]());
     }
-    if (!free || free == row) free = new_entry(key, walked);
-    StringCacheEntry* entry = StringCacheEntry::make(allocate(StringCacheEntry::blockSize(n)), s, n, key);
-    free->data = entry;
-    return entry->string_;
+    if (recent) *recent = slots_[i];
+    return slots_[i].entry->string_;
 }

@@ -1,12 +1,13 @@
 // StringCache: the interning table behind every string the model hands out.
 // cache(s) returns one stable copy per distinct text; the copies live until
-// the cache dies. A plain hash table over the host's: asking again for a
-// known text finds it and adds nothing.
+// the cache dies. One flat hash table: asking again for a known text finds
+// it and adds nothing.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cwchar>
+#include <memory>
 
 #include "core/XmlValueText.h"
 #include "platform/host/hashtable.h"
@@ -42,12 +43,12 @@ public:
     ~StringCacheEntry() override;
     wchar_t const* getString() const { return string_; }
 
-    static StringCacheEntry* make(void* block, wchar_t const* s, size_t n, HASHkey key);
+    static StringCacheEntry* make(void* block, wchar_t const* s, size_t n);
     static size_t blockSize(size_t n);
     static void destroy(StringCacheEntry* entry);
 
 private:
-    StringCacheEntry(wchar_t const* inlineText, size_t n, HASHkey key);
+    StringCacheEntry(wchar_t const* inlineText, size_t n);
     bool inline_ = false;
     size_t length_ = 0;  // code units, for entries made by make()
     friend class StringCache;
@@ -62,7 +63,7 @@ public:
     }
 };
 
-class StringCache : public STRING_TABLE {
+class StringCache {
 public:
     explicit StringCache(unsigned size = 0);
     // Deletes every entry; every pointer cache() returned becomes invalid.
@@ -75,8 +76,9 @@ public:
     // The same when the length of s (n code units before its NUL) is known.
     wchar_t const* cache(wchar_t const* s, size_t n);
 
-    // Bytes taken from the heap for the strings (the table rows aside).
-    size_t blockBytes() const { return blockBytes_; }
+    // Distinct texts held, and bytes taken for them and the table.
+    size_t size() const { return count_; }
+    size_t bytes() const { return blockBytes_ + capacity_ * sizeof(Slot); }
 
     // Live StringCacheEntry objects over all caches.
     static long stringCount;
@@ -85,11 +87,29 @@ public:
     static long decrStringCount();
 
 private:
+    // Open addressing with the full hash kept in the slot: a lookup reads
+    // one slot and, only when the hash matches, the entry; growing reads no
+    // entry at all. A first walk over a large document interns millions of
+    // texts, and each entry read there is a cache miss.
+    struct Slot {
+        uint64_t hash;
+        StringCacheEntry* entry;  // null: free
+    };
+    void grow();
     // Entries are carved out of blocks that die with the cache: a cache
-    // never gives back a single string, and a walk over a large document
-    // interns millions of them.
+    // never gives back a single string.
     void* allocate(size_t size);
 
+    // The texts met last, by hash: the values a document repeats all over
+    // (units, kinds, flags) are found here, in a few hot cache lines, on the
+    // very first walk. Made once the cache is large enough to miss often.
+    static constexpr size_t kRecent = 4096;
+    static constexpr size_t kRecentAfter = 4096;
+    std::unique_ptr<Slot[]> recent_;
+
+    Slot* slots_ = nullptr;
+    size_t capacity_ = 0;  // a power of two
+    size_t count_ = 0;
     struct Block;
     Block* blocks_ = nullptr;
     char* free_ = nullptr;  // in the newest block

@@ -157,15 +157,15 @@ TEST(StringCache, KnownTextsNeverGrowIt) {
     StringCache cache(0);
     auto const texts = manyTexts(20000);
     for (auto const& text : texts) cache.cache(text.c_str(), text.size());
-    size_t const bytes = cache.blockBytes();
+    size_t const bytes = cache.bytes();
     long const count = StringCache::stringCount;
-    long const entries = cache.entry_count();
+    size_t const entries = cache.size();
     for (int pass = 0; pass < 5; ++pass)
         for (size_t i = 0; i < texts.size(); ++i) {
             std::wstring const copy = texts[(i * 7919 + pass) % texts.size()];
             cache.cache(copy.c_str());
         }
-    EXPECT_EQ(cache.blockBytes(), bytes);
-    EXPECT_EQ(cache.entry_count(), entries);
+    EXPECT_EQ(cache.bytes(), bytes);
+    EXPECT_EQ(cache.size(), entries);
     EXPECT_EQ(StringCache::stringCount, count);
 }

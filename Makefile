@@ -2,6 +2,8 @@
 #   make demo            build and run examples/tour.lsp
 #   make check           build and run every test (SANITIZE=1: address+UB sanitizers)
 #   make bench           build optimised and run the benchmarks
+#   make coverage        run every test on a gcov build; line coverage of the
+#                        object model and the engine (build-cov/coverage.txt)
 #   make install PREFIX=/some/where
 SANITIZE ?= 0
 PREFIX   ?= /usr/local
@@ -14,7 +16,7 @@ else
 BUILD ?= build
 endif
 
-.PHONY: all deps configure build demo check bench install clean
+.PHONY: all deps configure build demo check bench coverage install clean
 
 all: build
 
@@ -39,8 +41,17 @@ bench:
 	@cmake --build build-bench -j $(JOBS)
 	@bench/run build-bench
 
+COVERED = --filter 'msxml/' --filter 'model/' --filter 'platform/msxml6/'
+coverage:
+	@scripts/install-deps --coverage
+	@cmake -S . -B build-cov -DCMAKE_BUILD_TYPE=Debug -DQUILL_COVERAGE=ON -DQUILL_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build-cov -j $(JOBS)
+	@find build-cov -name '*.gcda' -delete
+	-cd build-cov && ctest -j $(JOBS) --timeout 1200 >ctest.log
+	@gcovr -r . $(COVERED) --exclude-throw-branches build-cov | tee build-cov/coverage.txt | tail -n 30
+
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
-	rm -rf build build-asan build-bench
+	rm -rf build build-asan build-bench build-cov

@@ -380,9 +380,7 @@ bool MsxmlDOMDocument::saveXML(wchar_t** out, bool indent) const {
     return handOut(xml.get(), out);
 }
 
-bool MsxmlDOMDocument::load(wchar_t const* path) {
-    return loadDocument(document_, path);
-}
+bool MsxmlDOMDocument::load(wchar_t const* path) { return loadDocument(document_, path); }
 
 bool MsxmlDOMDocument::loadXML(wchar_t const* text) {
     if (!document_ || !text) return false;

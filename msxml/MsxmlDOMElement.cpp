@@ -63,8 +63,7 @@ TrelDOMElement* MsxmlDOMElement::getChild(wchar_t const* tag, int index) const {
     int matches = 0;
     for (long i = 0; i < length; ++i) {
         ComPtr<IXMLDOMNode> item;
-        if (FAILED(list->get_item(i, item.put())) || !isElement(item.get()) || !hasName(item.get(), tag))
-            continue;
+        if (FAILED(list->get_item(i, item.put())) || !isElement(item.get()) || !hasName(item.get(), tag)) continue;
         if (matches++ != index) continue;
         ComPtr<IXMLDOMElement> element(castToElement(item.get()));
         return element ? getMsxmlDocument()->createTrelElement(element.get()) : nullptr;

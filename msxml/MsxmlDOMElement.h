@@ -15,7 +15,7 @@ public:
     bool visit(TrelDOMElement const* element) override;
 
 private:
-    wchar_t const* tag_;             // not owned
+    wchar_t const* tag_;            // not owned
     TrelDOMElementVisitor* inner_;  // not owned
 };
 

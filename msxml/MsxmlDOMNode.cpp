@@ -22,9 +22,7 @@ T* queryNode(IXMLDOMNode* node, IID const& iid) {
 
 IXMLDOMElement* castToElement(IXMLDOMNode* node) { return queryNode<IXMLDOMElement>(node, IID_IXMLDOMElement); }
 
-IXMLDOMAttribute* castToAttribute(IXMLDOMNode* node) {
-    return queryNode<IXMLDOMAttribute>(node, IID_IXMLDOMAttribute);
-}
+IXMLDOMAttribute* castToAttribute(IXMLDOMNode* node) { return queryNode<IXMLDOMAttribute>(node, IID_IXMLDOMAttribute); }
 
 IXMLDOMText* castToText(IXMLDOMNode* node) { return queryNode<IXMLDOMText>(node, IID_IXMLDOMText); }
 
@@ -69,7 +67,8 @@ IXMLDOMText* getFirstTextChild(IXMLDOMNode* node) {
 }
 
 MsxmlDOMNode::MsxmlDOMNode(IXMLDOMNode* node, MsxmlDOMDocument const* document)
-    : node_(node), document_(document),
+    : node_(node),
+      document_(document),
       reader_(queryInterface<IXMLDOMNodeReader>(node, IID_IXMLDOMNodeReader).detach()) {
     // The engine answers the reader for every node it hands out; nothing
     // here reads a node any other way.

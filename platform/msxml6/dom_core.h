@@ -42,10 +42,10 @@ uint64_t domGeneration();
 void bumpGeneration();
 
 // The wide forms of a tree's names, keyed by the local name's pointer into
-// the tree's dictionary: such a pointer is neither freed nor
-// reused while the tree lives, so a found key needs no text compare; only
-// the prefix, which libxml2 copies per declaration, is compared. Forms live
-// as long as the table.
+// the tree's dictionary: such a pointer is neither freed nor reused while
+// the tree lives, so a found key needs no text compare; only the prefix,
+// which libxml2 copies per declaration, is compared. Forms live as long as
+// the table, which lives as long as the tree.
 class NameTable {
 public:
     // "prefix:local" or "local"; null when `local` is not a key this table

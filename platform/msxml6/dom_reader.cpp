@@ -152,8 +152,7 @@ std::wstring const* NameTable::find(xmlDictPtr dict, char const* prefix, char co
     Name* first = slots_.empty() ? nullptr : lookup(local);
     for (Name* n = first; n; n = n->next)
         if (samePrefix(n->prefix, n->prefixed, prefix)) return &n->wide;
-    if (!first && !(dict && xmlDictOwns(dict, reinterpret_cast<xmlChar const*>(local)) == 1))
-        return nullptr;
+    if (!first && !(dict && xmlDictOwns(dict, reinterpret_cast<xmlChar const*>(local)) == 1)) return nullptr;
     if (!first && (names_.size() + 1) * 2 > slots_.size()) grow();
     Name& made = names_.emplace_back(Name{local, prefix ? prefix : "", prefix != nullptr, {}, nullptr});
     appendQualified(made.wide, prefix, local);
@@ -258,7 +257,9 @@ HRESULT Node::nextAttribute(IXMLDOMAttribute* previous, IXMLDOMAttribute** next)
             return E_INVALIDARG;
         }
     }
-    IXMLDOMNode* found = decl ? wrapNsDecl(element, decl) : attr ? wrapNode(reinterpret_cast<xmlNodePtr>(attr)) : nullptr;
+    IXMLDOMNode* found = decl   ? wrapNsDecl(element, decl)
+                         : attr ? wrapNode(reinterpret_cast<xmlNodePtr>(attr))
+                                : nullptr;
     if (!found) return decl || attr ? E_FAIL : S_FALSE;
     *next = static_cast<IXMLDOMAttribute*>(static_cast<Node*>(static_cast<IXMLDOMElement*>(found)));
     return S_OK;

@@ -5,6 +5,8 @@
 #   make bench           build optimised and run the benchmarks
 #   make fuzz-lisp       random Lisp calls under the sanitizers (LISP_FUZZ_CALLS,
 #                        LISP_FUZZ_SEED, LISP_FUZZ_BATCH, LISP_FUZZ_TRACE)
+#   make coverage        run every test on a gcov build; line coverage of the
+#                        object model and the engine (build-cov/coverage.txt)
 #   make install PREFIX=/some/where
 SANITIZE ?= 0
 PREFIX   ?= /usr/local
@@ -20,7 +22,7 @@ else
 BUILD ?= build
 endif
 
-.PHONY: all deps configure build demo check bench install clean fuzz-lisp
+.PHONY: all deps configure build demo check bench coverage install clean fuzz-lisp
 
 all: build
 
@@ -62,9 +64,17 @@ fuzz-lisp:
 	LISP_FUZZ_CALLS=$(LISP_FUZZ_CALLS) LISP_FUZZ_SEED=$(LISP_FUZZ_SEED) LISP_FUZZ_BATCH=$(LISP_FUZZ_BATCH) \
 	build-asan/bin/quill-lisp --module $(FUZZ_LIBS)/libquilltest.so --module $(FUZZ_LIBS)/libquillxmlprobe.so \
 	  tests/lisp/call-fuzz.lsp --eval '(quill-fuzz:main)'
+COVERED = --filter 'msxml/' --filter 'model/' --filter 'platform/msxml6/'
+coverage:
+	@scripts/install-deps --coverage
+	@cmake -S . -B build-cov -DCMAKE_BUILD_TYPE=Debug -DQUILL_COVERAGE=ON -DQUILL_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build-cov -j $(JOBS)
+	@find build-cov -name '*.gcda' -delete
+	-cd build-cov && ctest -j $(JOBS) --timeout 1200 >ctest.log
+	@gcovr -r . $(COVERED) --exclude-throw-branches build-cov | tee build-cov/coverage.txt | tail -n 30
 
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
-	rm -rf build build-asan build-tsan build-bench
+	rm -rf build build-asan build-tsan build-bench build-cov

@@ -1,30 +1,36 @@
 #include "core/StringCache.h"
 
-#include <cwchar>
 #include <algorithm>
 #include <cstddef>
+#include <cwchar>
 #include <new>
 
 #include "platform/host/large_blocks.h"
 #include "platform/host/ux_string.h"
 
-template class HASHTABLE<STRING_ENTRY, wchar_t const*, 1>;
+template class HASHTABLE<STRING_ENTRY, wchar_t const*, 1>;  // for the registries
 
 std::atomic<long> StringCache::stringCount{0};
 
 STRING_ENTRY::~STRING_ENTRY() = default;
 
+int STRING_ENTRY::operator==(wchar_t const* s) const {
+    if (!string_ || !s) return string_ == s ? 1 : 0;
+    return wcscmp(string_, s) == 0 ? 1 : 0;
+}
+
 HASHkey STRING_ENTRY::hash(wchar_t const* s) { return HASHkey(s); }
 
 StringCacheEntry::StringCacheEntry(wchar_t* ownedCopy) : STRING_ENTRY(ownedCopy) { StringCache::incrStringCount(); }
 
-StringCacheEntry::StringCacheEntry(wchar_t const* inlineText, size_t n, HASHkey key)
-    : STRING_ENTRY(inlineText, key), _inline(true), _length(n < UINT32_MAX ? static_cast<uint32_t>(n) : UINT32_MAX) {
+// The cache keeps the hash in its table: the entry's own key is not made.
+StringCacheEntry::StringCacheEntry(wchar_t const* inlineText, size_t n)
+    : STRING_ENTRY(inlineText, HASHkey()), inline_(true), length_(n) {
     StringCache::incrStringCount();
 }
 
 StringCacheEntry::~StringCacheEntry() {
-    if (!_inline) ux_strfree(_string);
+    if (!inline_) ux_strfree(string_);
     StringCache::decrStringCount();
 }
 
@@ -33,16 +39,16 @@ size_t StringCacheEntry::blockSize(size_t n) {
     return (size + alignof(StringCacheEntry) - 1) & ~(alignof(StringCacheEntry) - 1);
 }
 
-StringCacheEntry* StringCacheEntry::make(void* block, wchar_t const* s, size_t n, HASHkey key) {
+StringCacheEntry* StringCacheEntry::make(void* block, wchar_t const* s, size_t n) {
     auto* text = reinterpret_cast<wchar_t*>(static_cast<char*>(block) + sizeof(StringCacheEntry));
     wmemcpy(text, s, n);
     text[n] = L'\0';
-    return ::new (block) StringCacheEntry(text, n, key);
+    return ::new (block) StringCacheEntry(text, n);
 }
 
 void StringCacheEntry::destroy(StringCacheEntry* entry) {
     if (!entry) return;
-    if (entry->_inline)
+    if (entry->inline_)
         entry->~StringCacheEntry();
     else
         delete entry;
@@ -54,151 +60,88 @@ long StringCache::decrStringCount() { return stringCount.fetch_sub(1, std::memor
 
 struct StringCache::Block {
     Block* next;
-    size_t bytes;  // of the whole block
+    size_t bytes;
 };
-
-StringCache::StringCache(unsigned size) : STRING_TABLE(size) {}
 
 namespace {
 
-bool deleteEntry(HASHentry* entry, void*) {
-    StringCacheEntry::destroy(static_cast<StringCacheEntry*>(entry->data));
-    entry->data = nullptr;
-    return true;
+constexpr size_t kHeader = (2 * sizeof(void*) + alignof(std::max_align_t) - 1) & ~(alignof(std::max_align_t) - 1);
+// Blocks double up to this size; a larger string gets a block of its own.
+// Only a cache that grew that far takes such blocks, which come on huge
+// pages: a large document's first walk then pays a page fault per 2 MiB of
+// strings rather than per 4 KiB.
+constexpr size_t kLargestBlock = size_t(2) << 20;
+constexpr size_t kFirstCapacity = 64;
+
+uint64_t hashUnits(wchar_t const* s, size_t n) {
+    uint64_t h = 0x9E3779B97F4A7C15ULL ^ n;
+    for (size_t i = 0; i < n; ++i) h = (h ^ static_cast<uint32_t>(s[i])) * 0x100000001B3ULL;
+    return h ^ (h >> 29);
 }
 
 }  // namespace
 
+// `size` was the host table's first row count; this table sizes itself.
+StringCache::StringCache(unsigned) {}
+
 StringCache::~StringCache() {
-    scan(&deleteEntry, nullptr);
-    while (Block* b = _blocks) {
-        _blocks = b->next;
+    for (size_t i = 0; i < capacity_; ++i) StringCacheEntry::destroy(slots_[i].entry);
+    if (slots_) free_large_block(slots_, capacity_ * sizeof(Slot));
+    while (Block* b = blocks_) {
+        blocks_ = b->next;
         free_large_block(b, b->bytes);
     }
 }
 
-// Blocks double up to 2 MiB (then huge pages where the system has them); a
-// string larger than that gets a block of its own.
 void* StringCache::allocate(size_t size) {
-    if (static_cast<size_t>(_end - _free) < size) {
-        size_t const header = (sizeof(Block) + alignof(std::max_align_t) - 1) & ~(alignof(std::max_align_t) - 1);
-        size_t const bytes = std::max(_nextBlock, size + header);
-        _nextBlock = std::min<size_t>(_nextBlock * 2, size_t(2) << 20);
+    if (static_cast<size_t>(end_ - free_) < size) {
+        size_t const bytes = std::max(nextBlock_, size + kHeader);
+        nextBlock_ = std::min(nextBlock_ * 2, kLargestBlock);
         auto* block = static_cast<Block*>(allocate_large_block(bytes));
-        block->next = _blocks;
+        block->next = blocks_;
         block->bytes = bytes;
-        _blocks = block;
-        _free = reinterpret_cast<char*>(block) + header;
-        _end = reinterpret_cast<char*>(block) + bytes;
+        blocks_ = block;
+        blockBytes_ += bytes;
+        free_ = reinterpret_cast<char*>(block) + kHeader;
+        end_ = reinterpret_cast<char*>(block) + bytes;
     }
-    void* p = _free;
-    _free += size;
+    void* p = free_;
+    free_ += size;
     return p;
 }
 
-wchar_t const* StringCache::cache(wchar_t const* s) { return cache(s, s ? wcslen(s) : 0); }
-
-void StringCache::remember(StringCacheEntry* entry) {
-    if (!_recent) {
-        if (_entries < kRecentAfter) return;
-        _recent.reset(new Recent[kRecent]());
+// Doubles the table (kept at most half full); the slots carry their hashes.
+void StringCache::grow() {
+    size_t const capacity = capacity_ ? capacity_ * 2 : kFirstCapacity;
+    auto* slots = static_cast<Slot*>(allocate_large_block(capacity * sizeof(Slot)));
+    for (size_t i = 0; i < capacity_; ++i) {
+        if (!slots_[i].entry) continue;
+        size_t j = slots_[i].hash & (capacity - 1);
+        while (slots[j].entry) j = (j + 1) & (capacity - 1);
+        slots[j] = slots_[i];
     }
-    _recent[entry->key().value() % kRecent] = Recent{entry->key().value(), entry};
+    if (slots_) free_large_block(slots_, capacity_ * sizeof(Slot));
+    slots_ = slots;
+    capacity_ = capacity;
 }
 
-StringCache::Trace::~Trace() {
-    for (StringCacheEntry** block : _blocks) free_large_block(block, kBlock * sizeof(StringCacheEntry*));
-}
-
-void StringCache::Trace::push_back(StringCacheEntry* entry) {
-    if (_size == _blocks.size() * kBlock)
-        _blocks.push_back(static_cast<StringCacheEntry**>(allocate_large_block(kBlock * sizeof(StringCacheEntry*))));
-    _blocks[_size / kBlock][_size % kBlock] = entry;
-    ++_size;
-}
-
-// The entry of s: from the recent table, the table, or made now.
-StringCacheEntry* StringCache::lookup(wchar_t const* s, size_t n, bool& made) {
-    made = false;
-    HASHkey const key(s);
-    if (_recent) {
-        Recent const& recent = _recent[key.value() % kRecent];
-        if (recent.entry && recent.key == key.value() && *recent.entry == s) return recent.entry;
-    }
-    HASHentry* const row = get_row(key);
-    HASHentry* free = nullptr;
-    long walked = 0;
-    for (HASHentry* e = row; e; e = e->next, ++walked) {
-        auto* entry = static_cast<STRING_ENTRY*>(e->data);
-        if (!entry)
-            free = e;
-        else if (entry->key() == key && *entry == s) {
-            remember(static_cast<StringCacheEntry*>(entry));
-            return static_cast<StringCacheEntry*>(entry);
-        }
-    }
-    // An empty row's free first entry is taken through new_entry all the
-    // same: the table counts its entries there to know when to grow.
-    if (!free || free == row) free = new_entry(key, walked);
-    // A null text is kept as a null entry, as it always was.
-    StringCacheEntry* entry =
-        s ? StringCacheEntry::make(allocate(StringCacheEntry::blockSize(n)), s, n, key) : new StringCacheEntry(nullptr);
-    free->data = entry;
-    ++_entries;
-    made = true;
-    remember(entry);
-    return entry;
-}
-
-// The entries of a replay are known ahead: the one a few answers on is
-// fetched into the cache while this one is compared.
-bool StringCache::replays(size_t pos, wchar_t const* s, size_t n) const {
-    if (pos >= _trace.size()) return false;
-    if (pos + kLookAhead < _trace.size()) __builtin_prefetch(_trace[pos + kLookAhead]);
-    StringCacheEntry const* entry = _trace[pos];
-    return entry->_length == n && entry->_string && equalUnits(entry->_string, s, n);
-}
-
-// Every miss is recorded, so that a reading that differs from the last one
-// replays next time. While the replay is at the end of the trace (a first
-// reading), the end moves with it.
-void StringCache::record(StringCacheEntry* entry) {
-    if (_entries < kRecentAfter || _trace.size() >= std::max(kTraceFloor, kTracePerEntry * _entries)) return;
-    if (entry->_recorded == 0) entry->_tracePos = static_cast<uint32_t>(std::min<size_t>(_trace.size(), UINT32_MAX));
-    if (entry->_recorded < 2) ++entry->_recorded;
-    bool const atEnd = _replay == _trace.size();
-    _trace.push_back(entry);
-    if (atEnd) _replay = _trace.size();
-}
-
-// A place found through an entry recorded once is taken only after the
-// strings that follow it there have been asked for in turn: data repeats
-// short runs of values all over a document.
-wchar_t const* StringCache::confirm(wchar_t const* s, size_t n) {
-    if (_candidate == SIZE_MAX || !replays(_candidate, s, n)) return nullptr;
-    StringCacheEntry* entry = _trace[_candidate++];
-    if (++_confirmed >= kConfirmations) {
-        _replay = _candidate;
-        _candidate = SIZE_MAX;
-    } else if (_replay == _trace.size()) {
-        record(entry);
-    }
-    return entry->_string;
-}
+wchar_t const* StringCache::cache(wchar_t const* s) { return s ? cache(s, wcslen(s)) : nullptr; }
 
 wchar_t const* StringCache::cache(wchar_t const* s, size_t n) {
-    if (s) {
-        if (replays(_replay, s, n)) {
-            _candidate = SIZE_MAX;
-            return _trace[_replay++]->_string;
-        }
-        if (wchar_t const* confirmed = confirm(s, n)) return confirmed;
+    if (!s) return nullptr;
+    uint64_t const hash = hashUnits(s, n);
+    auto const same = [&](Slot const& slot) {
+        return slot.hash == hash && slot.entry->length_ == n && wmemcmp(slot.entry->string_, s, n) == 0;
+    };
+    Slot* recent = recent_ ? &recent_[(hash >> 40) % kRecent] : nullptr;
+    if (recent && recent->entry && same(*recent)) return recent->entry->string_;
+    if ((count_ + 1) * 2 > capacity_) grow();
+    size_t i = hash & (capacity_ - 1);
+    while (slots_[i].entry && !same(slots_[i])) i = (i + 1) & (capacity_ - 1);
+    if (!slots_[i].entry) {
+        slots_[i] = Slot{hash, StringCacheEntry::make(allocate(StringCacheEntry::blockSize(n)), s, n)};
+        if (++count_ == kRecentAfter) recent_.reset(new Slot[kRecent]());
     }
-    bool made = false;
-    StringCacheEntry* entry = lookup(s, n, made);
-    bool const anchor = entry->_recorded == 1;
-    _candidate = anchor ? size_t(entry->_tracePos) + 1 : SIZE_MAX;
-    _confirmed = 0;
-    record(entry);
-    return entry->_string;
+    if (recent) *recent = slots_[i];
+    return slots_[i].entry->string_;
 }

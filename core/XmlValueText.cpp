@@ -12,8 +12,8 @@ namespace {
 // so that the decimal point is '.' whatever the process locale says.
 class CNumericLocale {
 public:
-    CNumericLocale() : _previous(uselocale(cLocale())) {}
-    ~CNumericLocale() { uselocale(_previous); }
+    CNumericLocale() : previous_(uselocale(cLocale())) {}
+    ~CNumericLocale() { uselocale(previous_); }
     CNumericLocale(CNumericLocale const&) = delete;
     CNumericLocale& operator=(CNumericLocale const&) = delete;
 
@@ -22,7 +22,7 @@ private:
         static locale_t const c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
         return c;
     }
-    locale_t _previous;
+    locale_t previous_;
 };
 
 }  // namespace

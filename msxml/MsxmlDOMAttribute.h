@@ -11,7 +11,7 @@ public:
 
     wchar_t const* getKey() const override { return getName(); }
     bool keyEquals(wchar_t const* key) const override { return MsxmlDOMNode::nameEquals(key); }
-    wchar_t const* getValue() const override { return ownValue(); }
+    wchar_t const* getValue() const override { return readValue(); }
     bool valueEquals(wchar_t const* value) const override { return MsxmlDOMNode::valueEquals(value); }
     bool setValue(wchar_t const* value) override { return MsxmlDOMNode::setValue(value); }
 

@@ -148,7 +148,6 @@ MsxmlDOMDocument::~MsxmlDOMDocument() {
         std::lock_guard<std::mutex> hold(wrappers.lock);
         std::erase_if(wrappers.list, [this](auto const& entry) { return entry.first == this; });
     }
-    dropParkedAttribute();
     if (document_) document_->Release();
 }
 
@@ -160,27 +159,6 @@ MsxmlDOMDocument const* MsxmlDOMDocument::wrapperOf(IUnknown* document) {
     for (auto const& [wrapper, identity] : wrappers.list)
         if (identity && identity == wanted.get()) return wrapper;
     return nullptr;
-}
-
-XmlSmartPtr<MsxmlDOMAttribute> MsxmlDOMDocument::takeParkedAttribute() const {
-    if (!parked_) return nullptr;
-    XmlSmartPtr<MsxmlDOMAttribute> taken(parked_);
-    XmlObjectFactory::getInstance()->noteCreated(static_cast<TrelDOMNode const*>(parked_));
-    parked_->removeReference();
-    parked_ = nullptr;
-    return taken;
-}
-
-void MsxmlDOMDocument::parkAttribute(XmlSmartPtr<MsxmlDOMAttribute>& attribute) const {
-    if (parked_ || !attribute || attribute->referenceCount() != 1 || attribute->getMsxmlDocument() != this) return;
-    parked_ = attribute;
-    parked_->addReference();
-    XmlObjectFactory::getInstance()->noteDeleted(static_cast<TrelDOMNode const*>(parked_));
-    attribute = nullptr;
-}
-
-void MsxmlDOMDocument::dropParkedAttribute() const {
-    XmlSmartPtr<MsxmlDOMAttribute> dropped(takeParkedAttribute());
 }
 
 wchar_t const* MsxmlDOMDocument::unmarshal(wchar_t* text) const {
@@ -195,25 +173,6 @@ wchar_t const* MsxmlDOMDocument::intern(wchar_t const* text, size_t n) const {
     if (!text) return nullptr;
     if constexpr (WideTextConverter::IDENTITY) return cache_.cache(text, n);
     return unmarshal(const_cast<wchar_t*>(text));
-}
-
-// A slot is trusted when the engine stamped the same pointer alike, or else
-// when its interned copy still reads the same as the lent text: the engine
-// may reuse a pointer for another name.
-wchar_t const* MsxmlDOMDocument::internName(wchar_t const* name, size_t n, uint64_t stamp) const {
-    if (!name) return nullptr;
-    auto const key = reinterpret_cast<uintptr_t>(name);
-    NameSlot& slot = names_[(key ^ (key >> 12)) / sizeof(wchar_t) % kNameSlots];
-    if (slot.lent == name) {
-        if (stamp != 0 && slot.stamp == stamp) return slot.interned;
-        if (slot.length == n && equalUnits(slot.interned, name, n)) {
-            slot.stamp = stamp;
-            return slot.interned;
-        }
-    }
-    wchar_t const* interned = intern(name, n);
-    slot = NameSlot{name, interned, n, stamp};
-    return interned;
 }
 
 TrelDOMNode* MsxmlDOMDocument::createTrelNode(IXMLDOMNode* node) const {
@@ -380,14 +339,10 @@ bool MsxmlDOMDocument::writeText(wchar_t** out, bool indent) const {
     return handOut(xml.get(), out);
 }
 
-bool MsxmlDOMDocument::load(wchar_t const* path) {
-    dropParkedAttribute();
-    return loadDocument(document_, path);
-}
+bool MsxmlDOMDocument::load(wchar_t const* path) { return loadDocument(document_, path); }
 
 bool MsxmlDOMDocument::loadXML(wchar_t const* text) {
     XmlLastFailure::clear();
-    dropParkedAttribute();
     if (!document_ || !text) return false;
     BStr xml(text);
     VARIANT_BOOL ok = VARIANT_FALSE;

@@ -4,11 +4,9 @@
 #pragma once
 
 #include "core/StringCache.h"
-#include "core/XmlSmartPtr.h"
 #include "model/TrelDOMDocument.h"
 #include "platform/msxml6/msxml6.h"
 
-class MsxmlDOMAttribute;
 class TrelDOMAttribute;
 class TrelDOMElement;
 class TrelDOMNode;
@@ -75,20 +73,6 @@ public:
     wchar_t const* unmarshal(wchar_t* text) const;
     // The same for text the engine lends (n code units, NUL-terminated).
     wchar_t const* intern(wchar_t const* text, size_t n) const;
-    // The same for a name the engine lends: the engine hands out one pointer
-    // per distinct name, so a small table from its pointer to the interned
-    // copy saves hashing the name again on every read. With the engine's
-    // stamp for the pointer (0: none), a known name is not even compared.
-    wchar_t const* internName(wchar_t const* name, size_t n, uint64_t stamp) const;
-
-    // The attribute wrapper of the last attribute scan, kept for the next
-    // one: a walk scans the attributes of every element, and one wrapper
-    // (and one engine object, moved along) then serves them all. A parked
-    // wrapper holds the only reference and is not counted as a live node.
-    // take: the parked wrapper, or null. park: keeps `attribute` when
-    // nobody else holds it and none is parked yet.
-    XmlSmartPtr<MsxmlDOMAttribute> takeParkedAttribute() const;
-    void parkAttribute(XmlSmartPtr<MsxmlDOMAttribute>& attribute) const;
 
 protected:
     ~MsxmlDOMDocument() override;
@@ -99,19 +83,6 @@ private:
     // Appends to the document node; the appended node with a reference, or null.
     IXMLDOMNode* addChild(IXMLDOMNode* node) const;
 
-    struct NameSlot {
-        wchar_t const* lent;      // the engine's pointer, compared, never followed alone
-        wchar_t const* interned;  // in cache_
-        size_t length;
-        uint64_t stamp;  // the engine's for `lent`; 0: none
-    };
-    static constexpr size_t kNameSlots = 256;
-
-    // The parked wrapper would keep a replaced tree alive.
-    void dropParkedAttribute() const;
-
     IXMLDOMDocument3* document_;
     mutable StringCache cache_;
-    mutable MsxmlDOMAttribute* parked_ = nullptr;  // one reference
-    mutable NameSlot names_[kNameSlots] = {};
 };

@@ -6,15 +6,6 @@
 
 #include "model/TrelDOMElement.h"
 #include "msxml/MsxmlDOMNode.h"
-#include "platform/host/basic_array.h"
-
-// Engine node pointers, each slot holding one reference: the snapshot of a
-// child list that scanChildren walks.
-typedef BASIC_ARRAY<IXMLDOMNode*, 16, long> IXMLDOMNodePtrArray;
-
-// The attribute of that qualified name (matched exactly), with a reference
-// for the caller; null when absent or when the node has no attributes.
-IXMLDOMAttribute* findAttribute(wchar_t const* name, IXMLDOMNode* node);
 
 // Passes on only the elements whose tag equals `tag`; the inner visitor's
 // false still stops the scan.
@@ -24,7 +15,7 @@ public:
     bool visit(TrelDOMElement const* element) override;
 
 private:
-    wchar_t const* tag_;             // not owned
+    wchar_t const* tag_;            // not owned
     TrelDOMElementVisitor* inner_;  // not owned
 };
 
@@ -34,7 +25,7 @@ public:
 
     wchar_t const* getTag() const override { return getName(); }
     bool tagEquals(wchar_t const* tag) const override { return MsxmlDOMNode::nameEquals(tag); }
-    wchar_t const* getText() const override { return firstTextValue(); }
+    wchar_t const* getText() const override { return readValue(); }
     bool setText(wchar_t const* text) override { return setValue(text); }
     wchar_t const* getNamespace() const override { return getNamespaceURI(); }
     long childCount() const override;
@@ -72,5 +63,6 @@ private:
     // A detached element in this element's namespace, with a text child when
     // `text` is not null; a reference for the caller, or null.
     IXMLDOMElement* createChild(wchar_t const* tag, wchar_t const* text) const;
-    bool readAttribute(wchar_t const* key, wchar_t const*& value, size_t& length) const;
+    // The value the engine lends (`length` code units), or null when absent.
+    wchar_t const* readAttribute(wchar_t const* key, size_t& length) const;
 };

@@ -2,8 +2,10 @@
 // small helpers over the engine's node interfaces that the whole backend uses.
 //
 // A wrapper copies nothing: every query asks the engine at the moment it is
-// made, so two wrappers of one node always agree. Strings come from the owning
-// document's cache and live as long as the document wrapper.
+// made, so two wrappers of one node always agree. Reads go through the
+// engine's reader interface, which every node of the engine answers. Strings
+// come from the owning document's cache and live as long as the document
+// wrapper.
 #pragma once
 
 #include "model/TrelDOMNode.h"
@@ -17,17 +19,8 @@ IXMLDOMElement* castToElement(IXMLDOMNode* node);
 IXMLDOMAttribute* castToAttribute(IXMLDOMNode* node);
 IXMLDOMText* castToText(IXMLDOMNode* node);
 
-// The engine's fast reader of the node (IXMLDOMNodeReader), with a
-// reference; null when the node is null or its engine offers none, and the
-// caller then reads through the standard interfaces.
-IXMLDOMNodeReader* readerOf(IXMLDOMNode* node);
-
 // The node's DOM type; 0 for a null node or when the engine cannot tell.
 TrelNodeType getNodeType(IXMLDOMNode* node);
-
-// True when the node's qualified name equals text exactly (case-sensitive);
-// a null text never matches.
-bool nameEquals(IXMLDOMNode* node, wchar_t const* text);
 
 // The first child when it is a text node (CDATA does not count), with a
 // reference for the caller; null otherwise.
@@ -43,17 +36,12 @@ public:
     // Holds its own reference to `node`; `document` must outlive the wrapper.
     MsxmlDOMNode(IXMLDOMNode* node, MsxmlDOMDocument const* document);
 
-    // Wrappers come and go with every query: their blocks are recycled per
-    // thread rather than returned to the heap each time.
-    static void* operator new(size_t size);
-    static void operator delete(void* p, size_t size);
-
     TrelNodeType getType() const override;
     TrelDOMDocument const* getDocument() const override;
     TrelDOMElement* getParent() const override;
 
     IXMLDOMNode* getWrapped() const { return node_; }  // no new reference
-    // The engine's fast reader of the node, or null (no new reference).
+    // The engine's fast reader of the node (no new reference).
     IXMLDOMNodeReader* getReader() const { return reader_; }
     MsxmlDOMDocument const* getMsxmlDocument() const { return document_; }
 
@@ -69,28 +57,14 @@ public:
     // Replaces the first text child, or appends a text child when there is none.
     bool setValue(wchar_t const* text);
 
-    // Makes this wrapper stand for another node of the same kind (its own
-    // reference taken, the old one released). Only for a wrapper nobody else
-    // holds: scans reuse theirs when the visitor kept no reference. A reader
-    // the caller already has for `node` spares asking for it.
-    void rebind(IXMLDOMNode* node, IXMLDOMNodeReader* knownReader = nullptr);
-
 protected:
     ~MsxmlDOMNode() override;
 
-    // The interned text of a string the engine returned (null stays null).
-    wchar_t const* intern(BSTR text) const;
-    // getValue for a node already known to be text or an attribute, and for
-    // one known to be an element: the kind is not asked again, which matters
-    // on walks over large trees.
-    wchar_t const* ownValue() const;
-    wchar_t const* firstTextValue() const;
+    // getValue for a node known to be text, an attribute or an element: the
+    // reader's text, interned (null when it has none).
+    wchar_t const* readValue() const;
 
 private:
-    // False when the engine has no fast reader; else `text` is the interned
-    // text the reader gives (null when it has none).
-    bool readText(wchar_t const*& text) const;
-
     IXMLDOMNode* node_;
     MsxmlDOMDocument const* document_;
     // Asked for once, at construction: every read would ask otherwise.

@@ -31,7 +31,7 @@ void* allocate_large_block(std::size_t bytes) {
     std::uintptr_t const tail = aligned + length;
     std::uintptr_t const end = start + length + kHugePage;
     if (end > tail) munmap(reinterpret_cast<void*>(tail), end - tail);
-    if (!getenv("NOHUGE")) madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
+    madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
     return reinterpret_cast<void*>(aligned);
 }
 

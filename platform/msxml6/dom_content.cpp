@@ -29,13 +29,7 @@ void domNodeFreed(xmlNodePtr node) {
     node->_private = nullptr;
 }
 
-namespace {
-// Threads make documents at the same time; a serial names one tree only.
-std::atomic<uint64_t> contentSerials{0};
-}  // namespace
-
-DocContent::DocContent(xmlDocPtr doc)
-    : serial(contentSerials.fetch_add(1, std::memory_order_relaxed) + 1), doc_(doc) {}
+DocContent::DocContent(xmlDocPtr doc) : doc_(doc) {}
 
 namespace {
 

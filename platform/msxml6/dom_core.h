@@ -20,6 +20,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
 
 #include "platform/msxml6/engine.h"
 
@@ -37,6 +40,32 @@ void domNodeFreed(xmlNodePtr node);
 // libxml2 frees: live lists drop their position caches when it moves.
 uint64_t domGeneration();
 void bumpGeneration();
+
+// The wide forms of a tree's names, keyed by the local name's pointer into
+// the tree's dictionary: such a pointer is neither freed nor reused while
+// the tree lives, so a found key needs no text compare; only the prefix,
+// which libxml2 copies per declaration, is compared. Forms live as long as
+// the table, which lives as long as the tree.
+class NameTable {
+public:
+    // "prefix:local" or "local"; null when `local` is not a key this table
+    // may keep (a name outside the dictionary).
+    std::wstring const* find(xmlDictPtr dict, char const* prefix, char const* local);
+
+private:
+    struct Name {
+        char const* local;  // the key; null: free slot
+        std::string prefix;
+        bool prefixed;
+        std::wstring wide;
+        Name* next;  // the same local name with another prefix
+    };
+    Name* lookup(char const* local) const;
+    void grow();
+
+    std::vector<Name*> slots_;
+    std::deque<Name> names_;  // never moved
+};
 
 class DocContent {
 public:
@@ -62,7 +91,7 @@ public:
     bool unboundNames = false;
     DocumentObj* owner = nullptr;  // weak: the document object showing this tree
     xmlNodePtr decl = nullptr;     // detached PI with the declaration text, owned
-    uint64_t const serial;         // never reused: tells contents apart after one dies
+    NameTable names;               // for readName
 
 private:
     explicit DocContent(xmlDocPtr doc);

@@ -19,11 +19,9 @@ namespace {
 
 class ChildCursor;
 
-// The cursors of a thread that still read their tree, and one finished
-// cursor kept for the next walk.
+// The cursors of a thread that still read their tree.
 struct OpenCursors {
     ChildCursor* first = nullptr;
-    ChildCursor* spare = nullptr;
     ~OpenCursors();
 };
 
@@ -100,7 +98,7 @@ public:
         return true;
     }
 
-    // Ends this use: the spare of `cursors` when there is room.
+    // Ends this use: the children not given and the element let go.
     void finish() {
         stopWatching();
         for (size_t i = taken_; i < held_.size(); ++i)
@@ -136,7 +134,6 @@ private:
 OpenCursors::~OpenCursors() {
     // Cursors still open at thread exit keep working, holding their children.
     while (first) first->hold();
-    delete spare;
 }
 
 OpenCursors* openCursors() { return ThreadState<OpenCursors>::get(); }
@@ -144,11 +141,6 @@ OpenCursors* openCursors() { return ThreadState<OpenCursors>::get(); }
 ULONG ChildCursor::Release() {
     if (--refs_) return refs_;
     finish();
-    OpenCursors* cursors = openCursors();
-    if (cursors && !cursors->spare) {
-        cursors->spare = this;
-        return 0;
-    }
     delete this;
     return 0;
 }
@@ -165,16 +157,8 @@ HRESULT Node::openElementChildren(IXMLDOMChildCursor** cursor) {
     if (!cursor) return E_POINTER;
     *cursor = nullptr;
     if (kind != Kind::Element || !node) return E_FAIL;
-    OpenCursors* cursors = openCursors();
-    ChildCursor* made = nullptr;
-    if (cursors && cursors->spare) {
-        made = cursors->spare;
-        cursors->spare = nullptr;
-        made->AddRef();
-    } else {
-        made = new ChildCursor();
-    }
-    if (made->open(this, cursors) != S_OK) {
+    auto* made = new ChildCursor();
+    if (made->open(this, openCursors()) != S_OK) {
         made->Release();
         return E_FAIL;
     }

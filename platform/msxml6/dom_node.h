@@ -105,13 +105,10 @@ public:
     HRESULT get_target(BSTR* target) override;
     // IXMLDOMNodeReader (dom_reader.cpp)
     HRESULT readName(wchar_t const** name, size_t* length) override;
-    HRESULT readNameStamped(wchar_t const** name, size_t* length, uint64_t* stamp) override;
     HRESULT readText(wchar_t const** text, size_t* length) override;
     HRESULT readAttribute(wchar_t const* name, wchar_t const** value, size_t* length) override;
     HRESULT openElementChildren(IXMLDOMChildCursor** cursor) override;  // dom_cursor.cpp
-    HRESULT attributeCount(long* count) override;
-    HRESULT attributeAt(long index, IXMLDOMAttribute** attribute) override;
-    HRESULT moveToAttributeOf(IXMLDOMNodeReader* element, long index) override;
+    HRESULT nextAttribute(IXMLDOMAttribute* previous, IXMLDOMAttribute** next) override;
 };
 
 }  // namespace mx

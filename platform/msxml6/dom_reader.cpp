@@ -1,15 +1,10 @@
 // IXMLDOMNodeReader: names and texts for tree walkers, without a BSTR, a
 // VARIANT or a helper object per call.
 //
-// Texts are decoded into one buffer per thread. Names go through a small
-// per-thread table keyed by libxml2's name pointers (the parser's names are
-// shared through the document's dictionary, so a tree has few of them). A
-// slot is trusted without reading the name again only when both pointers
-// belonged to the dictionary of the same, still living, tree when the slot
-// was filled: a dictionary never frees or changes a name. Any other pointer
-// may have been freed and reused, so its text is compared.
+// Names come from the tree's own table (NameTable): a parsed tree has few
+// distinct names, each converted once. Texts are decoded into one buffer per
+// thread, which shrinks again after a large text.
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -23,41 +18,31 @@
 namespace mx {
 namespace {
 
-// Grows by doubling and is never filled first: decoding writes straight
-// into it.
-struct TextBuffer {
-    std::unique_ptr<wchar_t[]> data;
-    size_t capacity = 0;
+// Grows to the largest text asked for; a buffer past kKeptUnits goes back to
+// that size with the next smaller text, so one huge text does not pin its
+// memory for the life of the thread.
+class TextBuffer {
+public:
+    static constexpr size_t kKeptUnits = size_t(1) << 14;
 
     wchar_t* reserve(size_t units) {
-        if (units > capacity) {
-            size_t const grown = std::max(units, capacity * 2);
-            data.reset(new wchar_t[grown]);
-            capacity = grown;
+        if (units > capacity_ || (capacity_ > kKeptUnits && units <= kKeptUnits)) {
+            size_t const size = std::max(units, std::min(capacity_ * 2, kKeptUnits));
+            data_.reset(new wchar_t[size]);
+            capacity_ = size;
         }
-        return data.get();
+        return data_.get();
     }
-};
+    size_t capacity() const { return capacity_; }
 
-// One slot per (prefix, local name) pair of pointers, direct-mapped.
-struct NameSlot {
-    void const* prefixKey = nullptr;
-    void const* localKey = nullptr;
-    uint64_t content = 0;  // serial of the tree whose dictionary owns both keys; 0: not trusted
-    std::string prefix;    // the texts the wide name was made from
-    std::string local;
-    std::wstring wide;
-    uint64_t stamp = 0;  // new with every fill: (wide's pointer, stamp) names one text
-    bool used = false;
+private:
+    std::unique_ptr<wchar_t[]> data_;
+    size_t capacity_ = 0;
 };
-
-constexpr size_t kNameSlots = 512;
-constexpr uint64_t kConstantStamp = 1;
-constexpr uint64_t kFirstSlotStamp = 2;
 
 struct ReaderState {
     TextBuffer text;
-    NameSlot names[kNameSlots];
+    std::wstring name;  // names no tree table keeps
 };
 
 // A read made after the thread's state is gone (during its exit) uses a
@@ -68,10 +53,6 @@ inline ReaderState& threadState() {
     if (ReaderState* state = ThreadState<ReaderState>::get()) return *state;
     return spareState();
 }
-
-// Process-wide, so that a stamp never repeats even where a thread's buffers
-// reuse another's memory. Fills are rare: the count costs nothing.
-std::atomic<uint64_t> nameStamps{0};
 
 HRESULT giveBuffer(char const* utf8, size_t n, wchar_t const** text, size_t* length) {
     wchar_t* out = threadState().text.reserve(n + 1);
@@ -93,47 +74,36 @@ HRESULT giveNone(wchar_t const** text, size_t* length) {
     return S_FALSE;
 }
 
-bool sameText(std::string const& stored, char const* s) { return strcmp(stored.c_str(), s ? s : "") == 0; }
-
-bool dictionaryOwns(xmlDictPtr dict, char const* name) {
-    return !name || (dict && xmlDictOwns(dict, reinterpret_cast<xmlChar const*>(name)) == 1);
+HRESULT giveName(std::wstring const& name, wchar_t const** out, size_t* length) {
+    *out = name.c_str();
+    if (length) *length = name.size();
+    return S_OK;
 }
 
-// "prefix:local", or "local" without a prefix, as a wide string, for a name
-// of the tree `content` (null: a name of no tree).
-wchar_t const* qualifiedName(DocContent const* content, char const* prefix, char const* local, size_t* length,
-                             uint64_t* stamp) {
-    auto const a = reinterpret_cast<uintptr_t>(prefix);
-    auto const b = reinterpret_cast<uintptr_t>(local);
-    NameSlot& slot = threadState().names[((a * 31) ^ b ^ (b >> 9)) / 8 % kNameSlots];
-    bool const sameKeys = slot.used && slot.prefixKey == prefix && slot.localKey == local;
-    bool const trusted = sameKeys && content && slot.content == content->serial;
-    if (!trusted && !(sameKeys && sameText(slot.prefix, prefix) && sameText(slot.local, local))) {
-        xmlDictPtr dict = content ? content->doc()->dict : nullptr;
-        slot.prefixKey = prefix;
-        slot.localKey = local;
-        slot.content = dict && dictionaryOwns(dict, prefix) && dictionaryOwns(dict, local) ? content->serial : 0;
-        slot.prefix = prefix ? prefix : "";
-        slot.local = local ? local : "";
-        slot.wide.clear();
-        if (prefix) {
-            appendWide(slot.wide, prefix, slot.prefix.size());
-            slot.wide.push_back(L':');
-        }
-        appendWide(slot.wide, slot.local.data(), slot.local.size());
-        slot.stamp = nameStamps.fetch_add(1, std::memory_order_relaxed) + kFirstSlotStamp;
-        slot.used = true;
+void appendQualified(std::wstring& out, char const* prefix, char const* local) {
+    if (prefix) {
+        appendWide(out, prefix, strlen(prefix));
+        out.push_back(L':');
     }
-    if (length) *length = slot.wide.size();
-    if (stamp) *stamp = slot.stamp;
-    return slot.wide.c_str();
+    appendWide(out, local, strlen(local));
 }
 
-// Literal names never change: one stamp serves them all.
-wchar_t const* constantName(wchar_t const* name, size_t* length, uint64_t* stamp) {
-    if (length) *length = wcslen(name);
-    if (stamp) *stamp = kConstantStamp;
-    return name;
+// "prefix:local", or "local" without a prefix, of a node of `content`.
+HRESULT qualifiedName(DocContent* content, char const* prefix, char const* local, wchar_t const** name,
+                      size_t* length) {
+    xmlDictPtr dict = content ? content->doc()->dict : nullptr;
+    if (std::wstring const* known = content ? content->names.find(dict, prefix, local) : nullptr)
+        return giveName(*known, name, length);
+    std::wstring& spare = threadState().name;
+    spare.clear();
+    appendQualified(spare, prefix, local);
+    return giveName(spare, name, length);
+}
+
+HRESULT constantName(wchar_t const* constant, wchar_t const** name, size_t* length) {
+    *name = constant;
+    if (length) *length = wcslen(constant);
+    return S_OK;
 }
 
 bool alive(NodeBase const& self) { return self.kind == Kind::NsDecl ? self.liveNs() != nullptr : self.node != nullptr; }
@@ -149,47 +119,87 @@ HRESULT attributeText(xmlNodePtr attr, wchar_t const** text, size_t* length) {
     return giveBuffer(content.get(), text, length);
 }
 
+size_t hashOf(void const* p) {
+    auto const key = reinterpret_cast<uintptr_t>(p);
+    return static_cast<size_t>((key >> 3) * 0x9E3779B97F4A7C15ULL >> 20);
+}
+
+bool samePrefix(std::string const& stored, bool prefixed, char const* prefix) {
+    return prefix ? prefixed && stored == prefix : !prefixed;
+}
+
 }  // namespace
 
-HRESULT Node::readName(wchar_t const** name, size_t* length) { return readNameStamped(name, length, nullptr); }
+size_t readerTextUnits() { return threadState().text.capacity(); }
 
-HRESULT Node::readNameStamped(wchar_t const** name, size_t* length, uint64_t* stamp) {
+NameTable::Name* NameTable::lookup(char const* local) const {
+    size_t const mask = slots_.size() - 1;
+    for (size_t i = hashOf(local) & mask;; i = (i + 1) & mask)
+        if (!slots_[i] || slots_[i]->local == local) return slots_[i];
+}
+
+void NameTable::grow() {
+    std::vector<Name*> old(std::max<size_t>(64, slots_.size() * 2), nullptr);
+    old.swap(slots_);
+    size_t const mask = slots_.size() - 1;
+    for (Name* name : old) {
+        if (!name) continue;
+        size_t i = hashOf(name->local) & mask;
+        while (slots_[i]) i = (i + 1) & mask;
+        slots_[i] = name;
+    }
+}
+
+std::wstring const* NameTable::find(xmlDictPtr dict, char const* prefix, char const* local) {
+    if (!local) return nullptr;
+    Name* first = slots_.empty() ? nullptr : lookup(local);
+    for (Name* n = first; n; n = n->next)
+        if (samePrefix(n->prefix, n->prefixed, prefix)) return &n->wide;
+    if (!first && !(dict && xmlDictOwns(dict, reinterpret_cast<xmlChar const*>(local)) == 1)) return nullptr;
+    if (!first && (names_.size() + 1) * 2 > slots_.size()) grow();
+    Name& made = names_.emplace_back(Name{local, prefix ? prefix : "", prefix != nullptr, {}, nullptr});
+    appendQualified(made.wide, prefix, local);
+    if (first) {
+        made.next = first->next;
+        first->next = &made;
+    } else {
+        size_t const mask = slots_.size() - 1;
+        size_t i = hashOf(local) & mask;
+        while (slots_[i]) i = (i + 1) & mask;
+        slots_[i] = &made;
+    }
+    return &made.wide;
+}
+
+HRESULT Node::readName(wchar_t const** name, size_t* length) {
     if (!name) return E_POINTER;
     *name = nullptr;
-    if (stamp) *stamp = 0;
     if (!alive(*this)) return E_FAIL;
     switch (kind) {
     case Kind::NsDecl:
-        *name = ns->prefix ? qualifiedName(nullptr, "xmlns", chars(ns->prefix), length, stamp)
-                           : constantName(L"xmlns", length, stamp);
-        return S_OK;
+        // Declarations are few; their prefixes are no dictionary names.
+        return ns->prefix ? qualifiedName(nullptr, "xmlns", chars(ns->prefix), name, length)
+                          : constantName(L"xmlns", name, length);
     case Kind::Decl:
-        *name = constantName(L"xml", length, stamp);
-        return S_OK;
+        return constantName(L"xml", name, length);
     default:
         break;
     }
     switch (node->type) {
     case XML_ELEMENT_NODE:
     case XML_ATTRIBUTE_NODE:
-        *name = qualifiedName(content, node->ns && node->ns->prefix ? chars(node->ns->prefix) : nullptr,
-                              chars(node->name), length, stamp);
-        return S_OK;
+        return qualifiedName(content, node->ns && node->ns->prefix ? chars(node->ns->prefix) : nullptr,
+                             chars(node->name), name, length);
     case XML_TEXT_NODE:
-        *name = constantName(L"#text", length, stamp);
-        return S_OK;
+        return constantName(L"#text", name, length);
     case XML_CDATA_SECTION_NODE:
-        *name = constantName(L"#cdata-section", length, stamp);
-        return S_OK;
+        return constantName(L"#cdata-section", name, length);
     case XML_COMMENT_NODE:
-        *name = constantName(L"#comment", length, stamp);
-        return S_OK;
+        return constantName(L"#comment", name, length);
     case XML_DOCUMENT_FRAG_NODE:
-        *name = constantName(L"#document-fragment", length, stamp);
-        return S_OK;
+        return constantName(L"#document-fragment", name, length);
     default:
-        *name = qualifiedName(content, nullptr, chars(node->name), length, stamp);
-        return S_OK;
+        return qualifiedName(content, nullptr, chars(node->name), name, length);
     }
 }
 
@@ -231,47 +241,30 @@ HRESULT Node::readAttribute(wchar_t const* name, wchar_t const** value, size_t* 
     return attributeText(reinterpret_cast<xmlNodePtr>(attr), value, length);
 }
 
-HRESULT Node::attributeCount(long* count) {
-    if (!count) return E_POINTER;
-    *count = 0;
+// One step from `previous`, so a scan over all attributes stays linear.
+HRESULT Node::nextAttribute(IXMLDOMAttribute* previous, IXMLDOMAttribute** next) {
+    if (!next) return E_POINTER;
+    *next = nullptr;
     xmlNodePtr element = liveElement(*this);
     if (!element) return E_FAIL;
-    for (xmlNsPtr d = element->nsDef; d; d = d->next) ++*count;
-    for (xmlAttrPtr a = element->properties; a; a = a->next) ++*count;
-    return S_OK;
-}
-
-HRESULT Node::attributeAt(long index, IXMLDOMAttribute** attribute) {
-    if (!attribute) return E_POINTER;
-    *attribute = nullptr;
-    xmlNodePtr element = liveElement(*this);
-    if (!element) return E_FAIL;
-    if (index < 0) return S_FALSE;
-    IXMLDOMNode* found = nullptr;
-    for (xmlNsPtr d = element->nsDef; d && !found; d = d->next)
-        if (index-- == 0) found = wrapNsDecl(element, d);
-    for (xmlAttrPtr a = element->properties; a && !found; a = a->next)
-        if (index-- == 0) found = wrapNode(reinterpret_cast<xmlNodePtr>(a));
-    if (!found) return index < 0 ? E_FAIL : S_FALSE;
-    *attribute = static_cast<IXMLDOMAttribute*>(static_cast<Node*>(static_cast<IXMLDOMElement*>(found)));
-    return S_OK;
-}
-
-// Only this engine's node objects answer IXMLDOMNodeReader.
-HRESULT Node::moveToAttributeOf(IXMLDOMNodeReader* element, long index) {
-    auto const* owner = static_cast<Node const*>(element);
-    if (!owner || owner->kind != Kind::Element || !owner->node || owner->content != content) return S_FALSE;
-    if (kind != Kind::Attribute || !node || refs != 2 || index < 0) return S_FALSE;
-    for (xmlNsPtr d = owner->node->nsDef; d; d = d->next)
-        if (index-- == 0) return S_FALSE;
-    xmlAttrPtr target = owner->node->properties;
-    while (target && index-- > 0) target = target->next;
-    if (!target || target->_private) return S_FALSE;
-    xmlNodePtr const old = node;
-    old->_private = nullptr;
-    node = reinterpret_cast<xmlNodePtr>(target);
-    target->_private = static_cast<NodeBase*>(this);
-    freeIfOrphan(old, content);  // kept while attached; freed when it had been removed
+    xmlNsPtr decl = element->nsDef;
+    xmlAttrPtr attr = element->properties;
+    if (previous) {
+        auto const* prev = static_cast<Node const*>(previous);
+        if (prev->kind == Kind::NsDecl && prev->owner == this && prev->liveNs()) {
+            decl = prev->ns->next;
+        } else if (prev->kind == Kind::Attribute && prev->node && prev->node->parent == element) {
+            decl = nullptr;
+            attr = reinterpret_cast<xmlAttrPtr>(prev->node)->next;
+        } else {
+            return E_INVALIDARG;
+        }
+    }
+    IXMLDOMNode* found = decl   ? wrapNsDecl(element, decl)
+                         : attr ? wrapNode(reinterpret_cast<xmlNodePtr>(attr))
+                                : nullptr;
+    if (!found) return decl || attr ? E_FAIL : S_FALSE;
+    *next = static_cast<IXMLDOMAttribute*>(static_cast<Node*>(static_cast<IXMLDOMElement*>(found)));
     return S_OK;
 }
 

@@ -145,6 +145,8 @@ protected:
 inline constexpr IID IID_IEngineNode = {0x51c1a7e0, 0x3b1d, 0x4c52, {0x9a, 0x10, 0x7e, 0x2f, 0x61, 0x0d, 0x44, 0x01}};
 
 xmlNodePtr engineNodeOf(IUnknown* object);  // null when not one of ours
+// Code units held by this thread's text buffer of IXMLDOMNodeReader.
+size_t readerTextUnits();
 xmlDocPtr engineDocOf(IUnknown* object);    // the document of that node
 
 // DOM document: replace its whole content by `doc` (ownership passes).

@@ -371,12 +371,7 @@ protected:
 // ---- fast reads (this engine's own extension) ------------------------------------
 // Asked of a DOM node with QueryInterface; walkers of large trees use it to
 // read names and texts without a string allocation or a helper object per
-// call, and fall back to the interfaces above when a node does not answer.
-// Returned strings are borrowed: they stay valid until the next call of
-// this interface on the same thread. A name usually comes back as the same
-// pointer each time it is read, so it makes a good cache key, but equal
-// pointers do not promise equal text: compare the text too, or use the
-// stamp of readNameStamped.
+// call. Every node of this engine answers it.
 struct IXMLDOMNodeReader;
 
 // The element children of one element, one at a time, exactly as they were
@@ -394,32 +389,24 @@ protected:
 };
 
 struct IXMLDOMNodeReader : IUnknown {
-    virtual HRESULT readName(wchar_t const** name, size_t* length) = 0;  // as get_nodeName
-    // readName with a stamp: two answers with the same pointer and the same
-    // non-zero stamp have the same text, in any thread, for the life of the
-    // process. 0 promises nothing.
-    virtual HRESULT readNameStamped(wchar_t const** name, size_t* length, uint64_t* stamp) = 0;
+    // As get_nodeName. The name is borrowed: it stays valid until the next
+    // name read on this thread, and for as long as the node's tree lives when
+    // it is one the tree's parser or DOM made (the usual case).
+    virtual HRESULT readName(wchar_t const** name, size_t* length) = 0;
     // An attribute's or character data's value; for an element, the value of
     // its first child when that child is a text node (CDATA is not). S_FALSE
-    // with null when there is no such text.
+    // with null when there is no such text. Borrowed until the next text
+    // read on this thread.
     virtual HRESULT readText(wchar_t const** text, size_t* length) = 0;
     // The value of this element's attribute of that qualified name (matched
-    // exactly); S_FALSE with null when absent.
+    // exactly); S_FALSE with null when absent. Borrowed as readText's.
     virtual HRESULT readAttribute(wchar_t const* name, wchar_t const** value, size_t* length) = 0;
     // A cursor over the element children (see IXMLDOMChildCursor).
     virtual HRESULT openElementChildren(IXMLDOMChildCursor** cursor) = 0;
-    // The attributes as get_attributes shows them, without a map object.
-    virtual HRESULT attributeCount(long* count) = 0;
-    virtual HRESULT attributeAt(long index, IXMLDOMAttribute** attribute) = 0;  // S_FALSE past the end
-    // Asked of an attribute: makes this very object stand for the index-th
-    // attribute of `element` (as attributeAt counts), an element of the same
-    // tree, which spares a scan an object per attribute, and a walk one
-    // object for all its scans. Only when the caller holds the only two
-    // references (the node and this interface); S_FALSE, and nothing
-    // changed, when it cannot move: other references, a namespace
-    // declaration on either side, no such attribute, one that already has
-    // an object of its own, or no live element of this tree.
-    virtual HRESULT moveToAttributeOf(IXMLDOMNodeReader* element, long index) = 0;
+    // The attribute after `previous` (null: the first) in the order of
+    // get_attributes, namespace declarations first; S_FALSE with null after
+    // the last. `previous` must be an attribute of this element.
+    virtual HRESULT nextAttribute(IXMLDOMAttribute* previous, IXMLDOMAttribute** next) = 0;
 
 protected:
     ~IXMLDOMNodeReader() = default;

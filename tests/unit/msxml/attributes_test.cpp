@@ -36,11 +36,13 @@ public:
     bool visit(TrelDOMAttribute const* attribute) override {
         bool const keep = keep_ == Keep::All || (keep_ == Keep::EveryOther && visits % 2 == 0);
         ++visits;
+        liveAtVisit.push_back(XmlObjectFactory::getInstance()->getNodeCount() - static_cast<int>(kept.size()));
         if (keep_ != Keep::ReadNothing) lines.push_back(str(attribute->getKey()) + L"=" + str(attribute->getValue()));
         if (keep) kept.push_back(XmlSmartPtr<TrelDOMAttribute>(const_cast<TrelDOMAttribute*>(attribute)));
         return true;
     }
     int visits = 0;
+    std::vector<int> liveAtVisit;  // live wrappers at each visit, the kept ones aside
     std::vector<std::wstring> lines;
     std::vector<XmlSmartPtr<TrelDOMAttribute>> kept;
 
@@ -48,9 +50,9 @@ private:
     Keep keep_;
 };
 
-// Scans reuse one wrapper (and the engine's object under it) while the
-// visitor keeps nothing; what a visitor keeps must go on standing for the
-// attribute it was shown.
+// Each visit gets its own wrapper, counted while it lives and released after
+// the visit unless the visitor kept it; what a visitor keeps goes on
+// standing for the attribute it was shown.
 TEST_F(AttributeTest, ScansGiveEveryAttributeWhateverTheVisitorKeeps) {
     auto doc = parse(L"<r a='1' xmlns:p='urn:p' p:b='2' c='3' xmlns='urn:d' d='4' e='5' f=''/>");
     ASSERT_TRUE(doc);
@@ -63,6 +65,7 @@ TEST_F(AttributeTest, ScansGiveEveryAttributeWhateverTheVisitorKeeps) {
         Recorder recorder(keep);
         ASSERT_TRUE(root->scanAttributes(&recorder));
         EXPECT_EQ(recorder.visits, 8);
+        EXPECT_EQ(recorder.liveAtVisit, std::vector<int>(8, nodes + 1));
         EXPECT_EQ(recorder.lines, keep == Keep::ReadNothing ? std::vector<std::wstring>() : all);
         for (size_t i = 0; i < recorder.kept.size(); ++i) {
             auto const& attribute = recorder.kept[i];
@@ -96,11 +99,10 @@ TEST_F(AttributeTest, ScansGiveEveryAttributeWhateverTheVisitorKeeps) {
 }
 
 
-// One wrapper and engine object serve the scans of a whole walk, carried from
-// element to element: a wrapper that a visitor kept stays with its own
-// attribute, a reload leaves nothing of the old tree, and no scan shows up
-// in the live-node count.
-TEST_F(AttributeTest, ScansOfManyElementsShareOneWrapperButNoKeptOne) {
+// Scans of a whole walk: a wrapper that a visitor kept stays with its own
+// attribute, a reload leaves nothing of the old tree, and no scan leaves a
+// wrapper in the live-node count.
+TEST_F(AttributeTest, KeptWrappersStayWithTheirAttributesAcrossScans) {
     auto doc = parse(L"<r><e a='1' b='2'/><f c='3' d='4'/><g/><h e='5'/></r>");
     ASSERT_TRUE(doc);
     auto root = rootOf(doc);

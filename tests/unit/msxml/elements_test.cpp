@@ -194,7 +194,8 @@ TEST_F(ElementTest, ScanChildrenKeepsToItsStartWhateverTheVisitorChanges) {
     ASSERT_TRUE(doc);
     auto root = rootOf(doc);
     auto p = at(root, L"p");
-    Meddler meddler(p, at(root, L"q"));
+    auto q = at(root, L"q");
+    Meddler meddler(p, q);
     ASSERT_TRUE(p->scanChildren(&meddler));
     EXPECT_EQ(meddler.ids, (std::vector<std::wstring>{L"1", L"2", L"3", L"4"}));
     EXPECT_EQ(meddler.innerIds, (std::vector<std::wstring>{L"1", L"2", L"4", L"new"}));

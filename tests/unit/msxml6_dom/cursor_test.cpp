@@ -1,11 +1,8 @@
-// Child cursors, attribute objects moved between elements, and name stamps:
-// the shortcuts of tree walks must give what a snapshot and a text compare
-// would, whatever the tree does meanwhile, and leave no object behind.
+// Child cursors: the shortcut of tree walks must give what a snapshot would,
+// whatever the tree does meanwhile, and leave no object behind.
 #include <libxml/tree.h>
 
-#include <map>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "dom_fixture.h"
@@ -166,80 +163,4 @@ TEST(ChildCursor, RefusesWhatIsNoElement) {
     cursor = cursorOf(root.get());
     EXPECT_EQ(E_POINTER, cursor->next(nullptr, nullptr));
     EXPECT_EQ(nextId(cursor.get()), L"(end)");
-}
-
-// One attribute object serves the attributes of several elements, and an
-// attribute that was removed while the object stood on it is freed when the
-// object moves on.
-TEST(Reader, MoveToAttributeOfAnotherElement) {
-    auto doc = parse(L"<r><e a='1' b='2'/><f xmlns:p='urn:p' c='3' p:d='4'/></r>");
-    auto other = parse(L"<e a='1'/>");
-    auto root = rootOf(doc.get());
-    auto e = readerOf(element(root.get(), L"e").get());
-    auto f = readerOf(element(root.get(), L"f").get());
-    ComPtr<IXMLDOMAttribute> moving;
-    ASSERT_EQ(S_OK, e->attributeAt(1, moving.put()));
-    auto m = readerOf(moving.get());
-    auto show = [&] { return nameOf(moving.get()) + L"=" + textOf(moving.get()); };
-
-    EXPECT_EQ(S_FALSE, m->moveToAttributeOf(f.get(), 0)) << "a declaration";
-    EXPECT_EQ(S_FALSE, m->moveToAttributeOf(f.get(), 3)) << "past the end";
-    EXPECT_EQ(S_FALSE, m->moveToAttributeOf(readerOf(rootOf(other.get()).get()).get(), 0)) << "another tree";
-    EXPECT_EQ(S_FALSE, m->moveToAttributeOf(m.get(), 0)) << "no element";
-    EXPECT_EQ(S_FALSE, m->moveToAttributeOf(nullptr, 0));
-    EXPECT_EQ(show(), L"b=2");
-    ASSERT_EQ(S_OK, m->moveToAttributeOf(f.get(), 2));
-    EXPECT_EQ(show(), L"p:d=4");
-
-    // Removed under the object, then left behind.
-    ASSERT_EQ(S_OK, element(root.get(), L"f")->removeAttribute(Arg(L"p:d")));
-    EXPECT_EQ(show(), L"p:d=4") << "the object keeps its removed attribute";
-    ASSERT_EQ(S_OK, m->moveToAttributeOf(e.get(), 0));
-    EXPECT_EQ(show(), L"a=1");
-    EXPECT_EQ(xmlOf(root.get()), L"<r><e a=\"1\" b=\"2\"/><f xmlns:p=\"urn:p\" c=\"3\"/></r>");
-    moving = {};
-    m = {};
-    e = {};
-    f = {};
-    EXPECT_FALSE(anyObject(mx::engineNodeOf(root.get())));
-}
-
-// Enough distinct names to refill the reader's name slots: whenever two
-// reads give the same pointer and stamp, they give the same text.
-TEST(Reader, StampsNameOneTextForLife) {
-    std::wstring text = L"<r>";
-    for (int i = 0; i < 1500; ++i) text += L"<n" + std::to_wstring(i) + L" a" + std::to_wstring(i % 7) + L"='v'/>t";
-    auto doc = parse(text + L"</r>");
-    std::map<std::pair<wchar_t const*, uint64_t>, std::wstring> seen;
-    auto check = [&](IXMLDOMNodeReader* r, std::wstring const& expected) {
-        wchar_t const* name = nullptr;
-        size_t length = 0;
-        uint64_t stamp = 0;
-        ASSERT_EQ(S_OK, r->readNameStamped(&name, &length, &stamp));
-        ASSERT_EQ(std::wstring(name, length), expected);
-        ASSERT_NE(stamp, 0u);
-        auto const [at, made] = seen.emplace(std::make_pair(name, stamp), expected);
-        ASSERT_EQ(at->second, expected) << "one pointer and stamp for two names";
-    };
-    for (int pass = 0; pass < 2; ++pass) {
-        auto cursor = cursorOf(rootOf(doc.get()).get());
-        for (int i = 0;; ++i) {
-            IXMLDOMElement* child = nullptr;
-            IXMLDOMNodeReader* reader = nullptr;
-            if (cursor->next(&child, &reader) != S_OK) break;
-            ComPtr<IXMLDOMElement> held;
-            held.attach(child);
-            check(reader, L"n" + std::to_wstring(i));
-            ComPtr<IXMLDOMAttribute> attribute;
-            ASSERT_EQ(S_OK, reader->attributeAt(0, attribute.put()));
-            check(readerOf(attribute.get()).get(), L"a" + std::to_wstring(i % 7));
-            ComPtr<IXMLDOMNode> next;
-            child->get_nextSibling(next.put());
-            check(readerOf(next.get()).get(), L"#text");
-        }
-    }
-    uint64_t stamp = 0;
-    wchar_t const* name = nullptr;
-    EXPECT_EQ(E_POINTER, readerOf(rootOf(doc.get()).get())->readNameStamped(nullptr, nullptr, &stamp));
-    EXPECT_EQ(S_OK, readerOf(rootOf(doc.get()).get())->readNameStamped(&name, nullptr, nullptr));
 }

@@ -401,7 +401,11 @@ HRESULT insertChild(NodeBase& parent, NodeBase& child, NodeBase* before, IXMLDOM
             bool const element = c->type == XML_ELEMENT_NODE;
             bool const sameDocument = c->doc == parent.content->doc();
             Place const from = element && parent.content->namespaced ? placeOf(c->parent) : Place();
+            xmlNodePtr const formerParent = c->parent;
             xmlUnlinkNode(c);
+            // The child may have been all that kept a detached subtree: it
+            // goes with the child's last reference to it.
+            if (formerParent && !formerParent->_private) freeIfOrphan(formerParent, DocContent::of(formerParent->doc));
             bool docParent = parent.kind == Kind::Document;
             if (FAILED(bringInto(c, parent.content, docParent ? nullptr : p))) return E_FAIL;
             linkChild(p, c, ref);

@@ -2,6 +2,7 @@
 #   make demo            build and run examples/tour.lsp
 #   make check           build and run every test (SANITIZE=1: address+UB sanitizers)
 #   make bench           build optimised and run the benchmarks
+#   make fuzz            build the fuzz targets (clang) and run each FUZZ_SECONDS (60)
 #   make install PREFIX=/some/where
 SANITIZE ?= 0
 PREFIX   ?= /usr/local
@@ -14,7 +15,7 @@ else
 BUILD ?= build
 endif
 
-.PHONY: all deps configure build demo check bench install clean
+.PHONY: all deps configure build demo check bench fuzz install clean
 
 all: build
 
@@ -39,8 +40,12 @@ bench:
 	@cmake --build build-bench -j $(JOBS)
 	@bench/run build-bench
 
+fuzz:
+	@scripts/install-deps --fuzz
+	@FUZZ_SECONDS=$(or $(FUZZ_SECONDS),60) JOBS=$(JOBS) CMAKE_FLAGS="$(CMAKE_FLAGS)" scripts/fuzz
+
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
-	rm -rf build build-asan build-bench
+	rm -rf build build-asan build-bench build-fuzz

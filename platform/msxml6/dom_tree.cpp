@@ -403,9 +403,6 @@ HRESULT insertChild(NodeBase& parent, NodeBase& child, NodeBase* before, IXMLDOM
             Place const from = element && parent.content->namespaced ? placeOf(c->parent) : Place();
             xmlNodePtr const formerParent = c->parent;
             xmlUnlinkNode(c);
-            // The child may have been all that kept a detached subtree: it
-            // goes with the child's last reference to it.
-            if (formerParent && !formerParent->_private) freeIfOrphan(formerParent, DocContent::of(formerParent->doc));
             bool docParent = parent.kind == Kind::Document;
             if (FAILED(bringInto(c, parent.content, docParent ? nullptr : p))) return E_FAIL;
             linkChild(p, c, ref);
@@ -415,6 +412,9 @@ HRESULT insertChild(NodeBase& parent, NodeBase& child, NodeBase* before, IXMLDOM
                 xmlDOMWrapReconcileNamespaces(nullptr, c, 1 /* remove redundant declarations */);
                 keepNoNamespace(c);
             }
+            // The child may have been all that kept a detached subtree. Only
+            // now that its names no longer refer to declarations there.
+            if (formerParent && !formerParent->_private) freeIfOrphan(formerParent, DocContent::of(formerParent->doc));
         }
     }
     bumpGeneration();

@@ -7,6 +7,7 @@
 #                        LISP_FUZZ_SEED, LISP_FUZZ_BATCH, LISP_FUZZ_TRACE)
 #   make coverage        run every test on a gcov build; line coverage of the
 #                        object model and the engine (build-cov/coverage.txt)
+#   make fuzz            build the fuzz targets (clang) and run each FUZZ_SECONDS (60)
 #   make install PREFIX=/some/where
 SANITIZE ?= 0
 PREFIX   ?= /usr/local
@@ -22,7 +23,7 @@ else
 BUILD ?= build
 endif
 
-.PHONY: all deps configure build demo check bench coverage install clean fuzz-lisp
+.PHONY: all deps configure build demo check bench coverage fuzz fuzz-lisp install clean
 
 all: build
 
@@ -72,9 +73,12 @@ coverage:
 	@find build-cov -name '*.gcda' -delete
 	-cd build-cov && ctest -j $(JOBS) --timeout 1200 >ctest.log
 	@gcovr -r . $(COVERED) --exclude-throw-branches build-cov | tee build-cov/coverage.txt | tail -n 30
+fuzz:
+	@scripts/install-deps --fuzz
+	@FUZZ_SECONDS=$(or $(FUZZ_SECONDS),60) JOBS=$(JOBS) CMAKE_FLAGS="$(CMAKE_FLAGS)" scripts/fuzz
 
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
-	rm -rf build build-asan build-tsan build-bench build-cov
+	rm -rf build build-asan build-tsan build-bench build-cov build-fuzz

@@ -29,6 +29,7 @@ struct ParseState {
     bool preserveAll = false;
     bool prohibitDtd = false;
     bool failed = false;
+    bool namespaceNameWarned = false;  // libxml2 counts it against namespace well-formedness
     ParseFailure* failure = nullptr;
     std::vector<char> preserve;  // per open element: inside xml:space="preserve"
     std::string pending;         // white space held until the text proves non-blank
@@ -65,6 +66,10 @@ void fail(void* ctx, int code, std::string const& reason) {
 void onParseError(void* ctx, xmlErrorPtr error) {
     if (!error || error->level < XML_ERR_ERROR) return;
     ParseState& st = stateOf(ctx);
+    if (isNamespaceNameWarning(error)) {
+        st.namespaceNameWarned = true;
+        return;
+    }
     if (st.failed) return;
     st.failed = true;
     xmlError reported = EncodingErrorsToParser::asReported(*error);
@@ -212,7 +217,7 @@ xmlDocPtr runParse(LoadSettings const& settings, ParseFailure& failure, Read rea
         EncodingErrorsToParser encodingErrors;
         doc = read(ctxt, optionsFor(settings));
     }
-    bool wellFormed = ctxt->wellFormed && ctxt->nsWellFormed;
+    bool wellFormed = ctxt->wellFormed && (ctxt->nsWellFormed || st.namespaceNameWarned);
     xmlFreeParserCtxt(ctxt);
     if (doc && (!wellFormed || st.failed)) {
         xmlFreeDoc(doc);

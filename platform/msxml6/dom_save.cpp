@@ -5,6 +5,10 @@
 #include <libxml/xmlerror.h>
 #include <libxml/xmlsave.h>
 
+#include <cstring>
+#include <utility>
+#include <vector>
+
 #include "platform/msxml6/dom_util.h"
 #include "platform/msxml6/write_check.h"
 
@@ -19,7 +23,51 @@ int appendToString(void* context, char const* buffer, int length) {
 
 int closeNothing(void*) { return 0; }
 
+// libxml2 writes namespace names as they are: one holding '<' or '&' would
+// not read back at all, a tab or a line end would read back as a space.
+// While a save runs, the declarations carry their escaped text instead.
+class EscapedNamespaceNames {
+public:
+    explicit EscapedNamespaceNames(xmlNodePtr top) {
+        forEachInSubtree(top, [this](xmlNodePtr n) {
+            if (n->type != XML_ELEMENT_NODE) return;
+            for (xmlNsPtr ns = n->nsDef; ns; ns = ns->next) escape(ns);
+        });
+    }
+    ~EscapedNamespaceNames() {
+        for (auto const& [ns, original] : swapped_) {
+            xmlFree(const_cast<xmlChar*>(ns->href));
+            ns->href = original;
+        }
+    }
+    EscapedNamespaceNames(EscapedNamespaceNames const&) = delete;
+    EscapedNamespaceNames& operator=(EscapedNamespaceNames const&) = delete;
+
+private:
+    void escape(xmlNsPtr ns) {
+        if (!ns->href || !strpbrk(chars(ns->href), "&<\t\n\r")) return;
+        std::string text;
+        for (char const* p = chars(ns->href); *p; ++p) {
+            switch (*p) {
+            case '&': text += "&amp;"; break;
+            case '<': text += "&lt;"; break;
+            case '\t': text += "&#9;"; break;
+            case '\n': text += "&#10;"; break;
+            case '\r': text += "&#13;"; break;
+            default: text += *p; break;
+            }
+        }
+        if (xmlChar* escaped = xmlStrdup(xstr(text))) {
+            swapped_.emplace_back(ns, ns->href);
+            ns->href = escaped;
+        }
+    }
+
+    std::vector<std::pair<xmlNsPtr, xmlChar const*>> swapped_;
+};
+
 bool dumpUtf8(std::string& out, xmlNodePtr node, bool wholeDocument) {
+    EscapedNamespaceNames escaped(node);
     xmlSaveCtxtPtr ctx = xmlSaveToIO(appendToString, closeNothing, &out, "UTF-8", XML_SAVE_NO_DECL);
     if (!ctx) return false;
     long rc = wholeDocument ? xmlSaveDoc(ctx, reinterpret_cast<xmlDocPtr>(node)) : xmlSaveTree(ctx, node);
@@ -131,7 +179,11 @@ HRESULT saveDocument(DocContent* content, IStream* stream) {
     xmlCharEncCloseFunc(handler);
     xmlSaveCtxtPtr ctx = xmlSaveToIO(streamWrite, streamClose, stream, encoding, declared ? 0 : XML_SAVE_NO_DECL);
     if (!ctx) return E_FAIL;
-    long rc = xmlSaveDoc(ctx, doc);
+    long rc;
+    {
+        EscapedNamespaceNames escaped(top);
+        rc = xmlSaveDoc(ctx, doc);
+    }
     return (xmlSaveClose(ctx) < 0 || rc < 0) ? E_FAIL : S_OK;
 }
 

@@ -401,6 +401,7 @@ HRESULT insertChild(NodeBase& parent, NodeBase& child, NodeBase* before, IXMLDOM
             bool const element = c->type == XML_ELEMENT_NODE;
             bool const sameDocument = c->doc == parent.content->doc();
             Place const from = element && parent.content->namespaced ? placeOf(c->parent) : Place();
+            xmlNodePtr const formerParent = c->parent;
             xmlUnlinkNode(c);
             bool docParent = parent.kind == Kind::Document;
             if (FAILED(bringInto(c, parent.content, docParent ? nullptr : p))) return E_FAIL;
@@ -411,6 +412,9 @@ HRESULT insertChild(NodeBase& parent, NodeBase& child, NodeBase* before, IXMLDOM
                 xmlDOMWrapReconcileNamespaces(nullptr, c, 1 /* remove redundant declarations */);
                 keepNoNamespace(c);
             }
+            // The child may have been all that kept a detached subtree. Only
+            // now that its names no longer refer to declarations there.
+            if (formerParent && !formerParent->_private) freeIfOrphan(formerParent, DocContent::of(formerParent->doc));
         }
     }
     bumpGeneration();

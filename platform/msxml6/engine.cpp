@@ -145,10 +145,19 @@ void entityDeclWithLimits(void* ctx, xmlChar const* name, int type, xmlChar cons
     xmlSAX2EntityDecl(ctx, name, type, publicId, systemId, content);
 }
 
+bool isNamespaceNameWarning(xmlError const* error) {
+    return error->domain == XML_FROM_NAMESPACE &&
+           (error->code == XML_WAR_NS_URI || error->code == XML_WAR_NS_URI_RELATIVE);
+}
+
 xmlError unreadInput(xmlParserCtxtPtr ctxt) {
     static char nulMessage[] = "Char 0x0 out of allowed range";
     static char cutMessage[] = "The input ends inside a character of its encoding";
     xmlError error{};
+    // A stopped parser has reported its error already, and its input may be
+    // freed: stopping frees the buffer, yet the interrupted scan still moves
+    // `cur` into it afterwards.
+    if (ctxt->disableSAX) return error;
     xmlParserInputPtr in = ctxt->input;
     if (in && in->cur && in->end && in->cur < in->end && *in->cur == 0) {
         error.code = XML_ERR_INVALID_CHAR;

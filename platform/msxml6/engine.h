@@ -31,6 +31,10 @@ void entityDeclWithLimits(void* ctx, xmlChar const* name, int type, xmlChar cons
 // For a parse that reached its end: why it did not read all of its input
 // (code and message), or code 0 when it did.
 xmlError unreadInput(xmlParserCtxtPtr ctxt);
+// libxml2 raises a namespace name that is no URI (spaces, non-ASCII
+// characters) as an error. Any text names a namespace here, as the writer
+// allows: the readers pass these on as warnings.
+bool isNamespaceNameWarning(xmlError const* error);
 // Encoders report a failed conversion ("input conversion failed") without a
 // parser context, so libxml2 hands it to the thread's handler, not the
 // parse's; the parser then fails with a message about the consequence
@@ -102,8 +106,8 @@ bool isValidQName(char const* utf8);  // NCName or prefix:NCName
 // even as a reference: C0 controls other than tab, LF and CR, U+FFFE, U+FFFF.
 bool isXmlText(std::string_view utf8);
 // Whether a declaration of prefix (null: the default namespace) for the
-// namespace name uri (not empty) reads back: the parser refuses a name that
-// is no URI reference, and the names of xml and xmlns for other prefixes.
+// namespace name uri (not empty) reads back: any XML text except the names of
+// xml and xmlns bound to other prefixes.
 bool isDeclarableNamespace(char const* prefix, char const* uri);
 
 // ---- external access ------------------------------------------------------------

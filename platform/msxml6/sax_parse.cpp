@@ -196,7 +196,7 @@ void onError(void* ctx, xmlErrorPtr err) {
     ParseState* st = stateOf(ctx);
     if (!st || !err) return;
     HRESULT code = errorCode(err->code);
-    if (err->level == XML_ERR_WARNING) {
+    if (err->level == XML_ERR_WARNING || isNamespaceNameWarning(err)) {
         st->em.warning(withoutNewline(err->message), code);
     } else {
         xmlError reported = EncodingErrorsToParser::asReported(*err);

@@ -60,8 +60,17 @@ inline wchar_t decodeSequence(unsigned char const* s, size_t n, size_t& i) {
 // address or thread sanitizer, which would rightly see the read.
 inline constexpr size_t kSlack = 16;
 
+// g++ announces the address sanitizer with a macro, clang only as a feature.
+#if defined(__SANITIZE_ADDRESS__)
+#define MX_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define MX_ADDRESS_SANITIZER 1
+#endif
+#endif
+
 inline bool blockReadable(unsigned char const* p, size_t left) {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(MX_ADDRESS_SANITIZER) || defined(__SANITIZE_THREAD__)
     (void)p;
     return left >= 16;
 #else

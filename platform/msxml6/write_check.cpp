@@ -37,10 +37,17 @@ bool attributesDistinct(xmlNodePtr element) {
     return std::adjacent_find(names.begin(), names.end()) == names.end();
 }
 
+// Namespace names are attribute values to the reader: XML characters only.
+bool namespaceNamesAreText(xmlNodePtr element) {
+    for (xmlNsPtr ns = element->nsDef; ns; ns = ns->next)
+        if (!isXmlText(text(ns->href))) return false;
+    return true;
+}
+
 bool nodeWritable(xmlNodePtr n) {
     switch (n->type) {
     case XML_ELEMENT_NODE:
-        return isBound(n) && attributesDistinct(n);
+        return isBound(n) && attributesDistinct(n) && namespaceNamesAreText(n);
     case XML_ATTRIBUTE_NODE:
         return isBound(n);
     case XML_TEXT_NODE:

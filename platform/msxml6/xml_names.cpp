@@ -7,7 +7,6 @@
 
 #include "platform/msxml6/engine.h"
 
-#include <libxml/uri.h>
 
 namespace mx {
 
@@ -64,11 +63,7 @@ bool isDeclarableNamespace(char const* prefix, char const* uri) {
     if (!isXmlText(uri)) return false;
     bool const xmlPrefix = prefix && std::strcmp(prefix, "xml") == 0;
     if (xmlStrEqual(BAD_CAST uri, XML_XML_NAMESPACE) != xmlPrefix) return false;
-    if (std::strcmp(uri, "http://www.w3.org/2000/xmlns/") == 0) return false;
-    xmlURIPtr parsed = xmlParseURI(uri);
-    if (!parsed) return false;
-    xmlFreeURI(parsed);
-    return true;
+    return std::strcmp(uri, "http://www.w3.org/2000/xmlns/") != 0;
 }
 
 }  // namespace mx

@@ -1,0 +1,62 @@
+// Shared by the fuzz targets: engine objects, input decoders, an in-memory
+// stream, a SAX handler that reads every event, and the oracle's trap.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/msxml6/msxml6.h"
+#include "platform/msxml6/sax_com.h"
+
+extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size);
+
+namespace fuzz {
+
+using mx::ComPtr;
+
+// An owned BSTR argument (embedded NULs kept).
+class Bstr {
+public:
+    explicit Bstr(std::wstring const& s);
+    ~Bstr();
+    Bstr(Bstr const&) = delete;
+    Bstr& operator=(Bstr const&) = delete;
+    operator BSTR() const { return b_; }
+
+private:
+    BSTR b_;
+};
+
+// Takes ownership of a BSTR result; "" for null.
+std::wstring take(BSTR s);
+
+// The bytes as UTF-8 text (invalid sequences replaced).
+std::wstring fromUtf8(uint8_t const* data, size_t size);
+
+// The bytes as code points: a byte below 0x80 is itself (so the XML
+// dictionary works), any other byte starts a three-byte code point taken
+// modulo 0x110000, so surrogates, non-characters and controls all occur.
+std::wstring codePoints(uint8_t const* data, size_t size);
+
+ComPtr<IXMLDOMDocument3> newDocument();
+bool loadText(IXMLDOMDocument3* doc, std::wstring const& text);
+bool loadBytes(IXMLDOMDocument3* doc, uint8_t const* data, size_t size);
+
+// A read-only stream over the caller's bytes, handed out in small pieces so
+// that the parsers see input split at every kind of boundary.
+ComPtr<IStream> memoryStream(uint8_t const* data, size_t size, size_t piece);
+
+// Parses through the SAX reader with a handler that reads every string of
+// every event; the number of events.
+size_t saxEvents(uint8_t const* data, size_t size);
+
+// A private folder for the process, made once, removed at exit.
+std::string const& scratchDir();
+// A file name in that folder, as the module takes it.
+std::wstring scratchFile(char const* name);
+
+// A broken oracle: reports what failed and stops the process.
+[[noreturn]] void fail(char const* what);
+
+}  // namespace fuzz

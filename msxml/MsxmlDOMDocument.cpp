@@ -187,6 +187,8 @@ TrelDOMNode* MsxmlDOMDocument::createTrelNode(IXMLDOMNode* node) const {
         ComPtr<IXMLDOMAttribute> attribute(castToAttribute(node));
         return attribute ? createTrelAttribute(attribute.get()) : nullptr;
     }
+    case TREL_DOCUMENT_NODE:
+        return nullptr;  // the document itself is this object, not a node of its tree
     default:
         return new MsxmlDOMNode(node, this);
     }

@@ -181,7 +181,7 @@ HRESULT saveDocument(DocContent* content, IStream* stream) {
     if (!ctx) return E_FAIL;
     long rc;
     {
-        EscapedNamespaceNames escaped(top);
+        EscapedNamespaceNames escaped(reinterpret_cast<xmlNodePtr>(doc));
         rc = xmlSaveDoc(ctx, doc);
     }
     return (xmlSaveClose(ctx) < 0 || rc < 0) ? E_FAIL : S_OK;

@@ -29,6 +29,11 @@ TEST_F(NodeTest, TextHasAValueCommentsHaveNone) {
     auto added = nodeAt(root, L"e/comment()");
     ASSERT_TRUE(added);
     EXPECT_EQ(added->getType(), 8);
+
+    XmlSmartPtr<TrelDOMNode> self(doc->selectNode(L"/"));
+    EXPECT_FALSE(self) << "the document is no node of its own tree";
+    XmlSmartPtr<TrelDOMNode> parentOfRoot(root->selectNode(L".."));
+    EXPECT_FALSE(parentOfRoot);
 }
 
 }  // namespace

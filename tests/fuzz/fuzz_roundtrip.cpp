@@ -35,8 +35,10 @@ std::wstring declaredEncoding(std::wstring const& text) {
 
 bool isUnicode(std::wstring name) {
     for (wchar_t& c : name) c = static_cast<wchar_t>(towupper(c));
-    return name.empty() || name == L"UTF-8" || name == L"UTF8" || name.starts_with(L"UTF-16") ||
-           name.starts_with(L"UTF16");
+    // Whole names only: "UTF-16ISO-8859-1" is no encoding the writers know.
+    for (wchar_t const* known : {L"", L"UTF-8", L"UTF8", L"UTF-16", L"UTF16", L"UTF-16LE", L"UTF-16BE"})
+        if (name == known) return true;
+    return false;
 }
 
 // The flat form is written in the encoding the declaration names, and

@@ -27,6 +27,7 @@
 #include "model/XML_UTILITIES.h"
 #include "model/XmlObjectFactory.h"
 #include "platform/host/ux_string.h"
+#include "tests/unit/common/temp_files.h"
 
 namespace {
 
@@ -34,21 +35,7 @@ constexpr int kThreads = 4;
 constexpr int kRounds = 6;
 constexpr int kItems = 40;
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quill-threads-XXXXXX").string();
-        if (mkdtemp(pattern.data())) path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    std::wstring file(std::string const& name) const { return (path_ / name).wstring(); }
-
-private:
-    std::filesystem::path path_;
-};
+using testfiles::TempDir;
 
 // A model of kItems parts whose names and values tell the thread apart.
 std::wstring modelText(int thread) {

@@ -372,12 +372,12 @@ files); never a name used before in this process."
       (xml:parse-xml (:file-in) ,sax :boolean))))
 
 (defparameter *weighted*
-  (coerce (loop for spec in *functions*
-                append (make-list (case (first spec)
+  (coerce (loop for signature in *functions*
+                append (make-list (case (first signature)
                                     ((xml:parse-xml) 5)
                                     ((xml:load-xml xml:read-xml xml:deserialize-xml) 2)
                                     (t 1))
-                                  :initial-element spec))
+                                  :initial-element signature))
           'vector)
   "Calls that reach callbacks or make documents come up more often.")
 
@@ -386,9 +386,9 @@ files); never a name used before in this process."
     (loop for i from (1- (length v)) downto 1 do (rotatef (aref v i) (aref v (rnd (1+ i)))))
     (coerce v 'list)))
 
-(defun make-call (spec)
-  "(arguments bad-count-or-keys callbacks-all-functions) for a call of spec."
-  (destructuring-bind (function roles keys kind &optional type-error) spec
+(defun make-call (signature)
+  "(arguments bad-count-or-keys callbacks-all-functions) for a call of signature."
+  (destructuring-bind (function roles keys kind &optional type-error) signature
     (declare (ignore function kind type-error))
     (let* ((args (mapcar #'value-for roles))
            (chosen (remove-if-not (lambda (k) (declare (ignore k)) (chance 60)) keys))
@@ -503,9 +503,9 @@ files); never a name used before in this process."
             (and (eq function 'xml:serialize-xml) (visible (subseq value 0 (min 300 (length value)))))))
     (when copy (xml:document-dispose copy))))
 
-(defun allowed-error-p (condition spec bad all-callbacks)
+(defun allowed-error-p (condition signature bad all-callbacks)
   (or (and bad (typep condition 'program-error))
-      (and (fifth spec) (typep condition 'type-error))
+      (and (fifth signature) (typep condition 'type-error))
       (not all-callbacks)))
 
 (defun guarded (thunk)
@@ -530,9 +530,9 @@ files); never a name used before in this process."
 
 (defun fuzz-call ()
   "One random call, its result or error judged."
-  (let* ((spec (pick *weighted*))
-         (function (first spec)))
-    (destructuring-bind (args bad all-callbacks) (make-call spec)
+  (let* ((signature (pick *weighted*))
+         (function (first signature)))
+    (destructuring-bind (args bad all-callbacks) (make-call signature)
       (when (eq function 'xml:write-xml) (unless (safe-output-p (second args)) (setf (second args) "out4.xml")))
       (when (eq function 'xml:transform-xml) (unless (safe-output-p (third args)) (setf (third args) "out5.xml")))
       (when *trace* (format t "~&~D/~D ~A~%" *index* *depth* (describe-call function args)) (finish-output))
@@ -542,16 +542,16 @@ files); never a name used before in this process."
         (handler-case
             (let ((value (guarded (lambda () (apply function args)))))
               (cond ((member value '(:returned :restarted :signalled :thrown :went)) (note value))
-                    ((not (result-ok-p (fourth spec) value))
+                    ((not (result-ok-p (fourth signature) value))
                      (fail function args "result ~S" (brief value)))
                     (t (when value (incf *answers*))
                        (when (and value (not bad)
                                   (or (eq function 'xml:serialize-xml)
                                       (and (eq function 'xml:document-to-list) (getf (rest args) :mixed))))
                          (check-round-trip function args value))
-                       (harvest (fourth spec) value))))
+                       (harvest (fourth signature) value))))
           (serious-condition (c)
-            (if (and (typep c 'error) (allowed-error-p c spec bad all-callbacks))
+            (if (and (typep c 'error) (allowed-error-p c signature bad all-callbacks))
                 (note (list (type-of c) function))
                 (fail function args "~S: ~A" (type-of c) c))))))))
 

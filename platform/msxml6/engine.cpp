@@ -11,6 +11,7 @@
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/uri.h>
+#include <libxml/xmlschemastypes.h>
 #include <libxslt/extensions.h>
 #include <libxslt/extra.h>
 #include <libxslt/functions.h>
@@ -109,6 +110,10 @@ void dropMessage(void*, char const*, ...) {}
 
 void initProcess() {
     xmlInitParser();
+    // The schema engine builds its table of built-in types on first use,
+    // without a lock: threads compiling their first schemas at once would
+    // each build one and all but one would leak.
+    xmlSchemaInitTypes();
     xmlThrDefSetGenericErrorFunc(nullptr, dropMessage);
     xmlThrDefSetStructuredErrorFunc(nullptr, nullptr);
     exsltRegisterAll();

@@ -52,9 +52,7 @@ void* module_symbol(char const* name) {
     return library ? dlsym(library, name) : nullptr;
 }
 
-void Lecho() {
-    result(list_of(vs_base, vs_top));
-}
+void Lecho() { result(list_of(vs_base, vs_top)); }
 
 // Holds owners while failing on purpose: their destructors must still run.
 void Lexactly_two() {
@@ -107,15 +105,11 @@ void Ltype_error() {
     lisp_type_error(make_fixnum(5), "STRING");
 }
 
-void Llive_trackers() {
-    result(make_fixnum(live_trackers));
-}
+void Llive_trackers() { result(make_fixnum(live_trackers)); }
 
 // The value stack's base as an address: equal before and after a call means
 // the call left the stack as it found it.
-void Lstack_base() {
-    result(make_fixnum(reinterpret_cast<long>(vs_base)));
-}
+void Lstack_base() { result(make_fixnum(reinterpret_cast<long>(vs_base))); }
 
 LAOBJ* call_with(LAOBJ* fn, LAOBJ** args, int n) {
     switch (n) {
@@ -166,9 +160,7 @@ int arithmetic_traps() {
 #endif
 }
 
-void Lfp_traps() {
-    result(make_fixnum(arithmetic_traps()));
-}
+void Lfp_traps() { result(make_fixnum(arithmetic_traps())); }
 
 // (fp-call fn) -> (fn's result, traps seen in C++ afterwards, 1/0 in C++)
 void Lfp_call() {
@@ -201,9 +193,7 @@ void Lfrom_codes() {
     result(makeLispString(text.data()));
 }
 
-void Lnull_string() {
-    result(makeLispString(static_cast<wchar_t const*>(nullptr)));
-}
+void Lnull_string() { result(makeLispString(static_cast<wchar_t const*>(nullptr))); }
 
 #define UNARY_LIST_OP(fn)          \
     void Lhost_##fn() {            \
@@ -350,9 +340,7 @@ void Lroot_semantics() {
     result(ok ? Ct : Cnil);
 }
 
-void Lroot_count() {
-    result(make_fixnum(static_cast<long>(LispRoot::live())));
-}
+void Lroot_count() { result(make_fixnum(static_cast<long>(LispRoot::live()))); }
 
 void Linit_xml_again() {
     auto init = reinterpret_cast<void (*)()>(module_symbol("init_load_init"));

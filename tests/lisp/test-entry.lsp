@@ -1,22 +1,12 @@
-;;;; The module's start-up: package, handle types, exported data, aliases,
-;;;; and that a second start-up does nothing.
+;;;; The module's start-up: package, aliases, printed handles, missing Lisp
+;;;; files, and that a second start-up does nothing.
 
 (deftest package-xml-stands-alone ()
   (let ((xml (find-package "XML")))
-    (check xml)
-    (check-equal '() (package-use-list xml))
+    (check (and xml (null (package-use-list xml))))
     ;; Names that CL owns are the module's own in XML, so no package lock
     ;; stands in the way of registering them.
     (check (not (eq (intern "FIRST" xml) 'first)))))
-
-(deftest handle-types-exist-with-zero-defaults ()
-  (loop for (type make ptr) in '((xml:xml-document-struct xml::make-xml-document-struct xml::xml-document-struct-ptr)
-                                 (xml:xml-element-struct xml::make-xml-element-struct xml::xml-element-struct-ptr)
-                                 (xml:xml-attribute-struct xml::make-xml-attribute-struct xml::xml-attribute-struct-ptr))
-        do (check (and (find-class type nil) (subtypep type 'structure-object)))
-           (check-equal 0 (funcall ptr (funcall make))))
-  (check-equal 7 (xml::xml-element-struct-ptr (xml::make-xml-element-struct :ptr 7)))
-  (check (not (xml:xml-element-struct-p (xml::make-xml-document-struct)))))
 
 (deftest second-start-up-does-nothing ()
   ;; Were the Lisp files loaded again, the constructor would be restored.

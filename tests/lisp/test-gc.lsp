@@ -23,8 +23,7 @@
     (dotimes (i 20) (xmltest:root-objects 100) (xmltest:release-roots))
     (check-equal before (xmltest:root-count))))
 
-(deftest root-copies-and-moves ()
-  (check (xmltest:root-semantics)))
+(deftest root-copies-and-moves () (check (xmltest:root-semantics)))
 
 (deftest arguments-survive-collection-during-a-callback ()
   ;; The handler's arguments live only on the value stack while the

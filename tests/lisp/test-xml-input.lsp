@@ -1,6 +1,6 @@
-;;;; Input refusal: NULs and forbidden characters in files and in Lisp
-;;;; strings, sizes, entity bombs, DTD defaults, file names, text runs.
-;;;; Quiet errors: no engine message ever reaches stderr.
+;;;; Hostile and odd input: NULs and forbidden characters in files and in
+;;;; Lisp strings, sizes, entity bombs, external entities, DTD defaults, file
+;;;; names. Quiet errors: no engine message ever reaches stderr.
 
 (defun nul (&rest parts)
   "The parts joined with a NUL character between them."
@@ -11,38 +11,65 @@
     (write-sequence (coerce octets '(vector (unsigned-byte 8))) s))
   path)
 
-(defun ascii-octets (text) (map 'list #'char-code text))
+(defun octets (&rest parts)
+  "Strings as their character codes, lists of bytes as they are."
+  (loop for p in parts append (if (stringp p) (map 'list #'char-code p) p)))
+
+(defun utf-16 (text) (loop for c across text append (list (char-code c) 0)))
 
 (defun readers-results (file)
-  "What READ-XML, PARSE-XML (with its error count), GET-ROOT-TAG and
-LOAD-XML's :LOADED say of file. GET-ROOT-TAG reads only up to the first
-start tag; the loader reads the whole file."
+  "What READ-XML, PARSE-XML (with its error count), GET-ROOT-TAG, LOAD-XML's
+:LOADED and READ-XML-LIST say of file. GET-ROOT-TAG reads only up to the
+first start tag; the others read the whole file."
   (let ((errors 0))
     (list (and (xml:read-xml file) t)
           (xml:parse-xml file :on-error (lambda (&rest e) (declare (ignore e)) (incf errors)))
           errors
           (xml:get-root-tag file)
-          (getf (xml:load-xml file) :loaded :absent))))
+          (getf (xml:load-xml file) :loaded :absent)
+          (and (xml:read-xml-list file) t))))
+
+(defmacro with-r-loader (&body body)
+  `(with-clean-cache
+     (xml:register-xml-loader "r" :file-handler (lambda (file) (and (xml:read-xml file) t)))
+     ,@body))
 
 (deftest nul-bytes-and-bad-encodings-fail-every-reader ()
-  (with-clean-cache
+  (with-r-loader
     (with-temp-directory (dir)
-      (xml:register-xml-loader "r" :file-handler (lambda (file) (and (xml:read-xml file) t)))
-      (let ((utf16-surrogate (append '(#xFF #xFE) (ascii-octets (format nil "<~Cr~C>~C" #\Nul #\Nul #\Nul))
-                                     '(#x00 #xD8) (ascii-octets (format nil "<~C/~Cr~C>~C" #\Nul #\Nul #\Nul #\Nul)))))
-        (check-equal '(nil nil 1 nil nil)
-                     (readers-results (write-octets (concatenate 'string dir "before")
-                                                    (ascii-octets (nul "" "<r/>")))))
-        (loop for (name octets) in (list (list "after" (ascii-octets (nul "<r/>" "junk")))
-                                         (list "between" (ascii-octets (nul "<r/>" "<b/>")))
-                                         (list "inside" (ascii-octets (nul "<r>a" "b</r>")))
-                                         (list "blank" (ascii-octets (nul (format nil "<r/>~%") "")))
-                                         (list "utf16" utf16-surrogate)
-                                         ;; cut inside a character: a lone high surrogate at the end
-                                         (list "utf16-cut" (append '(#xFF #xFE) (ascii-octets (format nil "<~Cr~C/~C>~C" #\Nul #\Nul #\Nul #\Nul)) '(#x00 #xD8))))
-              do (check-equal (list name nil nil 1 "r" nil)
-                              (cons name (readers-results (write-octets (concatenate 'string dir name) octets)))))
-        (check-equal '(t t 0 "r" t) (readers-results (write-text (concatenate 'string dir "ok.xml") "<r/>")))))))
+      (flet ((results (name &rest parts) (readers-results (write-octets (concatenate 'string dir name) (apply #'octets parts)))))
+        (check-equal '(nil nil 1 nil nil nil) (results "before" (nul "" "<r/>")))
+        (loop for (name . parts) in `(("after" ,(nul "<r/>" "junk")) ("between" ,(nul "<r/>" "<b/>"))
+                                      ("inside" ,(nul "<r>a" "b</r>")) ("blank" ,(nul (format nil "<r/>~%") ""))
+                                      ("utf16" (#xFF #xFE) ,(utf-16 "<r>") (#x00 #xD8) ,(utf-16 "</r>"))
+                                      ;; cut inside a character: a lone high surrogate at the end
+                                      ("utf16-cut" (#xFF #xFE) ,(utf-16 "<r/>") (#x00 #xD8)))
+              do (check-equal (list name nil nil 1 "r" nil nil) (cons name (apply #'results name parts))))
+        (check-equal '(t t 0 "r" t t) (results "ok.xml" "<r/>"))))))
+
+(deftest hostile-documents-fail-every-reader ()
+  ;; Entity bombs, in content and in attributes; the root tag is read before
+  ;; the bombs in content go off. External entities are never read.
+  (with-r-loader
+    (let* ((big (make-string 50000 :initial-element #\x))
+           (refs (format nil "~{~A~}" (make-list 20000 :initial-element "&a;")))
+           (head (format nil "<!DOCTYPE r [<!ENTITY a '~A'>]>" big))
+           (before (baseline-counts)))
+      (with-xml-files (dir (laughs "laughs.xml" (entity-bomb))
+                           (text "text.xml" (format nil "~A<r>~A</r>" head refs))
+                           (attribute "attribute.xml" (format nil "~A<r v='~A'/>" head refs))
+                           (secret "secret.txt" "TOP-SECRET"))
+        (loop for file in (list laughs text attribute)
+              for tag in '("r" "r" nil)
+              do (check-equal (list file nil nil 1 tag nil nil) (cons file (readers-results file))))
+        (check-equal '(nil nil) (mapcar #'xml:deserialize-xml (list (entity-bomb) (format nil "~A<r>~A</r>" head refs))))
+        (check (same-counts-p before))
+        (let* ((xxe (write-text (concatenate 'string dir "xxe.xml") (external-entity secret)))
+               (seen (list (format nil "~S" (xml:read-xml-list xxe)))))
+          (dolist (d (list (xml:read-xml xxe) (xml:deserialize-xml (external-entity secret))))
+            (push (or (and d (xml:serialize-xml d)) "") seen))
+          (xml:parse-xml xxe :on-characters (lambda (s) (push s seen) t))
+          (check (notany (lambda (s) (search "SECRET" s)) seen)))))))
 
 (deftest strings-holding-nul-give-nil ()
   (with-clean-cache
@@ -53,7 +80,7 @@ start tag; the loader reads the whole file."
              (cut (nul (concatenate 'string dir "x") ".xml")))
         (check-equal nil (xml:write-xml doc cut))
         (check-equal nil (directory (concatenate 'string dir "*")))
-        (check-equal '(nil nil nil nil nil nil nil nil nil nil nil)
+        (check-equal (make-list 16)
                      (list (xml:deserialize-xml (nul "<r/>" ""))
                            (xml:deserialize-xml (format nil "<r>~C</r>" (code-char #xD800)))
                            (xml:deserialize-xml (format nil "<r a='~C'/>" (code-char #xDC00)))
@@ -64,40 +91,28 @@ start tag; the loader reads the whole file."
                            (xml:attribute-set-value attribute (nul "a" "b"))
                            (xml:document-select-node doc (nul "/r" "/c"))
                            (xml:element-get-child root (nul "c" ""))
-                           (xml:element-get-attribute root (nul "a" ""))))
-        (check-equal '(nil nil nil nil nil)
-                     (list (xml:parse-xml cut) (xml:get-root-tag cut) (xml:load-xml cut)
+                           (xml:element-get-attribute root (nul "a" ""))
+                           (xml:parse-xml cut) (xml:get-root-tag cut) (xml:load-xml cut)
                            (xml:register-xml-loader (nul "t" "x"))
                            (xml:xml-list-to-document `("r" nil (("c" (("n" . ,(nul "a" "b"))) nil))))))
         (check-equal "<r a=\"1\"><c/></r>" (subseq (xml:serialize-xml doc) 0 17))))))
 
 (deftest sizes-the-module-writes-read-back ()
+  ;; Beyond the parser's default limits; a run of text reaches PARSE-XML whole.
   (with-clean-cache
     (with-temp-directory (dir)
-      (let* ((big (make-string 10100000 :initial-element #\y))
+      (let* ((half (make-string 5050000 :initial-element #\a))
+             (big (concatenate 'string "  " half "   " half "  "))
              (name (make-string 60000 :initial-element #\n))
              (doc (xml:xml-list-to-document (list name (list (cons "a" big)) big)))
              (file (concatenate 'string dir "big.xml"))
              (runs nil))
-        (check (xml:write-xml doc file :pretty-print nil))
-        (check (xml:read-xml file))
+        (check (and (xml:write-xml doc file :pretty-print nil) (xml:read-xml file)))
         (check (xml:parse-xml file :on-start-element (lambda (tag attributes) (push (length tag) runs)
                                                        (push (length (cdar attributes)) runs))
-                                   :on-characters (lambda (text) (push (length text) runs))))
-        (check-equal '(10100000 10100000 60000) runs)))))
-
-(deftest entity-bombs-still-fail ()
-  (with-clean-cache
-    (let* ((big (make-string 50000 :initial-element #\x))
-           (refs (format nil "~{~A~}" (make-list 20000 :initial-element "&a;")))
-           (head (format nil "<!DOCTYPE r [<!ENTITY a '~A'>]>" big)))
-      (with-xml-files (dir (laughs "laughs.xml" (entity-bomb))
-                           (text "text.xml" (format nil "~A<r>~A</r>" head refs))
-                           (attribute "attribute.xml" (format nil "~A<r v='~A'/>" head refs)))
-        ;; The root tag is read before the bombs in content go off.
-        (loop for file in (list laughs text attribute)
-              for tag in '("r" "r" nil)
-              do (check-equal (list file nil nil 1 tag nil) (cons file (readers-results file))))))))
+                                   :on-characters (lambda (text) (push text runs))))
+        (check-equal '(10100003 10100007 60000) (cons (length (first runs)) (rest runs)))
+        (check-equal "a   a" (subseq (first runs) 5049999 5050004))))))
 
 (deftest declared-attribute-defaults-appear ()
   (with-clean-cache
@@ -105,63 +120,34 @@ start tag; the loader reads the whole file."
       (with-xml-files (dir (file "d.xml" text))
         (dolist (doc (list (xml:read-xml file) (xml:deserialize-xml text)))
           (let ((root (xml:document-get-root doc)))
-            (check-equal '("own" "fx") (list (xml:element-get-attribute root "a")
-                                             (xml:element-get-attribute root "b")))))
+            (check-equal '("own" "fx") (list (xml:element-get-attribute root "a") (xml:element-get-attribute root "b")))))
         (let (seen)
-          (xml:parse-xml file :on-start-element (lambda (tag attributes) (declare (ignore tag))
-                                                  (setf seen attributes)))
+          (xml:parse-xml file :on-start-element (lambda (tag attributes) (declare (ignore tag)) (setf seen attributes)))
           (check-equal '(("a" . "own") ("b" . "fx")) seen))))))
 
 (deftest file-urls-name-files-for-every-reader-and-writer ()
-  (with-clean-cache
+  (with-r-loader
     (with-temp-directory (dir)
-      (let* ((sub (concatenate 'string dir "a b/"))
-             (sheet "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'><xsl:template match='/'><o/></xsl:template></xsl:stylesheet>"))
-        (ensure-directories-exist sub)
-        (write-text (concatenate 'string sub "r.xml") "<r/>")
-        (write-text (concatenate 'string sub "s.xsl") sheet)
-        (xml:register-xml-loader "r" :file-handler (lambda (file) (and (xml:read-xml file) t)))
-        (let ((url (format nil "file://~Aa%20b/r.xml" dir)))
-          (check-equal '(t t 0 "r" t) (readers-results url))
-          (check (xml:transform-xml (xml:read-xml url) (format nil "file://~Aa%20b/s.xsl" dir)
-                                    (format nil "file://localhost~Aa%20b/out.xml" dir)))
+      (let ((sub (concatenate 'string dir "a b/")))
+        (flet ((url (name &optional (host "")) (format nil "file://~A~Aa%20b/~A" host dir name)))
+          (ensure-directories-exist sub)
+          (write-text (concatenate 'string sub "r.xml") "<r/>")
+          (write-text (concatenate 'string sub "s.xsl") "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'><xsl:template match='/'><o/></xsl:template></xsl:stylesheet>")
+          ;; READ-XML-LIST left out: it refuses URLs as yet.
+          (check-equal '(t t 0 "r" t) (butlast (readers-results (url "r.xml"))))
+          (check (xml:transform-xml (xml:read-xml (url "r.xml")) (url "s.xsl") (url "out.xml" "localhost")))
           (check-equal "o" (xml:get-root-tag (concatenate 'string sub "out.xml")))
           ;; Every mode of WRITE-XML takes the URL; another host is no local file.
           (let ((doc (xml:deserialize-xml "<w>caf&#xE9;</w>")))
-            (loop for (name . options) in '(("p%C3%A9.xml") ("flat.xml" :pretty-print nil)
-                                             ("u16.xml" :encoding :utf-16))
-                  for target = (format nil "file://~Aa%20b/~A" dir name)
-                  do (check (apply #'xml:write-xml doc target options))
-                     (check (xml:compare-xml doc (xml:read-xml target))))
+            (loop for (name . options) in '(("p%C3%A9.xml") ("flat.xml" :pretty-print nil) ("u16.xml" :encoding :utf-16))
+                  do (check (and (apply #'xml:write-xml doc (url name) options) (xml:compare-xml doc (xml:read-xml (url name))))))
             (check (xml:read-xml (concatenate 'string sub (format nil "p~C.xml" (code-char #xE9)))))
             (check-equal '(nil nil) (list (xml:write-xml doc (format nil "file://elsewhere~Ax.xml" dir))
                                           (xml:write-xml doc (format nil "file://~Ax%00.xml" dir))))))))))
 
-(deftest parse-xml-reports-whole-text-runs ()
-  (with-xml-files (dir (file "run.xml" (format nil "<r>  ~A   ~A  <c/></r>"
-                                               (make-string 700000 :initial-element #\a)
-                                               (make-string 700000 :initial-element #\b))))
-    (let (runs)
-      (check (xml:parse-xml file :on-characters (lambda (text) (push text runs))))
-      (check-equal '(1400003) (mapcar #'length runs))
-      (check-equal "a   b" (subseq (first runs) 699999 700004)))))
-
-(deftest rejected-style-sheets-transform-nothing ()
-  (with-clean-cache
-    (with-xml-files (dir (sheet "s.xsl" "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'><xsl:template match='/'><xsl:bogus/><o/></xsl:template></xsl:stylesheet>"))
-      (let ((out (concatenate 'string dir "out.xml")))
-        (check-equal nil (xml:transform-xml (xml:deserialize-xml "<r/>") sheet out))
-        (check-equal nil (probe-file out))))
-    ;; What stands beside the root (comments, processing instructions) is no error.
-    (with-xml-files (dir (sheet "s.xsl" "<?xml version='1.0'?><!-- c --><?pi x?><xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'><xsl:template match='/'><o><xsl:value-of select='count(/node())'/></o></xsl:template></xsl:stylesheet>"))
-      (let ((out (concatenate 'string dir "out.xml")))
-        (check (xml:transform-xml (xml:deserialize-xml "<!-- c --><?pi y?><r/>") sheet out))
-        (check-equal "3" (xml:element-get-text (xml:document-get-root (xml:read-xml out))))))))
-
 (deftest quiet-errors-nothing-reaches-stderr ()
   (with-temp-directory (dir)
-    (write-octets (concatenate 'string dir "u16.xml")
-                  (append '(#xFF #xFE #x3C 0 #x72 0 #x3E 0 #x00 #xD8 #x3C 0 #x2F 0 #x72 0 #x3E 0)))
+    (write-octets (concatenate 'string dir "u16.xml") (octets '(#xFF #xFE) (utf-16 "<r>") '(#x00 #xD8) (utf-16 "</r>")))
     (write-text (concatenate 'string dir "redeclared.xml") "<!DOCTYPE r [<!ENTITY lt 'x'>]><r>&lt;</r>")
     (write-text (concatenate 'string dir "bad.xsl") "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'><xsl:template match='/'><xsl:value-of select='nofn()'/><xsl:bogus/></xsl:template></xsl:stylesheet>")
     (let ((forms (format nil "(let ((d (xml:deserialize-xml \"<r/>\")) (e nil))
@@ -176,5 +162,4 @@ start tag; the loader reads the whole file."
                               (xml:deserialize-xml \"<?xml version='1.0' encoding='no-such'?><p:r/>\")
                               (prin1 e))" dir)))
       ;; The encoder's own message reaches :on-error, at the parser's position.
-      (multiple-value-bind (code out err) (run-quill-lisp (list "--eval" forms))
-        (check-equal '(0 "((1 4 6))" "") (list code out err))))))
+      (check-equal '(0 "((1 4 6))" "") (multiple-value-list (run-quill-lisp (list "--eval" forms)))))))

@@ -56,12 +56,11 @@
     (destructuring-bind (result events) (parse-log bad)
       (check-equal nil result)
       (let ((errors (remove :error events :key #'first :test-not #'eq)))
-        (check-equal 1 (length errors))
-        (destructuring-bind (line column message) (rest (first errors))
-          (check-equal '(2 14 t) (list line column (and (search "mismatch" message) t)))))))
+        (check-equal '((2 14 t)) (loop for (nil line column message) in errors
+                                      collect (list line column (contains message "mismatch")))))))
   ;; A file that cannot be opened, or a name that is no string: nothing called.
-  (dolist (name (list "/nonexistent/quill.xml" nil 42 (list "a.xml")))
-    (check-equal (list name nil nil) (cons name (parse-log name)))))
+  (check-equal '((nil nil) (nil nil) (nil nil) (nil nil))
+               (mapcar #'parse-log (list "/nonexistent/quill.xml" nil 42 (list "a.xml")))))
 
 (deftest handlers-keep-their-functions-from-the-collector ()
   ;; Objects that only the handlers refer to survive collections while the
@@ -82,23 +81,3 @@
                                                           (full-gc) (incf count))
                                       :on-end-element (lambda (tag) (full-gc) (stringp tag))))
       (check-equal 4 count))))
-
-(deftest last-error-after-parsing-files ()
-  ;; The parser's first fatal error with its place, whether or not :on-error
-  ;; was given; the system's message for a file that cannot be opened; the
-  ;; same for the list reader; and nil once a parse succeeds. GET-ROOT-TAG
-  ;; stops its parse on purpose: no failure.
-  (with-xml-files (dir (bad "bad.xml" (format nil "<r>~%  <a>text</b></r>")) (good "orders.xml" *orders*))
-    (let ((missing (concatenate 'string dir "none.xml")))
-      (dolist (call (list (lambda (f) (xml:parse-xml f))
-                          (lambda (f) (xml:parse-xml f :on-error (lambda (&rest e) (declare (ignore e)) t)))
-                          #'xml:read-xml-list))
-        (check-equal nil (funcall call bad))
-        (destructuring-bind (&key message file line column) (xml:last-error)
-          (check-equal (list bad 2 14 t) (list file line column (and (search "mismatch" message) t))))
-        (check-equal nil (funcall call missing))
-        (check-equal (list :message "No such file or directory" :file missing) (xml:last-error))
-        (check (funcall call good))
-        (check-equal nil (xml:last-error)))
-      (check-equal "r" (xml:get-root-tag bad))
-      (check-equal nil (xml:last-error)))))

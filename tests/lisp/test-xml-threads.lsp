@@ -27,7 +27,6 @@ error the thunk signalled standing for its result."
                           (lambda () (xml:element-get-tag root))
                           (lambda () (xml:document-dispose d))
                           (lambda () (xml:clear-xml-cache))
-                          (lambda () (xml:element-set-attribute root "a" "2"))
                           (lambda () (xml:document-get-root 42 43 44))
                           (lambda () (xmltest:stack-base)))))
         ;; Every kind of call, from two threads at a time, many times over.
@@ -38,11 +37,10 @@ error the thunk signalled standing for its result."
         (check (search "READ-XML" (princ-to-string (first (run-in-threads 1 (first calls))))))
         ;; Nothing the host's thread holds was touched.
         (check (same-counts-p before))
-        (check-equal "r" (xml:element-get-tag root))
-        (check-equal "1" (xml:element-get-attribute root "a"))
-        (check (xml:element-set-attribute root "a" "3"))
-        (check-equal "3" (xml:element-get-attribute (xml:document-get-root d) "a"))
-        (check (xml:document-dispose d))))))
+        (check-equal '("r" "1" t "3" t)
+                     (list (xml:element-get-tag root) (xml:element-get-attribute root "a")
+                           (xml:element-set-attribute root "a" "3")
+                           (xml:element-get-attribute (xml:document-get-root d) "a") (xml:document-dispose d)))))))
 
 (deftest other-threads-keep-their-plain-lisp ()
   ;; Lisp of its own in another thread is untouched by the refusal, and a

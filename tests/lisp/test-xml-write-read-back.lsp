@@ -10,35 +10,29 @@
 and text or children, exactly as the API reads them."
   (list (xml:element-get-tag element)
         (loop for name in (xml:element-get-attributes element)
-              unless (eql 0 (search "xmlns" name))
-                collect (cons name (xml:element-get-attribute element name)))
+              unless (eql 0 (search "xmlns" name)) collect (cons name (xml:element-get-attribute element name)))
         (xml:element-get-text element)
         (mapcar #'signature (xml:element-get-children element))))
 
 (defun doc-signature (document)
-  (let ((root (and document (xml:document-get-root document))))
-    (and root (signature root))))
+  (let ((root (and document (xml:document-get-root document)))) (and root (signature root))))
 
 (defun write-modes (document dir)
   "The document written in every mode and read back: (mode . document-or-nil)."
   (flet ((file (mode &rest options)
            (let ((out (path-in dir (format nil "~(~A~).xml" mode))))
              (cons mode (and (apply #'xml:write-xml document out options) (xml:read-xml out))))))
-    (list (file :pretty-utf-8)
-          (file :pretty-utf-16 :encoding :utf-16)
-          (file :flat :pretty-print nil)
-          (cons :serialized (let ((text (xml:serialize-xml document)))
-                              (and text (xml:deserialize-xml text)))))))
+    (list (file :pretty-utf-8) (file :pretty-utf-16 :encoding :utf-16) (file :flat :pretty-print nil)
+          (cons :serialized (let ((text (xml:serialize-xml document))) (and text (xml:deserialize-xml text)))))))
 
 (defun reads-back-p (document dir)
   "True when every mode wrote the document and read it back the same."
   (let ((expected (doc-signature document)))
     (loop for (mode . again) in (write-modes document dir)
-          always (or (and again (eq t (xml:compare-xml document again))
-                          (equal expected (doc-signature again)))
+          always (or (and again (eq t (xml:compare-xml document again)) (equal expected (doc-signature again)))
                      (progn (format t "~&  ~A does not read back~%" mode) nil)))))
 
-;;; ---- the oracle --------------------------------------------------------------
+;;; ---- the oracle
 
 (defvar *seed* 1)
 (defun next-random (n)
@@ -69,8 +63,7 @@ and text or children, exactly as the API reads them."
   (let ((e (xml:element-create document (pick *names*))))
     (dotimes (i (next-random 4))
       (xml:element-set-attribute e (format nil "~A~D" (pick '("a" "p:a" "q:a" "b")) i) (awkward-text)))
-    (check-refused (lambda (v) (xml:element-set-attribute e "bad" v))
-                   (lambda () (xml:element-get-attribute e "bad")))
+    (check-refused (lambda (v) (xml:element-set-attribute e "bad" v)) (lambda () (xml:element-get-attribute e "bad")))
     (check (xml:element-add-child parent e))
     (if (or (= depth 3) (zerop (next-random 3)))
         (progn (check (xml:element-set-text e (awkward-text)))
@@ -94,51 +87,44 @@ and text or children, exactly as the API reads them."
             do (check-equal (list seed t) (list seed (reads-back-p (random-document seed) dir)))
                (xml:clear-xml-cache)))))
 
-;;; ---- focused cases -------------------------------------------------------------
+;;; ---- focused cases
 
 (deftest what-would-not-read-back-is-refused-where-it-enters ()
   (with-clean-cache
     (with-temp-directory (dir)
       (let* ((d (xml:xml-list-to-document (list "r" (list (cons "a" (chars 65 1))) (chars 66 #xFFFF))))
-             (r (xml:document-get-root d)))
-        ;; The list builder sets what it can: neither the attribute nor the text.
+             (r (xml:document-get-root d))
+             (kept (xml:element-create d "kept"))
+             (blank (chars 32 9 10)))
+        ;; The list builder sets neither the attribute nor the text.
         (check-equal '("r" nil nil nil) (signature r))
         (xml:element-set-attribute r "a" "ok")
         (let ((a (xml:document-select-node d "/r/@a")))
-          (check-equal nil (xml:attribute-set-value a (chars 65 12)))
-          (check-equal "ok" (xml:attribute-get-value a)))
-        ;; Reading drops text that is white space only, unless xml:space keeps it;
-        ;; an empty text is no text.
-        (let ((kept (xml:element-create d "kept"))
-              (blank (chars 32 9 10)))
-          (check (xml:element-set-text r "x"))
-          (check (xml:element-set-text r ""))
-          (check-equal '(nil nil) (list (xml:element-get-text r) (xml:element-set-text r blank)))
-          (xml:element-set-attribute kept "xml:space" "preserve")
-          (check (xml:element-set-text kept blank))
-          (check (xml:element-add-child r kept))
-          (check (reads-back-p d dir)))))))
+          (check-equal '(nil "ok") (list (xml:attribute-set-value a (chars 65 12)) (xml:attribute-get-value a))))
+        ;; Reading drops blank text unless xml:space keeps it; empty text is none.
+        (check (and (xml:element-set-text r "x") (xml:element-set-text r "")))
+        (check-equal '(nil nil) (list (xml:element-get-text r) (xml:element-set-text r blank)))
+        (xml:element-set-attribute kept "xml:space" "preserve")
+        (check (and (xml:element-set-text kept blank) (xml:element-add-child r kept)))
+        (check (reads-back-p d dir))))))
 
 (deftest prefixes-bind-where-they-are-declared ()
   (with-clean-cache
     (with-temp-directory (dir)
       (let* ((d (xml:document-create))
              (r (xml:document-set-root d (xml:element-create d "r")))
-             (loose (xml:element-create d "p:x")))
+             (loose (xml:element-create d "p:x"))
+             (own (xml:element-create d "p:own"))
+             (other (xml:document-create)))
         ;; xmlns is no element prefix; p is not declared here.
-        (check-equal nil (xml:element-create d "xmlns:x"))
-        (check-equal nil (xml:element-add-child r loose))
-        (check-equal nil (xml:element-set-attribute r "p:a" "1"))
-        (check-equal nil (xml:document-select-node d "/r/*"))
-        (let ((other (xml:document-create)))
-          (check-equal nil (xml:document-set-root other (xml:element-create other "p:r"))))
+        (check-equal '(nil nil nil nil nil)
+                     (list (xml:element-create d "xmlns:x") (xml:element-add-child r loose)
+                           (xml:element-set-attribute r "p:a" "1") (xml:document-select-node d "/r/*")
+                           (xml:document-set-root other (xml:element-create other "p:r"))))
         ;; Declared on the element itself, or above where it goes: bound.
-        (let ((own (xml:element-create d "p:own")))
-          (check (xml:element-set-attribute own "xmlns:p" "urn:own"))
-          (check (xml:element-add-child r own)))
-        (check (xml:element-set-attribute r "xmlns:p" "urn:p"))
-        (check (xml:element-add-child r loose))
-        (check (xml:element-set-attribute loose "p:a" "1"))
+        (check (and (xml:element-set-attribute own "xmlns:p" "urn:own") (xml:element-add-child r own)))
+        (check (and (xml:element-set-attribute r "xmlns:p" "urn:p") (xml:element-add-child r loose)
+                    (xml:element-set-attribute loose "p:a" "1")))
         (check-equal "p:x" (xml:element-get-tag loose))
         (check (reads-back-p d dir))
         ;; The list builder declares and uses prefixes in any order.
@@ -161,13 +147,23 @@ and text or children, exactly as the API reads them."
                                     (and (xml:document-select-node again "/*/*[2][namespace-uri()='urn:d']/text()/..") t)
                                     (and (xml:document-select-node again "/*/*[3][namespace-uri()='']") t))))))))
 
-(deftest one-expanded-name-per-element ()
+(deftest namespace-names-per-element ()
   (with-clean-cache
-    (let* ((d (xml:xml-list-to-document '("r" (("xmlns:p" . "urn:u") ("xmlns:q" . "urn:u") ("p:a" . "1")) nil)))
-           (r (xml:document-get-root d)))
-      (check-equal nil (xml:element-set-attribute r "q:a" "2"))
-      (check (xml:element-set-attribute r "p:a" "3"))
-      (check-equal '("3" nil) (list (xml:element-get-attribute r "p:a") (xml:element-get-attribute r "q:a"))))))
+    ;; One expanded name per element: q:a is p:a under another prefix.
+    (let ((r (xml:document-get-root (xml:xml-list-to-document
+                                     '("r" (("xmlns:p" . "urn:u") ("xmlns:q" . "urn:u") ("p:a" . "1")) nil)))))
+      (check-equal '(nil t "3" nil) (list (xml:element-set-attribute r "q:a" "2") (xml:element-set-attribute r "p:a" "3")
+                                          (xml:element-get-attribute r "p:a") (xml:element-get-attribute r "q:a"))))
+    ;; Declarations take values like attributes, but a prefix cannot be undeclared.
+    (let* ((d (xml:xml-list-to-document '("r" (("xmlns:p" . "urn:old")) (("p:c" nil "t")))))
+           (r (xml:document-get-root d))
+           (decl (xml:document-select-node d "/r/namespace::p")))
+      (check-equal "urn:old" (xml:attribute-get-value decl))
+      (check (xml:attribute-set-value decl "urn:new"))
+      (check-equal '("urn:new" "urn:new" nil) (list (xml:attribute-get-value decl) (xml:element-get-attribute r "xmlns:p")
+                                                    (xml:attribute-set-value decl "")))
+      (check (xml:element-set-attribute r "xmlns:p" "urn:new2"))
+      (check-equal "urn:new2" (xml:element-get-attribute r "xmlns:p")))))
 
 (deftest failed-writes-leave-the-old-file ()
   (with-clean-cache
@@ -175,12 +171,9 @@ and text or children, exactly as the API reads them."
                          (latin "latin.xml" "<?xml version='1.0' encoding='ISO-8859-1'?><r><c>x</c></r>"))
       (flet ((unchanged (&rest results)
                (check-equal (list nil "<old/>") (list (some #'identity results) (bytes-text old)))))
-        ;; No root element: nothing to read back.
         (let ((empty (xml:document-create)))
-          (unchanged (xml:write-xml empty old) (xml:write-xml empty old :pretty-print nil)
-                     (xml:serialize-xml empty)))
-        ;; Flat in ISO-8859-1: texts take references, names cannot (nor CDATA,
-        ;; which the engine's tests cover).
+          (unchanged (xml:write-xml empty old) (xml:write-xml empty old :pretty-print nil) (xml:serialize-xml empty)))
+        ;; Flat in ISO-8859-1: texts take references, names cannot.
         (let* ((d (xml:read-xml latin))
                (c (xml:document-select-node d "/r/c"))
                (out (path-in dir "out.xml")))
@@ -192,8 +185,7 @@ and text or children, exactly as the API reads them."
           (check (xml:element-add-child (xml:document-get-root d) (xml:element-create d (chars #x6F22))))
           (unchanged (xml:write-xml d old :pretty-print nil))
           ;; Indented output is UTF-8 and holds it all.
-          (check (xml:write-xml d out))
-          (check-equal t (xml:compare-xml d (xml:read-xml out))))))))
+          (check (and (xml:write-xml d out) (xml:compare-xml d (xml:read-xml out)))))))))
 
 (defun decoding-sheet (encoded)
   (format nil "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'
@@ -205,42 +197,6 @@ and text or children, exactly as the API reads them."
     (with-xml-files (dir (in "in.xml" "<r/>") (old "old.xml" "<old/>")
                          (bad "bad.xsl" (decoding-sheet "a%01b")) (good "good.xsl" (decoding-sheet "a%41b")))
       (let ((d (xml:read-xml in)))
-        (check-equal nil (xml:transform-xml d bad old))
-        (check-equal "<old/>" (bytes-text old))
+        (check-equal '(nil "<old/>") (list (xml:transform-xml d bad old) (bytes-text old)))
         (check (xml:transform-xml d good old))
         (check-equal "aAb" (xml:element-get-text (xml:document-get-root (xml:read-xml old))))))))
-
-;;; ---- smaller faults --------------------------------------------------------------
-
-(deftest moved-elements-tell-their-new-document ()
-  (with-clean-cache
-    (let* ((d1 (xml:xml-list-to-document '("one" nil nil)))
-           (d2 (xml:xml-list-to-document '("two" nil nil)))
-           (e (xml:element-create d1 "e")))
-      (check (xml:element-add-child (xml:document-get-root d1) e))
-      (check (xml:element-add-child (xml:document-get-root d2) e))
-      (check-equal "two" (xml:element-get-tag (xml:document-get-root (xml:element-get-document e)))))))
-
-(deftest namespace-declarations-take-values-like-attributes ()
-  (with-clean-cache
-    (let* ((d (xml:xml-list-to-document '("r" (("xmlns:p" . "urn:old")) (("p:c" nil "t")))))
-           (decl (xml:document-select-node d "/r/namespace::p")))
-      (check-equal "urn:old" (xml:attribute-get-value decl))
-      (check (xml:attribute-set-value decl "urn:new"))
-      (check-equal '("urn:new" "urn:new") (list (xml:attribute-get-value decl)
-                                                (xml:element-get-attribute (xml:document-get-root d) "xmlns:p")))
-      ;; A prefix cannot be undeclared.
-      (check-equal nil (xml:attribute-set-value decl ""))
-      (check (xml:element-set-attribute (xml:document-get-root d) "xmlns:p" "urn:new2"))
-      (check-equal "urn:new2" (xml:element-get-attribute (xml:document-get-root d) "xmlns:p")))))
-
-(deftest circular-lists-are-type-errors ()
-  (with-clean-cache
-    (let ((pairs (list (cons "a" "1")))
-          (children (list (list "c" nil nil))))
-      (setf (cdr pairs) pairs
-            (cdr children) children)
-      (check-error type-error (xml:xml-list-add-attribute (list "r" pairs nil) "b" "2"))
-      (check-error type-error (xml:xml-list-add-child (list "r" nil children) '("d" nil nil)))
-      (check-error type-error (xml:xml-list-to-document (list "r" pairs nil)))
-      (check-error type-error (xml:xml-list-to-document (list "r" nil children))))))

@@ -109,23 +109,16 @@ and text or children, exactly as the API reads them."
         (check (reads-back-p d dir))))))
 
 (deftest prefixes-bind-where-they-are-declared ()
+  ;; The engine's rules (its own tests hold the details), seen through Lisp.
   (with-clean-cache
     (with-temp-directory (dir)
       (let* ((d (xml:document-create))
              (r (xml:document-set-root d (xml:element-create d "r")))
-             (loose (xml:element-create d "p:x"))
-             (own (xml:element-create d "p:own"))
-             (other (xml:document-create)))
-        ;; xmlns is no element prefix; p is not declared here.
-        (check-equal '(nil nil nil nil nil)
-                     (list (xml:element-create d "xmlns:x") (xml:element-add-child r loose)
-                           (xml:element-set-attribute r "p:a" "1") (xml:document-select-node d "/r/*")
-                           (xml:document-set-root other (xml:element-create other "p:r"))))
-        ;; Declared on the element itself, or above where it goes: bound.
-        (check (and (xml:element-set-attribute own "xmlns:p" "urn:own") (xml:element-add-child r own)))
+             (loose (xml:element-create d "p:x")))
+        (check-equal '(nil nil nil) (list (xml:element-create d "xmlns:x") (xml:element-add-child r loose)
+                                          (xml:element-set-attribute r "p:a" "1")))
         (check (and (xml:element-set-attribute r "xmlns:p" "urn:p") (xml:element-add-child r loose)
                     (xml:element-set-attribute loose "p:a" "1")))
-        (check-equal "p:x" (xml:element-get-tag loose))
         (check (reads-back-p d dir))
         ;; The list builder declares and uses prefixes in any order.
         (check (reads-back-p (xml:xml-list-to-document

@@ -63,16 +63,3 @@
                           (lambda () (xml:xml-list-add-child (list "r" nil children) '("d" nil nil)))
                           (lambda () (xml:xml-list-add-child 42 '("b" nil nil)))))
         (check-error type-error (funcall call))))))
-
-(deftest nesting-is-bounded ()
-  (with-clean-cache
-    (flet ((nested (depth)
-             (let ((list '("leaf" nil nil)))
-               (dotimes (i depth list) (setf list (list "n" nil (list list)))))))
-      (let ((leaf (xml:document-select-node (xml:xml-list-to-document (nested 500)) "//leaf")))
-        (check-equal 500 (loop for e = (xml:element-get-parent leaf) then (xml:element-get-parent e)
-                               while e count t)))
-      ;; Far too deep: cut off, not a crash.
-      (let ((d (xml:xml-list-to-document (nested 100000))))
-        (check-equal "n" (xml:element-get-tag (xml:document-get-root d)))
-        (check-equal nil (xml:document-select-node d "//leaf"))))))

@@ -114,9 +114,12 @@ and text or children, exactly as the API reads them."
     (with-temp-directory (dir)
       (let* ((d (xml:document-create))
              (r (xml:document-set-root d (xml:element-create d "r")))
-             (loose (xml:element-create d "p:x")))
+             (loose (xml:element-create d "p:x"))
+             (own (xml:element-create d "p:own")))
         (check-equal '(nil nil nil) (list (xml:element-create d "xmlns:x") (xml:element-add-child r loose)
                                           (xml:element-set-attribute r "p:a" "1")))
+        ;; Declared on the element itself, or above where it goes: bound.
+        (check (and (xml:element-set-attribute own "xmlns:p" "urn:own") (xml:element-add-child r own)))
         (check (and (xml:element-set-attribute r "xmlns:p" "urn:p") (xml:element-add-child r loose)
                     (xml:element-set-attribute loose "p:a" "1")))
         (check (reads-back-p d dir))

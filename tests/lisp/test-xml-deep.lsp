@@ -31,8 +31,6 @@
         doc))
     (defun depth-of (doc)
       (loop for e = (xml:document-get-root doc) then (xml:element-get-child e "a") while e count t))
-    ;; Walks only: the host's EQUAL and printer themselves recurse on such lists.
-    (defun leaf (e) (loop for x = e then (first (third x)) while (consp (third x)) finally (return x)))
     (defun nested-list (n wrap)
       (let ((list '("a" nil "x")))
         (dotimes (i n list) (setf list (funcall wrap list)))))))
@@ -96,20 +94,13 @@ returns the exit code and the reported (name . result) lines."
                  ;; The element-list builder stops below 1024 levels under the root, by design.
                  (let ((listed (xml:xml-list-to-document (nested-list (1- n) (lambda (l) (list "a" nil (list l)))))))
                    (report :from-list (and listed (depth-of listed))))
-                 ;; Whole trees as lists, mixed and plain, and a file read straight into lists.
-                 (let* ((d (xml:list-to-document (nested-list n (lambda (l) (list "n" (list (cons "i" "1")) (list "t" l))))))
-                        (back (xml:document-to-list d :mixed t))
-                        (file (concatenate 'string dir "lists.xml")))
-                   (report :lists (list (loop for e = back then (second (third e)) while (equal (first e) "n") count t)
-                                        (leaf (xml:element-to-list (xml:document-get-root d)))
-                                        (leaf (and (xml:write-xml d file :pretty-print nil) (xml:read-xml-list file))))))
                  (xml:document-dispose api)
                  (xml:clear-xml-cache)
                  (report :disposed t))))))
       '((:built (200000 200000)) (:compare-built t) (:written (t t t)) (:read (200000 200000 200000 200000))
         (:compare-read (t t t t)) (:serialized t) (:compare-changed (nil t)) (:sax (t 200000 200000 ("x")))
         (:select "x") (:unmarshal nil) (:transform (nil t)) (:from-list 1025)
-        (:lists (200000 ("a" nil "x") ("a" nil "x"))) (:disposed t) (:end t)))))
+        (:disposed t) (:end t)))))
 
 (deftest deeper-than-the-reader-accepts-is-neither-read-nor-written ()
   (with-temp-directory (dir)

@@ -115,3 +115,29 @@ document read from it; else :disagree."
       ;; Stale handles.
       (xml:clear-xml-cache)
       (check-equal '(nil nil) (list (xml:element-to-list root) (xml:document-to-list d))))))
+
+(deftest deep-trees-in-a-child ()
+  ;; Lists to a document, back to lists in both forms, and the file read
+  ;; straight into lists, 200 000 levels deep on the usual 8 MB C stack, in a
+  ;; child so that a recursion per level fails this test instead of the run.
+  ;; (Only the walks here: the host's EQUAL itself recurses on such lists.)
+  (with-xml-files (dir (program "deep.lsp"
+                                "(let ((list '(\"leaf\" nil \"end\")))
+                                   (dotimes (i 200000) (setf list (list \"n\" (list (cons \"i\" \"1\")) (list \"t\" list))))
+                                   (let* ((d (xml:list-to-document list))
+                                          (back (xml:document-to-list d :mixed t))
+                                          (plain (xml:element-to-list (xml:document-get-root d)))
+                                          (file (concatenate 'string (directory-namestring *load-truename*) \"deep.xml\"))
+                                          (read (and (xml:write-xml d file :pretty-print nil) (xml:read-xml-list file))))
+                                     (flet ((leaf (e) (loop for x = e then (first (third x)) while (consp (third x))
+                                                            finally (return x))))
+                                       (format t \"~D ~S ~S~%\"
+                                               (loop for e = back then (second (third e)) while (equal (first e) \"n\") count t)
+                                               (leaf plain) (leaf read)))))"))
+    (let* ((out (concatenate 'string dir "out"))
+           (code (nth-value 1 (ext:run-program "/bin/sh"
+                                               (list "-c" "ulimit -s 8192 && exec \"$0\" \"$1\""
+                                                     (quill-test::quill-lisp-path) program)
+                                               :output out :error nil :wait t))))
+      (check-equal 0 code)
+      (check-equal (format nil "200000 (\"leaf\" NIL \"end\") (\"leaf\" NIL \"end\")~%") (read-file out)))))

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <cwchar>
-#include <new>
 
 #include "platform/host/large_blocks.h"
 #include "platform/host/ux_string.h"
@@ -23,35 +23,9 @@ HASHkey STRING_ENTRY::hash(wchar_t const* s) { return HASHkey(s); }
 
 StringCacheEntry::StringCacheEntry(wchar_t* ownedCopy) : STRING_ENTRY(ownedCopy) { StringCache::incrStringCount(); }
 
-// The cache keeps the hash in its table: the entry's own key is not made.
-StringCacheEntry::StringCacheEntry(wchar_t const* inlineText, size_t n)
-    : STRING_ENTRY(inlineText, HASHkey()), inline_(true), length_(n) {
-    StringCache::incrStringCount();
-}
-
 StringCacheEntry::~StringCacheEntry() {
-    if (!inline_) ux_strfree(string_);
+    ux_strfree(string_);
     StringCache::decrStringCount();
-}
-
-size_t StringCacheEntry::blockSize(size_t n) {
-    size_t const size = sizeof(StringCacheEntry) + (n + 1) * sizeof(wchar_t);
-    return (size + alignof(StringCacheEntry) - 1) & ~(alignof(StringCacheEntry) - 1);
-}
-
-StringCacheEntry* StringCacheEntry::make(void* block, wchar_t const* s, size_t n) {
-    auto* text = reinterpret_cast<wchar_t*>(static_cast<char*>(block) + sizeof(StringCacheEntry));
-    wmemcpy(text, s, n);
-    text[n] = L'\0';
-    return ::new (block) StringCacheEntry(text, n);
-}
-
-void StringCacheEntry::destroy(StringCacheEntry* entry) {
-    if (!entry) return;
-    if (entry->inline_)
-        entry->~StringCacheEntry();
-    else
-        delete entry;
 }
 
 // Relaxed: the count orders nothing else.
@@ -72,12 +46,142 @@ constexpr size_t kHeader = (2 * sizeof(void*) + alignof(std::max_align_t) - 1) &
 // strings rather than per 4 KiB.
 constexpr size_t kLargestBlock = size_t(2) << 20;
 constexpr size_t kFirstCapacity = 64;
+// A text is stored as its length (this many bytes) followed by its units and
+// a NUL; every record starts on this alignment.
+constexpr size_t kLength = sizeof(size_t);
 
-uint64_t hashUnits(wchar_t const* s, size_t n) {
-    uint64_t h = 0x9E3779B97F4A7C15ULL ^ n;
-    for (size_t i = 0; i < n; ++i) h = (h ^ static_cast<uint32_t>(s[i])) * 0x100000001B3ULL;
-    return h ^ (h >> 29);
+constexpr size_t recordBytes(size_t units) { return (kLength + (units + 1) * sizeof(wchar_t) + 7) & ~size_t(7); }
+
+size_t lengthOf(wchar_t const* text) {
+    size_t n;
+    std::memcpy(&n, reinterpret_cast<char const*>(text) - kLength, kLength);
+    return n;
 }
+
+// The hash of a sequence of code points, the same whichever form the text
+// comes in: two code points a step, so a long text costs half the
+// multiplications.
+class Hasher {
+public:
+    void add(uint32_t a, uint32_t b) { h_ = (h_ ^ (a | uint64_t(b) << 32)) * 0x9E3779B97F4A7C15ULL; }
+    void addLast(uint32_t a) { h_ = (h_ ^ a) * 0x9E3779B97F4A7C15ULL; }
+    // Every bit of the state reaches the low bits that pick the slot.
+    uint64_t finish(size_t units) const {
+        uint64_t h = h_ ^ units;
+        h = (h ^ (h >> 33)) * 0xFF51AFD7ED558CCDULL;
+        h = (h ^ (h >> 33)) * 0xC4CEB9FE1A85EC53ULL;
+        return h ^ (h >> 33);
+    }
+
+private:
+    uint64_t h_ = 0x243F6A8885A308D3ULL;
+};
+
+// The code points of UTF-8 text. The rules are the engine's: a bad lead
+// byte, a cut sequence, a bad continuation byte, an overlong form, a
+// surrogate or a value past U+10FFFF each read as one U+FFFD.
+class Utf8Reader {
+public:
+    Utf8Reader(char const* s, size_t n) : s_(reinterpret_cast<unsigned char const*>(s)), n_(n) {}
+    bool done() const { return i_ >= n_; }
+    uint32_t next() {
+        unsigned char const b = s_[i_];
+        if (b < 0x80) {
+            ++i_;
+            return b;
+        }
+        return sequence(b);
+    }
+
+private:
+    static constexpr uint32_t kReplacement = 0xFFFD;
+
+    uint32_t sequence(unsigned char b) {
+        int const extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
+        if (extra < 0 || b > 0xF4 || i_ + static_cast<size_t>(extra) >= n_) {
+            ++i_;
+            return kReplacement;
+        }
+        uint32_t c = b & (0x3F >> extra);
+        for (int k = 1; k <= extra; ++k) {
+            unsigned char const t = s_[i_ + k];
+            if ((t & 0xC0) != 0x80) {
+                i_ += k;
+                return kReplacement;
+            }
+            c = (c << 6) | (t & 0x3F);
+        }
+        static constexpr uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+        i_ += extra + 1;
+        bool const valid = c >= kMin[extra] && c < 0x110000 && (c < 0xD800 || c > 0xDFFF);
+        return valid ? c : kReplacement;
+    }
+
+    unsigned char const* s_;
+    size_t n_;
+    size_t i_ = 0;
+};
+
+// Text given as wide code units.
+struct WideText {
+    wchar_t const* s;
+    size_t n;
+    uint64_t hash;
+
+    WideText(wchar_t const* text, size_t units) : s(text), n(units) {
+        Hasher h;
+        size_t i = 0;
+        for (; i + 1 < n; i += 2) h.add(static_cast<uint32_t>(s[i]), static_cast<uint32_t>(s[i + 1]));
+        if (i < n) h.addLast(static_cast<uint32_t>(s[i]));
+        hash = h.finish(n);
+    }
+    bool equals(wchar_t const* stored) const { return lengthOf(stored) == n && wmemcmp(stored, s, n) == 0; }
+    size_t most() const { return n; }
+    size_t copyTo(wchar_t* out) const {
+        wmemcpy(out, s, n);
+        return n;
+    }
+};
+
+// Text given as UTF-8 bytes; decoded only to hash, compare and, when it is
+// new, to store.
+struct Utf8Text {
+    char const* s;
+    size_t n;
+    uint64_t hash;
+
+    Utf8Text(char const* text, size_t bytes) : s(text), n(bytes) {
+        Hasher h;
+        Utf8Reader in(s, n);
+        size_t units = 0;
+        while (!in.done()) {
+            uint32_t const a = in.next();
+            ++units;
+            if (in.done()) {
+                h.addLast(a);
+                break;
+            }
+            h.add(a, in.next());
+            ++units;
+        }
+        hash = h.finish(units);
+    }
+    bool equals(wchar_t const* stored) const {
+        size_t const units = lengthOf(stored);
+        Utf8Reader in(s, n);
+        size_t i = 0;
+        for (; i < units && !in.done(); ++i)
+            if (static_cast<uint32_t>(stored[i]) != in.next()) return false;
+        return i == units && in.done();
+    }
+    size_t most() const { return n; }  // UTF-8 never has fewer bytes than code points
+    size_t copyTo(wchar_t* out) const {
+        Utf8Reader in(s, n);
+        size_t units = 0;
+        while (!in.done()) out[units++] = static_cast<wchar_t>(in.next());
+        return units;
+    }
+};
 
 }  // namespace
 
@@ -85,7 +189,7 @@ uint64_t hashUnits(wchar_t const* s, size_t n) {
 StringCache::StringCache(unsigned) {}
 
 StringCache::~StringCache() {
-    for (size_t i = 0; i < capacity_; ++i) StringCacheEntry::destroy(slots_[i].entry);
+    stringCount.fetch_sub(static_cast<long>(count_), std::memory_order_relaxed);
     if (slots_) free_large_block(slots_, capacity_ * sizeof(Slot));
     while (Block* b = blocks_) {
         blocks_ = b->next;
@@ -93,7 +197,8 @@ StringCache::~StringCache() {
     }
 }
 
-void* StringCache::allocate(size_t size) {
+wchar_t* StringCache::reserve(size_t n) {
+    size_t const size = recordBytes(n);
     if (static_cast<size_t>(end_ - free_) < size) {
         size_t const bytes = std::max(nextBlock_, size + kHeader);
         nextBlock_ = std::min(nextBlock_ * 2, kLargestBlock);
@@ -105,9 +210,16 @@ void* StringCache::allocate(size_t size) {
         free_ = reinterpret_cast<char*>(block) + kHeader;
         end_ = reinterpret_cast<char*>(block) + bytes;
     }
-    void* p = free_;
-    free_ += size;
-    return p;
+    return reinterpret_cast<wchar_t*>(free_ + kLength);
+}
+
+wchar_t const* StringCache::take(wchar_t* text, size_t n) {
+    std::memcpy(free_, &n, kLength);
+    text[n] = L'\0';
+    free_ += recordBytes(n);
+    ++count_;
+    incrStringCount();
+    return text;
 }
 
 // Doubles the table (kept at most half full); the slots carry their hashes.
@@ -115,9 +227,9 @@ void StringCache::grow() {
     size_t const capacity = capacity_ ? capacity_ * 2 : kFirstCapacity;
     auto* slots = static_cast<Slot*>(allocate_large_block(capacity * sizeof(Slot)));
     for (size_t i = 0; i < capacity_; ++i) {
-        if (!slots_[i].entry) continue;
+        if (!slots_[i].text) continue;
         size_t j = slots_[i].hash & (capacity - 1);
-        while (slots[j].entry) j = (j + 1) & (capacity - 1);
+        while (slots[j].text) j = (j + 1) & (capacity - 1);
         slots[j] = slots_[i];
     }
     if (slots_) free_large_block(slots_, capacity_ * sizeof(Slot));
@@ -125,23 +237,27 @@ void StringCache::grow() {
     capacity_ = capacity;
 }
 
+// The table grows only when a text is added: asking again for a known text
+// never changes the cache.
+template <class Text>
+wchar_t const* StringCache::find(Text const& text) {
+    if (!slots_) grow();
+    size_t mask = capacity_ - 1;
+    size_t i = text.hash & mask;
+    for (; slots_[i].text; i = (i + 1) & mask)
+        if (slots_[i].hash == text.hash && text.equals(slots_[i].text)) return slots_[i].text;
+    if ((count_ + 1) * 2 > capacity_) {
+        grow();
+        mask = capacity_ - 1;
+        for (i = text.hash & mask; slots_[i].text;) i = (i + 1) & mask;
+    }
+    wchar_t* copy = reserve(text.most());
+    slots_[i] = Slot{text.hash, take(copy, text.copyTo(copy))};
+    return copy;
+}
+
 wchar_t const* StringCache::cache(wchar_t const* s) { return s ? cache(s, wcslen(s)) : nullptr; }
 
-wchar_t const* StringCache::cache(wchar_t const* s, size_t n) {
-    if (!s) return nullptr;
-    uint64_t const hash = hashUnits(s, n);
-    auto const same = [&](Slot const& slot) {
-        return slot.hash == hash && slot.entry->length_ == n && wmemcmp(slot.entry->string_, s, n) == 0;
-    };
-    Slot* recent = recent_ ? &recent_[(hash >> 40) % kRecent] : nullptr;
-    if (recent && recent->entry && same(*recent)) return recent->entry->string_;
-    if ((count_ + 1) * 2 > capacity_) grow();
-    size_t i = hash & (capacity_ - 1);
-    while (slots_[i].entry && !same(slots_[i])) i = (i + 1) & (capacity_ - 1);
-    if (!slots_[i].entry) {
-        slots_[i] = Slot{hash, StringCacheEntry::make(allocate(StringCacheEntry::blockSize(n)), s, n)};
-        if (++count_ == kRecentAfter) recent_.reset(new Slot[kRecent]());
-    }
-    if (recent) *recent = slots_[i];
-    return slots_[i].entry->string_;
-}
+wchar_t const* StringCache::cache(wchar_t const* s, size_t n) { return s ? find(WideText(s, n)) : nullptr; }
+
+wchar_t const* StringCache::cacheUtf8(char const* s, size_t n) { return s ? find(Utf8Text(s, n)) : nullptr; }

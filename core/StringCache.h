@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cwchar>
-#include <memory>
 
 #include "core/XmlValueText.h"
 #include "platform/host/hashtable.h"
@@ -35,24 +34,14 @@ protected:
     HASHkey key_;
 };
 
-// An entry that owns its string: a ux_strsave copy through the public
-// constructor, or text kept in the same block (make(), used by the cache,
-// whose entries are carved out of its own blocks). destroy() ends either.
+// An entry that owns its string, a ux_strsave copy. The cache itself keeps
+// its texts in its own blocks, without entry objects, but counts them in
+// stringCount all the same.
 class StringCacheEntry : public STRING_ENTRY {
 public:
     explicit StringCacheEntry(wchar_t* ownedCopy);
     ~StringCacheEntry() override;
     wchar_t const* getString() const { return string_; }
-
-    static StringCacheEntry* make(void* block, wchar_t const* s, size_t n);
-    static size_t blockSize(size_t n);
-    static void destroy(StringCacheEntry* entry);
-
-private:
-    StringCacheEntry(wchar_t const* inlineText, size_t n);
-    bool inline_ = false;
-    size_t length_ = 0;  // code units, for entries made by make()
-    friend class StringCache;
 };
 
 class STRING_TABLE : public HASHTABLE<STRING_ENTRY, wchar_t const*, 1> {
@@ -67,7 +56,7 @@ public:
 class StringCache {
 public:
     explicit StringCache(unsigned size = 0);
-    // Deletes every entry; every pointer cache() returned becomes invalid.
+    // Frees every text; every pointer cache() returned becomes invalid.
     virtual ~StringCache();
     StringCache(StringCache const&) = delete;
     StringCache& operator=(StringCache const&) = delete;
@@ -76,12 +65,17 @@ public:
     wchar_t const* cache(wchar_t const* s);
     // The same when the length of s (n code units before its NUL) is known.
     wchar_t const* cache(wchar_t const* s, size_t n);
+    // The same for UTF-8 text of n bytes (no NUL needed): the text is
+    // converted only when it is new, straight into the cache's own memory.
+    // Invalid sequences read as U+FFFD, as the engine decodes them.
+    wchar_t const* cacheUtf8(char const* s, size_t n);
 
     // Distinct texts held, and bytes taken for them and the table.
     size_t size() const { return count_; }
     size_t bytes() const { return blockBytes_ + capacity_ * sizeof(Slot); }
 
-    // Live StringCacheEntry objects over all caches (of every thread).
+    // Texts held over all caches (of every thread), with the StringCacheEntry
+    // objects alive.
     static std::atomic<long> stringCount;
     // Change stringCount by one; return the value before the change.
     static long incrStringCount();
@@ -89,28 +83,26 @@ public:
 
 private:
     // Open addressing with the full hash kept in the slot: a lookup reads
-    // one slot and, only when the hash matches, the entry; growing reads no
-    // entry at all. A first walk over a large document interns millions of
-    // texts, and each entry read there is a cache miss.
+    // one slot and, only when the hash matches, the text; growing reads no
+    // text at all. A first walk over a large document interns millions of
+    // texts, and every read of a cold line is a cache miss.
     struct Slot {
         uint64_t hash;
-        StringCacheEntry* entry;  // null: free
+        wchar_t const* text;  // null: free; its length is stored just before it
     };
+    template <class Text>
+    wchar_t const* find(Text const& text);
     void grow();
-    // Entries are carved out of blocks that die with the cache: a cache
-    // never gives back a single string.
-    void* allocate(size_t size);
-
-    // The texts met last, by hash: the values a document repeats all over
-    // (units, kinds, flags) are found here, in a few hot cache lines, on the
-    // very first walk. Made once the cache is large enough to miss often.
-    static constexpr size_t kRecent = 4096;
-    static constexpr size_t kRecentAfter = 4096;
-    std::unique_ptr<Slot[]> recent_;
+    // Room for a text of up to n units with its length and NUL, in the
+    // newest block; take() then keeps what the text used.
+    wchar_t* reserve(size_t n);
+    wchar_t const* take(wchar_t* text, size_t n);
 
     Slot* slots_ = nullptr;
     size_t capacity_ = 0;  // a power of two
     size_t count_ = 0;
+    // Texts are carved out of blocks that die with the cache: a cache never
+    // gives back a single string.
     struct Block;
     Block* blocks_ = nullptr;
     char* free_ = nullptr;  // in the newest block

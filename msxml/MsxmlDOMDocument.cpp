@@ -175,6 +175,13 @@ wchar_t const* MsxmlDOMDocument::intern(wchar_t const* text, size_t n) const {
     return unmarshal(const_cast<wchar_t*>(text));
 }
 
+wchar_t const* MsxmlDOMDocument::internUtf8(char const* text, size_t n) const {
+    wchar_t const* wide = text ? cache_.cacheUtf8(text, n) : nullptr;
+    if constexpr (WideTextConverter::IDENTITY) return wide;
+    // Where the converter changes text, callers get what it makes of it.
+    return wide ? unmarshal(const_cast<wchar_t*>(wide)) : nullptr;
+}
+
 TrelDOMNode* MsxmlDOMDocument::createTrelNode(IXMLDOMNode* node) const {
     switch (getNodeType(node)) {
     case TREL_NO_NODE:

@@ -73,6 +73,8 @@ public:
     wchar_t const* unmarshal(wchar_t* text) const;
     // The same for text the engine lends (n code units, NUL-terminated).
     wchar_t const* intern(wchar_t const* text, size_t n) const;
+    // The same for the engine's UTF-8 text (n bytes): converted only when new.
+    wchar_t const* internUtf8(char const* text, size_t n) const;
 
 protected:
     ~MsxmlDOMDocument() override;

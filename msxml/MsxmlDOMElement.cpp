@@ -99,9 +99,10 @@ wchar_t const* MsxmlDOMElement::readAttribute(wchar_t const* key, size_t& length
 }
 
 wchar_t const* MsxmlDOMElement::getAttributeValue(wchar_t const* key) const {
-    size_t length = 0;
-    wchar_t const* lent = readAttribute(key, length);
-    return lent ? getMsxmlDocument()->intern(lent, length) : nullptr;
+    char const* lent = nullptr;
+    size_t bytes = 0;
+    if (!key || getReader()->readAttributeUtf8(key, &lent, &bytes) != S_OK) return nullptr;
+    return getMsxmlDocument()->internUtf8(lent, bytes);
 }
 
 // A null value equals an empty one, as the platform's string comparison has it.

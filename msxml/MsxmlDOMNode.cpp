@@ -132,9 +132,9 @@ wchar_t const* MsxmlDOMNode::getValue() const {
 }
 
 wchar_t const* MsxmlDOMNode::readValue() const {
-    wchar_t const* lent = nullptr;
-    size_t length = 0;
-    return reader_->readText(&lent, &length) == S_OK ? document_->intern(lent, length) : nullptr;
+    char const* lent = nullptr;
+    size_t bytes = 0;
+    return reader_->readTextUtf8(&lent, &bytes) == S_OK ? document_->internUtf8(lent, bytes) : nullptr;
 }
 
 bool MsxmlDOMNode::valueEquals(wchar_t const* text) const { return ux_strequal(getValue(), text); }

@@ -109,6 +109,8 @@ public:
     HRESULT readAttribute(wchar_t const* name, wchar_t const** value, size_t* length) override;
     HRESULT openElementChildren(IXMLDOMChildCursor** cursor) override;  // dom_cursor.cpp
     HRESULT nextAttribute(IXMLDOMAttribute* previous, IXMLDOMAttribute** next) override;
+    HRESULT readTextUtf8(char const** text, size_t* bytes) override;
+    HRESULT readAttributeUtf8(wchar_t const* name, char const** value, size_t* bytes) override;
 };
 
 }  // namespace mx

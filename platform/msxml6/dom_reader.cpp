@@ -2,8 +2,9 @@
 // VARIANT or a helper object per call.
 //
 // Names come from the tree's own table (NameTable): a parsed tree has few
-// distinct names, each converted once. Texts are decoded into one buffer per
-// thread, which shrinks again after a large text.
+// distinct names, each converted once. Texts are lent as the tree holds them
+// (UTF-8), or decoded into one buffer per thread, which shrinks again after
+// a large text.
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -40,9 +41,13 @@ private:
     size_t capacity_ = 0;
 };
 
+void xmlFreeFunc(xmlChar* s) { xmlFree(s); }
+
 struct ReaderState {
     TextBuffer text;
     std::wstring name;  // names no tree table keeps
+    // Text the tree holds in pieces, joined for one read.
+    std::unique_ptr<xmlChar, decltype(&xmlFreeFunc)> copy{nullptr, &xmlFreeFunc};
 };
 
 // A read made after the thread's state is gone (during its exit) uses a
@@ -54,7 +59,20 @@ inline ReaderState& threadState() {
     return spareState();
 }
 
-HRESULT giveBuffer(char const* utf8, size_t n, wchar_t const** text, size_t* length) {
+HRESULT lend(xmlChar const* utf8, char const** text, size_t* bytes) {
+    char const* s = utf8 ? chars(utf8) : "";
+    *text = s;
+    if (bytes) *bytes = strlen(s);
+    return S_OK;
+}
+
+// The wide form of what a UTF-8 read gave; its failures and S_FALSE pass.
+HRESULT widen(HRESULT hr, char const* utf8, size_t n, wchar_t const** text, size_t* length) {
+    if (hr != S_OK) {
+        *text = nullptr;
+        if (length) *length = 0;
+        return hr;
+    }
     wchar_t* out = threadState().text.reserve(n + 1);
     size_t const units = decodeUtf8(out, utf8, n);
     out[units] = L'\0';
@@ -63,12 +81,8 @@ HRESULT giveBuffer(char const* utf8, size_t n, wchar_t const** text, size_t* len
     return S_OK;
 }
 
-HRESULT giveBuffer(xmlChar const* utf8, wchar_t const** text, size_t* length) {
-    char const* s = utf8 ? chars(utf8) : "";
-    return giveBuffer(s, strlen(s), text, length);
-}
-
-HRESULT giveNone(wchar_t const** text, size_t* length) {
+template <class Char>
+HRESULT giveNone(Char const** text, size_t* length) {
     *text = nullptr;
     if (length) *length = 0;
     return S_FALSE;
@@ -111,12 +125,13 @@ bool alive(NodeBase const& self) { return self.kind == Kind::NsDecl ? self.liveN
 xmlNodePtr liveElement(NodeBase const& self) { return self.kind == Kind::Element ? self.node : nullptr; }
 
 // An attribute's text: its usual single text child in place, else a copy.
-HRESULT attributeText(xmlNodePtr attr, wchar_t const** text, size_t* length) {
+HRESULT attributeText(xmlNodePtr attr, char const** text, size_t* bytes) {
     xmlNodePtr only = attr->children;
     if (only && !only->next && (only->type == XML_TEXT_NODE || only->type == XML_CDATA_SECTION_NODE))
-        return giveBuffer(only->content, text, length);
-    XmlString content(xmlNodeGetContent(attr));
-    return giveBuffer(content.get(), text, length);
+        return lend(only->content, text, bytes);
+    auto& copy = threadState().copy;
+    copy.reset(xmlNodeGetContent(attr));
+    return lend(copy.get(), text, bytes);
 }
 
 size_t hashOf(void const* p) {
@@ -203,7 +218,7 @@ HRESULT Node::readName(wchar_t const** name, size_t* length) {
     }
 }
 
-HRESULT Node::readText(wchar_t const** text, size_t* length) {
+HRESULT Node::readTextUtf8(char const** text, size_t* bytes) {
     if (!text) return E_POINTER;
     *text = nullptr;
     if (!alive(*this)) return E_FAIL;
@@ -213,32 +228,48 @@ HRESULT Node::readText(wchar_t const** text, size_t* length) {
     case Kind::Comment:
     case Kind::PI:
     case Kind::Decl:
-        return giveBuffer(node->content, text, length);
+        return lend(node->content, text, bytes);
     case Kind::Attribute:
-        return attributeText(node, text, length);
+        return attributeText(node, text, bytes);
     case Kind::NsDecl:
-        return giveBuffer(ns->href, text, length);
+        return lend(ns->href, text, bytes);
     case Kind::Element: {
         xmlNodePtr first = node->children;
-        if (!first || first->type != XML_TEXT_NODE) return giveNone(text, length);
-        return giveBuffer(first->content, text, length);
+        if (!first || first->type != XML_TEXT_NODE) return giveNone(text, bytes);
+        return lend(first->content, text, bytes);
     }
     default:
-        return giveNone(text, length);
+        return giveNone(text, bytes);
     }
 }
 
-HRESULT Node::readAttribute(wchar_t const* name, wchar_t const** value, size_t* length) {
+HRESULT Node::readText(wchar_t const** text, size_t* length) {
+    if (!text) return E_POINTER;
+    char const* utf8 = nullptr;
+    size_t n = 0;
+    HRESULT const hr = readTextUtf8(&utf8, &n);
+    return widen(hr, utf8, n, text, length);
+}
+
+HRESULT Node::readAttributeUtf8(wchar_t const* name, char const** value, size_t* bytes) {
     if (!value) return E_POINTER;
     *value = nullptr;
     xmlNodePtr element = liveElement(*this);
     if (!element) return E_FAIL;
-    if (!name) return giveNone(value, length);
+    if (!name) return giveNone(value, bytes);
     std::string const qname = utf8Of(name);
-    if (xmlNsPtr decl = findNsDecl(element, qname.c_str())) return giveBuffer(decl->href, value, length);
+    if (xmlNsPtr decl = findNsDecl(element, qname.c_str())) return lend(decl->href, value, bytes);
     xmlAttrPtr attr = findAttribute(element, qname.c_str());
-    if (!attr) return giveNone(value, length);
-    return attributeText(reinterpret_cast<xmlNodePtr>(attr), value, length);
+    if (!attr) return giveNone(value, bytes);
+    return attributeText(reinterpret_cast<xmlNodePtr>(attr), value, bytes);
+}
+
+HRESULT Node::readAttribute(wchar_t const* name, wchar_t const** value, size_t* length) {
+    if (!value) return E_POINTER;
+    char const* utf8 = nullptr;
+    size_t n = 0;
+    HRESULT const hr = readAttributeUtf8(name, &utf8, &n);
+    return widen(hr, utf8, n, value, length);
 }
 
 // One step from `previous`, so a scan over all attributes stays linear.

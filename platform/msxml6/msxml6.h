@@ -407,6 +407,10 @@ struct IXMLDOMNodeReader : IUnknown {
     // get_attributes, namespace declarations first; S_FALSE with null after
     // the last. `previous` must be an attribute of this element.
     virtual HRESULT nextAttribute(IXMLDOMAttribute* previous, IXMLDOMAttribute** next) = 0;
+    // readText and readAttribute in the tree's own UTF-8 (`bytes` of them,
+    // NUL-terminated), for callers that convert only what they keep.
+    virtual HRESULT readTextUtf8(char const** text, size_t* bytes) = 0;
+    virtual HRESULT readAttributeUtf8(wchar_t const* name, char const** value, size_t* bytes) = 0;
 
 protected:
     ~IXMLDOMNodeReader() = default;

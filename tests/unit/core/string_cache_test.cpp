@@ -169,3 +169,46 @@ TEST(StringCache, KnownTextsNeverGrowIt) {
     EXPECT_EQ(cache.size(), entries);
     EXPECT_EQ(StringCache::stringCount, count);
 }
+
+// The engine's UTF-8 and the same text in wide form are one entry, whichever
+// comes first; broken sequences read as U+FFFD, as the engine decodes them.
+TEST(StringCache, Utf8AndWideFormsOfATextShareOneEntry) {
+    struct Form {
+        std::string utf8;
+        std::wstring wide;
+    };
+    std::vector<Form> const forms = {
+        {"", L""},
+        {"a", L"a"},
+        {"ab", L"ab"},
+        {"mm", L"mm"},
+        {"\xC3\xA9t\xC3\xA9", L"\u00e9t\u00e9"},
+        {"\xE4\xB8\xAD", L"\u4e2d"},
+        {"x\xF0\x9F\x98\x80", L"x\U0001F600"},
+        {"a\xFF" "b", L"a\uFFFDb"},          // no lead byte
+        {"z\xC3", L"z\uFFFD"},               // cut short
+        {"\xE4\x41\x42", L"\uFFFDAB"},       // no continuation byte
+        {"\xC0\xAF", L"\uFFFD"},             // overlong
+        {"\xED\xA0\x80", L"\uFFFD"},         // a surrogate
+        {"\xF4\x90\x80\x80", L"\uFFFD"},     // past U+10FFFF
+    };
+    long const before = StringCache::stringCount;
+    {
+        StringCache utf8First(0), wideFirst(0);
+        for (auto const& form : forms) {
+            wchar_t const* a = utf8First.cacheUtf8(form.utf8.data(), form.utf8.size());
+            ASSERT_NE(a, nullptr);
+            EXPECT_EQ(std::wstring(a), form.wide) << form.utf8;
+            EXPECT_EQ(utf8First.cache(form.wide.c_str()), a) << form.utf8;
+            wchar_t const* b = wideFirst.cache(form.wide.c_str(), form.wide.size());
+            EXPECT_EQ(wideFirst.cacheUtf8(form.utf8.data(), form.utf8.size()), b) << form.utf8;
+        }
+        // Only n bytes count: no NUL is needed after them.
+        EXPECT_EQ(utf8First.cacheUtf8("abcdef", 3), utf8First.cache(L"abc"));
+        EXPECT_EQ(utf8First.cacheUtf8(nullptr, 0), nullptr);
+        EXPECT_EQ(wideFirst.size(), forms.size() - 2);  // the last three are one text
+        EXPECT_EQ(utf8First.size(), wideFirst.size() + 1);  // and "abc"
+        EXPECT_EQ(StringCache::stringCount, before + static_cast<long>(utf8First.size() + wideFirst.size()));
+    }
+    EXPECT_EQ(StringCache::stringCount, before);
+}

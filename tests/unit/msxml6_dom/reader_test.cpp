@@ -11,52 +11,38 @@ using namespace domtest;
 
 namespace {
 
-ComPtr<IXMLDOMNodeReader> readerOf(IUnknown* node) {
-    return ComPtr<IXMLDOMNodeReader>::query(node, IID_IXMLDOMNodeReader);
-}
-
 // A lent text as a string: "(null)" for S_FALSE with null, "(failed)" for a
 // failure; the length given must match the text.
-template <class Read>
-std::wstring lent(Read read) {
-    wchar_t const* s = nullptr;
-    size_t n = 0;
-    HRESULT hr = read(&s, &n);
+std::wstring lent(HRESULT hr, wchar_t const* s, size_t n) {
     if (FAILED(hr)) return L"(failed)";
     if (hr == S_FALSE || !s) return hr == S_FALSE && !s ? L"(null)" : L"(inconsistent)";
     EXPECT_EQ(n, wcslen(s));
     return s;
 }
-std::wstring readName(ComPtr<IXMLDOMNodeReader> const& r) {
-    return lent([&](auto s, auto n) { return r->readName(s, n); });
-}
-std::wstring readText(ComPtr<IXMLDOMNodeReader> const& r) {
-    return lent([&](auto s, auto n) { return r->readText(s, n); });
-}
+#define LENT(call)                   \
+    [&] {                            \
+        wchar_t const* s = nullptr;  \
+        size_t n = 0;                \
+        HRESULT hr = call;           \
+        return lent(hr, s, n);       \
+    }()
+std::wstring readName(ComPtr<IXMLDOMNodeReader> const& r) { return LENT(r->readName(&s, &n)); }
+std::wstring readText(ComPtr<IXMLDOMNodeReader> const& r) { return LENT(r->readText(&s, &n)); }
 std::wstring readAttribute(ComPtr<IXMLDOMNodeReader> const& r, wchar_t const* name) {
-    return lent([&](auto s, auto n) { return r->readAttribute(name, s, n); });
+    return LENT(r->readAttribute(name, &s, &n));
 }
 
 std::wstring valueOf(IXMLDOMNode* node) {
     VARIANT v;
     VariantInit(&v);
     EXPECT_EQ(S_OK, node->get_nodeValue(&v));
-    std::wstring out = v.vt == VT_BSTR ? std::wstring(v.bstrVal, SysStringLen(v.bstrVal)) : L"(null)";
-    VariantClear(&v);
-    return out;
+    return v.vt == VT_BSTR ? take(v.bstrVal) : L"(null)";
 }
 
 DOMNodeType typeOf(IXMLDOMNode* node) {
     DOMNodeType type = NODE_INVALID;
     if (node) node->get_nodeType(&type);
     return type;
-}
-
-IUnknown* identity(IUnknown* node) {  // borrowed: the caller holds the node
-    IUnknown* unknown = nullptr;
-    node->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown));
-    if (unknown) unknown->Release();
-    return unknown;
 }
 
 // Every read of `node`, its attributes and, recursively, its children
@@ -110,7 +96,7 @@ void expectAgreement(IXMLDOMNode* node) {
             IXMLDOMElement* given = nullptr;
             IXMLDOMNodeReader* reader = nullptr;
             ASSERT_EQ(S_OK, cursor->next(&given, &reader));
-            EXPECT_EQ(identity(given), identity(child.get()));
+            EXPECT_EQ(query<IUnknown>(given, IID_IUnknown).get(), query<IUnknown>(child.get(), IID_IUnknown).get());
             given->Release();
         }
         expectAgreement(child.get());
@@ -155,7 +141,7 @@ TEST(Reader, AgreesWithTheStandardInterfaces) {
 }
 
 TEST(Reader, AttributeLookupsAndBounds) {
-    auto doc = parse(L"<r xmlns:p='urn:p' xmlns='urn:d' p:a='1' b=''><c/></r>");
+    auto doc = parse(L"<r xmlns:p='urn:p' xmlns='urn:d' p:a='1' b=''><c>t</c></r>");
     auto r = readerOf(rootOf(doc.get()).get());
     EXPECT_EQ(readAttribute(r, L"xmlns:p"), L"urn:p");
     EXPECT_EQ(readAttribute(r, L"xmlns"), L"urn:d");
@@ -179,6 +165,16 @@ TEST(Reader, AttributeLookupsAndBounds) {
     EXPECT_EQ(E_INVALIDARG, readerOf(c.get())->nextAttribute(b.get(), none.put()));
     EXPECT_EQ(S_FALSE, readerOf(c.get())->nextAttribute(nullptr, none.put()));
     EXPECT_FALSE(none);
+    ComPtr<IXMLDOMNode> text;
+    c->get_firstChild(text.put());
+    EXPECT_EQ(E_FAIL, readerOf(text.get())->openElementChildren(cursor.put()));
+    EXPECT_EQ(E_POINTER, readerOf(c.get())->openElementChildren(nullptr));
+    ASSERT_EQ(S_OK, readerOf(c.get())->openElementChildren(cursor.put()));
+    IXMLDOMElement* child = nullptr;
+    IXMLDOMNodeReader* reader = nullptr;
+    EXPECT_EQ(E_POINTER, cursor->next(nullptr, nullptr));
+    EXPECT_EQ(S_FALSE, cursor->next(&child, &reader));
+    EXPECT_FALSE(child || reader);
 }
 
 // Names of a tree keep one pointer for the tree's life, whatever else is

@@ -1,5 +1,6 @@
-// Saving: encodings chosen by the declaration, and the rule that a failed
-// save keeps the old file.
+// Saving: the declared encoding chooses the bytes, and a save that cannot
+// be carried out (the encoding cannot hold the document, no root, no space)
+// fails and keeps the old file.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -10,17 +11,6 @@ using namespace domtest;
 
 namespace {
 
-HRESULT saveTo(IXMLDOMDocument3* doc, std::filesystem::path const& path) {
-    Arg p(wide(path));
-    return doc->save(textVariant(p));
-}
-
-size_t filesIn(std::filesystem::path const& dir) {
-    size_t n = 0;
-    for ([[maybe_unused]] auto const& e : std::filesystem::directory_iterator(dir)) ++n;
-    return n;
-}
-
 std::wstring fromUtf16le(std::string const& bytes) {
     std::wstring out;
     for (size_t i = 0; i + 1 < bytes.size(); i += 2)
@@ -28,36 +18,61 @@ std::wstring fromUtf16le(std::string const& bytes) {
     return out;
 }
 
-TEST(Save, Utf16DeclarationGivesUtf16BytesWithBom) {
-    auto doc = parse(L"<?xml version='1.0' encoding='UTF-16'?><r a='\u00e9'>\u00fc</r>");
+// A document holding a declaration with `encoding` and the root `root`.
+ComPtr<IXMLDOMDocument3> declared(std::wstring const& encoding, std::wstring const& root) {
+    auto doc = newDocument();
+    ComPtr<IXMLDOMProcessingInstruction> decl;
+    EXPECT_EQ(S_OK, doc->createProcessingInstruction(Arg(L"xml"), Arg(L"version='1.0' encoding='" + encoding + L"'"),
+                                                     decl.put()));
+    EXPECT_TRUE(append(doc.get(), decl.get()));
+    EXPECT_TRUE(append(doc.get(), createElement(doc.get(), root).get()));
+    return doc;
+}
+
+TEST(Save, TheDeclarationChoosesTheEncoding) {
     TempDir dir;
-    ASSERT_EQ(S_OK, saveTo(doc.get(), dir / "out.xml"));
-    std::string bytes = readFile(dir / "out.xml");
+    auto const out = dir / "out.xml";
+    ASSERT_EQ(S_OK, saveTo(parse(L"<r>\u00e9<!--c--></r>").get(), out));
+    EXPECT_EQ("<r>\xC3\xA9<!--c--></r>\n", readFile(out)) << "no declaration: UTF-8 and none written";
+
+    ASSERT_EQ(S_OK, saveTo(parse(L"<?xml version='1.0' encoding='UTF-16'?><r a='\u00e9'>\u00fc</r>").get(), out));
+    std::string bytes = readFile(out);
     ASSERT_GE(bytes.size(), 4u);
     EXPECT_EQ(std::string("\xFF\xFE", 2), bytes.substr(0, 2));
     EXPECT_EQ(L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<r a=\"\u00e9\">\u00fc</r>\n", fromUtf16le(bytes.substr(2)));
+
+    // ASCII: texts and values take character references.
+    auto ascii = parse(L"<?xml version='1.0' encoding='US-ASCII'?><r a='\x6F22'>\x1F600<![CDATA[a]]></r>");
+    ASSERT_EQ(S_OK, saveTo(ascii.get(), out));
     auto back = newDocument();
-    ASSERT_TRUE(loadFile(back.get(), wide(dir / "out.xml")));
-    EXPECT_EQ(L"\u00fc", textOf(rootOf(back.get()).get()));
+    ASSERT_TRUE(loadFile(back.get(), out.wstring()));
+    EXPECT_EQ(L"\x1F600" L"a", textOf(rootOf(back.get()).get()));
+    EXPECT_EQ(L"\x6F22", textOf(select(back.get(), L"r/@a").get()));
+    for (wchar_t const* encoding : {L"UTF-16BE", L"UTF-16LE", L"windows-1252"}) {
+        ASSERT_EQ(S_OK, saveTo(declared(encoding, L"\xE9").get(), out)) << encoding;
+        ASSERT_TRUE(loadFile(back.get(), out.wstring())) << encoding;
+        EXPECT_EQ(L"\xE9", nameOf(rootOf(back.get()).get())) << encoding;
+    }
 }
 
-TEST(Save, WithoutDeclarationUtf8AndNoDeclaration) {
-    auto doc = parse(L"<r>\u00e9<!--c--></r>");
+TEST(Save, RefusedSavesKeepThePreviousFile) {
     TempDir dir;
-    ASSERT_EQ(S_OK, saveTo(doc.get(), dir / "out.xml"));
-    EXPECT_EQ("<r>\xC3\xA9<!--c--></r>\n", readFile(dir / "out.xml"));
-}
-
-// A save that runs out of space (here: the file-size limit) must leave the
-// previous file exactly as it was and no half-written file beside it.
-TEST(Save, FailedWriteKeepsThePreviousFile) {
-    TempDir dir;
-    auto target = dir / "data.xml";
+    auto const target = dir / "data.xml";
     writeFile(target, "<old/>");
+    for (wchar_t const* encoding : {L"UTF-7", L"UTF-32", L"UTF-32LE", L"EBCDIC-US"})
+        EXPECT_TRUE(FAILED(saveTo(declared(encoding, L"r").get(), target))) << encoding;
+    // Latin-1 names and CDATA cannot take references.
+    EXPECT_TRUE(FAILED(saveTo(declared(L"ISO-8859-1", L"\x6F22").get(), target)));
+    auto cdata = parse(L"<?xml version='1.0' encoding='ISO-8859-1'?><r><![CDATA[\x6F22]]></r>");
+    EXPECT_TRUE(FAILED(saveTo(cdata.get(), target)));
+    EXPECT_TRUE(FAILED(saveTo(newDocument().get(), target))) << "no root element";
+    EXPECT_EQ("<old/>", readFile(target));
+
+    // Out of space (here: the file-size limit) half-way: no half-written
+    // file beside the old one either.
     std::wstring big = L"<r>";
     for (int i = 0; i < 20000; ++i) big += L"<item n='" + std::to_wstring(i) + L"'>some text</item>";
-    big += L"</r>";
-    auto doc = parse(big);
+    auto doc = parse(big + L"</r>");
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -71,9 +86,8 @@ TEST(Save, FailedWriteKeepsThePreviousFile) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(0, WEXITSTATUS(status)) << "the save should have reported the failure";
     EXPECT_EQ("<old/>", readFile(target));
-    EXPECT_EQ(1u, filesIn(dir.path()));
-    // Without the limit the same save goes through.
-    ASSERT_EQ(S_OK, saveTo(doc.get(), target));
+    EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(dir.path()), {}));
+    ASSERT_EQ(S_OK, saveTo(doc.get(), target));  // without the limit it goes through
     EXPECT_GT(readFile(target).size(), 64u * 1024);
 }
 

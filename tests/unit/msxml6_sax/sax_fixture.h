@@ -1,68 +1,23 @@
-// Helpers for the SAX reader and XML writer tests: engine objects, a handler
-// that records every event as a line of text, in-memory streams and a
-// canonical dump of a DOM tree for comparisons.
+// Helpers for the SAX reader and XML writer tests: a handler that records
+// every event as a line of text, in-memory streams and a canonical dump of
+// a DOM tree for comparisons.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <libxml/tree.h>
 
-#include <filesystem>
-#include <fstream>
+#include <algorithm>
+#include <cstring>
 #include <functional>
-#include <random>
-#include <string>
 #include <vector>
 
-#include "platform/msxml6/engine.h"
-#include "platform/msxml6/msxml6.h"
-#include "platform/msxml6/sax_com.h"
-#include "tests/unit/common/temp_files.h"
+#include "tests/unit/common/engine_objects.h"
 
 namespace saxtest {
 
-using mx::ComPtr;
-
-struct BstrDeleter {
-    void operator()(wchar_t* s) const { SysFreeString(s); }
-};
-using Bstr = std::unique_ptr<wchar_t, BstrDeleter>;
-
-inline Bstr bstr(std::wstring const& s) { return Bstr(SysAllocStringLen(s.data(), static_cast<unsigned>(s.size()))); }
-
-// Owns what it holds (VariantClear on destruction).
-class Variant {
-public:
-    Variant() { VariantInit(&v_); }
-    ~Variant() { VariantClear(&v_); }
-    Variant(Variant const&) = delete;
-    Variant& operator=(Variant const&) = delete;
-    static Variant text(std::wstring const& s) {
-        Variant r;
-        r.v_.vt = VT_BSTR;
-        r.v_.bstrVal = SysAllocStringLen(s.data(), static_cast<unsigned>(s.size()));
-        return r;
-    }
-    static Variant object(IUnknown* o, VARTYPE vt = VT_UNKNOWN) {
-        Variant r;
-        r.v_.vt = vt;
-        r.v_.punkVal = o;
-        if (o) o->AddRef();
-        return r;
-    }
-    Variant(Variant&& o) noexcept : v_(o.v_) { VariantInit(&o.v_); }
-    VARIANT const& get() const { return v_; }
-    VARIANT* out() {
-        VariantClear(&v_);
-        return &v_;
-    }
-
-private:
-    VARIANT v_;
-};
+using namespace enginetest;
 
 inline std::wstring wide(std::string const& s) { return mx::toWide(s.data(), s.size()); }
 inline std::string narrow(std::wstring const& s) { return mx::toUtf8(s.data(), s.size()); }
-
 
 inline ComPtr<ISAXXMLReader> newReader() {
     ComPtr<ISAXXMLReader> r;
@@ -76,56 +31,24 @@ inline ComPtr<IMXWriter> newWriter() {
     return w;
 }
 
-inline ComPtr<IXMLDOMDocument3> newDocument() {
-    ComPtr<IXMLDOMDocument3> d;
-    EXPECT_EQ(S_OK, mx::createDOMDocument(IID_IXMLDOMDocument3, reinterpret_cast<void**>(d.put())));
-    return d;
-}
-
-inline ComPtr<IXMLDOMDocument3> loadDocument(std::wstring const& xml) {
-    auto doc = newDocument();
-    VARIANT_BOOL ok = VARIANT_FALSE;
-    if (!doc || FAILED(doc->loadXML(bstr(xml).get(), &ok)) || ok == VARIANT_FALSE) {
-        ADD_FAILURE() << "document did not load: " << narrow(xml);
-        return {};
-    }
-    return doc;
-}
-
-inline ComPtr<IXMLDOMDocument3> loadFile(std::string const& path) {
-    auto doc = newDocument();
-    VARIANT_BOOL ok = VARIANT_FALSE;
-    Variant source = Variant::text(wide(path));
-    if (!doc || FAILED(doc->load(source.get(), &ok)) || ok == VARIANT_FALSE) {
-        ADD_FAILURE() << "file did not load: " << path;
-        return {};
-    }
-    return doc;
-}
-
-template <class T>
-ComPtr<T> query(IUnknown* o, IID const& iid) {
-    return ComPtr<T>::query(o, iid);
-}
-
-
 // Records content, lexical and error events as lines; `fail` decides per
-// event line whether the callback answers with a failure.
+// event line whether the callback answers with a failure. With `forward`
+// set it passes the lexical events on instead: as a separate lexical
+// handler it makes the reader take its general event path.
 class Recorder final : public ISAXContentHandler, public ISAXLexicalHandler, public ISAXErrorHandler {
 public:
     static ComPtr<Recorder> create() { return ComPtr<Recorder>(new Recorder); }
 
     std::vector<std::string> events;
     std::function<HRESULT(std::string const&)> fail;
+    ComPtr<ISAXLexicalHandler> forward;
+    HRESULT lastCode = S_OK;
 
     HRESULT QueryInterface(REFIID riid, void** out) override {
         if (riid == IID_IUnknown || riid == IID_ISAXContentHandler) *out = static_cast<ISAXContentHandler*>(this);
         else if (riid == IID_ISAXLexicalHandler) *out = static_cast<ISAXLexicalHandler*>(this);
         else if (riid == IID_ISAXErrorHandler) *out = static_cast<ISAXErrorHandler*>(this);
-        else {
-            *out = nullptr;
-            return E_NOINTERFACE;
-        }
+        else return *out = nullptr, E_NOINTERFACE;
         AddRef();
         return S_OK;
     }
@@ -170,14 +93,18 @@ public:
     HRESULT skippedEntity(wchar_t const* n, int l) override { return log("skipped " + s(n, l)); }
 
     HRESULT startDTD(wchar_t const* n, int nl, wchar_t const* p, int pl, wchar_t const* sy, int sl) override {
-        return log("startDTD " + s(n, nl) + "|" + s(p, pl) + "|" + s(sy, sl));
+        return forward ? forward->startDTD(n, nl, p, pl, sy, sl) : log("startDTD " + s(n, nl) + "|" + s(p, pl) + "|" + s(sy, sl));
     }
-    HRESULT endDTD() override { return log("endDTD"); }
-    HRESULT startEntity(wchar_t const* n, int l) override { return log("startEntity " + s(n, l)); }
-    HRESULT endEntity(wchar_t const* n, int l) override { return log("endEntity " + s(n, l)); }
-    HRESULT startCDATA() override { return log("startCDATA"); }
-    HRESULT endCDATA() override { return log("endCDATA"); }
-    HRESULT comment(wchar_t const* c, int n) override { return log("comment " + s(c, n)); }
+    HRESULT endDTD() override { return forward ? forward->endDTD() : log("endDTD"); }
+    HRESULT startEntity(wchar_t const* n, int l) override {
+        return forward ? forward->startEntity(n, l) : log("startEntity " + s(n, l));
+    }
+    HRESULT endEntity(wchar_t const* n, int l) override {
+        return forward ? forward->endEntity(n, l) : log("endEntity " + s(n, l));
+    }
+    HRESULT startCDATA() override { return forward ? forward->startCDATA() : log("startCDATA"); }
+    HRESULT endCDATA() override { return forward ? forward->endCDATA() : log("endCDATA"); }
+    HRESULT comment(wchar_t const* c, int n) override { return forward ? forward->comment(c, n) : log("comment " + s(c, n)); }
 
     HRESULT error(ISAXLocator*, wchar_t const* m, HRESULT) override { return log("error " + s(m, -1)); }
     HRESULT fatalError(ISAXLocator* l, wchar_t const* m, HRESULT code) override {
@@ -188,8 +115,6 @@ public:
         return log("fatal " + std::to_string(ln) + ":" + std::to_string(col) + " " + s(m, -1));
     }
     HRESULT ignorableWarning(ISAXLocator*, wchar_t const* m, HRESULT) override { return log("warning " + s(m, -1)); }
-
-    HRESULT lastCode = S_OK;
 
     std::vector<std::string> matching(std::string const& prefix) const {
         std::vector<std::string> r;
@@ -204,8 +129,7 @@ private:
 
     static std::string s(wchar_t const* p, int n) {
         if (!p) return "<null>";
-        if (n < 0) n = static_cast<int>(wcslen(p));
-        return narrow(std::wstring(p, static_cast<size_t>(n)));
+        return narrow(std::wstring(p, n < 0 ? wcslen(p) : static_cast<size_t>(n)));
     }
     HRESULT log(std::string line) {
         events.push_back(line);
@@ -220,11 +144,9 @@ inline ComPtr<Recorder> record(ISAXXMLReader* reader) {
     auto r = Recorder::create();
     reader->putContentHandler(r.get());
     reader->putErrorHandler(r.get());
-    Variant lexical = Variant::object(static_cast<ISAXContentHandler*>(r.get()));
-    reader->putProperty(SAX_PROPERTY_LEXICAL_HANDLER, lexical.get());
+    reader->putProperty(SAX_PROPERTY_LEXICAL_HANDLER, objectVariant(static_cast<ISAXContentHandler*>(r.get()), VT_UNKNOWN));
     return r;
 }
-
 
 // Reads from `data` at most `chunk` bytes per call; collects writes, and
 // fails every write once `writeLimit` bytes would be exceeded.
@@ -242,13 +164,10 @@ public:
     size_t writeLimit = SIZE_MAX;
 
     HRESULT QueryInterface(REFIID riid, void** out) override {
-        if (riid == IID_IUnknown || riid == IID_IStream || riid == IID_ISequentialStream) {
-            *out = static_cast<IStream*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        if (riid != IID_IUnknown && riid != IID_IStream && riid != IID_ISequentialStream) return *out = nullptr, E_NOINTERFACE;
+        *out = static_cast<IStream*>(this);
+        AddRef();
+        return S_OK;
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {
@@ -264,13 +183,10 @@ public:
         return S_OK;
     }
     HRESULT Write(void const* buffer, ULONG size, ULONG* written) override {
-        if (data.size() + size > writeLimit) {
-            if (written) *written = 0;
-            return STG_E_MEDIUMFULL;
-        }
-        data.append(static_cast<char const*>(buffer), size);
-        if (written) *written = size;
-        return S_OK;
+        bool const full = data.size() + size > writeLimit;
+        if (!full) data.append(static_cast<char const*>(buffer), size);
+        if (written) *written = full ? 0 : size;
+        return full ? STG_E_MEDIUMFULL : S_OK;
     }
 
 private:
@@ -280,46 +196,38 @@ private:
     ULONG refs_ = 0;
 };
 
-
 inline HRESULT parseText(ISAXXMLReader* reader, std::wstring const& xml) {
-    Variant v = Variant::text(xml);
-    return reader->parse(v.get());
+    Arg text(xml);
+    return reader->parse(textVariant(text));
 }
 
 inline HRESULT parseBytes(ISAXXMLReader* reader, std::string const& bytes, size_t chunk = SIZE_MAX) {
     auto stream = MemoryStream::create(bytes, chunk);
-    Variant v = Variant::object(static_cast<IStream*>(stream.get()));
-    return reader->parse(v.get());
+    return reader->parse(objectVariant(static_cast<IStream*>(stream.get()), VT_UNKNOWN));
 }
 
-inline HRESULT parseNode(ISAXXMLReader* reader, IUnknown* node) {
-    Variant v = Variant::object(node, VT_DISPATCH);
-    return reader->parse(v.get());
-}
+inline HRESULT parseNode(ISAXXMLReader* reader, IUnknown* node) { return reader->parse(objectVariant(node)); }
 
 // The writer's collected text (string output).
 inline std::wstring outputOf(IMXWriter* writer) {
-    Variant out;
-    if (FAILED(writer->get_output(out.out())) || out.get().vt != VT_BSTR) return L"<no output>";
-    return std::wstring(out.get().bstrVal, SysStringLen(out.get().bstrVal));
+    VARIANT out;
+    VariantInit(&out);
+    if (FAILED(writer->get_output(&out)) || out.vt != VT_BSTR) return VariantClear(&out), L"<no output>";
+    return take(out.bstrVal);
 }
 
 // A writer collecting a string, installed as the reader's content and
 // lexical handler.
 inline ComPtr<IMXWriter> writerFor(ISAXXMLReader* reader, bool indent, bool lexical = true) {
     auto writer = newWriter();
-    Variant empty;
-    writer->put_output(empty.get());
+    VARIANT empty;
+    VariantInit(&empty);
+    writer->put_output(empty);
     writer->put_indent(indent ? VARIANT_TRUE : VARIANT_FALSE);
-    auto content = query<ISAXContentHandler>(writer.get(), IID_ISAXContentHandler);
-    reader->putContentHandler(content.get());
-    if (lexical) {
-        Variant v = Variant::object(writer.get(), VT_DISPATCH);
-        reader->putProperty(SAX_PROPERTY_LEXICAL_HANDLER, v.get());
-    }
+    reader->putContentHandler(query<ISAXContentHandler>(writer.get(), IID_ISAXContentHandler).get());
+    if (lexical) reader->putProperty(SAX_PROPERTY_LEXICAL_HANDLER, objectVariant(writer.get()));
     return writer;
 }
-
 
 // Everything the loader keeps, one node per line, attributes sorted:
 // equal dumps mean equal trees.
@@ -356,9 +264,5 @@ inline std::string dump(IUnknown* document) {
     for (xmlNodePtr c = doc->children; c; c = c->next) dumpNode(c, 0, out);
     return out;
 }
-
-
-using testfiles::readFile;
-using testfiles::TempDir;
 
 }  // namespace saxtest

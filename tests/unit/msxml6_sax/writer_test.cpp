@@ -24,7 +24,6 @@ constexpr wchar_t const* kDecl = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
 
 }  // namespace
 
-
 TEST(WriterShape, IndentedElementContentFlatLeavesAndEmptyElements) {
     std::wstring in = L"<r><a><b/></a><t>x</t><m>a<b>c</b>d</m><e></e><!--c--><?p d?></r>";
     EXPECT_EQ(std::wstring(kDecl) +
@@ -42,12 +41,18 @@ TEST(WriterShape, MixedContentIsNeverReflowed) {
     // is added in that element, only white space the loader drops again.
     EXPECT_EQ(std::wstring(kDecl) + L"<r>\n\t<m>\n\t\t<b>x</b>tail<c/></m>\n</r>\n",
               rewrite(L"<r><m><b>x</b>tail<c/></m></r>", true));
+    // From a tree the writer knows the whole element: written inline.
+    auto doc = parse(L"<r><m><b>x</b>tail</m><n><i/><j/></n></r>");
+    auto reader = newReader();
+    auto writer = writerFor(reader.get(), true);
+    ASSERT_EQ(S_OK, parseNode(reader.get(), doc.get()));
+    EXPECT_EQ(std::wstring(kDecl) + L"<r>\n\t<m><b>x</b>tail</m>\n\t<n>\n\t\t<i/>\n\t\t<j/>\n\t</n>\n</r>\n",
+              outputOf(writer.get()));
     // White space of the input is content and stays.
     EXPECT_EQ(std::wstring(kDecl) + L"<r>\n  <a/>\n</r>\n", rewrite(L"<r>\n  <a/>\n</r>", true));
     EXPECT_EQ(std::wstring(kDecl) + L"<r>\n\t<s xml:space=\"preserve\"><a><b/></a></s>\n</r>\n",
               rewrite(L"<r><s xml:space='preserve'><a><b/></a></s></r>", true));
 }
-
 
 TEST(WriterEscaping, TextAndAttributeValuesSurviveReparsing) {
     std::wstring attr = L"a&amp;b&lt;c&gt;d&quot;e'f&#xD;&#x9;g&#xA;h]]&gt;i&#x85;j\u00e9\U0001D11E";
@@ -70,9 +75,8 @@ TEST(WriterEncoding, StreamsGetUtf16WithByteOrderMarkOrUtf8) {
         auto stream = MemoryStream::create();
         auto reader = newReader();
         auto w = writerFor(reader.get(), false);
-        Variant out = Variant::object(static_cast<IStream*>(stream.get()));
-        EXPECT_EQ(S_OK, w->put_output(out.get()));
-        w->put_encoding(bstr(encoding).get());
+        EXPECT_EQ(S_OK, w->put_output(objectVariant(static_cast<IStream*>(stream.get()), VT_UNKNOWN)));
+        w->put_encoding(Arg(encoding));
         if (!bom) w->put_byteOrderMark(VARIANT_FALSE);
         EXPECT_EQ(S_OK, parseText(reader.get(), L"<r>\u00e9\U0001D11E</r>"));
         return stream->data;
@@ -96,16 +100,15 @@ TEST(WriterOutput, StreamFailureIsReportedAndStreamIsHandedBack) {
     auto stream = MemoryStream::create();
     stream->writeLimit = 100;
     auto w = newWriter();
-    Variant out = Variant::object(static_cast<IStream*>(stream.get()));
-    ASSERT_EQ(S_OK, w->put_output(out.get()));
-    Variant back;
-    ASSERT_EQ(S_OK, w->get_output(back.out()));
-    EXPECT_EQ(VT_UNKNOWN, back.get().vt);
-    EXPECT_EQ(static_cast<IUnknown*>(static_cast<IStream*>(stream.get())), back.get().punkVal);
+    ASSERT_EQ(S_OK, w->put_output(objectVariant(static_cast<IStream*>(stream.get()), VT_UNKNOWN)));
+    VARIANT back;
+    ASSERT_EQ(S_OK, w->get_output(&back));
+    EXPECT_EQ(VT_UNKNOWN, back.vt);
+    EXPECT_EQ(static_cast<IUnknown*>(static_cast<IStream*>(stream.get())), back.punkVal);
+    VariantClear(&back);
 
     auto reader = newReader();
-    auto content = query<ISAXContentHandler>(w.get(), IID_ISAXContentHandler);
-    reader->putContentHandler(content.get());
+    reader->putContentHandler(query<ISAXContentHandler>(w.get(), IID_ISAXContentHandler).get());
     std::string big = "<r>" + std::string(1 << 20, 'x') + "</r>";
     EXPECT_EQ(STG_E_MEDIUMFULL, parseBytes(reader.get(), big));
 }

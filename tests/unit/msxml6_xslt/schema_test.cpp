@@ -1,7 +1,6 @@
 // Schema collections: validation through a DOM document and through the
 // engine bridge.
 #include "fixture.h"
-#include "platform/msxml6/engine.h"
 
 using namespace xt;
 
@@ -22,17 +21,17 @@ std::wstring const kSchemaA =
                L"<xs:attribute name='v' type='xs:boolean' use='required'/>");
 std::wstring const kSchemaB = schemaText(L"<xs:sequence><xs:element name='b' type='xs:string'/></xs:sequence>");
 
-ComRef<IXMLDOMSchemaCollection2> newCollection() {
+ComPtr<IXMLDOMSchemaCollection2> newCollection() {
     return create<IXMLDOMSchemaCollection2>(CLSID_XMLSchemaCache60, IID_IXMLDOMSchemaCollection2);
 }
 
 HRESULT addDocument(IXMLDOMSchemaCollection2* collection, std::wstring const& text, std::wstring const& ns = L"") {
     auto doc = parse(text);
     if (!doc) return E_FAIL;
-    return collection->add(bstr(ns).get(), objectVariant(doc.get()));
+    return collection->add(Arg(ns), objectVariant(doc.get()));
 }
 
-ComRef<IXMLDOMSchemaCollection2> collectionOf(std::wstring const& text) {
+ComPtr<IXMLDOMSchemaCollection2> collectionOf(std::wstring const& text) {
     auto collection = newCollection();
     if (!collection || FAILED(addDocument(collection.get(), text))) {
         ADD_FAILURE() << "schema refused";
@@ -49,14 +48,13 @@ struct Outcome {
 // Validation as the module does it: attach the collection, validate, read the reason.
 Outcome validateThroughDocument(IXMLDOMDocument3* doc, IXMLDOMSchemaCollection2* collection) {
     if (FAILED(doc->putref_schemas(objectVariant(collection)))) return {E_FAIL, L"<not attached>"};
-    ComRef<IXMLDOMParseError> error;
+    ComPtr<IXMLDOMParseError> error;
     HRESULT hr = doc->validate(error.put());
     std::wstring reason;
     if (hr != S_OK && error) {
         BSTR text = nullptr;
         error->get_reason(&text);
-        BstrPtr owned(text);
-        reason.assign(text ? text : L"", SysStringLen(text));
+        reason = take(text);
     }
     return {hr, reason};
 }
@@ -70,7 +68,6 @@ Outcome validateThroughBridge(IXMLDOMDocument3* doc, IUnknown* collection, long*
 }
 
 }  // namespace
-
 
 TEST(SchemaValidation, ValidAndInvalidDocumentsWithTheValidatorsReason) {
     auto collection = collectionOf(kSchemaA);

@@ -3,19 +3,16 @@
 // stands for: a pipe, a file with other hard links, another user's file in a
 // sticky folder. A writer that fails never destroys the file it was to replace.
 #include <fcntl.h>
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "core/XmlSmartPtr.h"
 #include "model/TrelDOMDocument.h"
 #include "model/XmlObjectFactory.h"
+#include "tests/unit/common/as_user.h"
 #include "tests/unit/common/temp_files.h"
 
 namespace fs = std::filesystem;
@@ -25,12 +22,7 @@ using testfiles::writeFile;
 
 namespace {
 
-constexpr uid_t kNobody = 65534;
-
-struct Writer {
-    char const* name;
-    std::function<bool(TrelDOMDocument const*, std::wstring const&)> write;
-};
+using Write = std::function<bool(TrelDOMDocument const*, std::wstring const&)>;
 
 class Targets : public ::testing::Test {
 protected:
@@ -38,75 +30,45 @@ protected:
         chmod(dir_.path().c_str(), 0755);  // reachable by the unprivileged user
         doc_ = XmlObjectFactory::getInstance()->createDocument();
         ASSERT_TRUE(doc_ && doc_->loadXML(L"<r><a>1</a></r>"));
-        writeFile(dir_ / "copy.xsl",
-                  "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
-                  "<xsl:template match='/'><copied/></xsl:template></xsl:stylesheet>");
-        sheet_ = (dir_ / "copy.xsl").wstring();
     }
-
-    std::vector<Writer> writers() const {
-        std::wstring sheet = sheet_;
-        return {{"flat save", [](auto doc, auto const& path) { return doc->save(path.c_str(), false); }},
-                {"indented save", [](auto doc, auto const& path) { return doc->save(path.c_str(), true); }},
-                {"transformation",
-                 [sheet](auto doc, auto const& path) { return doc->transform(sheet.c_str(), path.c_str()); }}};
+    std::wstring sheet(std::string const& name, std::string const& templateBody) const {
+        return dir_.write(name, "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+                                "<xsl:template match='/'>" + templateBody + "</xsl:template></xsl:stylesheet>");
     }
-
-    bool noTemporaryFiles() const {
-        for (auto const& e : fs::directory_iterator(dir_.path()))
-            if (e.path().extension() == ".tmp") return false;
-        return true;
+    // Each writer with the text its output must contain.
+    std::vector<std::pair<Write, std::string>> writers() const {
+        std::wstring copy = sheet("copy.xsl", "<copied/>");
+        return {{[](auto doc, auto const& path) { return doc->save(path.c_str(), false); }, "<a>1</a>"},
+                {[](auto doc, auto const& path) { return doc->save(path.c_str(), true); }, "<a>1</a>"},
+                {[copy](auto doc, auto const& path) { return doc->transform(copy.c_str(), path.c_str()); }, "<copied/>"}};
     }
+    bool noTemporaryFiles() const { return testfiles::noTemporaryFiles(dir_.path()); }
 
     TempDir dir_;
     XmlSmartPtr<TrelDOMDocument> doc_;
-    std::wstring sheet_;
 };
-
-// `body` in a child process, as the unprivileged user when running as root.
-// Exit code 0: passed, 77: could not switch user.
-int asUser(std::function<bool()> const& body) {
-    pid_t child = fork();
-    if (child == 0) {
-        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(77);
-        _exit(body() ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-}
-
-bool hasNewContent(fs::path const& p) {
-    std::string text = readFile(p);
-    return text.find("<a>1</a>") != std::string::npos || text.find("<copied/>") != std::string::npos;
-}
 
 TEST_F(Targets, FailedWriterKeepsTheOldFile) {
     fs::path target = dir_ / "out.xml";
-    writeFile(dir_ / "stop.xsl",
-              "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
-              "<xsl:template match='/'><out><xsl:message terminate='yes'>stop</xsl:message></out></xsl:template>"
-              "</xsl:stylesheet>");
-    std::wstring const stop = (dir_ / "stop.xsl").wstring();
-    std::vector<Writer> const failing = {
-        {"terminated transformation", [&](auto doc, auto const& path) { return doc->transform(stop.c_str(), path.c_str()); }},
-        {"indented save in an unknown encoding",
-         [](auto doc, auto const& path) { return doc->save(path.c_str(), XmlEncoding(L"no-such-encoding"), true); }}};
-    for (auto const& writer : failing) {
+    std::wstring const stop = sheet("stop.xsl", "<out><xsl:message terminate='yes'>stop</xsl:message></out>");
+    Write const failing[] = {
+        [&](auto doc, auto const& path) { return doc->transform(stop.c_str(), path.c_str()); },
+        [](auto doc, auto const& path) { return doc->save(path.c_str(), XmlEncoding(L"no-such-encoding"), true); }};
+    for (auto const& write : failing) {
         writeFile(target, "previous contents");
-        EXPECT_FALSE(writer.write(doc_, target.wstring())) << writer.name;
-        EXPECT_EQ(readFile(target), "previous contents") << writer.name;
+        EXPECT_FALSE(write(doc_, target.wstring()));
+        EXPECT_EQ(readFile(target), "previous contents");
     }
     EXPECT_TRUE(noTemporaryFiles());
 }
 
 TEST_F(Targets, HardLinkedFileIsUpdatedThroughEveryLink) {
     fs::path target = dir_ / "a.xml", other = dir_ / "b.xml";
-    for (auto const& writer : writers()) {
+    for (auto const& [write, expected] : writers()) {
         writeFile(target, "old");
         ASSERT_EQ(0, link(target.c_str(), other.c_str()));
-        EXPECT_TRUE(writer.write(doc_, target.wstring())) << writer.name;
-        EXPECT_TRUE(hasNewContent(other)) << writer.name;
+        EXPECT_TRUE(write(doc_, target.wstring())) << expected;
+        EXPECT_NE(readFile(other).find(expected), std::string::npos);
         fs::remove(other);
     }
     EXPECT_TRUE(noTemporaryFiles());
@@ -117,13 +79,11 @@ TEST_F(Targets, PipeWithAReaderReceivesTheOutputAndStaysAPipe) {
     ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
     int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
-    for (auto const& writer : writers()) {
-        EXPECT_TRUE(writer.write(doc_, fifo.wstring())) << writer.name;
+    for (auto const& [write, expected] : writers()) {
+        EXPECT_TRUE(write(doc_, fifo.wstring())) << expected;
         char buffer[4096];
         ssize_t n = read(reader, buffer, sizeof buffer);
-        std::string got(buffer, n > 0 ? static_cast<size_t>(n) : 0);
-        EXPECT_TRUE(got.find("<a>1</a>") != std::string::npos || got.find("<copied/>") != std::string::npos)
-            << writer.name << ": " << got;
+        EXPECT_NE(std::string(buffer, n > 0 ? static_cast<size_t>(n) : 0).find(expected), std::string::npos);
     }
     close(reader);
     struct stat st;
@@ -138,12 +98,12 @@ TEST_F(Targets, OtherUsersWritableFileInAStickyFolderIsSaved) {
     if (geteuid() != 0) GTEST_SKIP() << "needs a file of another user";
     chmod(dir_.path().c_str(), 01777);
     fs::path shared = dir_ / "shared.xml";
-    for (auto const& writer : writers()) {
+    for (auto const& [write, expected] : writers()) {
         writeFile(shared, "old");
         chmod(shared.c_str(), 0666);
-        int result = asUser([&] { return writer.write(doc_, shared.wstring()) && hasNewContent(shared); });
-        if (result == 77) GTEST_SKIP() << "cannot switch to an unprivileged user";
-        EXPECT_EQ(0, result) << writer.name;
+        int result = testfiles::inChild([&] { return write(doc_, shared.wstring()) && readFile(shared).find(expected) != std::string::npos; });
+        if (result == testfiles::kCannotSwitchUser) GTEST_SKIP() << "cannot switch to an unprivileged user";
+        EXPECT_EQ(0, result) << expected;
     }
     EXPECT_TRUE(noTemporaryFiles());
 }

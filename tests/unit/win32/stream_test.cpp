@@ -1,23 +1,20 @@
-// File streams: reading, and writing that only replaces the target once the
-// stream is committed after every write succeeded.
+// File streams: writing only replaces the target once the stream is
+// committed after every write succeeded.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/win32/win32.h"
 #include "win32_fixture.h"
 
 using namespace win32test;
 
 namespace {
 
-IStream* openStream(std::filesystem::path const& p, DWORD mode, HRESULT* hr = nullptr) {
+IStream* openStream(std::filesystem::path const& p) {
     IStream* s = nullptr;
-    HRESULT r = SHCreateStreamOnFileW(wide(p).c_str(), mode, &s);
-    if (hr) *hr = r;
-    return SUCCEEDED(r) ? s : nullptr;
+    return SUCCEEDED(SHCreateStreamOnFileW(wide(p).c_str(), STGM_CREATE | STGM_WRITE, &s)) ? s : nullptr;
 }
 
 bool writeAll(IStream* s, std::string const& bytes) {
@@ -25,16 +22,25 @@ bool writeAll(IStream* s, std::string const& bytes) {
     return SUCCEEDED(s->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written)) && written == bytes.size();
 }
 
-constexpr DWORD kCreateWrite = STGM_CREATE | STGM_WRITE;
-
 TEST(Stream, WriteReplacesTheTargetOnlyOnCommit) {
     TempDir dir;
     auto target = dir / "out.txt";
     writeFile(target, "old contents");
     chmod(target.c_str(), 0640);
-    IStream* s = openStream(target, kCreateWrite);
-    ASSERT_NE(nullptr, s);
-    ASSERT_TRUE(writeAll(s, "new"));
+    // Released or reverted without Commit: the old file and nothing beside it.
+    for (bool revert : {false, true}) {
+        IStream* s = openStream(target);
+        ASSERT_TRUE(s && writeAll(s, "new"));
+        if (revert) {
+            EXPECT_EQ(S_OK, s->Revert());
+            EXPECT_TRUE(FAILED(s->Commit(STGC_DEFAULT)));
+        }
+        s->Release();
+        EXPECT_EQ("old contents", readFile(target));
+        EXPECT_EQ(1, filesIn(dir.path()));
+    }
+    IStream* s = openStream(target);
+    ASSERT_TRUE(s && writeAll(s, "new"));
     EXPECT_EQ("old contents", readFile(target));  // not yet
     char c;
     ULONG got;
@@ -44,7 +50,7 @@ TEST(Stream, WriteReplacesTheTargetOnlyOnCommit) {
     EXPECT_TRUE(FAILED(s->Write("more", 4, nullptr)));
     s->Release();
     EXPECT_EQ("new", readFile(target));
-    EXPECT_EQ(1u, filesIn(dir.path()));
+    EXPECT_EQ(1, filesIn(dir.path()));
     struct stat st;
     stat(target.c_str(), &st);
     EXPECT_EQ(0640u, st.st_mode & 0777);  // the replacement keeps the permissions
@@ -61,11 +67,10 @@ TEST(Stream, FailedWriteKeepsTheOldFile) {
         signal(SIGXFSZ, SIG_IGN);
         rlimit limit{4096, 4096};
         setrlimit(RLIMIT_FSIZE, &limit);
-        IStream* s = openStream(target, kCreateWrite);
+        IStream* s = openStream(target);
         if (!s) _exit(2);
         bool failed = false;
-        std::string chunk(1000, 'z');
-        for (int i = 0; i < 10 && !failed; ++i) failed = !writeAll(s, chunk);
+        for (int i = 0; i < 10 && !failed; ++i) failed = !writeAll(s, std::string(1000, 'z'));
         bool laterFails = !writeAll(s, "x");  // a broken stream stays broken
         bool refused = FAILED(s->Commit(STGC_DEFAULT));
         s->Release();
@@ -76,7 +81,7 @@ TEST(Stream, FailedWriteKeepsTheOldFile) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(0, WEXITSTATUS(status));
     EXPECT_EQ("precious", readFile(target));
-    EXPECT_EQ(1u, filesIn(dir.path()));
+    EXPECT_EQ(1, filesIn(dir.path()));
 }
 
 }  // namespace

@@ -1,9 +1,4 @@
-// BSTR, VARIANT, string comparison and atomic counters.
-#include <atomic>
-#include <thread>
-#include <vector>
-
-#include "platform/win32/win32.h"
+// BSTR and VARIANT.
 #include "win32_fixture.h"
 
 namespace {
@@ -17,13 +12,11 @@ TEST(Bstr, LengthIsStoredAndEmbeddedNulsSurvive) {
     EXPECT_EQ(L'b', s[2]);
     EXPECT_EQ(L'\0', s[3]);  // terminated as well
     SysFreeString(s);
-
     BSTR blank = SysAllocStringLen(nullptr, 4);
     ASSERT_NE(nullptr, blank);
     EXPECT_EQ(4u, SysStringLen(blank));
     EXPECT_EQ(0, blank[4]);  // terminated; the characters are the caller's to write
     SysFreeString(blank);
-
     EXPECT_EQ(nullptr, SysAllocString(nullptr));
     EXPECT_EQ(0u, SysStringLen(nullptr));
     SysFreeString(nullptr);
@@ -32,7 +25,7 @@ TEST(Bstr, LengthIsStoredAndEmbeddedNulsSurvive) {
     SysFreeString(hello);
 }
 
-// Counts its references; the test checks that variants add and release.
+// Counts its references: variants must add and release.
 class Counted final : public IDispatch {
 public:
     HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
@@ -45,16 +38,13 @@ TEST(Variant, CopyDuplicatesStringsAndCountsObjects) {
     VARIANT a, b;
     VariantInit(&a);
     VariantInit(&b);
-    EXPECT_EQ(VT_EMPTY, a.vt);
     a.vt = VT_BSTR;
     a.bstrVal = SysAllocString(L"text");
     ASSERT_EQ(S_OK, VariantCopy(&b, &a));
     EXPECT_NE(a.bstrVal, b.bstrVal);
-    EXPECT_STREQ(L"text", b.bstrVal);
     VariantClear(&a);
     EXPECT_EQ(VT_EMPTY, a.vt);
     EXPECT_STREQ(L"text", b.bstrVal);  // still its own copy
-
     Counted object;
     a.vt = VT_DISPATCH;
     a.pdispVal = &object;

@@ -3,18 +3,15 @@
 // the saver may not write), the name keeps its kind, owner and mode, and
 // Commit says whether the content is in place.
 #include <fcntl.h>
-#include <grp.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include <functional>
 
-#include "platform/win32/win32.h"
+#include "tests/unit/common/as_user.h"
 #include "win32_fixture.h"
 
 using namespace win32test;
@@ -22,11 +19,13 @@ using namespace win32test;
 namespace {
 
 constexpr DWORD kCreateWrite = STGM_CREATE | STGM_WRITE;
-constexpr uid_t kNobody = 65534;
+using testfiles::inChild;
+using testfiles::kNobody;
+using testfiles::noTemporaryFiles;
 
-HRESULT save(std::wstring const& path, std::string const& bytes) {
+HRESULT save(std::filesystem::path const& path, std::string const& bytes) {
     IStream* s = nullptr;
-    HRESULT hr = SHCreateStreamOnFileW(path.c_str(), kCreateWrite, &s);
+    HRESULT hr = SHCreateStreamOnFileW(wide(path).c_str(), kCreateWrite, &s);
     if (FAILED(hr)) return hr;
     hr = s->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
     if (SUCCEEDED(hr)) hr = s->Commit(STGC_DEFAULT);
@@ -34,33 +33,10 @@ HRESULT save(std::wstring const& path, std::string const& bytes) {
     return hr;
 }
 
-HRESULT save(std::filesystem::path const& p, std::string const& bytes) { return save(wide(p), bytes); }
-
 struct stat statOf(std::filesystem::path const& p) {
     struct stat st {};
     lstat(p.c_str(), &st);
     return st;
-}
-
-bool noTemporaryFiles(std::filesystem::path const& dir) {
-    for (auto const& e : std::filesystem::directory_iterator(dir))
-        if (e.path().extension() == ".tmp") return false;
-    return true;
-}
-
-// Runs `body` in a child process, as the unprivileged user when the tests run
-// as root (root would bypass every permission checked here). The child's exit
-// code: 0 passed, 77 could not switch user, anything else failed.
-int inChild(std::function<bool()> const& body, bool dropRoot = true) {
-    pid_t child = fork();
-    if (child == 0) {
-        if (dropRoot && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
-            _exit(77);
-        _exit(body() ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 // A folder the unprivileged user can reach, holding files it owns.
@@ -75,26 +51,6 @@ public:
         return p;
     }
 };
-
-// Only Commit puts the content in place (see also Stream.*): released or
-// reverted streams leave the old file and nothing beside it.
-TEST(Targets, WithoutCommitNothingChanges) {
-    TempDir dir;
-    auto target = dir / "out.txt";
-    writeFile(target, "old");
-    for (bool revert : {false, true}) {
-        IStream* s = nullptr;
-        ASSERT_EQ(S_OK, SHCreateStreamOnFileW(wide(target).c_str(), kCreateWrite, &s));
-        ASSERT_EQ(S_OK, s->Write("new", 3, nullptr));
-        if (revert) {
-            EXPECT_EQ(S_OK, s->Revert());
-            EXPECT_TRUE(FAILED(s->Commit(STGC_DEFAULT)));
-        }
-        s->Release();
-        EXPECT_EQ("old", readFile(target));
-        EXPECT_EQ(1u, filesIn(dir.path()));
-    }
-}
 
 TEST(Targets, PipesReceiveTheBytesAndStayPipes) {
     TempDir dir;
@@ -128,7 +84,7 @@ TEST(Targets, PipesReceiveTheBytesAndStayPipes) {
                   return failed && !sigismember(&pending, SIGPIPE);
               }, false));
     EXPECT_TRUE(S_ISFIFO(statOf(fifo).st_mode));
-    EXPECT_EQ(1u, filesIn(dir.path()));
+    EXPECT_EQ(1, filesIn(dir.path()));
 }
 
 TEST(Targets, DevicesReceiveTheBytesAndStayDevices) {
@@ -141,7 +97,7 @@ TEST(Targets, DevicesReceiveTheBytesAndStayDevices) {
     close(probe);
     EXPECT_EQ(S_OK, save(device, "<r/>"));
     EXPECT_TRUE(S_ISCHR(statOf(device).st_mode));
-    EXPECT_EQ(1u, filesIn(dir.path()));
+    EXPECT_EQ(1, filesIn(dir.path()));
 }
 
 // /dev/stdout of a process whose output goes to a file: the bytes land in
@@ -218,7 +174,7 @@ TEST(Targets, ReplacementKeepsModeOwnerGroupAndAttributes) {
     if (attributes) {
         EXPECT_EQ("kept", attribute(target, "user.quill"));
     }
-    EXPECT_EQ(1u, filesIn(dir.path()));
+    EXPECT_EQ(1, filesIn(dir.path()));
 }
 
 // Through a link, including one to a file not made yet (as open(2) creates
@@ -235,7 +191,7 @@ TEST(Targets, SymbolicLinksAreFollowed) {
     EXPECT_EQ("two", readFile(dir / "sub" / "later.xml"));
     EXPECT_TRUE(S_ISLNK(statOf(dir / "link.xml").st_mode));
     EXPECT_TRUE(S_ISLNK(statOf(dir / "dangling.xml").st_mode));
-    EXPECT_EQ(2u, filesIn(dir / "sub"));
+    EXPECT_EQ(2, filesIn(dir / "sub"));
 }
 
 TEST(Targets, LongNamesCanBeSaved) {
@@ -244,7 +200,7 @@ TEST(Targets, LongNamesCanBeSaved) {
     EXPECT_EQ(S_OK, save(target, "first"));
     EXPECT_EQ(S_OK, save(target, "second"));
     EXPECT_EQ("second", readFile(target));
-    EXPECT_EQ(1u, filesIn(dir.path()));
+    EXPECT_EQ(1, filesIn(dir.path()));
 }
 
 // A read-only file is saved exactly when it could be opened for writing: by
@@ -253,7 +209,7 @@ TEST(Targets, ReadOnlyFilesFollowTheRulesOfOpen) {
     SharedDir dir;
     auto target = dir.file("locked.xml", "kept", 0444, true);
     int refused = inChild([&] { return FAILED(save(target, "lost")) && readFile(target) == "kept"; });
-    if (refused == 77) GTEST_SKIP() << "cannot switch to an unprivileged user";
+    if (refused == testfiles::kCannotSwitchUser) GTEST_SKIP() << "cannot switch to an unprivileged user";
     EXPECT_EQ(0, refused);
     EXPECT_TRUE(noTemporaryFiles(dir.path()));
     if (geteuid() != 0) return;
@@ -271,9 +227,9 @@ TEST(Targets, WritableFileInAReadOnlyFolderIsUpdatedInPlace) {
         return save(target, "new") == S_OK && readFile(target) == "new" && FAILED(save(locked / "fresh.xml", "x"));
     });
     chmod(locked.c_str(), 0755);
-    if (result == 77) GTEST_SKIP() << "cannot switch to an unprivileged user";
+    if (result == testfiles::kCannotSwitchUser) GTEST_SKIP() << "cannot switch to an unprivileged user";
     EXPECT_EQ(0, result);
-    EXPECT_EQ(1u, filesIn(dir.path()));
+    EXPECT_EQ(1, filesIn(dir.path()));
 }
 
 // In a sticky folder only a file's owner may rename over it: another user
@@ -285,7 +241,7 @@ TEST(Targets, OtherUsersWritableFileInAStickyFolder) {
     auto shared = dir.file("shared.xml", "old", 0666, false);
     auto guarded = dir.file("guarded.xml", "kept", 0644, false);
     int result = inChild([&] { return save(shared, "new") == S_OK && FAILED(save(guarded, "lost")); });
-    if (result == 77) GTEST_SKIP() << "cannot switch to an unprivileged user";
+    if (result == testfiles::kCannotSwitchUser) GTEST_SKIP() << "cannot switch to an unprivileged user";
     EXPECT_EQ(0, result);
     EXPECT_EQ("new", readFile(shared));
     EXPECT_EQ(0u, statOf(shared).st_uid);

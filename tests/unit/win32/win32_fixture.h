@@ -2,13 +2,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
-#include <fstream>
 #include <iterator>
-#include <string>
 
+#include "platform/win32/win32.h"
 #include "tests/unit/common/temp_files.h"
 
 namespace win32test {
@@ -17,16 +14,10 @@ using testfiles::readFile;
 using testfiles::TempDir;
 using testfiles::writeFile;
 
-// Test folders are plain ASCII.
-inline std::wstring wide(std::filesystem::path const& p) {
-    std::string s = p.string();
-    return std::wstring(s.begin(), s.end());
-}
+inline std::wstring wide(std::filesystem::path const& p) { return p.wstring(); }
 
-inline size_t filesIn(std::filesystem::path const& dir) {
-    size_t n = 0;
-    for ([[maybe_unused]] auto const& e : std::filesystem::directory_iterator(dir)) ++n;
-    return n;
+inline long filesIn(std::filesystem::path const& dir) {
+    return std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator());
 }
 
 }  // namespace win32test

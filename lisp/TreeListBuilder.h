@@ -9,11 +9,13 @@
 // comment or processing instruction ends a run; an element whose only
 // content is one run has that string, as in the plain form.
 //
-// Collector. Every object made is linked into the result (held by a root)
-// as soon as it exists, so the stack of open elements, in C++ memory, only
-// points into a reachable tree. Repeated tags and attribute names are one
-// shared string each, and so are short values and texts that repeat while
-// they are still remembered; strings of Latin-1 text are base strings.
+// Collector. It is paused while the lists are built (their conses come from
+// it a block at a time), and each element list is linked into the result,
+// held by a root, as soon as it is made, so that the stack of open
+// elements, in C++ memory, only points into a reachable tree once the
+// collector runs again. Repeated tags and attribute names are one shared
+// string each, and so are short values and texts that repeat while they are
+// still remembered; strings of Latin-1 text are base strings.
 #pragma once
 
 #include <cstddef>

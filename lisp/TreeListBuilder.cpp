@@ -8,8 +8,15 @@ namespace {
 
 bool isBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
 
-bool equals(wchar_t const* text, std::size_t length, std::wstring_view expected) {
-    return std::wstring_view(text, length) == expected;
+std::uint32_t hashOf(wchar_t const* text, std::size_t length) {
+    std::uint32_t hash = 2166136261u;  // FNV-1a
+    for (std::size_t i = 0; i < length; ++i) hash = (hash ^ static_cast<std::uint32_t>(text[i])) * 16777619u;
+    return hash;
+}
+
+template <std::size_t N>
+bool equals(wchar_t const* text, std::size_t length, wchar_t const (&expected)[N]) {
+    return length == N - 1 && std::wmemcmp(text, expected, N - 1) == 0;
 }
 
 }  // namespace
@@ -64,9 +71,9 @@ void TreeListBuilder::open(wchar_t const* name, std::size_t length, Attribute co
         nodeStart_ = 0;
         open_.back().hasChildren = true;
     }
-    LAOBJ* contentCell = make_cons(Cnil, Cnil);
-    LAOBJ* element = make_cons(sharedName(name, length),
-                               make_cons(attributeList(attributes, count, preserve), contentCell));
+    LAOBJ* contentCell = conses_.cons(Cnil, Cnil);
+    LAOBJ* element = conses_.cons(sharedName(name, length),
+                               conses_.cons(attributeList(attributes, count, preserve), contentCell));
     if (open_.empty())
         result_.set(element);
     else
@@ -74,22 +81,18 @@ void TreeListBuilder::open(wchar_t const* name, std::size_t length, Attribute co
     open_.push_back(Frame{contentCell, Cnil, 0, false, preserve});
 }
 
-// ((name . value) ...) in order; also reads xml:space for the new scope.
+// ((name . value) ...) in order, consed from the last; also reads
+// xml:space for the new scope.
 LAOBJ* TreeListBuilder::attributeList(Attribute const* attributes, std::size_t count, bool& preserve) {
-    LAOBJ* head = Cnil;
-    LAOBJ* last = Cnil;
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < count; ++i)
+        if (equals(attributes[i].name, attributes[i].nameLength, L"xml:space"))
+            preserve = equals(attributes[i].value, attributes[i].valueLength, L"preserve");
+    LAOBJ* list = Cnil;
+    for (std::size_t i = count; i-- > 0;) {
         Attribute const& a = attributes[i];
-        if (equals(a.name, a.nameLength, L"xml:space")) preserve = equals(a.value, a.valueLength, L"preserve");
-        LAOBJ* cell = make_cons(make_cons(sharedName(a.name, a.nameLength), sharedText(a.value, a.valueLength)),
-                                Cnil);
-        if (head == Cnil)
-            head = cell;
-        else
-            nconc(last, cell);
-        last = cell;
+        list = conses_.cons(conses_.cons(sharedName(a.name, a.nameLength), sharedText(a.value, a.valueLength)), list);
     }
-    return head;
+    return list;
 }
 
 void TreeListBuilder::close() {
@@ -128,7 +131,7 @@ void TreeListBuilder::endRun() {
 
 // The last cons is known: nconc from it costs one step.
 void TreeListBuilder::append(Frame& frame, LAOBJ* entry) {
-    LAOBJ* cell = make_cons(entry, Cnil);
+    LAOBJ* cell = conses_.cons(entry, Cnil);
     if (frame.last == Cnil)
         rplaca(frame.contentCell, cell);
     else
@@ -137,18 +140,38 @@ void TreeListBuilder::append(Frame& frame, LAOBJ* entry) {
 }
 
 LAOBJ* TreeListBuilder::sharedName(wchar_t const* name, std::size_t length) {
-    std::wstring_view key(name, length);
-    auto found = names_.find(key);
-    if (found != names_.end()) return found->second;
+    std::uint32_t const hash = hashOf(name, length);
+    std::wstring_view const key(name, length);
+    if (!names_.empty()) {
+        std::size_t const mask = names_.size() - 1;
+        for (std::size_t i = hash & mask; names_[i].string; i = (i + 1) & mask)
+            if (names_[i].hash == hash && names_[i].name == key) return names_[i].string;
+    }
+    if ((nameCount_ + 1) * 2 > names_.size()) growNames();
     LAOBJ* string = makeCompactLispString(name, length);
-    names_.emplace(std::wstring(key), string);
+    std::size_t const mask = names_.size() - 1;
+    std::size_t i = hash & mask;
+    while (names_[i].string) i = (i + 1) & mask;
+    names_[i] = NameSlot{hash, string, std::wstring(key)};
+    ++nameCount_;
     return string;
+}
+
+void TreeListBuilder::growNames() {
+    std::vector<NameSlot> old(std::max<std::size_t>(64, names_.size() * 2));
+    old.swap(names_);
+    std::size_t const mask = names_.size() - 1;
+    for (NameSlot& slot : old) {
+        if (!slot.string) continue;
+        std::size_t i = slot.hash & mask;
+        while (names_[i].string) i = (i + 1) & mask;
+        names_[i] = std::move(slot);
+    }
 }
 
 LAOBJ* TreeListBuilder::sharedText(wchar_t const* text, std::size_t length) {
     if (length > kShortText) return makeCompactLispString(text, length);
-    std::uint32_t hash = 2166136261u;  // FNV-1a
-    for (std::size_t i = 0; i < length; ++i) hash = (hash ^ static_cast<std::uint32_t>(text[i])) * 16777619u;
+    std::uint32_t const hash = hashOf(text, length);
     if (texts_.empty()) texts_.resize(kTextSlots);
     TextSlot& slot = texts_[hash % kTextSlots];
     if (slot.string && slot.length == length && std::wmemcmp(slot.text, text, length) == 0) return slot.string;

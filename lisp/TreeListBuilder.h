@@ -9,17 +9,19 @@
 // comment or processing instruction ends a run; an element whose only
 // content is one run has that string, as in the plain form.
 //
-// Collector. Every object made is linked into the result (held by a root)
-// as soon as it exists, so the stack of open elements, in C++ memory, only
-// points into a reachable tree. Repeated tags and attribute names are one
-// shared string each, and so are short values and texts that repeat while
-// they are still remembered; strings of Latin-1 text are base strings.
+// Collector. It is paused while the lists are built (their conses come from
+// it a block at a time), and each element list is linked into the result,
+// held by a root, as soon as it is made, so that the stack of open
+// elements, in C++ memory, only points into a reachable tree once the
+// collector runs again. Repeated tags and attribute names are one shared
+// string each, and so are short values and texts that repeat while they are
+// still remembered; strings of Latin-1 text are base strings.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "lisp/LispSAX.h"
@@ -60,9 +62,11 @@ private:
         std::size_t length = 0;
         wchar_t text[kShortText];
     };
-    struct NameHash {
-        using is_transparent = void;
-        std::size_t operator()(std::wstring_view s) const { return std::hash<std::wstring_view>()(s); }
+    // Every distinct name met, found again by its hash (open addressing).
+    struct NameSlot {
+        std::uint32_t hash = 0;
+        LAOBJ* string = nullptr;
+        std::wstring name;
     };
 
     void open(wchar_t const* name, std::size_t length, Attribute const* attributes, std::size_t count);
@@ -73,10 +77,12 @@ private:
     void append(Frame& frame, LAOBJ* entry);
     LAOBJ* sharedName(wchar_t const* name, std::size_t length);
     LAOBJ* sharedText(wchar_t const* text, std::size_t length);
+    void growNames();
 
     // Every object made stays in the result: collecting on the way would
-    // only mark the lists built so far, again and again.
-    LispCollectorPause pause_;
+    // only mark the lists built so far, again and again. So conses come in
+    // blocks, with the collector paused.
+    LispConsSource conses_;
     bool const mixed_;
     bool const strip_;
     bool done_ = false;
@@ -85,7 +91,8 @@ private:
     std::wstring text_;             // the current run
     std::size_t nodeStart_ = 0;     // where the current text node began in it
     bool nodeIsCdata_ = false;
-    std::unordered_map<std::wstring, LAOBJ*, NameHash, std::equal_to<>> names_;
+    std::vector<NameSlot> names_;  // a power of two, at most half full
+    std::size_t nameCount_ = 0;
     std::vector<TextSlot> texts_;  // kTextSlots once the first text comes
     LispExitLatch exit_;
 };

@@ -73,3 +73,8 @@ IXMLDOMSchemaCollection2* MsxmlFactory::createSchema() {
     return created<IXMLDOMSchemaCollection2>(
         createObject(CLSID_XMLSchemaCache60, IID_IXMLDOMSchemaCollection2, &out), out);
 }
+
+IXMLTreeEventReader* MsxmlFactory::createTreeEventReader() {
+    void* out = nullptr;
+    return created<IXMLTreeEventReader>(createObject(CLSID_XMLTreeEventReader, IID_IXMLTreeEventReader, &out), out);
+}

@@ -17,6 +17,7 @@ public:
     ISAXXMLReader* createSAXXMLReader();
     IMXWriter* createMXWriter();
     IXMLDOMSchemaCollection2* createSchema();
+    IXMLTreeEventReader* createTreeEventReader();
 
 private:
     MsxmlFactory() = default;

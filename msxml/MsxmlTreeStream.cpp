@@ -1,7 +1,8 @@
-// The tree stream over the engine's SAX reader: it parses files and, given a
-// DOM node, walks the tree with the very same events (iteratively, with the
-// namespace declarations an element needs made up when they sit on an
-// ancestor), so one adapter serves both sources.
+// The tree stream over the engine: files through its SAX reader, DOM nodes
+// through its tree event reader, which walks the tree with the very same
+// events (iteratively, with the namespace declarations an element needs
+// made up when they sit on an ancestor) and none of the SAX reader's
+// per-node COM calls.
 #include "model/TrelTreeStream.h"
 
 #include <new>
@@ -130,6 +131,35 @@ ComPtr<ISAXXMLReader> readerInto(TrelTreeSink& sink) {
     return reader;
 }
 
+// The engine's tree events, as they are, to the sink.
+class TreeEventForwarder final : public IXMLTreeEventSink {
+public:
+    explicit TreeEventForwarder(TrelTreeSink& sink) : sink_(sink) {}
+
+    bool startElement(wchar_t const* name, std::size_t length, XMLTreeAttribute const* attributes,
+                      std::size_t count) override {
+        try {
+            attributes_.resize(count);
+        } catch (std::bad_alloc const&) {
+            return false;
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            XMLTreeAttribute const& a = attributes[i];
+            attributes_[i] = {a.name, a.nameLength, a.value, a.valueLength};
+        }
+        return sink_.startElement(name, length, attributes_.data(), count);
+    }
+    bool endElement() override { return sink_.endElement(); }
+    bool text(wchar_t const* chars, std::size_t length, bool cdata) override {
+        return sink_.text(chars, length, cdata);
+    }
+    bool separator() override { return sink_.separator(); }
+
+private:
+    TrelTreeSink& sink_;
+    std::vector<TrelTreeSink::Attribute> attributes_;  // reused for every element
+};
+
 MsxmlDOMNode const* engineNode(TrelDOMElement const* element) {
     auto const* node = dynamic_cast<MsxmlDOMNode const*>(element);
     return node && node->getWrapped() ? node : nullptr;
@@ -163,11 +193,9 @@ bool streamTreeFile(wchar_t const* path, TrelTreeSink& sink) {
 bool streamTreeElement(TrelDOMElement const* element, TrelTreeSink& sink) {
     MsxmlDOMNode const* node = engineNode(element);
     if (!node) return false;
-    ComPtr<ISAXXMLReader> reader = readerInto(sink);
-    if (!reader) return false;
-    Variant input;
-    input.setUnknown(node->getWrapped());
-    return SUCCEEDED(reader->parse(input.get()));
+    ComPtr<IXMLTreeEventReader> reader(MsxmlFactory::getInstance()->createTreeEventReader());
+    TreeEventForwarder forwarder(sink);
+    return reader && SUCCEEDED(reader->readTree(node->getWrapped(), &forwarder));
 }
 
 bool appendTextChild(TrelDOMElement* element, wchar_t const* text) {

@@ -3,6 +3,8 @@
 
 #include "platform/host/utf8.h"
 
+#include <gc/gc.h>
+
 #include <cstdint>
 #include <cwchar>
 
@@ -69,6 +71,7 @@ long fix(LAOBJ* obj) {
 
 // ------------------------------------------------------------------ strings
 
+// Code points past Unicode (no reader makes them) become U+FFFD.
 LAOBJ* makeLispString(wchar_t const* text, std::size_t length) {
     if (!text) return ECL_NIL;
     cl_object s = ecl_alloc_simple_extended_string(length);
@@ -80,14 +83,20 @@ LAOBJ* makeLispString(wchar_t const* text, std::size_t length) {
     return s;
 }
 
+// One pass copies and decides, without a branch per character (the loop
+// vectorises); a text with a wider character is copied again, as an
+// extended string, and the base string left to the collector.
 LAOBJ* makeCompactLispString(wchar_t const* text, std::size_t length) {
     if (!text) return ECL_NIL;
-    for (std::size_t i = 0; i < length; ++i)
-        if (static_cast<std::uint32_t>(text[i]) > 0xFF) return makeLispString(text, length);
     cl_object s = ecl_alloc_simple_base_string(length);
     ecl_base_char* out = s->base_string.self;
-    for (std::size_t i = 0; i < length; ++i) out[i] = static_cast<ecl_base_char>(text[i]);
-    return s;
+    std::uint32_t wide = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        auto const c = static_cast<std::uint32_t>(text[i]);
+        wide |= c;
+        out[i] = static_cast<ecl_base_char>(c);
+    }
+    return wide > 0xFF ? makeLispString(text, length) : s;
 }
 
 LAOBJ* makeLispString(wchar_t const* text) {
@@ -159,6 +168,19 @@ cl_object checked_cons(cl_object x) {
 
 LAOBJ* make_cons(LAOBJ* a, LAOBJ* d) {
     return ecl_cons(a, d);
+}
+
+// The collector's block of free conses, linked through their first word; a
+// cons is two words, as ecl_cons allocates it.
+LAOBJ* LispConsSource::cons(LAOBJ* a, LAOBJ* d) {
+    static_assert(sizeof(struct ecl_cons) == 2 * sizeof(cl_object), "conses must be two words");
+    if (!_free) _free = GC_malloc_many(sizeof(struct ecl_cons));
+    if (!_free) return ecl_cons(a, d);
+    auto* cell = static_cast<cl_object*>(_free);
+    _free = GC_NEXT(_free);
+    cell[0] = a;
+    cell[1] = d;
+    return ECL_PTR_CONS(cell);
 }
 
 LAOBJ* car(LAOBJ* x) {

@@ -55,6 +55,7 @@ Creator creatorFor(REFCLSID clsid) {
     if (clsid == CLSID_MXXMLWriter60) return createMXWriter;
     if (clsid == CLSID_XSLTemplate60) return createXSLTemplate;
     if (clsid == CLSID_XMLSchemaCache60) return createSchemaCache;
+    if (clsid == CLSID_XMLTreeEventReader) return createTreeEventReader;
     return nullptr;
 }
 

@@ -174,5 +174,6 @@ HRESULT createSAXXMLReader(REFIID riid, void** out);
 HRESULT createMXWriter(REFIID riid, void** out);
 HRESULT createXSLTemplate(REFIID riid, void** out);
 HRESULT createSchemaCache(REFIID riid, void** out);
+HRESULT createTreeEventReader(REFIID riid, void** out);
 
 }  // namespace mx

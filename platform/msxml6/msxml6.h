@@ -416,6 +416,44 @@ protected:
     ~IXMLDOMNodeReader() = default;
 };
 
+// ---- whole trees as events (this engine's own extension) -------------------------
+// For code that turns a tree into another form in one pass: no COM call,
+// helper object or check per node. Names are qualified as written;
+// namespace declarations come first among the attributes, as the xmlns
+// attributes they are, with one made up on the top element for each
+// prefix it uses that an ancestor binds. Strings are counted and valid
+// during the call only. A false result stops the walk.
+struct XMLTreeAttribute {
+    wchar_t const* name;
+    size_t nameLength;
+    wchar_t const* value;
+    size_t valueLength;
+};
+
+struct IXMLTreeEventSink {
+    virtual bool startElement(wchar_t const* name, size_t length, XMLTreeAttribute const* attributes,
+                              size_t count) = 0;
+    virtual bool endElement() = 0;
+    // Adjacent text nodes come as one piece; cdata marks a CDATA section.
+    virtual bool text(wchar_t const* chars, size_t length, bool cdata) = 0;
+    // A comment or processing instruction.
+    virtual bool separator() = 0;
+
+protected:
+    ~IXMLTreeEventSink() = default;
+};
+
+struct IXMLTreeEventReader : IUnknown {
+    // The element (or a document's root element) and its subtree, read as
+    // it is: the tree must not change during the call. E_INVALIDARG for a
+    // node not of this engine, E_FAIL when the sink stopped or the tree
+    // nests deeper than the engine reads.
+    virtual HRESULT readTree(IUnknown* node, IXMLTreeEventSink* sink) = 0;
+
+protected:
+    ~IXMLTreeEventReader() = default;
+};
+
 // ---- identifiers ----------------------------------------------------------------
 #define QUILL_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
     inline constexpr GUID name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}
@@ -453,6 +491,8 @@ QUILL_GUID(IID_ISAXAttributes, 0xf078abe1, 0x45d2, 0x4832, 0x91, 0xea, 0x44, 0x6
 QUILL_GUID(IID_IMXWriter, 0x4d7ff4ba, 0x1565, 0x4ea8, 0x94, 0xe1, 0x6e, 0x72, 0x4a, 0x46, 0xf9, 0x8d);
 QUILL_GUID(IID_IXMLDOMNodeReader, 0x51c1a7e0, 0x3b1d, 0x4c52, 0x9a, 0x10, 0x7e, 0x2f, 0x61, 0x0d, 0x44, 0x03);
 QUILL_GUID(IID_IXMLDOMChildCursor, 0x51c1a7e0, 0x3b1d, 0x4c52, 0x9a, 0x10, 0x7e, 0x2f, 0x61, 0x0d, 0x44, 0x04);
+QUILL_GUID(IID_IXMLTreeEventReader, 0x51c1a7e0, 0x3b1d, 0x4c52, 0x9a, 0x10, 0x7e, 0x2f, 0x61, 0x0d, 0x44, 0x41);
+QUILL_GUID(CLSID_XMLTreeEventReader, 0x51c1a7e0, 0x3b1d, 0x4c52, 0x9a, 0x10, 0x7e, 0x2f, 0x61, 0x0d, 0x44, 0x42);
 
 // The library's one entry point.
 extern "C" HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** out);

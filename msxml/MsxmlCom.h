@@ -11,16 +11,20 @@
 
 #include "platform/win32/win32.h"
 
-// A file created at path (replacing an old one on Commit), or at the file a
-// file: URL names: every function that writes a file takes the names that
-// reading takes.
-inline HRESULT createOutputFile(wchar_t const* pathOrUrl, IStream** out) {
+// The file that path names, or that a file: URL names: every function that
+// reads or writes a file takes both.
+inline HRESULT openFileStream(wchar_t const* pathOrUrl, DWORD mode, IStream** out) {
     if (!pathOrUrl) return E_INVALIDARG;
-    if (wcsncasecmp(pathOrUrl, L"file:", 5) != 0) return SHCreateStreamOnFileW(pathOrUrl, STGM_CREATE | STGM_WRITE, out);
+    if (wcsncasecmp(pathOrUrl, L"file:", 5) != 0) return SHCreateStreamOnFileW(pathOrUrl, mode, out);
     std::wstring path(wcslen(pathOrUrl) + 1, L'\0');
     DWORD size = static_cast<DWORD>(path.size());
     if (HRESULT hr = PathCreateFromUrlW(pathOrUrl, path.data(), &size, 0); FAILED(hr)) return hr;
-    return SHCreateStreamOnFileW(path.c_str(), STGM_CREATE | STGM_WRITE, out);
+    return SHCreateStreamOnFileW(path.c_str(), mode, out);
+}
+
+// A file created at pathOrUrl, replacing an old one on Commit.
+inline HRESULT createOutputFile(wchar_t const* pathOrUrl, IStream** out) {
+    return openFileStream(pathOrUrl, STGM_CREATE | STGM_WRITE, out);
 }
 
 template <class T>

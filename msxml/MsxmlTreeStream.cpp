@@ -171,7 +171,7 @@ bool streamTreeFile(wchar_t const* path, TrelTreeSink& sink) {
     XmlLastFailure::clear();
     if (!path) return false;
     ComPtr<IStream> stream;
-    HRESULT hr = SHCreateStreamOnFileW(path, STGM_READ, stream.put());
+    HRESULT hr = openFileStream(path, STGM_READ, stream.put());
     if (FAILED(hr) || !stream) {
         recordParseFailure(FAILED(hr) ? hr : E_FAIL, path);
         return false;

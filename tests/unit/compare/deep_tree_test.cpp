@@ -44,21 +44,16 @@ void inChild(Body body) {
     EXPECT_EXIT(std::_Exit(body() ? 0 : 1), ::testing::ExitedWithCode(0), "");
 }
 
-// Counts visits; stops after `stopAt` of them.
-class Counter : public TrelDOMElementVisitor {
-public:
-    explicit Counter(long stopAt = -1) : _stopAt(stopAt) {}
+// Counts visits and records their order; stops after `stopAt` of them.
+struct Counter : TrelDOMElementVisitor {
+    explicit Counter(long stop = -1) : stopAt(stop) {}
     bool visit(TrelDOMElement const* element) override {
-        _order += element->tagEquals(L"a") ? L'a' : L'b';
-        return ++_visited != _stopAt;
+        order += element->tagEquals(L"a") ? L'a' : L'b';
+        return ++visited != stopAt;
     }
-    long visited() const { return _visited; }
-    std::wstring const& order() const { return _order; }
-
-private:
-    long const _stopAt;
-    long _visited = 0;
-    std::wstring _order;
+    long const stopAt;
+    long visited = 0;
+    std::wstring order;
 };
 
 }  // namespace
@@ -100,7 +95,7 @@ TEST(DeepTrees, ScanTreeWalksEveryLevelInOrderAndStops) {
         // Pre-order: each <a>, then its leaf <b> before the nested <a>.
         std::wstring expected;
         for (int i = 0; i < kLevels; ++i) expected += L"ab";
-        return complete && all.visited() == 2L * kLevels && all.order() == expected && stopped &&
-               some.visited() == kLevels + 7;
+        return complete && all.visited == 2L * kLevels && all.order == expected && stopped &&
+               some.visited == kLevels + 7;
     });
 }

@@ -3,14 +3,14 @@
 #include <memory>
 #include <string>
 
-#include "compare/LocationPath.h"
 #include "compare_support.h"
 
 namespace {
 
 std::unique_ptr<LocationPath> own(LocationPath* path) { return std::unique_ptr<LocationPath>(path); }
 std::wstring text(LocationPath const& path) { return path.toString(); }
-std::wstring textOf(wchar_t const* source) { return text(*own(LocationPath::parse(source))); }
+std::wstring text(LocationPath* made) { return text(*own(made)); }
+std::wstring textOf(wchar_t const* source) { return text(LocationPath::parse(source)); }
 std::wstring descriptor(LocationStep const* step) { return step && step->toString() ? step->toString() : L"(null)"; }
 
 TEST(LocationPath, ParsingAndPrinting) {
@@ -23,43 +23,42 @@ TEST(LocationPath, ParsingAndPrinting) {
     auto slash = own(LocationPath::parse(L"/"));
     EXPECT_TRUE(slash->isAbsolute());
     EXPECT_EQ(slash->stepCount(), 0);
-    EXPECT_EQ(text(*slash), L"/");
-
     EXPECT_EQ(own(LocationPath::parse(L"/a/b/"))->stepCount(), 2);
-    EXPECT_EQ(textOf(L"/a/b/"), L"/a/b");
     auto doubled = own(LocationPath::parse(L"a//b"));
     ASSERT_EQ(doubled->stepCount(), 3);
     EXPECT_EQ(descriptor(doubled->getStep(1)), L"");  // empty, not missing
-    // A trailing empty step prints as a trailing slash.
-    EXPECT_EQ(textOf(L"/a//"), L"/a/");
-
-    // Nothing but the slash is special: no trimming, predicates or escapes.
-    for (wchar_t const* same : {L"/a/b/@c", L"a//b", L"//a", L"/ a /b[2]/@c d/x\\y", L"/model/q:stamp/@seed"})
-        EXPECT_EQ(textOf(same), same);
+    // A trailing empty step prints as a trailing slash; nothing but the
+    // slash is special: no trimming, predicates or escapes.
+    for (auto [source, printed] :
+         std::vector<std::pair<wchar_t const*, wchar_t const*>>{{L"/", L"/"},
+                                                                {L"/a/b/", L"/a/b"},
+                                                                {L"/a//", L"/a/"},
+                                                                {L"/a/b/@c", nullptr},
+                                                                {L"a//b", nullptr},
+                                                                {L"//a", nullptr},
+                                                                {L"/ a /b[2]/@c d/x\\y", nullptr},
+                                                                {L"/model/q:stamp/@seed", nullptr}})
+        EXPECT_EQ(textOf(source), printed ? printed : source);
     EXPECT_EQ(descriptor(own(LocationPath::parse(L"/ a /@c d"))->getLast()), L"@c d");
 }
 
 TEST(LocationPath, BuildersMakeNewPathsAndLeaveTheirSourceAlone) {
-    EXPECT_EQ(text(*own(LocationPath::create(L"root"))), L"/root");
-    EXPECT_EQ(text(*own(LocationPath::create(L"root", L"id", true))), L"/root/@id");
-    EXPECT_EQ(text(*own(LocationPath::create(L"root", L"id", false))), L"/root/id");
-    EXPECT_EQ(text(*own(LocationPath::create(L"root", L"item", L"id", true))), L"/root/item/@id");
-    EXPECT_EQ(text(*own(LocationPath::create(L"root", L"item", L"id", false))), L"/root/item/id");
+    EXPECT_EQ(text(LocationPath::create(L"root")), L"/root");
+    EXPECT_EQ(text(LocationPath::create(L"root", L"id", true)), L"/root/@id");
+    EXPECT_EQ(text(LocationPath::create(L"root", L"id", false)), L"/root/id");
+    EXPECT_EQ(text(LocationPath::create(L"root", L"item", L"id", true)), L"/root/item/@id");
+    EXPECT_EQ(text(LocationPath::create(L"root", L"item", L"id", false)), L"/root/item/id");
 
     auto base = own(LocationPath::parse(L"/m"));
     EXPECT_EQ(text(*base), L"/m");  // cached before the appends
     auto one = own(base->append(L"k", true));
     auto two = own(base->append(L"p", L"k", true));
     auto three = own(base->append(L"p", L"q", L"k", false));
-    EXPECT_EQ(text(*one), L"/m/@k");
-    EXPECT_EQ(text(*two), L"/m/p/@k");  // only the last name can be an attribute
-    EXPECT_EQ(text(*three), L"/m/p/q/k");
+    EXPECT_EQ(text(*one) + L" " + text(*two) + L" " + text(*three), L"/m/@k /m/p/@k /m/p/q/k");
     EXPECT_EQ(three->stepCount(), 4);
     EXPECT_EQ(text(*base), L"/m");
     EXPECT_EQ(base->stepCount(), 1);
-    EXPECT_NE(one.get(), base.get());
     EXPECT_EQ(one->referenceCount(), 0);
-
     // Copies are deep: changing one leaves the other.
     LocationPath copy(*two);
     copy.pop()->pushElement(L"z");
@@ -77,13 +76,10 @@ TEST(LocationPath, PopUndoesAPushAndNeverFails) {
     LocationPath empty;
     EXPECT_EQ(empty.pop(), &empty);
     EXPECT_EQ(empty.stepCount(), 0);
-    EXPECT_EQ(text(empty), L"");
-
     auto path = own(LocationPath::create(L"a"));
-    std::wstring const before = text(*path);
     EXPECT_EQ(text(*path->pushAttribute(L"x")), L"/a/@x");  // the pushed text is cached here
     EXPECT_EQ(path->pop(), path.get());
-    EXPECT_EQ(text(*path), before);
+    EXPECT_EQ(text(*path), L"/a");
     path->pop()->pop();
     EXPECT_EQ(text(*path), L"/");
     EXPECT_TRUE(path->isAbsolute());
@@ -94,14 +90,10 @@ TEST(LocationPath, StepsNameElementsAndAttributesAlike) {
     auto path = own(LocationPath::parse(L"/a/@b"));
     LocationStep const* last = path->getLast();
     ASSERT_NE(last, nullptr);
-    EXPECT_TRUE(last->nameEquals(L"b"));
-    EXPECT_FALSE(last->nameEquals(L"@b"));
-    EXPECT_FALSE(last->nameEquals(L"B"));
-    EXPECT_FALSE(last->nameEquals(nullptr));
-    EXPECT_TRUE(path->getStep(0)->nameEquals(L"a"));
+    EXPECT_TRUE(last->nameEquals(L"b") && path->getStep(0)->nameEquals(L"a"));
+    EXPECT_FALSE(last->nameEquals(L"@b") || last->nameEquals(L"B") || last->nameEquals(nullptr));
     EXPECT_TRUE(*last == L"@b");
     EXPECT_TRUE(*last != L"b");
-
     // Only one commercial at is skipped.
     std::unique_ptr<LocationStep> twice(LocationStep::create(L"@@x"));
     EXPECT_TRUE(twice->nameEquals(L"@x"));
@@ -115,8 +107,7 @@ TEST(LocationPath, StepsNameElementsAndAttributesAlike) {
     EXPECT_TRUE(none->nameEquals(nullptr));
     EXPECT_TRUE(emptyName->nameEquals(L""));
     EXPECT_FALSE(*none == *emptyName);
-    std::unique_ptr<LocationStep> cut(LocationStep::create(L"abc", 2));
-    EXPECT_TRUE(*cut == L"ab");
+    EXPECT_TRUE(*std::unique_ptr<LocationStep>(LocationStep::create(L"abc", 2)) == L"ab");
 }
 
 TEST(LocationPath, EqualityIsEqualityOfTexts) {

@@ -1,9 +1,7 @@
-// The comparator pairs children through content digests when nobody watches
-// the search (no locator) and by the pairwise search otherwise. Both must give
-// the same verdict on every pair: checked here on many small random trees,
-// some equal up to order, some perturbed. Small
-// alphabets make equal and nearly equal siblings common, which is where a
-// greedy pairing could go wrong.
+// Without a locator the comparator pairs children by content digests, with
+// one by the pairwise search: both must agree on many small random trees.
+// Small alphabets make equal and nearly equal siblings common, which is
+// where a greedy pairing could go wrong.
 #include <gtest/gtest.h>
 
 #include <algorithm>

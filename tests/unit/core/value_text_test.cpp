@@ -6,11 +6,7 @@
 #include <string>
 
 #include "core/XmlValueText.h"
-#include "platform/host/ux_string.h"
 #include "tests/unit/common/temp_files.h"
-
-using testfiles::ScopedEnv;
-using testfiles::TempDir;
 
 namespace {
 
@@ -22,21 +18,21 @@ std::wstring written(double v) {
 
 }  // namespace
 
-TEST(ValueText, DoublesAreWrittenWithSixteenSignificantDigits) {
-    EXPECT_EQ(written(1.0 / 3.0), L"0.3333333333333333");
-    EXPECT_EQ(written(0.1), L"0.1");
-    EXPECT_EQ(written(2.5), L"2.5");
-    EXPECT_EQ(written(100), L"100");
-    EXPECT_EQ(written(-0.0), L"-0");
-    EXPECT_EQ(written(1e300), L"1e+300");
-    EXPECT_EQ(written(123456789012345678.0), L"1.234567890123457e+17");
-}
-
-TEST(ValueText, WrittenDoublesReadBack) {
-    for (double v : {1.0 / 3.0, 0.1, 2.5, 100.0, -7.25e-12, 1e300}) {
+// Sixteen significant digits, which survive the trip back.
+TEST(ValueText, DoublesAreWrittenWithSixteenSignificantDigitsAndReadBack) {
+    std::pair<double, wchar_t const*> const cases[] = {{1.0 / 3.0, L"0.3333333333333333"},
+                                                       {0.1, L"0.1"},
+                                                       {2.5, L"2.5"},
+                                                       {100, L"100"},
+                                                       {-0.0, L"-0"},
+                                                       {1e300, L"1e+300"},
+                                                       {123456789012345678.0, L"1.234567890123457e+17"},
+                                                       {-7.25e-12, L"-7.25e-12"}};
+    for (auto [value, text] : cases) {
+        EXPECT_EQ(written(value), text);
         double back = 0;
-        ASSERT_TRUE(readDouble(written(v).c_str(), back));
-        EXPECT_EQ(written(back), written(v));  // sixteen digits survive the trip
+        ASSERT_TRUE(readDouble(text, back));
+        EXPECT_EQ(written(back), text);
     }
 }
 
@@ -47,9 +43,7 @@ TEST(ValueText, ReadDoubleScansLikeScanf) {
     EXPECT_TRUE(readDouble(L"  \t-3.5e2 ", v));
     EXPECT_EQ(v, -350);
     v = 42;
-    EXPECT_FALSE(readDouble(L"abc", v));
-    EXPECT_FALSE(readDouble(L"", v));
-    EXPECT_FALSE(readDouble(nullptr, v));
+    EXPECT_FALSE(readDouble(L"abc", v) || readDouble(L"", v) || readDouble(nullptr, v));
     EXPECT_EQ(v, 42);  // untouched by failures
 }
 
@@ -65,10 +59,10 @@ TEST(ValueText, WriteDoubleIsBoundedBySize) {
 
 // A decimal comma in the process locale must not leak into the texts.
 TEST(ValueText, NumbersIgnoreTheProcessLocale) {
-    TempDir dir;
+    testfiles::TempDir dir;
     std::string command = "localedef -i de_DE -f UTF-8 " + (dir / "de_DE.utf8").string() + " >/dev/null 2>&1";
     if (std::system(command.c_str()) != 0) GTEST_SKIP() << "localedef cannot build de_DE here";
-    ScopedEnv locpath("LOCPATH", dir.path().string());
+    testfiles::ScopedEnv locpath("LOCPATH", dir.path().string());
     if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 did not load";
     wchar_t probe[32];
     swprintf(probe, 32, L"%g", 2.5);

@@ -69,14 +69,11 @@ public:
 };
 
 template <class T>
-void expectEveryKeyOnce(Table<T> const& table, std::vector<std::unique_ptr<T>> const& items, bool present) {
+void expectEveryKeyOnce(Table<T> const& table, std::vector<std::unique_ptr<T>> const& items) {
     for (auto const& item : items) {
         int copies = 0;
-        T* found = table.find(item->key, &copies);
-        ASSERT_EQ(copies, present ? 1 : 0) << "key " << item->key;
-        if (present) {
-            ASSERT_EQ(found, item.get());
-        }
+        ASSERT_EQ(table.find(item->key, &copies), item.get()) << "key " << item->key;
+        ASSERT_EQ(copies, 1) << "key " << item->key;
     }
 }
 
@@ -85,12 +82,12 @@ void fillAndCheck(unsigned initialRows, long n) {
     Table<T> table(initialRows);
     unsigned const rows = table.row_count();
     std::vector<std::unique_ptr<T>> items;
-    for (long k = 0; k < n; ++k) {
-        items.push_back(std::make_unique<T>(T{{k * 3 + 1}}));
-        table.insert(items.back().get());
-    }
+    auto add = [&](long from, long to) {
+        for (long k = from; k < to; ++k) table.insert(items.emplace_back(std::make_unique<T>(T{{k * 3 + 1}})).get());
+    };
+    add(0, n);
     EXPECT_EQ(table.entry_count(), n);
-    expectEveryKeyOnce(table, items, true);
+    expectEveryKeyOnce(table, items);
     std::multiset<long> live = table.live();
     ASSERT_EQ(live.size(), static_cast<size_t>(n)) << "scan visits each live entry once";
     EXPECT_EQ(std::set<long>(live.begin(), live.end()).size(), live.size());
@@ -104,11 +101,8 @@ void fillAndCheck(unsigned initialRows, long n) {
         ASSERT_EQ(table.find(items[k]->key), nullptr);
         table.insert(items[k].get());
     }
-    for (long k = n; k < 2 * n; ++k) {
-        items.push_back(std::make_unique<T>(T{{k * 3 + 1}}));
-        table.insert(items.back().get());
-    }
-    expectEveryKeyOnce(table, items, true);
+    add(n, 2 * n);
+    expectEveryKeyOnce(table, items);
     EXPECT_EQ(table.live().size(), static_cast<size_t>(2 * n));
     EXPECT_GE(table.entry_count(), 2 * n);
     EXPECT_GT(table.row_count(), rows) << "the table never grew";
@@ -125,14 +119,12 @@ TEST(HashTable, EveryKeyIsFoundOnceAfterManyGrowths) {
 }
 
 TEST(LargeBlocks, ZeroFilledWritableAndAlignedWhenLarge) {
-    for (size_t bytes : {size_t(0), size_t(1), size_t(4096), (size_t(2) << 20) - 8, size_t(2) << 20,
-                         (size_t(5) << 20) + 123}) {
+    for (size_t bytes :
+         {size_t(0), size_t(1), size_t(4096), (size_t(2) << 20) - 8, size_t(2) << 20, (size_t(5) << 20) + 123}) {
         auto* p = static_cast<unsigned char*>(allocate_large_block(bytes));
         ASSERT_NE(p, nullptr);
         EXPECT_EQ(std::find_if(p, p + bytes, [](unsigned char c) { return c != 0; }) - p, static_cast<long>(bytes));
-        if (bytes >= (size_t(2) << 20)) {
-            EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % (size_t(2) << 20), 0u);
-        }
+        EXPECT_TRUE(bytes < (size_t(2) << 20) || reinterpret_cast<uintptr_t>(p) % (size_t(2) << 20) == 0) << bytes;
         if (bytes) p[0] = p[bytes - 1] = 0xAB;
         free_large_block(p, bytes);
     }

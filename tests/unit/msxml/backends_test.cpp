@@ -1,7 +1,4 @@
 // The SAX adapters as the factory makes them.
-#include <string>
-#include <vector>
-
 #include "model/TrelSAXAttributes.h"
 #include "model/TrelSAXContentHandler.h"
 #include "model/TrelSAXErrorHandler.h"
@@ -13,38 +10,22 @@ namespace {
 
 class BackendsTest : public BackendTest {};
 
-class Recorder : public TrelSAXContentHandler {
-public:
+struct Recorder : TrelSAXContentHandler {
     Recorder() : TrelSAXContentHandler(false) {}
-    bool startElement(wchar_t const* tag, TrelSAXAttributes const*) override {
-        events.push_back(tag);
-        return true;
-    }
+    bool startElement(wchar_t const* tag, TrelSAXAttributes const*) override { return events.push_back(tag), true; }
     std::vector<std::wstring> events;
 };
 
-class ErrorRecorder : public TrelSAXErrorHandler {
-public:
+struct ErrorRecorder : TrelSAXErrorHandler {
     explicit ErrorRecorder(bool* destroyed = nullptr) : destroyed_(destroyed) {}
     ~ErrorRecorder() override {
         if (destroyed_) *destroyed_ = true;
     }
-    void fatalError(int l, int c, wchar_t const* m) override {
-        ++calls;
-        line = l;
-        column = c;
-        message = m ? m : L"";
-    }
-    int calls = 0;
-    int line = 0;
-    int column = 0;
+    void fatalError(int l, int c, wchar_t const* m) override { ++calls, line = l, column = c, message = str(m); }
+    int calls = 0, line = 0, column = 0;
     std::wstring message;
-
-private:
     bool* destroyed_;
 };
-
-XmlSmartPtr<TrelSAXXMLReader> newReader() { return XmlObjectFactory::getInstance()->createSAXXMLReader(); }
 
 TEST_F(BackendsTest, SAXFailuresReportFalse) {
     Recorder handler;
@@ -58,10 +39,10 @@ TEST_F(BackendsTest, SAXFailuresReportFalse) {
     EXPECT_EQ(errors->calls, 1);
     EXPECT_EQ(errors->line, 2);
     EXPECT_GT(errors->column, 0);
-    EXPECT_FALSE(errors->message.empty());
+    EXPECT_NE(errors->message, L"");
 
     writeFile(dir() / "good.xml", "<r/>");
-    auto reader = newReader();
+    XmlSmartPtr<TrelSAXXMLReader> reader = factory()->createSAXXMLReader();
     ASSERT_TRUE(reader);
     EXPECT_TRUE(reader->parseFile(file("good.xml").c_str())) << "no handlers at all";
     EXPECT_FALSE(reader->parseFile(nullptr));
@@ -74,7 +55,7 @@ TEST_F(BackendsTest, SAXHandlersOnTheStackSurviveTheReader) {
     writeFile(dir() / "bad.xml", "<r>");
     bool destroyed = false;
     {
-        auto reader = newReader();
+        XmlSmartPtr<TrelSAXXMLReader> reader = factory()->createSAXXMLReader();
         ASSERT_TRUE(reader);
         Recorder handler;
         ErrorRecorder errors(&destroyed);

@@ -1,31 +1,24 @@
-// Shared by the backend tests: a fixture that checks that every test gives
-// back the documents and nodes it made, a temporary folder, and helpers.
+// Shared by the backend tests: the live-object fixture with a temporary
+// folder, and helpers that read trees back as plain values.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "core/XmlSmartPtr.h"
 #include "model/TrelDOMAttribute.h"
-#include "model/TrelDOMDocument.h"
-#include "model/TrelDOMElement.h"
-#include "model/XmlObjectFactory.h"
 #include "tests/unit/common/live_objects.h"
 #include "tests/unit/common/temp_files.h"
 
 namespace msxmltest {
 
+using testfiles::parse;
+using testfiles::readFile;
+using testfiles::str;
+using testfiles::writeFile;
+
 class BackendTest : public testfiles::LiveObjectTest {
 protected:
-    // A new empty document, or a document parsed from text (null when the
-    // text does not parse).
-    XmlSmartPtr<TrelDOMDocument> newDocument() const;
-    XmlSmartPtr<TrelDOMDocument> parse(wchar_t const* text) const;
-
-    // A fresh folder for this test, removed after it.
+    XmlSmartPtr<TrelDOMDocument> newDocument() const { return factory()->createDocument(); }
     std::filesystem::path const& dir() const { return dir_.path(); }
     std::wstring file(char const* name) const { return dir_.file(name); }
 
@@ -33,13 +26,29 @@ private:
     testfiles::TempDir dir_;
 };
 
-XmlSmartPtr<TrelDOMElement> rootOf(TrelDOMDocument const* document);
-// The element the path selects from `context`, counted.
-XmlSmartPtr<TrelDOMElement> at(TrelDOMElement const* context, wchar_t const* path);
-XmlSmartPtr<TrelDOMNode> nodeAt(TrelDOMElement const* context, wchar_t const* path);
+inline XmlSmartPtr<TrelDOMElement> rootOf(TrelDOMDocument const* document) { return document->getRoot(); }
+inline XmlSmartPtr<TrelDOMElement> at(TrelDOMElement const* context, wchar_t const* path) {
+    return context->selectElement(path);
+}
+inline XmlSmartPtr<TrelDOMNode> nodeAt(TrelDOMElement const* context, wchar_t const* path) {
+    return context->selectNode(path);
+}
 
-// A null string shown as "(null)", so that comparisons print readably.
-std::wstring str(wchar_t const* s);
+// Calls `f` on every element or attribute a scan shows.
+template <class F>
+struct EachElement : TrelDOMElementVisitor {
+    F f;
+    explicit EachElement(F fn) : f(fn) {}
+    bool visit(TrelDOMElement const* element) override { return f(element), true; }
+};
+template <class F>
+struct EachAttribute : TrelDOMAttributeVisitor {
+    F f;
+    explicit EachAttribute(F fn) : f(fn) {}
+    bool visit(TrelDOMAttribute const* attribute) override { return f(attribute), true; }
+};
+
+inline std::wstring keyValue(TrelDOMAttribute const* a) { return str(a->getKey()) + L"=" + str(a->getValue()); }
 
 // The tags of the element children, in order.
 std::vector<std::wstring> childTags(TrelDOMElement const* element);
@@ -48,7 +57,7 @@ std::vector<std::wstring> childTags(TrelDOMElement const* element);
 // (children). Equal trees give equal lines, whatever the attribute order.
 std::wstring describe(TrelDOMElement const* element);
 
-using testfiles::readFile;
-using testfiles::writeFile;
+// The document's text without indentation.
+std::wstring flat(TrelDOMDocument const* document);
 
 }  // namespace msxmltest

@@ -1,18 +1,14 @@
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
 #include "registry/XmlHandler.h"
 #include "registry/XmlHandlerRegistry.h"
-#include "registry_support.h"
+#include "tests/unit/common/live_objects.h"
 
 namespace {
 
-using registrytest::parse;
-
 // What the handlers were asked and when they died, in order.
-typedef std::vector<std::string> Journal;
+using Journal = std::vector<std::string>;
 
 class RecordingHandler : public XmlHandlerImpl {
 public:
@@ -30,21 +26,17 @@ private:
 };
 
 // The registry's constructor is for derived registries only.
-class TestRegistry : public XmlHandlerRegistry {
-public:
-    TestRegistry() = default;
-    ~TestRegistry() override = default;
+struct TestRegistry : XmlHandlerRegistry {
     using XmlHandlerRegistry::clearHandlers;
 };
 
-class HandlerRegistry : public registrytest::LiveObjectTest {
+class HandlerRegistry : public testfiles::LiveObjectTest {
 protected:
     XmlHandler* add(wchar_t const* tag, char const* name) {
         auto* handler = new RecordingHandler(tag, name, journal_);
         registry_.registerHandler(handler);
         return handler;
     }
-
     Journal journal_;  // outlives the registry, which destroys the handlers
     TestRegistry registry_;
 };
@@ -55,7 +47,6 @@ TEST_F(HandlerRegistry, FirstRegistrationForATagWinsAndTheScanStopsThere) {
     XmlHandler* upper = add(L"Model", "upper");
     registry_.registerHandler(nullptr);  // ignored
     EXPECT_EQ(registry_.handlerCount(), 3);
-
     EXPECT_EQ(registry_.getHandler(L"model"), first);
     EXPECT_EQ(journal_, Journal({"ask first"}));
     journal_.clear();
@@ -67,23 +58,20 @@ TEST_F(HandlerRegistry, FirstRegistrationForATagWinsAndTheScanStopsThere) {
     EXPECT_TRUE(journal_.empty());
 }
 
-TEST_F(HandlerRegistry, ClearingDestroysEveryHandlerInRegistrationOrder) {
+TEST_F(HandlerRegistry, ClearingOrDestroyingDestroysEveryHandlerInRegistrationOrder) {
     add(L"a", "a");
     add(L"b", "b");
     add(L"a", "a2");
     registry_.clearHandlers();
     EXPECT_EQ(journal_, Journal({"destroy a", "destroy b", "destroy a2"}));
     EXPECT_EQ(registry_.getHandler(L"a"), nullptr);
-
-    Journal journal;
+    journal_.clear();
     {
         TestRegistry registry;
-        registry.registerHandler(new RecordingHandler(L"x", "x", journal));
-        registry.registerHandler(new RecordingHandler(L"y", "y", journal));
+        registry.registerHandler(new RecordingHandler(L"x", "x", journal_));
+        registry.registerHandler(new RecordingHandler(L"y", "y", journal_));
     }
-    EXPECT_EQ(journal, Journal({"destroy x", "destroy y"}));
+    EXPECT_EQ(journal_, Journal({"destroy x", "destroy y"}));
 }
-
-class TaglessHandler : public XmlHandlerImpl {};
 
 }  // namespace

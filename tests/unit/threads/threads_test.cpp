@@ -9,8 +9,6 @@
 #include <stdlib.h>
 
 #include <cwchar>
-#include <filesystem>
-#include <fstream>
 #include <latch>
 #include <string>
 #include <thread>
@@ -93,25 +91,18 @@ std::wstring owned(wchar_t* text) {
 // One round of a thread's work; everything it makes dies before it returns.
 struct Files {
     TempDir dir;
-    std::wstring sheet = write("list.xsl", kSheet);
-    std::wstring schema = write("model.xsd", kSchema);
-    std::wstring broken = write("broken.xml", "<model><part></model>");
-
-    std::wstring write(std::string const& name, char const* text) const {
-        std::wstring const path = dir.file(name);
-        std::ofstream(std::filesystem::path(path)) << text;
-        return path;
-    }
+    std::wstring sheet = dir.write("list.xsl", kSheet);
+    std::wstring schema = dir.write("model.xsd", kSchema);
+    std::wstring broken = dir.write("broken.xml", "<model><part></model>");
 };
 
 void round(int thread, int n, Files const& files, Outcome& out) {
-    TempDir const& dir = files.dir;
     XmlObjectFactory* factory = XmlObjectFactory::getInstance();
     std::string const stem = "t" + std::to_string(thread) + "-" + std::to_string(n);
     XmlSmartPtr<TrelDOMDocument> built(factory->createDocument());
     out.check(built && built->loadXML(modelText(thread).c_str()), "loadXML");
     if (!built) return;
-    std::wstring const saved = dir.file(stem + ".xml");
+    std::wstring const saved = files.dir.file(stem + ".xml");
     out.check(built->save(saved.c_str(), n % 2 == 0), "save");
 
     XmlSmartPtr<TrelDOMDocument> loaded(factory->createDocument(saved.c_str()));

@@ -2,18 +2,11 @@
 // items; every object records the version it was given. The factory is a
 // process-wide singleton that keeps every creator, so each test registers
 // creators for root tags of its own.
-#include <gtest/gtest.h>
-
 #include <functional>
 #include <memory>
-#include <string>
-#include <vector>
 
-#include "core/XmlSmartPtr.h"
-#include "model/TrelDOMDocument.h"
-#include "model/TrelDOMElement.h"
-#include "model/XmlObjectFactory.h"
 #include "platform/host/ux_string.h"
+#include "tests/unit/common/live_objects.h"
 #include "unmarshal/Unmarshallable.h"
 #include "unmarshal/Unmarshaller.h"
 
@@ -60,8 +53,14 @@ private:
     bool _skipUnknown;
 };
 
-List* newAssembly(bool skip) { return new List(L"part", [] { return new Part(); }, skip); }
-List* newModel(bool skip) { return new List(L"assembly", [skip] { return newAssembly(skip); }, skip); }
+List* newAssembly(bool skip) {
+    return new List(
+        L"part", [] { return new Part(); }, skip);
+}
+List* newModel(bool skip) {
+    return new List(
+        L"assembly", [skip] { return newAssembly(skip); }, skip);
+}
 
 class Creator : public UnmarshallableObjectCreator {
 public:
@@ -74,14 +73,13 @@ private:
     std::function<Unmarshallable*()> _make;
 };
 
-class Unmarshalling : public ::testing::Test {
+class Unmarshalling : public testfiles::LiveObjectTest {
 protected:
-    void SetUp() override { start_ = {factory()->getDocumentCount(), factory()->getNodeCount(), liveObjects}; }
+    void SetUp() override { LiveObjectTest::SetUp(), objects_ = liveObjects; }
     void TearDown() override {
-        EXPECT_EQ(std::vector<int>({factory()->getDocumentCount(), factory()->getNodeCount(), liveObjects}), start_)
-            << "documents, nodes or unmarshalled objects leaked";
+        LiveObjectTest::TearDown();
+        EXPECT_EQ(liveObjects, objects_) << "unmarshalled objects leaked";
     }
-    static XmlObjectFactory* factory() { return XmlObjectFactory::getInstance(); }
     static UnmarshallableObjectFactory* creators() { return UnmarshallableObjectFactory::getInstance(); }
     static void add(wchar_t const* tag, std::function<Unmarshallable*()> make) {
         creators()->registerCreator(new Creator(tag, std::move(make)));
@@ -89,20 +87,21 @@ protected:
 
     // Unmarshals the text; the result belongs to the test.
     static std::unique_ptr<Unmarshallable> read(std::wstring const& text) {
-        XmlSmartPtr<TrelDOMDocument> document(factory()->createDocument());
-        EXPECT_TRUE(document->loadXML(text.c_str())) << "does not parse";
-        return std::unique_ptr<Unmarshallable>(Unmarshaller(creators()).unmarshal(document.operator TrelDOMDocument*()));
+        XmlSmartPtr<TrelDOMDocument> document = testfiles::parse(text);
+        return std::unique_ptr<Unmarshallable>(
+            Unmarshaller(creators()).unmarshal(document.operator TrelDOMDocument*()));
     }
 
 private:
-    std::vector<int> start_;
+    int objects_ = 0;
 };
 
 TEST_F(Unmarshalling, VersionReachesEveryLevel) {
     add(L"um-levels", [] { return newModel(false); });
     for (auto const& [attribute, expected] : std::vector<std::pair<std::wstring, int>>{
              {L"", 0}, {L" version='3'", 3}, {L" version='x'", 0}, {L" version='12.7'", 12}}) {
-        auto object = read(L"<um-levels" + attribute + L"><assembly><part name='a'/><part name='b'/></assembly>"
+        auto object = read(L"<um-levels" + attribute +
+                           L"><assembly><part name='a'/><part name='b'/></assembly>"
                            L"<assembly><part name='c'/></assembly></um-levels>");
         auto const* model = dynamic_cast<List const*>(object.get());
         ASSERT_NE(model, nullptr);
@@ -140,8 +139,7 @@ TEST_F(Unmarshalling, AFailingItemStopsItsListAndFailsTheWhole) {
               nullptr);
 
     // A list on its own keeps the items read before the failure.
-    XmlSmartPtr<TrelDOMDocument> document(factory()->createDocument());
-    ASSERT_TRUE(document->loadXML(L"<assembly><part name='a'/><part/><part name='c'/></assembly>"));
+    auto document = testfiles::parse(L"<assembly><part name='a'/><part/><part name='c'/></assembly>");
     XmlSmartPtr<TrelDOMElement> root(document->getRoot());
     std::unique_ptr<List> assembly(newAssembly(false));
     EXPECT_FALSE(assembly->unmarshal(root, 1));
@@ -150,10 +148,10 @@ TEST_F(Unmarshalling, AFailingItemStopsItsListAndFailsTheWhole) {
     EXPECT_FALSE(assembly->unmarshal(nullptr, 1));
 
     // A list that cannot make items fails on its first accepted child only.
-    List hollow(L"part", [] { return nullptr; }, true);
+    List hollow(
+        L"part", [] { return nullptr; }, true);
     EXPECT_FALSE(hollow.unmarshal(root, 0));
-    XmlSmartPtr<TrelDOMElement> leaf(root->getFirstChild());
-    EXPECT_TRUE(hollow.unmarshal(leaf, 0));
+    EXPECT_TRUE(hollow.unmarshal(XmlSmartPtr<TrelDOMElement>(root->getFirstChild()), 0));
 }
 
 TEST_F(Unmarshalling, FirstRegisteredCreatorWins) {
@@ -181,8 +179,9 @@ TEST_F(Unmarshalling, NothingToMakeGivesNull) {
     EXPECT_EQ(creators()->createObject(nullptr), nullptr);
 
     Unmarshaller unmarshaller(creators());
-    XmlSmartPtr<TrelDOMDocument> empty(factory()->createDocument());
-    EXPECT_EQ(unmarshaller.unmarshal(empty.operator TrelDOMDocument*()), nullptr);
+    EXPECT_EQ(
+        unmarshaller.unmarshal(XmlSmartPtr<TrelDOMDocument>(factory()->createDocument()).operator TrelDOMDocument*()),
+        nullptr);
     EXPECT_EQ(unmarshaller.unmarshal(static_cast<TrelDOMDocument const*>(nullptr)), nullptr);
     EXPECT_EQ(unmarshaller.unmarshal(static_cast<TrelDOMElement const*>(nullptr), 1), nullptr);
 }

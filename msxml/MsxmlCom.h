@@ -16,7 +16,8 @@
 // reading takes.
 inline HRESULT createOutputFile(wchar_t const* pathOrUrl, IStream** out) {
     if (!pathOrUrl) return E_INVALIDARG;
-    if (wcsncasecmp(pathOrUrl, L"file:", 5) != 0) return SHCreateStreamOnFileW(pathOrUrl, STGM_CREATE | STGM_WRITE, out);
+    if (wcsncasecmp(pathOrUrl, L"file:", 5) != 0)
+        return SHCreateStreamOnFileW(pathOrUrl, STGM_CREATE | STGM_WRITE, out);
     std::wstring path(wcslen(pathOrUrl) + 1, L'\0');
     DWORD size = static_cast<DWORD>(path.size());
     if (HRESULT hr = PathCreateFromUrlW(pathOrUrl, path.data(), &size, 0); FAILED(hr)) return hr;

@@ -13,7 +13,8 @@
 namespace xt {
 
 using mx::BstrPtr;
-using mx::ComRef;
+template <class T>
+using ComRef = mx::ComPtr<T>;
 
 inline BstrPtr bstr(std::wstring const& s) { return BstrPtr(SysAllocStringLen(s.data(), static_cast<unsigned>(s.size()))); }
 

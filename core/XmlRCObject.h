@@ -12,20 +12,20 @@ class XmlRCObject {
 public:
     XmlRCObject() = default;
     // A copy is a new object: it starts without references.
-    XmlRCObject(XmlRCObject const&) : _refCount(0) {}
+    XmlRCObject(XmlRCObject const&) : refCount_(0) {}
     XmlRCObject& operator=(XmlRCObject const&) { return *this; }
 
-    void addReference() const { ++_refCount; }
+    void addReference() const { ++refCount_; }
     // Deletes the object when this was the last reference. Calling it on an
     // object with count 0 is the caller's error.
     void removeReference() const {
-        if (_refCount-- == 1) delete this;
+        if (refCount_-- == 1) delete this;
     }
-    int32_t referenceCount() const { return _refCount; }
+    int32_t referenceCount() const { return refCount_; }
 
 protected:
     virtual ~XmlRCObject();
 
 private:
-    mutable int32_t _refCount = 0;
+    mutable int32_t refCount_ = 0;
 };

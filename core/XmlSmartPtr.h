@@ -9,33 +9,33 @@
 template <class T>
 class XmlSmartPtr {
 public:
-    XmlSmartPtr(T* p = nullptr) : _ptr(p) { init(); }
-    XmlSmartPtr(XmlSmartPtr const& other) : _ptr(other._ptr) { init(); }
+    XmlSmartPtr(T* p = nullptr) : ptr_(p) { init(); }
+    XmlSmartPtr(XmlSmartPtr const& other) : ptr_(other.ptr_) { init(); }
     ~XmlSmartPtr() {
-        if (_ptr) _ptr->removeReference();
+        if (ptr_) ptr_->removeReference();
     }
 
     // The new object gains its reference before the old one loses its own,
     // so assigning a pointer that the old object keeps alive is safe.
     XmlSmartPtr& operator=(XmlSmartPtr const& other) {
-        if (_ptr == other._ptr) return *this;
-        T* old = _ptr;
-        _ptr = other._ptr;
+        if (ptr_ == other.ptr_) return *this;
+        T* old = ptr_;
+        ptr_ = other.ptr_;
         init();
         if (old) old->removeReference();
         return *this;
     }
 
-    operator T*() const { return _ptr; }
-    T* operator->() const { return _ptr; }
-    bool operator==(XmlSmartPtr const& other) const { return _ptr == other._ptr; }
+    operator T*() const { return ptr_; }
+    T* operator->() const { return ptr_; }
+    bool operator==(XmlSmartPtr const& other) const { return ptr_ == other.ptr_; }
 
 private:
     void init() {
-        if (_ptr) _ptr->addReference();
+        if (ptr_) ptr_->addReference();
     }
 
-    T* _ptr;
+    T* ptr_;
 };
 
 template <class T>

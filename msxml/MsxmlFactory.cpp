@@ -29,52 +29,35 @@ IClassFactory* MsxmlFactory::getClassFactory(CLSID const& clsid) {
     return static_cast<IClassFactory*>(factory);
 }
 
-bool MsxmlFactory::createObject(CLSID const& clsid, IID const& iid, void** out) {
+void* MsxmlFactory::createObject(CLSID const& clsid, IID const& iid) {
     IClassFactory* factory = getClassFactory(clsid);
-    if (!factory) return false;
-    bool const ok = SUCCEEDED(factory->CreateInstance(nullptr, iid, out));
+    if (!factory) return nullptr;
+    void* out = nullptr;
+    if (FAILED(factory->CreateInstance(nullptr, iid, &out))) out = nullptr;
     factory->Release();  // a new class factory for every creation, none cached
-    return ok;
+    return out;
 }
-
-namespace {
-
-// `out` by reference: it is read only after createObject has filled it (the
-// order in which arguments are evaluated is unspecified).
-template <class T>
-T* created(bool ok, void* const& out) {
-    return ok ? static_cast<T*>(out) : nullptr;
-}
-
-}  // namespace
 
 IXMLDOMDocument3* MsxmlFactory::createDocument() {
-    void* out = nullptr;
-    return created<IXMLDOMDocument3>(createObject(CLSID_FreeThreadedDOMDocument60, IID_IXMLDOMDocument3, &out), out);
+    return static_cast<IXMLDOMDocument3*>(createObject(CLSID_FreeThreadedDOMDocument60, IID_IXMLDOMDocument3));
 }
 
 IXSLTemplate* MsxmlFactory::createXSLTemplate() {
-    void* out = nullptr;
-    return created<IXSLTemplate>(createObject(CLSID_XSLTemplate60, IID_IXSLTemplate, &out), out);
+    return static_cast<IXSLTemplate*>(createObject(CLSID_XSLTemplate60, IID_IXSLTemplate));
 }
 
 ISAXXMLReader* MsxmlFactory::createSAXXMLReader() {
-    void* out = nullptr;
-    return created<ISAXXMLReader>(createObject(CLSID_SAXXMLReader60, IID_ISAXXMLReader, &out), out);
+    return static_cast<ISAXXMLReader*>(createObject(CLSID_SAXXMLReader60, IID_ISAXXMLReader));
 }
 
 IMXWriter* MsxmlFactory::createMXWriter() {
-    void* out = nullptr;
-    return created<IMXWriter>(createObject(CLSID_MXXMLWriter60, IID_IMXWriter, &out), out);
+    return static_cast<IMXWriter*>(createObject(CLSID_MXXMLWriter60, IID_IMXWriter));
 }
 
 IXMLDOMSchemaCollection2* MsxmlFactory::createSchema() {
-    void* out = nullptr;
-    return created<IXMLDOMSchemaCollection2>(
-        createObject(CLSID_XMLSchemaCache60, IID_IXMLDOMSchemaCollection2, &out), out);
+    return static_cast<IXMLDOMSchemaCollection2*>(createObject(CLSID_XMLSchemaCache60, IID_IXMLDOMSchemaCollection2));
 }
 
 IXMLTreeEventReader* MsxmlFactory::createTreeEventReader() {
-    void* out = nullptr;
-    return created<IXMLTreeEventReader>(createObject(CLSID_XMLTreeEventReader, IID_IXMLTreeEventReader, &out), out);
+    return static_cast<IXMLTreeEventReader*>(createObject(CLSID_XMLTreeEventReader, IID_IXMLTreeEventReader));
 }

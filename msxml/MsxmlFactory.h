@@ -28,7 +28,7 @@ private:
     // counts the loads and every one finds the same entry point.
     DllGetClassObjectFn readGetClassFncPtr();
     IClassFactory* getClassFactory(CLSID const& clsid);
-    bool createObject(CLSID const& clsid, IID const& iid, void** out);
+    void* createObject(CLSID const& clsid, IID const& iid);  // null on failure
 
     std::atomic<DllGetClassObjectFn> getClassObject_{nullptr};
 };

@@ -38,9 +38,7 @@ std::wstring wideOf(char const* text) {
     return out;
 }
 
-std::wstring systemMessage(int error) {
-    return wideOf(std::strerror(error));
-}
+std::wstring systemMessage(int error) { return wideOf(std::strerror(error)); }
 
 // The system's reason why the file cannot be read; empty when it can.
 std::wstring whyUnreadable(std::string const& path) {
@@ -119,9 +117,10 @@ void recordWriteFailure(IXMLDOMDocument3* document, wchar_t const* path) {
         std::wstring why = whyUnwritable(localPath(path));
         if (!why.empty()) return XmlLastFailure::set(why, path);
     }
-    XmlLastFailure::set(L"The document would not read back as written: its encoding cannot carry all of "
-                        L"its text, or it holds text or names XML cannot carry.",
-                        path);
+    XmlLastFailure::set(
+        L"The document would not read back as written: its encoding cannot carry all of "
+        L"its text, or it holds text or names XML cannot carry.",
+        path);
 }
 
 void recordTransformFailure(wchar_t const* outputPath) {

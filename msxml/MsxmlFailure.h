@@ -5,7 +5,6 @@
 
 #include "platform/msxml6/msxml6.h"
 
-
 // A load of `document` from `file` (null: from text) failed.
 void recordLoadFailure(IXMLDOMDocument3* document, wchar_t const* file);
 // A style sheet loaded from `file` did not compile (the engine left the

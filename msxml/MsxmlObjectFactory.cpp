@@ -36,9 +36,7 @@ MsxmlObjectFactory* MsxmlObjectFactory::getInstance() {
     return current;
 }
 
-void MsxmlObjectFactory::reset() {
-    delete instance_.exchange(nullptr, std::memory_order_acq_rel);
-}
+void MsxmlObjectFactory::reset() { delete instance_.exchange(nullptr, std::memory_order_acq_rel); }
 
 TrelDOMDocument* MsxmlObjectFactory::createDocument() const {
     ComPtr<IXMLDOMDocument3> document(MsxmlFactory::getInstance()->createDocument());

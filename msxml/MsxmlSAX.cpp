@@ -9,23 +9,7 @@ namespace {
 
 HRESULT toResult(bool goOn) { return goOn ? S_OK : E_FAIL; }
 
-// The COM identity rules both adapters share: themselves for IUnknown and
-// their own interface, nothing else.
-template <class Adapter>
-HRESULT answerQuery(Adapter* self, IID const& own, REFIID riid, void** out) {
-    if (!out) return E_POINTER;
-    if (riid == IID_IUnknown || riid == own) {
-        *out = self;
-        self->AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
 }  // namespace
-
-// ---- SAXString ------------------------------------------------------------
 
 SAXString::SAXString(wchar_t const* chars, long length, bool trim) {
     if (length < 0) length = 0;
@@ -37,8 +21,6 @@ SAXString::SAXString(wchar_t const* chars, long length, bool trim) {
 SAXString::~SAXString() {
     if (text_ != inline_) delete[] text_;
 }
-
-// ---- MsxmlSAXAttributes ---------------------------------------------------
 
 MsxmlSAXAttributes::MsxmlSAXAttributes(ISAXAttributes* attributes) : attributes_(attributes), cache_(0) {
     if (attributes_) attributes_->AddRef();
@@ -73,20 +55,6 @@ bool MsxmlSAXAttributes::scan(TrelSAXAttributeVisitor* v) const {
         if (!v->visit(key, text)) return false;
     }
     return true;
-}
-
-// ---- SAXContentHandlerImpl ------------------------------------------------
-
-HRESULT SAXContentHandlerImpl::QueryInterface(REFIID riid, void** out) {
-    return answerQuery(this, IID_ISAXContentHandler, riid, out);
-}
-
-ULONG SAXContentHandlerImpl::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
-
-ULONG SAXContentHandlerImpl::Release() {
-    LONG const left = InterlockedDecrement(&refCount_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
 }
 
 HRESULT SAXContentHandlerImpl::putDocumentLocator(ISAXLocator*) { return S_OK; }
@@ -124,20 +92,6 @@ HRESULT SAXContentHandlerImpl::processingInstruction(wchar_t const*, int, wchar_
 
 HRESULT SAXContentHandlerImpl::skippedEntity(wchar_t const*, int) { return S_OK; }
 
-// ---- SAXErrorHandlerImpl --------------------------------------------------
-
-HRESULT SAXErrorHandlerImpl::QueryInterface(REFIID riid, void** out) {
-    return answerQuery(this, IID_ISAXErrorHandler, riid, out);
-}
-
-ULONG SAXErrorHandlerImpl::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
-
-ULONG SAXErrorHandlerImpl::Release() {
-    LONG const left = InterlockedDecrement(&refCount_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-}
-
 HRESULT SAXErrorHandlerImpl::error(ISAXLocator*, wchar_t const*, HRESULT) { return S_OK; }
 
 HRESULT SAXErrorHandlerImpl::fatalError(ISAXLocator* locator, wchar_t const* message, HRESULT) {
@@ -154,8 +108,6 @@ HRESULT SAXErrorHandlerImpl::fatalError(ISAXLocator* locator, wchar_t const* mes
 }
 
 HRESULT SAXErrorHandlerImpl::ignorableWarning(ISAXLocator*, wchar_t const*, HRESULT) { return S_OK; }
-
-// ---- MsxmlSAXXMLReader ----------------------------------------------------
 
 MsxmlSAXXMLReader::MsxmlSAXXMLReader(ISAXXMLReader* reader) : reader_(reader) {
     if (reader_) reader_->AddRef();

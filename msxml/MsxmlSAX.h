@@ -50,15 +50,35 @@ private:
     mutable StringCache cache_;
 };
 
+// IUnknown of both adapters: themselves for IUnknown and Itf, nothing else;
+// an interlocked count that starts at 0.
+template <class Itf, IID const& Iid>
+class SAXAdapter : public Itf {
+public:
+    HRESULT QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = riid == IID_IUnknown || riid == Iid ? this : nullptr;
+        if (!*out) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
+    ULONG Release() override {
+        LONG const left = InterlockedDecrement(&refCount_);
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
+    virtual ~SAXAdapter() = default;
+
+private:
+    LONG volatile refCount_ = 0;
+};
+
 // Engine content callbacks -> the model's content handler (not counted: the
 // handler must outlive the parse).
-class SAXContentHandlerImpl : public ISAXContentHandler {
+class SAXContentHandlerImpl : public SAXAdapter<ISAXContentHandler, IID_ISAXContentHandler> {
 public:
     explicit SAXContentHandlerImpl(TrelSAXContentHandler* handler) : handler_(handler) {}
-
-    HRESULT QueryInterface(REFIID riid, void** out) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
 
     HRESULT putDocumentLocator(ISAXLocator* locator) override;
     HRESULT startDocument() override;
@@ -75,31 +95,21 @@ public:
                                   int dataLength) override;
     HRESULT skippedEntity(wchar_t const* name, int length) override;
 
-    virtual ~SAXContentHandlerImpl() = default;
-
 private:
-    LONG volatile refCount_ = 0;
     TrelSAXContentHandler* handler_;
 };
 
 // Engine error callbacks -> the model's error handler. Not counted: the
 // handler may live on the caller's stack for one parse.
-class SAXErrorHandlerImpl : public ISAXErrorHandler {
+class SAXErrorHandlerImpl : public SAXAdapter<ISAXErrorHandler, IID_ISAXErrorHandler> {
 public:
     explicit SAXErrorHandlerImpl(TrelSAXErrorHandler* handler) : handler_(handler) {}
-
-    HRESULT QueryInterface(REFIID riid, void** out) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
 
     HRESULT error(ISAXLocator* locator, wchar_t const* message, HRESULT code) override;
     HRESULT fatalError(ISAXLocator* locator, wchar_t const* message, HRESULT code) override;
     HRESULT ignorableWarning(ISAXLocator* locator, wchar_t const* message, HRESULT code) override;
 
-    virtual ~SAXErrorHandlerImpl() = default;
-
 private:
-    LONG volatile refCount_ = 0;
     TrelSAXErrorHandler* handler_;
 };
 

@@ -20,8 +20,7 @@ bool setOutput(IXSLProcessor* processor, IXMLDOMDocument3* document, wchar_t con
         output.setDispatch(document);
     } else {
         ComPtr<IStream> stream;
-        if (!path || FAILED(createOutputFile(path, stream.put())) || !stream)
-            return false;
+        if (!path || FAILED(createOutputFile(path, stream.put())) || !stream) return false;
         output.setUnknown(stream.get());
     }
     return SUCCEEDED(processor->put_output(output.get()));

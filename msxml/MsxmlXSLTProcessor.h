@@ -21,8 +21,7 @@ private:
     // Holds its own reference to `processor`.
     explicit MsxmlXSLTProcessor(IXSLProcessor* processor);
     // Into `outputDocument` when given, else into a file at `outputPath`.
-    bool doTransform(TrelDOMDocument const* input, IXMLDOMDocument3* outputDocument,
-                     wchar_t const* outputPath) const;
+    bool doTransform(TrelDOMDocument const* input, IXMLDOMDocument3* outputDocument, wchar_t const* outputPath) const;
 
     IXSLProcessor* processor_;
 };

@@ -31,7 +31,7 @@
 
 #include "platform/msxml6/engine.h"
 #include "platform/msxml6/msxml6.h"
-#include "platform/msxml6/sax_com.h"
+#include "platform/msxml6/com.h"
 
 using mx::ComPtr;
 

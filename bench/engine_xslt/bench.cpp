@@ -22,7 +22,8 @@
 #include "platform/msxml6/xslt_common.h"
 
 using mx::BstrPtr;
-using mx::ComRef;
+template <class T>
+using ComRef = mx::ComPtr<T>;
 
 namespace {
 

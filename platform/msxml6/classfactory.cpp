@@ -1,7 +1,6 @@
 // DllGetClassObject: the library's one entry point. A class factory per
 // request, no registration anywhere.
-#include <atomic>
-
+#include "platform/msxml6/com.h"
 #include "platform/msxml6/engine.h"
 
 namespace mx {
@@ -13,26 +12,9 @@ constexpr HRESULT kNoAggregation = static_cast<HRESULT>(0x80040110L);
 
 using Creator = HRESULT (*)(REFIID, void**);
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public ComObject<IClassFactory, IID_IClassFactory> {
 public:
     explicit ClassFactory(Creator create) : create_(create) {}
-
-    HRESULT QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *out = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
 
     HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
         if (!out) return E_POINTER;
@@ -44,8 +26,7 @@ public:
     HRESULT LockServer(BOOL) override { return S_OK; }
 
 private:
-    ~ClassFactory() = default;
-    std::atomic<ULONG> refs_{1};
+    ~ClassFactory() override = default;
     Creator create_;
 };
 
@@ -69,8 +50,5 @@ extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFC
     mx::Creator create = mx::creatorFor(clsid);
     if (!create) return mx::kClassNotAvailable;
     mx::ensureInit();
-    auto* factory = new mx::ClassFactory(create);
-    HRESULT hr = factory->QueryInterface(riid, out);
-    factory->Release();
-    return hr;
+    return mx::handOutNew(new mx::ClassFactory(create), riid, out);
 }

@@ -4,6 +4,7 @@
 #include <libxml/xpathInternals.h>
 
 #include "platform/msxml6/dom_core.h"
+#include "platform/msxml6/dom_util.h"
 
 namespace mx {
 
@@ -35,22 +36,10 @@ namespace {
 
 // One pass over the tree: a declaration or a reference anywhere.
 bool usesNamespaces(xmlDocPtr doc) {
-    if (doc->oldNs) return true;
-    xmlNodePtr top = reinterpret_cast<xmlNodePtr>(doc);
-    for (xmlNodePtr cur = doc->children; cur && cur != top;) {
-        if (cur->type == XML_ELEMENT_NODE) {
-            if (cur->ns || cur->nsDef) return true;
-            for (xmlAttrPtr a = cur->properties; a; a = a->next)
-                if (a->ns) return true;
-            if (cur->children) {
-                cur = cur->children;
-                continue;
-            }
-        }
-        while (cur != top && !cur->next) cur = cur->parent;
-        if (cur != top) cur = cur->next;
-    }
-    return false;
+    return doc->oldNs || !everyNode(reinterpret_cast<xmlNodePtr>(doc), [](xmlNodePtr n) {
+               if (n->type == XML_ATTRIBUTE_NODE) return !n->ns;
+               return n->type != XML_ELEMENT_NODE || !(n->ns || n->nsDef);
+           });
 }
 
 }  // namespace

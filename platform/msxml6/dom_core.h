@@ -115,10 +115,10 @@ public:
     // change), and walks take and drop millions of references.
     ULONG refs = 1;
     Kind kind = Kind::Other;
-    xmlNodePtr node = nullptr;     // null once freed by libxml2; NsDecl: unused
-    DocContent* content = nullptr; // strong; NsDecl: null (the owner holds it)
-    xmlNsPtr ns = nullptr;         // NsDecl: the declaration
-    NodeBase* owner = nullptr;     // NsDecl: the element's object, strong
+    xmlNodePtr node = nullptr;      // null once freed by libxml2; NsDecl: unused
+    DocContent* content = nullptr;  // strong; NsDecl: null (the owner holds it)
+    xmlNsPtr ns = nullptr;          // NsDecl: the declaration
+    NodeBase* owner = nullptr;      // NsDecl: the element's object, strong
 
     ULONG addRef() { return ++refs; }
     ULONG release();
@@ -167,10 +167,12 @@ void beforeTreeChange();
 void freeIfOrphan(xmlNodePtr node, DocContent* content);
 bool hasDeclaration(DocContent* content);
 // Document children as the DOM shows them: the declaration first.
-HRESULT insertChild(NodeBase& parent, NodeBase& child, NodeBase* before, IXMLDOMNode** out);
+HRESULT insertChild(NodeBase& parent, NodeBase& child, IXMLDOMNode** out);
 HRESULT removeChild(NodeBase& parent, NodeBase& child, IXMLDOMNode** out);
 // Sets a document's declaration fields from "version='1.0' encoding='…'".
 void applyDeclaration(xmlDocPtr doc, xmlChar const* data);
+// The value of pseudo-attribute `name` in declaration text; empty when absent.
+std::string pseudoAttribute(char const* data, char const* name);
 // Declaration text for a document that has one but no stored text.
 std::string declarationText(xmlDocPtr doc);
 

@@ -121,12 +121,12 @@ private:
     }
 
     ULONG refs_ = 1;
-    Node* parent_ = nullptr;           // a reference
-    xmlNodePtr last_ = nullptr;        // the child given last, while reading the tree
-    std::vector<Node*> held_;          // once holding: a reference each until given
+    Node* parent_ = nullptr;     // a reference
+    xmlNodePtr last_ = nullptr;  // the child given last, while reading the tree
+    std::vector<Node*> held_;    // once holding: a reference each until given
     size_t taken_ = 0;
     bool failed_ = false;
-    OpenCursors* cursors_ = nullptr;   // while reading the tree
+    OpenCursors* cursors_ = nullptr;  // while reading the tree
     ChildCursor* prev_ = nullptr;
     ChildCursor* next_ = nullptr;
 };

@@ -9,6 +9,7 @@
 
 #include "platform/msxml6/dom_parse.h"
 #include "platform/msxml6/dom_save.h"
+#include "platform/msxml6/com.h"
 #include "platform/msxml6/dom_util.h"
 #include "platform/msxml6/write_check.h"
 
@@ -43,22 +44,6 @@ void clearPrivate(xmlDocPtr doc) {
     }
 }
 
-bool boolOf(VARIANT const& v, bool& out) {
-    switch (v.vt) {
-    case VT_BOOL:
-        out = v.boolVal != VARIANT_FALSE;
-        return true;
-    case VT_I4:
-        out = v.lVal != 0;
-        return true;
-    case VT_BSTR:
-        out = v.bstrVal && (wcscmp(v.bstrVal, L"true") == 0 || wcscmp(v.bstrVal, L"-1") == 0);
-        return true;
-    default:
-        return false;
-    }
-}
-
 IXMLDOMParseError* errorFrom(ParseFailure const& failure) {
     return newParseError(failure.code, toWide(failure.reason.data(), failure.reason.size()), failure.line,
                          failure.column);
@@ -84,26 +69,7 @@ std::string baseUrlOf(wchar_t const* pathOrUrl) {
     return url;
 }
 
-IDispatch* dispatchOf(VARIANT const& v) {
-    IUnknown* object = v.vt == VT_DISPATCH ? v.pdispVal : v.vt == VT_UNKNOWN ? v.punkVal : nullptr;
-    void* out = nullptr;
-    if (!object || FAILED(object->QueryInterface(IID_IDispatch, &out))) return nullptr;
-    return static_cast<IDispatch*>(out);
-}
-
-IUnknown* objectOf(VARIANT const& v) {
-    if (v.vt == VT_DISPATCH) return v.pdispVal;
-    if (v.vt == VT_UNKNOWN) return v.punkVal;
-    return nullptr;
-}
-
-// Properties a document accepts, with their initial values.
-std::map<std::wstring, std::wstring> defaultProperties() {
-    return {{L"SelectionLanguage", L"XPath"}, {L"SelectionNamespaces", L""},  {L"ProhibitDTD", L"false"},
-            {L"ResolveExternals", L"false"},  {L"NewParser", L"true"},        {L"AllowDocumentFunction", L"false"},
-            {L"AllowXsltScript", L"false"},   {L"MaxElementDepth", L"256"},   {L"MultipleErrorMessages", L"false"},
-            {L"UseInlineSchema", L"false"},   {L"ValidateOnParse", L"false"}, {L"ServerHTTPRequest", L"false"}};
-}
+IDispatch* dispatchOf(VARIANT const& v) { return queryAs<IDispatch>(objectOf(v), IID_IDispatch).detach(); }
 
 template <class T>
 HRESULT refuse(T** out) {
@@ -114,8 +80,7 @@ HRESULT refuse(T** out) {
 
 }  // namespace
 
-// ---- life ----------------------------------------------------------------------------
-DocumentObj::DocumentObj(DocContent* c) : properties_(defaultProperties()) {
+DocumentObj::DocumentObj(DocContent* c) {
     kind = Kind::Document;
     content = c;
     node = reinterpret_cast<xmlNodePtr>(c->doc());
@@ -175,7 +140,6 @@ void DocumentObj::setParseError(IXMLDOMParseError* error) {
     parseError_ = error;
 }
 
-// ---- node factory ----------------------------------------------------------------------
 HRESULT DocumentObj::createDetached(xmlNodePtr n, REFIID riid, void** out) {
     if (!out) {
         if (n) xmlFreeNode(n);
@@ -224,13 +188,6 @@ HRESULT DocumentObj::createComment(BSTR data, IXMLDOMComment** comment) {
     if (!isCommentText(utf8)) return refuse(comment);
     xmlNodePtr n = xmlNewDocComment(content->doc(), xstr(utf8));
     return createDetached(n, IID_IXMLDOMComment, reinterpret_cast<void**>(comment));
-}
-
-HRESULT DocumentObj::createCDATASection(BSTR data, IXMLDOMCDATASection** cdata) {
-    std::string text = utf8Of(data);
-    if (!isXmlText(text)) return refuse(cdata);
-    xmlNodePtr n = xmlNewCDataBlock(content->doc(), xstr(text), static_cast<int>(text.size()));
-    return createDetached(n, IID_IXMLDOMCDATASection, reinterpret_cast<void**>(cdata));
 }
 
 HRESULT DocumentObj::createProcessingInstruction(BSTR target, BSTR data, IXMLDOMProcessingInstruction** pi) {
@@ -306,20 +263,6 @@ HRESULT DocumentObj::createNode(VARIANT type, BSTR name, BSTR namespaceURI, IXML
     return createDetached(n, IID_IXMLDOMNode, reinterpret_cast<void**>(node));
 }
 
-HRESULT DocumentObj::importNode(IXMLDOMNode* source, VARIANT_BOOL deep, IXMLDOMNode** clone) {
-    if (!clone) return E_POINTER;
-    *clone = nullptr;
-    NodeBase* base = nodeBaseOf(source);
-    if (!base) return E_INVALIDARG;
-    xmlNodePtr n = base->kind == Kind::Document || base->kind == Kind::NsDecl ? nullptr : base->node;
-    if (n && n->doc != content->doc()) markNamespaced(content->doc());  // the copy may bring some
-    xmlNodePtr copy = !n ? nullptr : deep ? copyTree(n, content->doc()) : xmlDocCopyNode(n, content->doc(), 2);
-    base->release();
-    if (!copy) return E_INVALIDARG;
-    return createDetached(copy, IID_IXMLDOMNode, reinterpret_cast<void**>(clone));
-}
-
-// ---- loading -----------------------------------------------------------------------------
 HRESULT DocumentObj::finishLoad(xmlDocPtr doc, ParseFailure const& failure, VARIANT_BOOL* ok) {
     if (ok) *ok = doc ? VARIANT_TRUE : VARIANT_FALSE;
     if (!doc) {
@@ -339,7 +282,8 @@ bool DocumentObj::checkValidity(xmlDocPtr doc, ParseFailure& failure) {
         HRESULT hr = validateWithCollection(schemas_, doc, reason, line);
         if (hr == S_OK) return true;
         failure.code = FAILED(hr) ? hr : E_FAIL;
-        failure.reason = reason.empty() ? "The document could not be validated against its schemas." : toUtf8(reason.c_str());
+        failure.reason =
+            reason.empty() ? "The document could not be validated against its schemas." : toUtf8(reason.c_str());
         failure.line = line;
         return false;
     }
@@ -378,13 +322,7 @@ HRESULT DocumentObj::load(VARIANT source, VARIANT_BOOL* ok) {
     }
     IUnknown* object = objectOf(source);
     if (!object) return E_INVALIDARG;
-    void* streamOut = nullptr;
-    if (SUCCEEDED(object->QueryInterface(IID_IStream, &streamOut))) {
-        auto* stream = static_cast<IStream*>(streamOut);
-        HRESULT result = loadStream(stream, std::string(), ok);
-        stream->Release();
-        return result;
-    }
+    if (auto stream = queryAs<IStream>(object, IID_IStream)) return loadStream(stream.get(), std::string(), ok);
     xmlDocPtr other = engineDocOf(object);  // another DOM document: load a copy of it
     if (!other) return E_INVALIDARG;
     return finishLoad(copyDocument(other), ParseFailure(), ok);
@@ -411,7 +349,6 @@ HRESULT DocumentObj::get_parseError(IXMLDOMParseError** error) {
     return S_OK;
 }
 
-// ---- saving ---------------------------------------------------------------------------
 HRESULT DocumentObj::save(VARIANT destination) {
     if (destination.vt == VT_BSTR) {
         if (!destination.bstrVal || !*destination.bstrVal) return E_INVALIDARG;
@@ -430,33 +367,21 @@ HRESULT DocumentObj::save(VARIANT destination) {
     }
     IUnknown* object = objectOf(destination);
     if (!object) return E_INVALIDARG;
-    void* streamOut = nullptr;
-    if (SUCCEEDED(object->QueryInterface(IID_IStream, &streamOut))) {
-        auto* stream = static_cast<IStream*>(streamOut);
-        HRESULT hr = saveDocument(content, stream);
-        stream->Release();
-        return hr;
-    }
+    if (auto stream = queryAs<IStream>(object, IID_IStream)) return saveDocument(content, stream.get());
     if (!engineDocOf(object)) return E_INVALIDARG;
     xmlDocPtr copy = copyDocument(content->doc());  // into another DOM document
     return copy ? replaceDocument(object, copy) : E_OUTOFMEMORY;
 }
 
-// ---- settings -----------------------------------------------------------------------------
-HRESULT DocumentObj::put_async(VARIANT_BOOL async) {
-    async_ = async != VARIANT_FALSE;  // loads are synchronous all the same
-    return S_OK;
-}
+HRESULT DocumentObj::put_async(VARIANT_BOOL) { return S_OK; }  // loads are synchronous all the same
 
 HRESULT DocumentObj::put_validateOnParse(VARIANT_BOOL validate) {
     settings_.validateOnParse = validate != VARIANT_FALSE;
-    properties_[L"ValidateOnParse"] = settings_.validateOnParse ? L"true" : L"false";
     return S_OK;
 }
 
 HRESULT DocumentObj::put_resolveExternals(VARIANT_BOOL resolve) {
     settings_.resolveExternals = resolve != VARIANT_FALSE;
-    properties_[L"ResolveExternals"] = settings_.resolveExternals ? L"true" : L"false";
     return S_OK;
 }
 
@@ -465,41 +390,6 @@ HRESULT DocumentObj::put_preserveWhiteSpace(VARIANT_BOOL preserve) {
     return S_OK;
 }
 
-HRESULT DocumentObj::setProperty(BSTR name, VARIANT value) {
-    if (!name) return E_INVALIDARG;
-    auto it = properties_.find(name);
-    if (it == properties_.end()) return E_INVALIDARG;
-    bool flag = false;
-    std::string text;
-    if (it->first == L"SelectionLanguage") {
-        if (value.vt != VT_BSTR || !value.bstrVal || wcscmp(value.bstrVal, L"XPath") != 0) return E_INVALIDARG;
-    } else if (it->first == L"ProhibitDTD") {
-        if (!boolOf(value, flag)) return E_INVALIDARG;
-        settings_.prohibitDtd = flag;
-    } else if (it->first == L"ResolveExternals") {
-        if (!boolOf(value, flag)) return E_INVALIDARG;
-        settings_.resolveExternals = flag;
-    } else if (it->first == L"ValidateOnParse") {
-        if (!boolOf(value, flag)) return E_INVALIDARG;
-        settings_.validateOnParse = flag;
-    }
-    if (!variantText(value, text)) return E_INVALIDARG;
-    it->second = toWide(text.data(), text.size());
-    return S_OK;
-}
-
-HRESULT DocumentObj::getProperty(BSTR name, VARIANT* value) {
-    if (!value) return E_POINTER;
-    VariantInit(value);
-    if (!name) return E_INVALIDARG;
-    auto it = properties_.find(name);
-    if (it == properties_.end()) return E_INVALIDARG;
-    value->vt = VT_BSTR;
-    value->bstrVal = SysAllocStringLen(it->second.data(), static_cast<unsigned>(it->second.size()));
-    return S_OK;
-}
-
-// ---- schemas and validation ---------------------------------------------------------------
 HRESULT DocumentObj::get_schemas(VARIANT* schemas) {
     if (!schemas) return E_POINTER;
     VariantInit(schemas);
@@ -556,14 +446,10 @@ HRESULT DocumentObj::validate(IXMLDOMParseError** error) {
     return valid ? S_OK : S_FALSE;
 }
 
-// ---- bridges for the other parts of the engine --------------------------------------------
 HRESULT createDOMDocument(REFIID riid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    DocumentObj* doc = DocumentObj::create();
-    HRESULT hr = doc->QueryInterface(riid, out);
-    doc->Release();
-    return hr;
+    return handOutNew(DocumentObj::create(), riid, out);
 }
 
 HRESULT replaceDocument(IUnknown* domDocument, xmlDocPtr doc) {

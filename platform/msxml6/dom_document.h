@@ -1,7 +1,6 @@
 // The DOM document object (FreeThreadedDOMDocument60).
 #pragma once
 
-#include <map>
 #include <string>
 
 #include "platform/msxml6/dom_node.h"
@@ -14,7 +13,6 @@ struct LoadSettings {
     bool validateOnParse = false;
     bool resolveExternals = false;
     bool preserveWhiteSpace = false;
-    bool prohibitDtd = false;
 };
 
 class DocumentObj final : public NodeImpl<DocumentObj, IXMLDOMDocument3> {
@@ -35,7 +33,6 @@ public:
     HRESULT createElement(BSTR tagName, IXMLDOMElement** element) override;
     HRESULT createTextNode(BSTR data, IXMLDOMText** text) override;
     HRESULT createComment(BSTR data, IXMLDOMComment** comment) override;
-    HRESULT createCDATASection(BSTR data, IXMLDOMCDATASection** cdata) override;
     HRESULT createProcessingInstruction(BSTR target, BSTR data, IXMLDOMProcessingInstruction** pi) override;
     HRESULT createNode(VARIANT type, BSTR name, BSTR namespaceURI, IXMLDOMNode** node) override;
     HRESULT get_parseError(IXMLDOMParseError** error) override;
@@ -50,10 +47,6 @@ public:
     HRESULT get_schemas(VARIANT* schemas) override;
     HRESULT putref_schemas(VARIANT schemas) override;
     HRESULT validate(IXMLDOMParseError** error) override;
-    HRESULT setProperty(BSTR name, VARIANT value) override;
-    HRESULT getProperty(BSTR name, VARIANT* value) override;
-    // IXMLDOMDocument3
-    HRESULT importNode(IXMLDOMNode* node, VARIANT_BOOL deep, IXMLDOMNode** clone) override;
 
     ~DocumentObj();
 
@@ -68,10 +61,8 @@ private:
     HRESULT createDetached(xmlNodePtr node, REFIID riid, void** out);
 
     LoadSettings settings_;
-    bool async_ = false;
-    IUnknown* schemas_ = nullptr;  // counted
+    IUnknown* schemas_ = nullptr;              // counted
     IXMLDOMParseError* parseError_ = nullptr;  // counted; null: no error so far
-    std::map<std::wstring, std::wstring> properties_;
 };
 
 }  // namespace mx

@@ -9,8 +9,6 @@ namespace mx {
 
 // The live list of `parent`'s children (a document's declaration first).
 IXMLDOMNodeList* newChildList(NodeBase& parent);
-// A fixed list; takes over one reference of every node.
-IXMLDOMNodeList* newStaticList(std::vector<IXMLDOMNode*> nodes);
 // The live attribute map of an element: namespace declarations, then attributes.
 IXMLDOMNamedNodeMap* newAttributeMap(NodeBase& element);
 

@@ -10,7 +10,6 @@
 
 namespace mx {
 
-// ---- recycling ----------------------------------------------------------------------
 namespace {
 
 struct FreeList {
@@ -44,7 +43,6 @@ void Node::operator delete(void* p, size_t size) {
     ::operator delete(p);
 }
 
-// ---- NodeBase -------------------------------------------------------------------------
 namespace {
 
 void destroyNode(Node* object) {
@@ -127,7 +125,6 @@ NodeBase* nodeBaseOf(IUnknown* object) {
     return static_cast<NodeBase*>(out);
 }
 
-// ---- wrapping ---------------------------------------------------------------------------
 IXMLDOMNode* wrapNode(xmlNodePtr node) {
     if (!node) return nullptr;
     if (node->type == XML_DOCUMENT_NODE) {
@@ -176,7 +173,6 @@ HRESULT handOut(IXMLDOMNode* object, REFIID riid, void** out) {
     return hr;
 }
 
-// ---- interfaces by kind ---------------------------------------------------------------
 HRESULT Node::query(REFIID riid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
@@ -224,16 +220,11 @@ HRESULT Node::query(REFIID riid, void** out) {
     return S_OK;
 }
 
-// ---- IXMLDOMElement ---------------------------------------------------------------------
 namespace {
 
-xmlNodePtr elementOf(NodeBase& self) {
-    return self.kind == Kind::Element && self.node ? self.node : nullptr;
-}
+xmlNodePtr elementOf(NodeBase& self) { return self.kind == Kind::Element && self.node ? self.node : nullptr; }
 
 }  // namespace
-
-HRESULT Node::get_tagName(BSTR* name) { return ops::nodeName(*this, name); }
 
 HRESULT Node::getAttribute(BSTR name, VARIANT* value) {
     if (!value) return E_POINTER;
@@ -284,14 +275,6 @@ HRESULT Node::getAttributeNode(BSTR name, IXMLDOMAttribute** attribute) {
     return handOut(found, IID_IXMLDOMAttribute, reinterpret_cast<void**>(attribute));
 }
 
-// ---- IXMLDOMAttribute ------------------------------------------------------------------
-HRESULT Node::get_name(BSTR* name) { return ops::nodeName(*this, name); }
-
-HRESULT Node::get_value(VARIANT* value) { return ops::nodeValue(*this, value); }
-
-HRESULT Node::put_value(VARIANT value) { return ops::putNodeValue(*this, value); }
-
-// ---- character data / processing instructions ---------------------------------------
 namespace {
 
 bool hasCharacterData(NodeBase& self) {
@@ -316,13 +299,6 @@ HRESULT Node::get_data(BSTR* data) {
     return giveText(node->content, data);
 }
 
-HRESULT Node::put_data(BSTR data) {
-    VARIANT v;
-    v.vt = VT_BSTR;
-    v.bstrVal = data;
-    return hasCharacterData(*this) ? ops::putNodeValue(*this, v) : E_FAIL;
-}
-
 HRESULT Node::get_length(long* length) {
     if (!length) return E_POINTER;
     *length = 0;
@@ -330,7 +306,5 @@ HRESULT Node::get_length(long* length) {
     if (node->content) *length = static_cast<long>(toWide(chars(node->content)).size());
     return S_OK;
 }
-
-HRESULT Node::get_target(BSTR* target) { return ops::nodeName(*this, target); }
 
 }  // namespace mx

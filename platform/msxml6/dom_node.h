@@ -16,22 +16,15 @@ HRESULT nodeType(NodeBase& self, DOMNodeType* type);
 HRESULT parentNode(NodeBase& self, IXMLDOMNode** parent);
 HRESULT childNodes(NodeBase& self, IXMLDOMNodeList** children);
 HRESULT firstChild(NodeBase& self, IXMLDOMNode** child);
-HRESULT lastChild(NodeBase& self, IXMLDOMNode** child);
-HRESULT previousSibling(NodeBase& self, IXMLDOMNode** sibling);
 HRESULT nextSibling(NodeBase& self, IXMLDOMNode** sibling);
 HRESULT attributes(NodeBase& self, IXMLDOMNamedNodeMap** map);
-HRESULT insertBefore(NodeBase& self, IXMLDOMNode* child, VARIANT const& ref, IXMLDOMNode** out);
 HRESULT removeChild(NodeBase& self, IXMLDOMNode* child, IXMLDOMNode** out);
 HRESULT appendChild(NodeBase& self, IXMLDOMNode* child, IXMLDOMNode** out);
-HRESULT hasChildNodes(NodeBase& self, VARIANT_BOOL* has);
 HRESULT ownerDocument(NodeBase& self, IXMLDOMDocument** document);
 HRESULT namespaceURI(NodeBase& self, BSTR* uri);
-HRESULT prefix(NodeBase& self, BSTR* prefix);
-HRESULT baseName(NodeBase& self, BSTR* name);
 HRESULT text(NodeBase& self, BSTR* text);
 HRESULT xml(NodeBase& self, BSTR* xml);
 HRESULT selectSingleNode(NodeBase& self, BSTR expression, IXMLDOMNode** node);
-HRESULT selectNodes(NodeBase& self, BSTR expression, IXMLDOMNodeList** nodes);
 }  // namespace ops
 
 template <class Derived, class Primary, class... Others>
@@ -52,27 +45,16 @@ public:
     HRESULT get_parentNode(IXMLDOMNode** parent) override { return ops::parentNode(*this, parent); }
     HRESULT get_childNodes(IXMLDOMNodeList** children) override { return ops::childNodes(*this, children); }
     HRESULT get_firstChild(IXMLDOMNode** child) override { return ops::firstChild(*this, child); }
-    HRESULT get_lastChild(IXMLDOMNode** child) override { return ops::lastChild(*this, child); }
-    HRESULT get_previousSibling(IXMLDOMNode** sibling) override { return ops::previousSibling(*this, sibling); }
     HRESULT get_nextSibling(IXMLDOMNode** sibling) override { return ops::nextSibling(*this, sibling); }
     HRESULT get_attributes(IXMLDOMNamedNodeMap** map) override { return ops::attributes(*this, map); }
-    HRESULT insertBefore(IXMLDOMNode* child, VARIANT ref, IXMLDOMNode** out) override {
-        return ops::insertBefore(*this, child, ref, out);
-    }
     HRESULT removeChild(IXMLDOMNode* child, IXMLDOMNode** out) override { return ops::removeChild(*this, child, out); }
     HRESULT appendChild(IXMLDOMNode* child, IXMLDOMNode** out) override { return ops::appendChild(*this, child, out); }
-    HRESULT hasChildNodes(VARIANT_BOOL* has) override { return ops::hasChildNodes(*this, has); }
     HRESULT get_ownerDocument(IXMLDOMDocument** document) override { return ops::ownerDocument(*this, document); }
     HRESULT get_namespaceURI(BSTR* uri) override { return ops::namespaceURI(*this, uri); }
-    HRESULT get_prefix(BSTR* prefix) override { return ops::prefix(*this, prefix); }
-    HRESULT get_baseName(BSTR* name) override { return ops::baseName(*this, name); }
     HRESULT get_text(BSTR* text) override { return ops::text(*this, text); }
     HRESULT get_xml(BSTR* xml) override { return ops::xml(*this, xml); }
     HRESULT selectSingleNode(BSTR expression, IXMLDOMNode** node) override {
         return ops::selectSingleNode(*this, expression, node);
-    }
-    HRESULT selectNodes(BSTR expression, IXMLDOMNodeList** nodes) override {
-        return ops::selectNodes(*this, expression, nodes);
     }
 };
 
@@ -89,20 +71,13 @@ public:
     HRESULT query(REFIID riid, void** out);
 
     // IXMLDOMElement
-    HRESULT get_tagName(BSTR* name) override;
     HRESULT getAttribute(BSTR name, VARIANT* value) override;
     HRESULT setAttribute(BSTR name, VARIANT value) override;
     HRESULT removeAttribute(BSTR name) override;
     HRESULT getAttributeNode(BSTR name, IXMLDOMAttribute** attribute) override;
-    // IXMLDOMAttribute
-    HRESULT get_name(BSTR* name) override;
-    HRESULT get_value(VARIANT* value) override;
-    HRESULT put_value(VARIANT value) override;
     // IXMLDOMCharacterData and IXMLDOMProcessingInstruction
     HRESULT get_data(BSTR* data) override;
-    HRESULT put_data(BSTR data) override;
     HRESULT get_length(long* length) override;
-    HRESULT get_target(BSTR* target) override;
     // IXMLDOMNodeReader (dom_reader.cpp)
     HRESULT readName(wchar_t const** name, size_t* length) override;
     HRESULT readText(wchar_t const** text, size_t* length) override;

@@ -31,13 +31,12 @@ bool alive(NodeBase& self) {
     return self.node != nullptr;
 }
 
-HRESULT giveObject(IXMLDOMNode* node, IXMLDOMNode** out) {
-    if (!out) {
-        if (node) node->Release();
-        return E_POINTER;
-    }
-    *out = node;
-    return node ? S_OK : S_FALSE;
+// Clears an out-parameter: E_POINTER without one, E_FAIL when the node is gone.
+template <class T>
+HRESULT prepare(NodeBase& self, T** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    return alive(self) ? S_OK : E_FAIL;
 }
 
 HRESULT giveVariantText(char const* utf8, VARIANT* value) {
@@ -57,8 +56,6 @@ bool fitsMarkup(Kind kind, std::string const& text) {
         return isXmlText(text);
     }
 }
-
-bool isDocumentChild(xmlNodePtr n) { return n->parent && n->parent->type == XML_DOCUMENT_NODE; }
 
 // Declaration-aware wrap of a document's first child.
 IXMLDOMNode* documentFirst(DocContent* content) {
@@ -102,9 +99,7 @@ DOMNodeType typeOf(xmlNodePtr n) {
 }  // namespace
 
 HRESULT nodeName(NodeBase& self, BSTR* name) {
-    if (!name) return E_POINTER;
-    *name = nullptr;
-    if (!alive(self)) return E_FAIL;
+    if (HRESULT hr = prepare(self, name); hr != S_OK) return hr;
     switch (self.kind) {
     case Kind::Document:
         return giveText("#document", name);
@@ -208,102 +203,55 @@ HRESULT nodeType(NodeBase& self, DOMNodeType* type) {
 }
 
 HRESULT parentNode(NodeBase& self, IXMLDOMNode** parent) {
-    if (!parent) return E_POINTER;
-    *parent = nullptr;
-    if (!alive(self)) return E_FAIL;
+    if (HRESULT hr = prepare(self, parent); hr != S_OK) return hr;
     switch (self.kind) {
     case Kind::Document:
     case Kind::NsDecl:
     case Kind::Attribute:
         return S_FALSE;  // attributes have no parent in the DOM
     case Kind::Decl:
-        return giveObject(self.isAttachedDecl() ? wrapNode(reinterpret_cast<xmlNodePtr>(self.content->doc())) : nullptr,
-                          parent);
+        return giveNode(self.isAttachedDecl() ? wrapNode(reinterpret_cast<xmlNodePtr>(self.content->doc())) : nullptr,
+                        parent);
     default:
-        return giveObject(wrapNode(self.node->parent), parent);
+        return giveNode(wrapNode(self.node->parent), parent);
     }
 }
 
 HRESULT childNodes(NodeBase& self, IXMLDOMNodeList** children) {
-    if (!children) return E_POINTER;
-    *children = nullptr;
-    if (!alive(self)) return E_FAIL;
+    if (HRESULT hr = prepare(self, children); hr != S_OK) return hr;
     *children = newChildList(self);
     return S_OK;
 }
 
 HRESULT firstChild(NodeBase& self, IXMLDOMNode** child) {
-    if (!child) return E_POINTER;
-    *child = nullptr;
-    if (!alive(self)) return E_FAIL;
+    if (HRESULT hr = prepare(self, child); hr != S_OK) return hr;
     switch (self.kind) {
     case Kind::Document:
-        return giveObject(documentFirst(self.content), child);
+        return giveNode(documentFirst(self.content), child);
     case Kind::Element:
     case Kind::Attribute:
-        return giveObject(wrapNode(self.node->children), child);
+        return giveNode(wrapNode(self.node->children), child);
     default:
         return S_FALSE;
     }
-}
-
-HRESULT lastChild(NodeBase& self, IXMLDOMNode** child) {
-    if (!child) return E_POINTER;
-    *child = nullptr;
-    if (!alive(self)) return E_FAIL;
-    switch (self.kind) {
-    case Kind::Document:
-        if (!self.node->last && hasDeclaration(self.content)) return giveObject(wrapDecl(self.content), child);
-        return giveObject(wrapNode(self.node->last), child);
-    case Kind::Element:
-    case Kind::Attribute:
-        return giveObject(wrapNode(self.node->last), child);
-    default:
-        return S_FALSE;
-    }
-}
-
-HRESULT previousSibling(NodeBase& self, IXMLDOMNode** sibling) {
-    if (!sibling) return E_POINTER;
-    *sibling = nullptr;
-    if (!alive(self)) return E_FAIL;
-    switch (self.kind) {
-    case Kind::Document:
-    case Kind::NsDecl:
-    case Kind::Attribute:
-    case Kind::Decl:
-        return S_FALSE;
-    default:
-        break;
-    }
-    xmlNodePtr n = self.node;
-    if (!n->prev && isDocumentChild(n)) {
-        DocContent* content = DocContent::of(n->doc);
-        return giveObject(content && hasDeclaration(content) ? wrapDecl(content) : nullptr, sibling);
-    }
-    return giveObject(wrapNode(n->prev), sibling);
 }
 
 HRESULT nextSibling(NodeBase& self, IXMLDOMNode** sibling) {
-    if (!sibling) return E_POINTER;
-    *sibling = nullptr;
-    if (!alive(self)) return E_FAIL;
+    if (HRESULT hr = prepare(self, sibling); hr != S_OK) return hr;
     switch (self.kind) {
     case Kind::Document:
     case Kind::NsDecl:
     case Kind::Attribute:
         return S_FALSE;
     case Kind::Decl:
-        return giveObject(self.isAttachedDecl() ? wrapNode(self.content->doc()->children) : nullptr, sibling);
+        return giveNode(self.isAttachedDecl() ? wrapNode(self.content->doc()->children) : nullptr, sibling);
     default:
-        return giveObject(wrapNode(self.node->next), sibling);
+        return giveNode(wrapNode(self.node->next), sibling);
     }
 }
 
 HRESULT attributes(NodeBase& self, IXMLDOMNamedNodeMap** map) {
-    if (!map) return E_POINTER;
-    *map = nullptr;
-    if (!alive(self)) return E_FAIL;
+    if (HRESULT hr = prepare(self, map); hr != S_OK) return hr;
     if (self.kind != Kind::Element) return S_FALSE;
     *map = newAttributeMap(self);
     return S_OK;
@@ -323,28 +271,6 @@ HRESULT withNode(IUnknown* object, Fn fn) {
 
 }  // namespace
 
-HRESULT insertBefore(NodeBase& self, IXMLDOMNode* child, VARIANT const& ref, IXMLDOMNode** out) {
-    if (out) *out = nullptr;
-    IUnknown* refObject = nullptr;
-    switch (ref.vt) {
-    case VT_EMPTY:
-    case VT_NULL:
-        break;
-    case VT_UNKNOWN:
-        refObject = ref.punkVal;
-        break;
-    case VT_DISPATCH:
-        refObject = ref.pdispVal;
-        break;
-    default:
-        return E_INVALIDARG;
-    }
-    return withNode(child, [&](NodeBase& c) {
-        if (!refObject) return insertChild(self, c, nullptr, out);
-        return withNode(refObject, [&](NodeBase& r) { return insertChild(self, c, &r, out); });
-    });
-}
-
 HRESULT removeChild(NodeBase& self, IXMLDOMNode* child, IXMLDOMNode** out) {
     if (out) *out = nullptr;
     return withNode(child, [&](NodeBase& c) { return mx::removeChild(self, c, out); });
@@ -352,27 +278,7 @@ HRESULT removeChild(NodeBase& self, IXMLDOMNode* child, IXMLDOMNode** out) {
 
 HRESULT appendChild(NodeBase& self, IXMLDOMNode* child, IXMLDOMNode** out) {
     if (out) *out = nullptr;
-    return withNode(child, [&](NodeBase& c) { return insertChild(self, c, nullptr, out); });
-}
-
-HRESULT hasChildNodes(NodeBase& self, VARIANT_BOOL* has) {
-    if (!has) return E_POINTER;
-    *has = VARIANT_FALSE;
-    if (!alive(self)) return E_FAIL;
-    bool any = false;
-    switch (self.kind) {
-    case Kind::Document:
-        any = self.node->children || hasDeclaration(self.content);
-        break;
-    case Kind::Element:
-    case Kind::Attribute:
-        any = self.node->children != nullptr;
-        break;
-    default:
-        break;
-    }
-    *has = any ? VARIANT_TRUE : VARIANT_FALSE;
-    return any ? S_OK : S_FALSE;
+    return withNode(child, [&](NodeBase& c) { return insertChild(self, c, out); });
 }
 
 HRESULT ownerDocument(NodeBase& self, IXMLDOMDocument** document) {
@@ -387,9 +293,7 @@ HRESULT ownerDocument(NodeBase& self, IXMLDOMDocument** document) {
 }
 
 HRESULT namespaceURI(NodeBase& self, BSTR* uri) {
-    if (!uri) return E_POINTER;
-    *uri = nullptr;
-    if (!alive(self)) return E_FAIL;
+    if (HRESULT hr = prepare(self, uri); hr != S_OK) return hr;
     if (self.kind == Kind::NsDecl) return giveText(kXmlnsNamespace, uri);
     if (self.kind != Kind::Element && self.kind != Kind::Attribute) return S_FALSE;
     xmlNsPtr ns = self.node->ns;
@@ -397,37 +301,8 @@ HRESULT namespaceURI(NodeBase& self, BSTR* uri) {
     return giveText(ns->href, uri);
 }
 
-HRESULT prefix(NodeBase& self, BSTR* prefix) {
-    if (!prefix) return E_POINTER;
-    *prefix = nullptr;
-    if (!alive(self)) return E_FAIL;
-    if (self.kind == Kind::NsDecl) return self.ns->prefix ? giveText("xmlns", prefix) : giveNothing(prefix);
-    if (self.kind != Kind::Element && self.kind != Kind::Attribute) return giveNothing(prefix);
-    xmlNsPtr ns = self.node->ns;
-    return ns && ns->prefix ? giveText(ns->prefix, prefix) : giveNothing(prefix);
-}
-
-HRESULT baseName(NodeBase& self, BSTR* name) {
-    if (!name) return E_POINTER;
-    *name = nullptr;
-    if (!alive(self)) return E_FAIL;
-    switch (self.kind) {
-    case Kind::NsDecl:
-        return giveText(self.ns->prefix ? self.ns->prefix : BAD_CAST "xmlns", name);
-    case Kind::Element:
-    case Kind::Attribute:
-    case Kind::PI:
-    case Kind::Decl:
-        return giveText(self.node->name, name);
-    default:
-        return giveText("", name);
-    }
-}
-
 HRESULT text(NodeBase& self, BSTR* text) {
-    if (!text) return E_POINTER;
-    *text = nullptr;
-    if (!alive(self)) return E_FAIL;
+    if (HRESULT hr = prepare(self, text); hr != S_OK) return hr;
     switch (self.kind) {
     case Kind::NsDecl:
         return giveText(self.ns->href, text);
@@ -445,26 +320,16 @@ HRESULT text(NodeBase& self, BSTR* text) {
 }
 
 HRESULT xml(NodeBase& self, BSTR* xml) {
-    if (!xml) return E_POINTER;
-    *xml = nullptr;
-    if (!alive(self)) return E_FAIL;
+    if (HRESULT hr = prepare(self, xml); hr != S_OK) return hr;
     std::string out;
     if (!serializeNode(self, out)) return E_FAIL;
     return giveText(out, xml);
 }
 
 HRESULT selectSingleNode(NodeBase& self, BSTR expression, IXMLDOMNode** node) {
-    if (!node) return E_POINTER;
-    *node = nullptr;
-    if (!alive(self) || !expression) return E_FAIL;
+    if (HRESULT hr = prepare(self, node); hr != S_OK) return hr;
+    if (!expression) return E_FAIL;
     return selectFirst(self, utf8Of(expression), node);
-}
-
-HRESULT selectNodes(NodeBase& self, BSTR expression, IXMLDOMNodeList** nodes) {
-    if (!nodes) return E_POINTER;
-    *nodes = nullptr;
-    if (!alive(self) || !expression) return E_FAIL;
-    return selectAll(self, utf8Of(expression), nodes);
 }
 
 }  // namespace mx::ops

@@ -27,7 +27,6 @@ namespace {
 
 struct ParseState {
     bool preserveAll = false;
-    bool prohibitDtd = false;
     bool failed = false;
     bool namespaceNameWarned = false;  // libxml2 counts it against namespace well-formedness
     ParseFailure* failure = nullptr;
@@ -38,15 +37,9 @@ struct ParseState {
 
 ParseState& stateOf(void* ctx) { return *static_cast<ParseState*>(static_cast<xmlParserCtxtPtr>(ctx)->_private); }
 
-std::string trimmedMessage(char const* message) {
-    std::string text = message ? message : "";
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    return text;
-}
-
 void record(ParseFailure& failure, xmlErrorPtr error) {
     failure.code = error->code ? error->code : E_FAIL;
-    failure.reason = trimmedMessage(error->message);
+    failure.reason = withoutNewline(error->message);
     failure.line = error->line;
     failure.column = error->int2;
 }
@@ -101,7 +94,8 @@ void onCharacters(void* ctx, xmlChar const* ch, int len) {
         return;
     }
     if (!st.pending.empty()) {
-        xmlSAX2Characters(ctx, reinterpret_cast<xmlChar const*>(st.pending.data()), static_cast<int>(st.pending.size()));
+        xmlSAX2Characters(ctx, reinterpret_cast<xmlChar const*>(st.pending.data()),
+                          static_cast<int>(st.pending.size()));
         st.pending.clear();
     }
     xmlSAX2Characters(ctx, ch, len);
@@ -166,16 +160,9 @@ void onEndDocument(void* ctx) {
     xmlSAX2EndDocument(ctx);
 }
 
-void onInternalSubset(void* ctx, xmlChar const* name, xmlChar const* externalId, xmlChar const* systemId) {
-    ParseState& st = stateOf(ctx);
-    if (st.prohibitDtd) return fail(ctx, XML_ERR_USER_STOP, "DTD is prohibited.");
-    xmlSAX2InternalSubset(ctx, name, externalId, systemId);
-}
-
 void installHandlers(xmlParserCtxtPtr ctxt) {
     xmlSAXHandlerPtr sax = ctxt->sax;
     sax->serror = onParseError;
-    sax->internalSubset = onInternalSubset;
     sax->entityDecl = entityDeclWithLimits;
     sax->endDocument = onEndDocument;
     sax->characters = onCharacters;
@@ -207,7 +194,6 @@ xmlDocPtr runParse(LoadSettings const& settings, ParseFailure& failure, Read rea
     }
     ParseState st;
     st.preserveAll = settings.preserveWhiteSpace;
-    st.prohibitDtd = settings.prohibitDtd;
     st.failure = &failure;
     ctxt->_private = &st;
     installHandlers(ctxt);
@@ -230,22 +216,6 @@ xmlDocPtr runParse(LoadSettings const& settings, ParseFailure& failure, Read rea
     return doc;
 }
 
-int readStream(void* stream, char* buffer, int length) { return streamRead(stream, buffer, length); }
-
-// The encoding named by a declaration at the start of `text`, if any.
-std::string declaredEncoding(std::string const& text) {
-    if (text.compare(0, 5, "<?xml") != 0) return {};
-    size_t end = text.find("?>");
-    if (end == std::string::npos) return {};
-    std::string decl = text.substr(0, end);
-    size_t at = decl.find("encoding");
-    if (at == std::string::npos) return {};
-    size_t quote = decl.find_first_of("'\"", at);
-    if (quote == std::string::npos) return {};
-    size_t close = decl.find(decl[quote], quote + 1);
-    return close == std::string::npos ? std::string() : decl.substr(quote + 1, close - quote - 1);
-}
-
 struct ValidationErrors {
     bool failed = false;
     ParseFailure* failure;
@@ -262,7 +232,7 @@ void onValidationError(void* context, xmlErrorPtr error) {
 
 xmlDocPtr parseStream(IStream* stream, std::string const& url, LoadSettings const& settings, ParseFailure& failure) {
     return runParse(settings, failure, [&](xmlParserCtxtPtr ctxt, int options) {
-        return xmlCtxtReadIO(ctxt, readStream, streamClose, stream, url.empty() ? nullptr : url.c_str(), nullptr,
+        return xmlCtxtReadIO(ctxt, streamRead, streamClose, stream, url.empty() ? nullptr : url.c_str(), nullptr,
                              options);
     });
 }
@@ -281,8 +251,9 @@ xmlDocPtr parseText(std::string const& utf8, LoadSettings const& settings, Parse
     });
     // The text arrived as characters, so its label was ignored while
     // parsing; it still says how the document wants to be saved.
-    if (doc) {
-        std::string encoding = declaredEncoding(utf8);
+    size_t end = utf8.find("?>");
+    if (doc && utf8.starts_with("<?xml") && end != std::string::npos) {
+        std::string encoding = pseudoAttribute(utf8.substr(5, end - 5).c_str(), "encoding");
         if (!encoding.empty()) doc->encoding = xmlStrdup(xstr(encoding));
     }
     return doc;

@@ -11,6 +11,7 @@
 
 #include "platform/msxml6/dom_util.h"
 #include "platform/msxml6/write_check.h"
+#include "platform/msxml6/xslt_common.h"
 
 namespace mx {
 
@@ -49,12 +50,24 @@ private:
         std::string text;
         for (char const* p = chars(ns->href); *p; ++p) {
             switch (*p) {
-            case '&': text += "&amp;"; break;
-            case '<': text += "&lt;"; break;
-            case '\t': text += "&#9;"; break;
-            case '\n': text += "&#10;"; break;
-            case '\r': text += "&#13;"; break;
-            default: text += *p; break;
+            case '&':
+                text += "&amp;";
+                break;
+            case '<':
+                text += "&lt;";
+                break;
+            case '\t':
+                text += "&#9;";
+                break;
+            case '\n':
+                text += "&#10;";
+                break;
+            case '\r':
+                text += "&#13;";
+                break;
+            default:
+                text += *p;
+                break;
             }
         }
         if (xmlChar* escaped = xmlStrdup(xstr(text))) {
@@ -77,10 +90,18 @@ bool dumpUtf8(std::string& out, xmlNodePtr node, bool wholeDocument) {
 void appendEscapedAttribute(std::string& out, char const* value) {
     for (char const* p = value; *p; ++p) {
         switch (*p) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += *p; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += *p;
+            break;
         }
     }
 }
@@ -144,30 +165,8 @@ bool serializeNode(NodeBase& self, std::string& out) {
     }
 }
 
-namespace {
-
-void ignoreError(void*, xmlErrorPtr) {}
-
-// libxml2 reports write errors on stderr besides returning them; the caller
-// gets the failure as a result, the console stays quiet.
-class QuietErrors {
-public:
-    QuietErrors() : previous_(xmlStructuredError), previousContext_(xmlStructuredErrorContext) {
-        xmlSetStructuredErrorFunc(nullptr, ignoreError);
-    }
-    ~QuietErrors() { xmlSetStructuredErrorFunc(previousContext_, previous_); }
-    QuietErrors(QuietErrors const&) = delete;
-    QuietErrors& operator=(QuietErrors const&) = delete;
-
-private:
-    xmlStructuredErrorFunc previous_;
-    void* previousContext_;
-};
-
-}  // namespace
-
 HRESULT saveDocument(DocContent* content, IStream* stream) {
-    QuietErrors quiet;
+    ErrorSink quiet;  // libxml2 reports write errors on stderr besides returning them
     xmlDocPtr doc = content->doc();
     bool declared = hasDeclaration(content);
     // Without a declaration only UTF-8 reads back correctly.

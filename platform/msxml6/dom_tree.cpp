@@ -76,7 +76,6 @@ void keepNoNamespace(xmlNodePtr top) {
     }
 }
 
-// ---- prefixes without a binding ---------------------------------------------------
 // An element or attribute named "p:x" with no declaration of p in scope
 // keeps the whole name and no namespace until a declaration of p comes into
 // scope: one made on it or above it, or the place it is inserted at.
@@ -162,28 +161,6 @@ void adoptDeclaration(xmlNodePtr element, xmlNsPtr ns) {
             continue;
         }
         cur = nextElementAfter(cur, element, [] {});
-    }
-}
-
-void linkChild(xmlNodePtr parent, xmlNodePtr child, xmlNodePtr ref) {
-    // Linked by hand: xmlAddChild and friends merge adjacent text nodes and
-    // free the one passed in, which would pull a node from under its object.
-    child->parent = parent;
-    child->next = ref;
-    if (ref) {
-        child->prev = ref->prev;
-        if (ref->prev)
-            ref->prev->next = child;
-        else
-            parent->children = child;
-        ref->prev = child;
-    } else {
-        child->prev = parent->last;
-        if (parent->last)
-            parent->last->next = child;
-        else
-            parent->children = child;
-        parent->last = child;
     }
 }
 
@@ -281,24 +258,6 @@ HRESULT insertDeclaration(NodeBase& parent, NodeBase& child, IXMLDOMNode** out) 
     return S_OK;
 }
 
-std::string pseudoAttribute(char const* data, char const* name) {
-    size_t n = strlen(name);
-    for (char const* p = data; (p = strstr(p, name)) != nullptr; p += n) {
-        bool startsWord = p == data || isspace(static_cast<unsigned char>(p[-1]));
-        char const* q = p + n;
-        while (isspace(static_cast<unsigned char>(*q))) ++q;
-        if (!startsWord || *q != '=') continue;
-        ++q;
-        while (isspace(static_cast<unsigned char>(*q))) ++q;
-        char quote = *q;
-        if (quote != '\'' && quote != '"') continue;
-        char const* end = strchr(q + 1, quote);
-        if (!end) return {};
-        return std::string(q + 1, end);
-    }
-    return {};
-}
-
 }  // namespace
 
 namespace {
@@ -335,6 +294,24 @@ void freeIfOrphan(xmlNodePtr node, DocContent* content) {
         xmlFreeNode(top);
 }
 
+std::string pseudoAttribute(char const* data, char const* name) {
+    size_t n = strlen(name);
+    for (char const* p = data; (p = strstr(p, name)) != nullptr; p += n) {
+        bool startsWord = p == data || isspace(static_cast<unsigned char>(p[-1]));
+        char const* q = p + n;
+        while (isspace(static_cast<unsigned char>(*q))) ++q;
+        if (!startsWord || *q != '=') continue;
+        ++q;
+        while (isspace(static_cast<unsigned char>(*q))) ++q;
+        char quote = *q;
+        if (quote != '\'' && quote != '"') continue;
+        char const* end = strchr(q + 1, quote);
+        if (!end) return {};
+        return std::string(q + 1, end);
+    }
+    return {};
+}
+
 bool hasDeclaration(DocContent* content) { return content->decl || content->doc()->standalone != -1; }
 
 void applyDeclaration(xmlDocPtr doc, xmlChar const* data) {
@@ -363,7 +340,7 @@ std::string declarationText(xmlDocPtr doc) {
     return out;
 }
 
-HRESULT insertChild(NodeBase& parent, NodeBase& child, NodeBase* before, IXMLDOMNode** out) {
+HRESULT insertChild(NodeBase& parent, NodeBase& child, IXMLDOMNode** out) {
     if (out) *out = nullptr;
     xmlNodePtr p = parent.target();
     if (!p || parent.kind == Kind::NsDecl) return E_FAIL;
@@ -379,13 +356,6 @@ HRESULT insertChild(NodeBase& parent, NodeBase& child, NodeBase* before, IXMLDOM
     xmlNodePtr c = child.node;
     if (!c) return E_FAIL;
     if (child.kind == Kind::Decl) return insertDeclaration(parent, child, out);
-    xmlNodePtr ref = nullptr;
-    if (before) {
-        if (before->isAttachedDecl() && parent.kind == Kind::Document && before->content == parent.content)
-            ref = p->children;
-        else if (!(ref = before->node) || ref->parent != p)
-            return E_INVALIDARG;
-    }
     // Only an element with children can be above p (or p itself): appending
     // a new leaf then costs no climb, however deep p lies.
     if (c->type == XML_ELEMENT_NODE && (c == p || (c->children && isAncestorOrSelf(c, p)))) return E_FAIL;
@@ -393,30 +363,24 @@ HRESULT insertChild(NodeBase& parent, NodeBase& child, NodeBase* before, IXMLDOM
     DocContent const* source = DocContent::of(c->doc);
     bool const mayHaveUnbound = parent.content->unboundNames || !source || source->unboundNames;
     if (c->type == XML_ELEMENT_NODE && mayHaveUnbound && !prefixesResolve(c, p)) return E_INVALIDARG;
-    if (ref != c) {
-        if (ref == c->next && c->parent == p && ref) {
-            // already in place
-        } else {
-            beforeTreeChange();
-            bool const element = c->type == XML_ELEMENT_NODE;
-            bool const sameDocument = c->doc == parent.content->doc();
-            Place const from = element && parent.content->namespaced ? placeOf(c->parent) : Place();
-            xmlNodePtr const formerParent = c->parent;
-            xmlUnlinkNode(c);
-            bool docParent = parent.kind == Kind::Document;
-            if (FAILED(bringInto(c, parent.content, docParent ? nullptr : p))) return E_FAIL;
-            linkChild(p, c, ref);
-            // Repair walks the whole subtree: only where bindings may change.
-            if (element && parent.content->namespaced && (!sameDocument || !sameBindings(from, placeOf(p)))) {
-                if (parent.content->unboundNames) bindPrefixes(c);
-                xmlDOMWrapReconcileNamespaces(nullptr, c, 1 /* remove redundant declarations */);
-                keepNoNamespace(c);
-            }
-            // The child may have been all that kept a detached subtree. Only
-            // now that its names no longer refer to declarations there.
-            if (formerParent && !formerParent->_private) freeIfOrphan(formerParent, DocContent::of(formerParent->doc));
-        }
+    beforeTreeChange();
+    bool const element = c->type == XML_ELEMENT_NODE;
+    bool const sameDocument = c->doc == parent.content->doc();
+    Place const from = element && parent.content->namespaced ? placeOf(c->parent) : Place();
+    xmlNodePtr const formerParent = c->parent;
+    xmlUnlinkNode(c);
+    bool docParent = parent.kind == Kind::Document;
+    if (FAILED(bringInto(c, parent.content, docParent ? nullptr : p))) return E_FAIL;
+    appendChildNode(p, c);
+    // Repair walks the whole subtree: only where bindings may change.
+    if (element && parent.content->namespaced && (!sameDocument || !sameBindings(from, placeOf(p)))) {
+        if (parent.content->unboundNames) bindPrefixes(c);
+        xmlDOMWrapReconcileNamespaces(nullptr, c, 1 /* remove redundant declarations */);
+        keepNoNamespace(c);
     }
+    // The child may have been all that kept a detached subtree. Only
+    // now that its names no longer refer to declarations there.
+    if (formerParent && !formerParent->_private) freeIfOrphan(formerParent, DocContent::of(formerParent->doc));
     bumpGeneration();
     if (out) {
         child.addRef();
@@ -450,7 +414,6 @@ HRESULT removeChild(NodeBase& parent, NodeBase& child, IXMLDOMNode** out) {
     return S_OK;
 }
 
-// ---- attributes -------------------------------------------------------------------
 namespace {
 
 bool qnameEquals(xmlNsPtr ns, xmlChar const* name, char const* qname) {
@@ -510,7 +473,9 @@ bool hasExpandedName(xmlNodePtr element, char const* local, xmlNsPtr ns) {
 
 }  // namespace
 
-bool isNsDeclName(char const* qname) { return strncmp(qname, "xmlns", 5) == 0 && (qname[5] == '\0' || qname[5] == ':'); }
+bool isNsDeclName(char const* qname) {
+    return strncmp(qname, "xmlns", 5) == 0 && (qname[5] == '\0' || qname[5] == ':');
+}
 
 xmlNsPtr findNsDecl(xmlNodePtr element, char const* qname) {
     if (!element || !isNsDeclName(qname)) return nullptr;

@@ -4,6 +4,7 @@
 #include <libxml/tree.h>
 #include <libxml/xmlstring.h>
 
+#include <climits>
 #include <cwchar>
 #include <string>
 
@@ -27,12 +28,16 @@ private:
 
 // Calls fn for every node of the subtree under `top` (itself included) until
 // fn says false: attributes right after their element, their text after
-// them; entity references and DTDs are not entered. Iterative, so any depth.
+// them; entity references and DTDs are not entered. Also false as soon as
+// elements nest more than `depthLimit` levels (top's counting as the first).
+// Iterative, so any depth.
 template <class Fn>
-bool everyNode(xmlNodePtr top, Fn fn) {
-    xmlNodePtr cur = top;
-    while (cur) {
-        if (!fn(cur)) return false;
+bool everyNode(xmlNodePtr top, Fn fn, unsigned depthLimit = UINT_MAX) {
+    auto elements = [](xmlNodePtr n) { return n->type == XML_ELEMENT_NODE ? 1u : 0u; };
+    unsigned level = 0;  // elements from top down to cur, cur included
+    for (xmlNodePtr cur = top; cur;) {
+        level += elements(cur);
+        if (level > depthLimit || !fn(cur)) return false;
         if (cur->type == XML_ELEMENT_NODE) {
             for (xmlAttrPtr a = cur->properties; a; a = a->next) {
                 if (!fn(reinterpret_cast<xmlNodePtr>(a))) return false;
@@ -44,11 +49,21 @@ bool everyNode(xmlNodePtr top, Fn fn) {
             cur = cur->children;
             continue;
         }
-        while (cur != top && !cur->next) cur = cur->parent;
+        while (cur != top && !cur->next) {
+            level -= elements(cur);
+            cur = cur->parent;
+        }
         if (cur == top) break;
+        level -= elements(cur);
         cur = cur->next;
     }
     return true;
+}
+
+// Whether some element of the tree under `top` lies deeper than `limit`.
+inline bool exceedsTreeDepth(xmlNodePtr top, unsigned limit = kMaxTreeDepth) {
+    return top && !everyNode(
+                      top, [](xmlNodePtr) { return true; }, limit);
 }
 
 // The same for every node, with no early stop.
@@ -80,11 +95,14 @@ inline HRESULT giveText(std::string const& utf8, BSTR* out) {
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-// "Nothing" answer for BSTR results: S_FALSE and null.
-inline HRESULT giveNothing(BSTR* out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    return S_FALSE;
+// Hands out a node (S_FALSE for none), releasing it when there is nowhere to put it.
+inline HRESULT giveNode(IXMLDOMNode* node, IXMLDOMNode** out) {
+    if (!out) {
+        if (node) node->Release();
+        return E_POINTER;
+    }
+    *out = node;
+    return node ? S_OK : S_FALSE;
 }
 
 }  // namespace mx

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/msxml6/dom_list.h"
+#include "platform/msxml6/dom_util.h"
 
 namespace mx {
 
@@ -55,17 +56,9 @@ thread_local CompiledCache compiled;
 void dropStaleOrder(xmlDocPtr doc) {
     xmlNodePtr root = xmlDocGetRootElement(doc);
     if (!root || !root->content) return;
-    xmlNodePtr cur = root;
-    while (cur) {
-        if (cur->type == XML_ELEMENT_NODE) cur->content = nullptr;
-        if (cur->children && cur->type == XML_ELEMENT_NODE) {
-            cur = cur->children;
-            continue;
-        }
-        while (cur != root && !cur->next) cur = cur->parent;
-        if (cur == root) break;
-        cur = cur->next;
-    }
+    forEachInSubtree(root, [](xmlNodePtr n) {
+        if (n->type == XML_ELEMENT_NODE) n->content = nullptr;
+    });
 }
 
 xmlNodePtr contextNodeOf(NodeBase& self) {
@@ -118,21 +111,6 @@ HRESULT selectFirst(NodeBase& self, std::string const& expression, IXMLDOMNode**
     if (set && set->nodeNr > 0) *node = wrapResult(set->nodeTab[0]);
     xmlXPathFreeObject(result);
     return *node ? S_OK : S_FALSE;
-}
-
-HRESULT selectAll(NodeBase& self, std::string const& expression, IXMLDOMNodeList** nodes) {
-    *nodes = nullptr;
-    xmlXPathObjectPtr result = evaluate(self, expression);
-    if (!result) return E_FAIL;
-    std::vector<IXMLDOMNode*> found;
-    if (xmlNodeSetPtr set = result->nodesetval) {
-        found.reserve(static_cast<size_t>(set->nodeNr));
-        for (int i = 0; i < set->nodeNr; ++i)
-            if (IXMLDOMNode* n = wrapResult(set->nodeTab[i])) found.push_back(n);
-    }
-    xmlXPathFreeObject(result);
-    *nodes = newStaticList(std::move(found));
-    return S_OK;
 }
 
 }  // namespace mx

@@ -10,6 +10,5 @@ namespace mx {
 // First match in document order; S_FALSE and null when nothing matches,
 // E_FAIL for a bad expression or one that gives no node-set.
 HRESULT selectFirst(NodeBase& context, std::string const& expression, IXMLDOMNode** node);
-HRESULT selectAll(NodeBase& context, std::string const& expression, IXMLDOMNodeList** nodes);
 
 }  // namespace mx

@@ -46,8 +46,10 @@ std::string localPathOf(char const* url) {
     char const* rest = url + 5;
     if (strncmp(rest, "//", 2) == 0) {
         rest += 2;
-        if (strncasecmp(rest, "localhost/", 10) == 0) rest += 9;
-        else if (*rest != '/') return {};  // another host
+        if (strncasecmp(rest, "localhost/", 10) == 0)
+            rest += 9;
+        else if (*rest != '/')
+            return {};  // another host
     }
     char* unescaped = xmlURIUnescapeString(rest, 0, nullptr);
     if (!unescaped) return {};
@@ -117,8 +119,7 @@ void initProcess() {
     xmlThrDefSetGenericErrorFunc(nullptr, dropMessage);
     xmlThrDefSetStructuredErrorFunc(nullptr, nullptr);
     exsltRegisterAll();
-    xsltRegisterExtModuleFunction(BAD_CAST "node-set", BAD_CAST "urn:schemas-microsoft-com:xslt",
-                                  xsltFunctionNodeSet);
+    xsltRegisterExtModuleFunction(BAD_CAST "node-set", BAD_CAST "urn:schemas-microsoft-com:xslt", xsltFunctionNodeSet);
     xmlSetExternalEntityLoader(guardedLoader);
     // libxml2 stops at 256 levels unless told otherwise; the parsers check
     // kMaxTreeDepth themselves (with or without XML_PARSE_HUGE), so its own
@@ -143,9 +144,8 @@ void ensureInit() {
     }
 }
 
-// ---- parser limits ----------------------------------------------------------------
-void entityDeclWithLimits(void* ctx, xmlChar const* name, int type, xmlChar const* publicId,
-                          xmlChar const* systemId, xmlChar* content) {
+void entityDeclWithLimits(void* ctx, xmlChar const* name, int type, xmlChar const* publicId, xmlChar const* systemId,
+                          xmlChar* content) {
     static_cast<xmlParserCtxtPtr>(ctx)->options &= ~XML_PARSE_HUGE;
     xmlSAX2EntityDecl(ctx, name, type, publicId, systemId, content);
 }
@@ -181,7 +181,6 @@ xmlError unreadInput(xmlParserCtxtPtr ctxt) {
     return error;
 }
 
-
 namespace {
 thread_local EncodingErrorsToParser* tlsEncodingScope = nullptr;
 }  // namespace
@@ -216,42 +215,6 @@ xmlError EncodingErrorsToParser::asReported(xmlError const& parserError) {
     return out;
 }
 
-
-namespace {
-
-unsigned elementCount(xmlNodePtr n) { return n->type == XML_ELEMENT_NODE ? 1 : 0; }
-
-bool hasTreeChildren(xmlNodePtr n) {
-    if (!n->children) return false;
-    return n->type == XML_ELEMENT_NODE || n->type == XML_DOCUMENT_NODE || n->type == XML_DOCUMENT_FRAG_NODE ||
-           n->type == XML_HTML_DOCUMENT_NODE;
-}
-
-}  // namespace
-
-bool exceedsTreeDepth(xmlNodePtr top, unsigned limit) {
-    if (!top) return false;
-    unsigned level = elementCount(top);  // elements from top down to cur
-    xmlNodePtr cur = top;
-    while (true) {
-        if (level > limit) return true;
-        if (hasTreeChildren(cur)) {
-            cur = cur->children;
-            level += elementCount(cur);
-            continue;
-        }
-        while (cur != top && !cur->next) {
-            level -= elementCount(cur);
-            cur = cur->parent;
-        }
-        if (cur == top) return false;
-        level -= elementCount(cur);
-        cur = cur->next;
-        level += elementCount(cur);
-    }
-}
-
-// ---- external access ------------------------------------------------------------
 ExternalAccess::ExternalAccess(bool allowLocalFiles) : previous_(tlsExternalAllowed) {
     tlsExternalAllowed = allowLocalFiles;
 }
@@ -260,7 +223,6 @@ ExternalAccess::~ExternalAccess() { tlsExternalAllowed = previous_; }
 
 bool ExternalAccess::allowed() { return tlsExternalAllowed; }
 
-// ---- streams ----------------------------------------------------------------------
 int streamRead(void* stream, char* buffer, int length) {
     auto* s = static_cast<IStream*>(stream);
     int done = 0;
@@ -312,7 +274,6 @@ IStream* openSource(wchar_t const* pathOrUrl, HRESULT* hr) {
     return SUCCEEDED(*hr) ? stream : nullptr;
 }
 
-// ---- bridges ----------------------------------------------------------------------
 xmlNodePtr engineNodeOf(IUnknown* object) {
     if (!object) return nullptr;
     void* out = nullptr;

@@ -24,8 +24,8 @@ void ensureInit();
 // this entityDecl handler clears it as soon as a document declares an entity,
 // which puts the guards (and the ordinary size limits) back for exactly the
 // documents that could be bombs.
-void entityDeclWithLimits(void* ctx, xmlChar const* name, int type, xmlChar const* publicId,
-                          xmlChar const* systemId, xmlChar* content);
+void entityDeclWithLimits(void* ctx, xmlChar const* name, int type, xmlChar const* publicId, xmlChar const* systemId,
+                          xmlChar* content);
 // libxml2 takes a NUL byte after the root element, or a failed conversion
 // of the input's encoding, for the end of the input and reports success.
 // For a parse that reached its end: why it did not read all of its input
@@ -69,15 +69,14 @@ private:
 // keeps a hostile file from making every later walk of its tree expensive,
 // and lies well above the 200 000 levels the module promises.
 constexpr unsigned kMaxTreeDepth = 250000;
-// Whether some element of the tree under `top` (an element counts as level
-// 1) lies deeper than `limit`. Iterative.
-bool exceedsTreeDepth(xmlNodePtr top, unsigned limit = kMaxTreeDepth);
 
 // Deep copies that do not recurse with the depth of the tree (tree_copy.cpp).
 // The copy of a node is detached in `doc` and declares what namespaces it
 // uses; null on failure.
 xmlNodePtr copyTree(xmlNodePtr node, xmlDocPtr doc);
 xmlDocPtr copyDocument(xmlDocPtr doc);
+// Links an unlinked `child` as the last child of `parent`.
+void appendChildNode(xmlNodePtr parent, xmlNodePtr child);
 
 // ---- text -----------------------------------------------------------------------
 // UTF-8 <-> wchar_t (UTF-32). Invalid UTF-8 becomes U+FFFD; unpaired or
@@ -94,9 +93,9 @@ size_t decodeUtf8(wchar_t* out, char const* s, size_t n);
 // refuses them with a position, instead of vanishing or turning into U+FFFD.
 std::string parserInputUtf8(wchar_t const* s, size_t n);
 std::wstring toWide(char const* s, size_t n);
-std::wstring toWide(char const* s);    // null gives L""
+std::wstring toWide(char const* s);  // null gives L""
 BSTR bstrFromUtf8(char const* s, size_t n);
-BSTR bstrFromUtf8(char const* s);      // null gives null
+BSTR bstrFromUtf8(char const* s);  // null gives null
 inline BSTR bstrFromUtf8(xmlChar const* s) { return bstrFromUtf8(reinterpret_cast<char const*>(s)); }
 
 // XML names as the parser accepts them (all of Unicode's name characters).
@@ -109,6 +108,13 @@ bool isXmlText(std::string_view utf8);
 // namespace name uri (not empty) reads back: any XML text except the names of
 // xml and xmlns bound to other prefixes.
 bool isDeclarableNamespace(char const* prefix, char const* uri);
+
+// A library message without the line end (and blanks) it comes with.
+inline std::string_view withoutNewline(char const* message) {
+    std::string_view m = message ? message : "";
+    while (!m.empty() && (m.back() == '\n' || m.back() == '\r' || m.back() == ' ')) m.remove_suffix(1);
+    return m;
+}
 
 // ---- external access ------------------------------------------------------------
 // The external-entity loader refuses everything unless the current thread
@@ -149,9 +155,14 @@ protected:
 inline constexpr IID IID_IEngineNode = {0x51c1a7e0, 0x3b1d, 0x4c52, {0x9a, 0x10, 0x7e, 0x2f, 0x61, 0x0d, 0x44, 0x01}};
 
 xmlNodePtr engineNodeOf(IUnknown* object);  // null when not one of ours
+// The interface pointer carried by a VT_DISPATCH or VT_UNKNOWN variant.
+inline IUnknown* objectOf(VARIANT const& v) {
+    if (v.vt == VT_DISPATCH) return v.pdispVal;
+    return v.vt == VT_UNKNOWN ? v.punkVal : nullptr;
+}
 // Code units held by this thread's text buffer of IXMLDOMNodeReader.
 size_t readerTextUnits();
-xmlDocPtr engineDocOf(IUnknown* object);    // the document of that node
+xmlDocPtr engineDocOf(IUnknown* object);  // the document of that node
 
 // DOM document: replace its whole content by `doc` (ownership passes).
 HRESULT replaceDocument(IUnknown* domDocument, xmlDocPtr doc);

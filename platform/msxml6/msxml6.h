@@ -42,33 +42,26 @@ enum DOMNodeType {
 
 // ---- DOM ----------------------------------------------------------------------
 struct IXMLDOMNode : IDispatch {
-    virtual HRESULT get_nodeName(BSTR* name) = 0;         // qualified name, "#text", "#comment", ...
-    virtual HRESULT get_nodeValue(VARIANT* value) = 0;    // VT_BSTR, or VT_NULL for elements/documents
-    virtual HRESULT put_nodeValue(VARIANT value) = 0;     // literal text; fails for elements/documents
+    virtual HRESULT get_nodeName(BSTR* name) = 0;       // qualified name, "#text", "#comment", ...
+    virtual HRESULT get_nodeValue(VARIANT* value) = 0;  // VT_BSTR, or VT_NULL for elements/documents
+    virtual HRESULT put_nodeValue(VARIANT value) = 0;   // literal text; fails for elements/documents
     virtual HRESULT get_nodeType(DOMNodeType* type) = 0;
-    virtual HRESULT get_parentNode(IXMLDOMNode** parent) = 0;   // S_FALSE and null when none
+    virtual HRESULT get_parentNode(IXMLDOMNode** parent) = 0;        // S_FALSE and null when none
     virtual HRESULT get_childNodes(IXMLDOMNodeList** children) = 0;  // a live list
-    virtual HRESULT get_firstChild(IXMLDOMNode** child) = 0;    // S_FALSE and null when none
-    virtual HRESULT get_lastChild(IXMLDOMNode** child) = 0;
-    virtual HRESULT get_previousSibling(IXMLDOMNode** sibling) = 0;
+    virtual HRESULT get_firstChild(IXMLDOMNode** child) = 0;         // S_FALSE and null when none
     virtual HRESULT get_nextSibling(IXMLDOMNode** sibling) = 0;
     virtual HRESULT get_attributes(IXMLDOMNamedNodeMap** map) = 0;  // S_FALSE and null for non-elements
-    virtual HRESULT insertBefore(IXMLDOMNode* newChild, VARIANT refChild, IXMLDOMNode** out) = 0;
     virtual HRESULT removeChild(IXMLDOMNode* child, IXMLDOMNode** out) = 0;
     // Moves a node that has a parent; adopts a node of another document;
     // refuses to append an element to itself or to one of its descendants.
     virtual HRESULT appendChild(IXMLDOMNode* newChild, IXMLDOMNode** out) = 0;
-    virtual HRESULT hasChildNodes(VARIANT_BOOL* has) = 0;
     virtual HRESULT get_ownerDocument(IXMLDOMDocument** document) = 0;
     virtual HRESULT get_namespaceURI(BSTR* uri) = 0;  // S_FALSE and null when none
-    virtual HRESULT get_prefix(BSTR* prefix) = 0;
-    virtual HRESULT get_baseName(BSTR* localName) = 0;
-    virtual HRESULT get_text(BSTR* text) = 0;  // concatenated descendant text
-    virtual HRESULT get_xml(BSTR* xml) = 0;    // serialisation of this node (and subtree)
+    virtual HRESULT get_text(BSTR* text) = 0;         // concatenated descendant text
+    virtual HRESULT get_xml(BSTR* xml) = 0;           // serialisation of this node (and subtree)
     // XPath 1.0 from this node; first match in document order; S_FALSE and
     // null when nothing matches. No namespace prefixes are bound.
     virtual HRESULT selectSingleNode(BSTR expression, IXMLDOMNode** node) = 0;
-    virtual HRESULT selectNodes(BSTR expression, IXMLDOMNodeList** nodes) = 0;
 
 protected:
     ~IXMLDOMNode() = default;
@@ -77,8 +70,6 @@ protected:
 struct IXMLDOMNodeList : IDispatch {
     virtual HRESULT get_item(long index, IXMLDOMNode** node) = 0;  // S_FALSE and null out of range
     virtual HRESULT get_length(long* length) = 0;
-    virtual HRESULT nextNode(IXMLDOMNode** node) = 0;
-    virtual HRESULT reset() = 0;
 
 protected:
     ~IXMLDOMNodeList() = default;
@@ -89,23 +80,17 @@ struct IXMLDOMNamedNodeMap : IDispatch {
     virtual HRESULT getNamedItem(BSTR name, IXMLDOMNode** node) = 0;  // S_FALSE and null when absent
     virtual HRESULT get_item(long index, IXMLDOMNode** node) = 0;
     virtual HRESULT get_length(long* length) = 0;
-    virtual HRESULT removeNamedItem(BSTR name, IXMLDOMNode** node) = 0;
 
 protected:
     ~IXMLDOMNamedNodeMap() = default;
 };
 
 struct IXMLDOMAttribute : IXMLDOMNode {
-    virtual HRESULT get_name(BSTR* name) = 0;
-    virtual HRESULT get_value(VARIANT* value) = 0;
-    virtual HRESULT put_value(VARIANT value) = 0;
-
 protected:
     ~IXMLDOMAttribute() = default;
 };
 
 struct IXMLDOMElement : IXMLDOMNode {
-    virtual HRESULT get_tagName(BSTR* name) = 0;
     virtual HRESULT getAttribute(BSTR name, VARIANT* value) = 0;  // S_FALSE and VT_NULL when absent
     // Literal value. A name xmlns or xmlns:p declares that namespace here.
     virtual HRESULT setAttribute(BSTR name, VARIANT value) = 0;
@@ -118,7 +103,6 @@ protected:
 
 struct IXMLDOMCharacterData : IXMLDOMNode {
     virtual HRESULT get_data(BSTR* data) = 0;
-    virtual HRESULT put_data(BSTR data) = 0;
     virtual HRESULT get_length(long* length) = 0;
 
 protected:
@@ -141,9 +125,7 @@ protected:
 };
 
 struct IXMLDOMProcessingInstruction : IXMLDOMNode {
-    virtual HRESULT get_target(BSTR* target) = 0;
     virtual HRESULT get_data(BSTR* data) = 0;
-    virtual HRESULT put_data(BSTR data) = 0;
 
 protected:
     ~IXMLDOMProcessingInstruction() = default;
@@ -151,12 +133,9 @@ protected:
 
 struct IXMLDOMParseError : IDispatch {
     virtual HRESULT get_errorCode(long* code) = 0;  // 0 when there was no error
-    virtual HRESULT get_url(BSTR* url) = 0;
     virtual HRESULT get_reason(BSTR* reason) = 0;   // the engine's message text
-    virtual HRESULT get_srcText(BSTR* text) = 0;
     virtual HRESULT get_line(long* line) = 0;
     virtual HRESULT get_linepos(long* column) = 0;
-    virtual HRESULT get_filepos(long* position) = 0;
 
 protected:
     ~IXMLDOMParseError() = default;
@@ -167,7 +146,6 @@ struct IXMLDOMDocument : IXMLDOMNode {
     virtual HRESULT createElement(BSTR tagName, IXMLDOMElement** element) = 0;
     virtual HRESULT createTextNode(BSTR data, IXMLDOMText** text) = 0;
     virtual HRESULT createComment(BSTR data, IXMLDOMComment** comment) = 0;
-    virtual HRESULT createCDATASection(BSTR data, IXMLDOMCDATASection** cdata) = 0;
     // Target "xml" makes the document's XML declaration (it serialises once,
     // first, and save follows its encoding), never a second declaration.
     virtual HRESULT createProcessingInstruction(BSTR target, BSTR data, IXMLDOMProcessingInstruction** pi) = 0;
@@ -192,20 +170,16 @@ protected:
 };
 
 struct IXMLDOMDocument2 : IXMLDOMDocument {
-    virtual HRESULT get_schemas(VARIANT* schemas) = 0;   // VT_DISPATCH collection, or VT_NULL
-    virtual HRESULT putref_schemas(VARIANT schemas) = 0; // VT_DISPATCH collection, or VT_NULL/VT_EMPTY
+    virtual HRESULT get_schemas(VARIANT* schemas) = 0;    // VT_DISPATCH collection, or VT_NULL
+    virtual HRESULT putref_schemas(VARIANT schemas) = 0;  // VT_DISPATCH collection, or VT_NULL/VT_EMPTY
     // S_OK valid; S_FALSE invalid (get_parseError / the returned error tell why).
     virtual HRESULT validate(IXMLDOMParseError** error) = 0;
-    virtual HRESULT setProperty(BSTR name, VARIANT value) = 0;
-    virtual HRESULT getProperty(BSTR name, VARIANT* value) = 0;
 
 protected:
     ~IXMLDOMDocument2() = default;
 };
 
 struct IXMLDOMDocument3 : IXMLDOMDocument2 {
-    virtual HRESULT importNode(IXMLDOMNode* node, VARIANT_BOOL deep, IXMLDOMNode** clone) = 0;
-
 protected:
     ~IXMLDOMDocument3() = default;
 };
@@ -227,7 +201,7 @@ protected:
 
 // ---- XSLT ---------------------------------------------------------------------
 struct IXSLProcessor : IDispatch {
-    virtual HRESULT put_input(VARIANT input) = 0;    // VT_DISPATCH DOM document (or node)
+    virtual HRESULT put_input(VARIANT input) = 0;  // VT_DISPATCH DOM document (or node)
     // VT_DISPATCH DOM document (replaced by the result), VT_UNKNOWN IStream
     // (written as xsl:output says), or VT_EMPTY (collect a string).
     virtual HRESULT put_output(VARIANT output) = 0;
@@ -251,8 +225,6 @@ protected:
 struct ISAXLocator : IUnknown {
     virtual HRESULT getColumnNumber(int* column) = 0;
     virtual HRESULT getLineNumber(int* line) = 0;
-    virtual HRESULT getPublicId(wchar_t const** id) = 0;
-    virtual HRESULT getSystemId(wchar_t const** id) = 0;
 
 protected:
     ~ISAXLocator() = default;
@@ -263,14 +235,9 @@ struct ISAXAttributes : IUnknown {
     virtual HRESULT getURI(int index, wchar_t const** uri, int* length) = 0;
     virtual HRESULT getLocalName(int index, wchar_t const** name, int* length) = 0;
     virtual HRESULT getQName(int index, wchar_t const** name, int* length) = 0;
-    virtual HRESULT getIndexFromName(wchar_t const* uri, int uriLength, wchar_t const* localName,
-                                     int localNameLength, int* index) = 0;
-    virtual HRESULT getIndexFromQName(wchar_t const* qname, int qnameLength, int* index) = 0;
     virtual HRESULT getValue(int index, wchar_t const** value, int* length) = 0;
-    virtual HRESULT getValueFromName(wchar_t const* uri, int uriLength, wchar_t const* localName,
-                                     int localNameLength, wchar_t const** value, int* length) = 0;
-    virtual HRESULT getValueFromQName(wchar_t const* qname, int qnameLength, wchar_t const** value,
-                                      int* length) = 0;
+    virtual HRESULT getValueFromName(wchar_t const* uri, int uriLength, wchar_t const* localName, int localNameLength,
+                                     wchar_t const** value, int* length) = 0;
 
 protected:
     ~ISAXAttributes() = default;
@@ -282,14 +249,12 @@ struct ISAXContentHandler : IUnknown {
     virtual HRESULT putDocumentLocator(ISAXLocator* locator) = 0;
     virtual HRESULT startDocument() = 0;
     virtual HRESULT endDocument() = 0;
-    virtual HRESULT startPrefixMapping(wchar_t const* prefix, int prefixLength, wchar_t const* uri,
-                                       int uriLength) = 0;
+    virtual HRESULT startPrefixMapping(wchar_t const* prefix, int prefixLength, wchar_t const* uri, int uriLength) = 0;
     virtual HRESULT endPrefixMapping(wchar_t const* prefix, int prefixLength) = 0;
-    virtual HRESULT startElement(wchar_t const* uri, int uriLength, wchar_t const* localName,
-                                 int localNameLength, wchar_t const* qname, int qnameLength,
-                                 ISAXAttributes* attributes) = 0;
-    virtual HRESULT endElement(wchar_t const* uri, int uriLength, wchar_t const* localName,
-                               int localNameLength, wchar_t const* qname, int qnameLength) = 0;
+    virtual HRESULT startElement(wchar_t const* uri, int uriLength, wchar_t const* localName, int localNameLength,
+                                 wchar_t const* qname, int qnameLength, ISAXAttributes* attributes) = 0;
+    virtual HRESULT endElement(wchar_t const* uri, int uriLength, wchar_t const* localName, int localNameLength,
+                               wchar_t const* qname, int qnameLength) = 0;
     virtual HRESULT characters(wchar_t const* chars, int length) = 0;
     virtual HRESULT ignorableWhitespace(wchar_t const* chars, int length) = 0;
     virtual HRESULT processingInstruction(wchar_t const* target, int targetLength, wchar_t const* data,
@@ -327,15 +292,11 @@ protected:
 inline constexpr wchar_t const* SAX_PROPERTY_LEXICAL_HANDLER = L"http://xml.org/sax/properties/lexical-handler";
 
 struct ISAXXMLReader : IUnknown {
-    virtual HRESULT getFeature(wchar_t const* name, VARIANT_BOOL* value) = 0;
     virtual HRESULT putFeature(wchar_t const* name, VARIANT_BOOL value) = 0;
-    virtual HRESULT getProperty(wchar_t const* name, VARIANT* value) = 0;
     // SAX_PROPERTY_LEXICAL_HANDLER with a VT_UNKNOWN/VT_DISPATCH object
     // that answers ISAXLexicalHandler.
     virtual HRESULT putProperty(wchar_t const* name, VARIANT value) = 0;
-    virtual HRESULT getContentHandler(ISAXContentHandler** handler) = 0;
     virtual HRESULT putContentHandler(ISAXContentHandler* handler) = 0;  // null removes it
-    virtual HRESULT getErrorHandler(ISAXErrorHandler** handler) = 0;
     virtual HRESULT putErrorHandler(ISAXErrorHandler* handler) = 0;
     // input: VT_UNKNOWN IStream (read in chunks, constant memory), VT_BSTR
     // XML text, or VT_DISPATCH/VT_UNKNOWN DOM document (its tree is reported
@@ -355,13 +316,8 @@ struct IMXWriter : IDispatch {
     virtual HRESULT put_output(VARIANT destination) = 0;
     virtual HRESULT get_output(VARIANT* destination) = 0;  // VT_BSTR when collecting a string
     virtual HRESULT put_encoding(BSTR encoding) = 0;       // "UTF-8" (default) or "UTF-16"
-    virtual HRESULT get_encoding(BSTR* encoding) = 0;
-    virtual HRESULT put_byteOrderMark(VARIANT_BOOL write) = 0;
     virtual HRESULT put_indent(VARIANT_BOOL indent) = 0;
     virtual HRESULT put_standalone(VARIANT_BOOL standalone) = 0;
-    virtual HRESULT put_omitXMLDeclaration(VARIANT_BOOL omit) = 0;
-    virtual HRESULT put_version(BSTR version) = 0;
-    virtual HRESULT put_disableOutputEscaping(VARIANT_BOOL disable) = 0;
     virtual HRESULT flush() = 0;
 
 protected:
@@ -473,7 +429,8 @@ QUILL_GUID(IID_IXMLDOMAttribute, 0x2933bf85, 0x7b36, 0x11d2, 0xb2, 0x0e, 0x00, 0
 QUILL_GUID(IID_IXMLDOMElement, 0x2933bf86, 0x7b36, 0x11d2, 0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60);
 QUILL_GUID(IID_IXMLDOMText, 0x2933bf87, 0x7b36, 0x11d2, 0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60);
 QUILL_GUID(IID_IXMLDOMComment, 0x2933bf88, 0x7b36, 0x11d2, 0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60);
-QUILL_GUID(IID_IXMLDOMProcessingInstruction, 0x2933bf89, 0x7b36, 0x11d2, 0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60);
+QUILL_GUID(IID_IXMLDOMProcessingInstruction, 0x2933bf89, 0x7b36, 0x11d2, 0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e,
+           0x60);
 QUILL_GUID(IID_IXMLDOMCDATASection, 0x2933bf8a, 0x7b36, 0x11d2, 0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60);
 QUILL_GUID(IID_IXMLDOMDocument2, 0x2933bf95, 0x7b36, 0x11d2, 0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60);
 QUILL_GUID(IID_IXMLDOMDocument3, 0x2933bf96, 0x7b36, 0x11d2, 0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60);

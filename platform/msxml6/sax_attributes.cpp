@@ -10,42 +10,15 @@ namespace mx {
 
 namespace {
 
-// A negative length means "NUL-terminated" (a common caller shortcut).
-int lengthOf(wchar_t const* s, int length) {
-    if (!s) return 0;
-    return length < 0 ? static_cast<int>(wcslen(s)) : length;
-}
+constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
 
 }  // namespace
 
 ComPtr<SaxAttributes> SaxAttributes::create() {
-    ComPtr<SaxAttributes> r(new (std::nothrow) SaxAttributes);
+    auto r = ComPtr<SaxAttributes>::adopt(new (std::nothrow) SaxAttributes);
     if (r) r->clear();
     return r;
 }
-
-HRESULT SaxAttributes::QueryInterface(REFIID riid, void** out) {
-    if (!out) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_ISAXAttributes) {
-        *out = static_cast<ISAXAttributes*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG SaxAttributes::Release() {
-    ULONG n = refs_.drop();
-    if (n == 0) delete this;
-    return n;
-}
-
-namespace {
-
-constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
-
-}  // namespace
 
 void SaxAttributes::clear() {
     entries_.clear();
@@ -161,49 +134,15 @@ HRESULT SaxAttributes::getValue(int index, wchar_t const** value, int* length) {
     return e ? give(e->value, value, length) : E_INVALIDARG;
 }
 
-HRESULT SaxAttributes::getIndexFromName(wchar_t const* uri, int uriLength, wchar_t const* localName,
-                                        int localNameLength, int* index) {
-    if (!index) return E_POINTER;
+HRESULT SaxAttributes::getValueFromName(wchar_t const* uri, int uriLength, wchar_t const* localName,
+                                        int localNameLength, wchar_t const** value, int* length) {
     if (!localName) return E_INVALIDARG;
     uriLength = lengthOf(uri, uriLength);
     localNameLength = lengthOf(localName, localNameLength);
-    for (int i = 0; i < size(); ++i) {
-        Entry const& e = entries_[static_cast<size_t>(i)];
-        if (equals(e.local, localName, localNameLength) && equals(e.uri, uri, uriLength)) {
-            *index = i;
-            return S_OK;
-        }
-    }
-    *index = -1;
+    for (Entry const& e : entries_)
+        if (equals(e.local, localName, localNameLength) && equals(e.uri, uri, uriLength))
+            return give(e.value, value, length);
     return E_INVALIDARG;
-}
-
-HRESULT SaxAttributes::getIndexFromQName(wchar_t const* qname, int qnameLength, int* index) {
-    if (!index) return E_POINTER;
-    if (!qname) return E_INVALIDARG;
-    qnameLength = lengthOf(qname, qnameLength);
-    for (int i = 0; i < size(); ++i) {
-        if (equals(entries_[static_cast<size_t>(i)].qname, qname, qnameLength)) {
-            *index = i;
-            return S_OK;
-        }
-    }
-    *index = -1;
-    return E_INVALIDARG;
-}
-
-HRESULT SaxAttributes::getValueFromName(wchar_t const* uri, int uriLength, wchar_t const* localName,
-                                        int localNameLength, wchar_t const** value, int* length) {
-    int i = -1;
-    HRESULT hr = getIndexFromName(uri, uriLength, localName, localNameLength, &i);
-    return FAILED(hr) ? hr : getValue(i, value, length);
-}
-
-HRESULT SaxAttributes::getValueFromQName(wchar_t const* qname, int qnameLength, wchar_t const** value,
-                                         int* length) {
-    int i = -1;
-    HRESULT hr = getIndexFromQName(qname, qnameLength, &i);
-    return FAILED(hr) ? hr : getValue(i, value, length);
 }
 
 }  // namespace mx

@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "platform/msxml6/msxml6.h"
-#include "platform/msxml6/sax_com.h"
+#include "platform/msxml6/com.h"
 #include "platform/msxml6/sax_text.h"
 #include "platform/msxml6/sax_walk.h"
 
 namespace mx {
 
-class MX_INTERNAL SaxAttributes final : public ISAXAttributes {
+class MX_INTERNAL SaxAttributes final : public ComObject<ISAXAttributes, IID_ISAXAttributes> {
 public:
     static ComPtr<SaxAttributes> create();
 
@@ -30,27 +30,18 @@ public:
     void clear();
     int size() const { return static_cast<int>(entries_.size()); }
 
-    // IUnknown
-    HRESULT QueryInterface(REFIID riid, void** out) override;
-    ULONG AddRef() override { return refs_.add(); }
-    ULONG Release() override;
-
     // ISAXAttributes
     HRESULT getLength(int* length) override;
     HRESULT getURI(int index, wchar_t const** uri, int* length) override;
     HRESULT getLocalName(int index, wchar_t const** name, int* length) override;
     HRESULT getQName(int index, wchar_t const** name, int* length) override;
-    HRESULT getIndexFromName(wchar_t const* uri, int uriLength, wchar_t const* localName, int localNameLength,
-                             int* index) override;
-    HRESULT getIndexFromQName(wchar_t const* qname, int qnameLength, int* index) override;
     HRESULT getValue(int index, wchar_t const** value, int* length) override;
     HRESULT getValueFromName(wchar_t const* uri, int uriLength, wchar_t const* localName, int localNameLength,
                              wchar_t const** value, int* length) override;
-    HRESULT getValueFromQName(wchar_t const* qname, int qnameLength, wchar_t const** value, int* length) override;
 
 private:
     SaxAttributes() = default;
-    ~SaxAttributes() = default;
+    ~SaxAttributes() override = default;
 
     struct Entry {
         WideText uri, local, qname, value;
@@ -62,7 +53,6 @@ private:
     static bool equals(WideText const& t, wchar_t const* text, int length);
     Entry const* at(int index) const;
 
-    RefCount refs_;
     WideBuffer pool_;  // values and uncached names, NUL-terminated; reserved up front so it never moves
     std::vector<Entry> entries_;
 };

@@ -8,28 +8,7 @@
 
 namespace mx {
 
-// ---- SaxLocator ------------------------------------------------------------------
-
-ComPtr<SaxLocator> SaxLocator::create(std::wstring systemId) {
-    return ComPtr<SaxLocator>(new (std::nothrow) SaxLocator(std::move(systemId)));
-}
-
-HRESULT SaxLocator::QueryInterface(REFIID riid, void** out) {
-    if (!out) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_ISAXLocator) {
-        *out = static_cast<ISAXLocator*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG SaxLocator::Release() {
-    ULONG n = refs_.drop();
-    if (n == 0) delete this;
-    return n;
-}
+ComPtr<SaxLocator> SaxLocator::create() { return ComPtr<SaxLocator>::adopt(new (std::nothrow) SaxLocator); }
 
 void SaxLocator::attach(xmlParserCtxtPtr ctxt) {
     ctxt_ = ctxt;
@@ -62,22 +41,7 @@ HRESULT SaxLocator::getLineNumber(int* line) {
     return S_OK;
 }
 
-HRESULT SaxLocator::getPublicId(wchar_t const** id) {
-    if (!id) return E_POINTER;
-    *id = nullptr;
-    return S_FALSE;
-}
-
-HRESULT SaxLocator::getSystemId(wchar_t const** id) {
-    if (!id) return E_POINTER;
-    *id = systemId_.empty() ? nullptr : systemId_.c_str();
-    return systemId_.empty() ? S_FALSE : S_OK;
-}
-
-// ---- SaxEmitter -------------------------------------------------------------------
-
-SaxEmitter::SaxEmitter(SaxHandlers const& handlers, SaxLocator* locator, bool namespacePrefixes,
-                       bool internedNames)
+SaxEmitter::SaxEmitter(SaxHandlers const& handlers, SaxLocator* locator, bool namespacePrefixes, bool internedNames)
     : h_(handlers),
       locator_(locator),
       namespacePrefixes_(namespacePrefixes),
@@ -156,8 +120,8 @@ bool SaxEmitter::emitStart(Names const& n, bool mixed) {
 }
 
 bool SaxEmitter::emitEnd(Names const& n) {
-    return check(h_.content->endElement(n.uri.text, n.uri.length, n.local.text, n.local.length, n.qname.text,
-                                        n.qname.length));
+    return check(
+        h_.content->endElement(n.uri.text, n.uri.length, n.local.text, n.local.length, n.qname.text, n.qname.length));
 }
 
 bool SaxEmitter::startElement(ElementEvent const& e) {
@@ -184,9 +148,8 @@ bool SaxEmitter::endElement(ElementEvent const& e) {
 }
 
 // The parser's own names go through the cache without ever being measured.
-bool SaxEmitter::startElementParsed(xmlChar const* local, xmlChar const* prefix, xmlChar const* uri,
-                                    int nbNamespaces, xmlChar const** namespaces, int nbAttributes,
-                                    xmlChar const** attributes) {
+bool SaxEmitter::startElementParsed(xmlChar const* local, xmlChar const* prefix, xmlChar const* uri, int nbNamespaces,
+                                    xmlChar const** namespaces, int nbAttributes, xmlChar const** attributes) {
     if (!flushText()) return false;
     if (!h_.content) return true;
     for (int i = 0; i < nbNamespaces; ++i) {
@@ -196,12 +159,13 @@ bool SaxEmitter::startElementParsed(xmlChar const* local, xmlChar const* prefix,
     if (namespacePrefixes_) {
         decls_.clear();
         attrEvents_.clear();
-        for (int i = 0; i < nbNamespaces; ++i) decls_.push_back(NsDecl{sv(namespaces[2 * i]), sv(namespaces[2 * i + 1])});
+        for (int i = 0; i < nbNamespaces; ++i)
+            decls_.push_back(NsDecl{sv(namespaces[2 * i]), sv(namespaces[2 * i + 1])});
         for (int i = 0; i < nbAttributes; ++i) {
             xmlChar const** t = attributes + 5 * i;
-            attrEvents_.push_back(AttrEvent{sv(t[2]), sv(t[1]), sv(t[0]),
-                                            std::string_view(reinterpret_cast<char const*>(t[3]),
-                                                             static_cast<size_t>(t[4] - t[3]))});
+            attrEvents_.push_back(
+                AttrEvent{sv(t[2]), sv(t[1]), sv(t[0]),
+                          std::string_view(reinterpret_cast<char const*>(t[3]), static_cast<size_t>(t[4] - t[3]))});
         }
         attrs_->assign(decls_, attrEvents_, &cache_);
     } else {
@@ -211,8 +175,8 @@ bool SaxEmitter::startElementParsed(xmlChar const* local, xmlChar const* prefix,
     return emitStart(Names{cache_.get(uri), l, prefix ? cache_.qualified(prefix, local) : l}, false);
 }
 
-bool SaxEmitter::endElementParsed(xmlChar const* local, xmlChar const* prefix, xmlChar const* uri,
-                                  int nbNamespaces, xmlChar const* const* namespaces) {
+bool SaxEmitter::endElementParsed(xmlChar const* local, xmlChar const* prefix, xmlChar const* uri, int nbNamespaces,
+                                  xmlChar const* const* namespaces) {
     if (!flushText()) return false;
     if (!h_.content) return true;
     WideText l = cache_.get(local);

@@ -77,14 +77,6 @@ std::string_view chars(xmlChar const* s, int n) {
     return std::string_view(reinterpret_cast<char const*>(s), static_cast<size_t>(n));
 }
 
-std::string_view withoutNewline(char const* message) {
-    std::string_view m = message ? message : "";
-    while (!m.empty() && (m.back() == '\n' || m.back() == '\r' || m.back() == ' ')) m.remove_suffix(1);
-    return m;
-}
-
-// ---- libxml2 callbacks -------------------------------------------------------------
-
 void onStartDocument(void* ctx) {
     xmlSAX2StartDocument(ctx);  // entity declarations are kept in the context's document
     if (ParseState* st = stateOf(ctx)) {
@@ -98,14 +90,16 @@ void onError(void* ctx, xmlErrorPtr err);
 void onEndDocument(void* ctx) {
     if (ParseState* st = stateOf(ctx)) {
         xmlError unread = unreadInput(static_cast<xmlParserCtxtPtr>(ctx));
-        if (unread.code) onError(ctx, &unread);
-        else if (st->em.flushText()) st->em.endDocument();
+        if (unread.code)
+            onError(ctx, &unread);
+        else if (st->em.flushText())
+            st->em.endDocument();
         stopIfDone(ctx, st);
     }
 }
 
-void onStartElement(void* ctx, xmlChar const* localname, xmlChar const* prefix, xmlChar const* uri,
-                    int nbNamespaces, xmlChar const** namespaces, int nbAttributes, int, xmlChar const** attributes) {
+void onStartElement(void* ctx, xmlChar const* localname, xmlChar const* prefix, xmlChar const* uri, int nbNamespaces,
+                    xmlChar const** namespaces, int nbAttributes, int, xmlChar const** attributes) {
     ParseState* st = stateOf(ctx);
     if (!st) return;
     // Declarations are interned: their addresses stay good until the end tag.
@@ -231,8 +225,6 @@ xmlSAXHandler makeHandler() {
     return h;
 }
 
-// ---- input -------------------------------------------------------------------------
-
 // Reads the stream in large pieces: libxml2 asks for 4000 bytes at a time,
 // which would cost a system call each. Fills every request unless the
 // input ends (libxml2 needs that for the XML declaration).
@@ -264,8 +256,10 @@ private:
         while (end_ < kSize && !ended_) {
             ULONG got = 0;
             HRESULT hr = stream_->Read(buffer_.get() + end_, static_cast<ULONG>(kSize - end_), &got);
-            if (FAILED(hr)) failed_ = ended_ = true;
-            else if (got == 0) ended_ = true;
+            if (FAILED(hr))
+                failed_ = ended_ = true;
+            else if (got == 0)
+                ended_ = true;
             end_ += got;
         }
         return end_ > 0;
@@ -310,10 +304,10 @@ HRESULT parseBytes(SaxEmitter& emitter, ByteSource const& source, bool externalE
     bool fromText = source.stream == nullptr;
     std::unique_ptr<StreamInput> stream(fromText ? nullptr : new StreamInput(source.stream));
     // Text in memory is UTF-8 whatever its declaration says.
-    ContextPtr ctxt(fromText ? xmlCreateIOParserCtxt(&handler, nullptr, readMemory, closeNothing, &memory,
-                                                     XML_CHAR_ENCODING_UTF8)
-                             : xmlCreateIOParserCtxt(&handler, nullptr, StreamInput::read, closeNothing,
-                                                     stream.get(), XML_CHAR_ENCODING_NONE));
+    ContextPtr ctxt(
+        fromText ? xmlCreateIOParserCtxt(&handler, nullptr, readMemory, closeNothing, &memory, XML_CHAR_ENCODING_UTF8)
+                 : xmlCreateIOParserCtxt(&handler, nullptr, StreamInput::read, closeNothing, stream.get(),
+                                         XML_CHAR_ENCODING_NONE));
     if (!ctxt) return E_OUTOFMEMORY;
     // HUGE lifts the size limits; entityDeclWithLimits puts the entity guards
     // back as soon as the document declares an entity.

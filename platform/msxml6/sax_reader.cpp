@@ -30,8 +30,8 @@ private:
 };
 
 bool sameObject(IUnknown* a, IUnknown* b) {
-    auto ua = ComPtr<IUnknown>::query(a, IID_IUnknown);
-    auto ub = ComPtr<IUnknown>::query(b, IID_IUnknown);
+    auto ua = queryAs<IUnknown>(a, IID_IUnknown);
+    auto ub = queryAs<IUnknown>(b, IID_IUnknown);
     return ua && ua.get() == ub.get();
 }
 
@@ -43,38 +43,7 @@ HRESULT SaxReader::create(REFIID riid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     ensureInit();
-    ComPtr<SaxReader> r(new (std::nothrow) SaxReader);
-    if (!r) return E_OUTOFMEMORY;
-    return r->QueryInterface(riid, out);
-}
-
-HRESULT SaxReader::QueryInterface(REFIID riid, void** out) {
-    if (!out) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_ISAXXMLReader) {
-        *out = static_cast<ISAXXMLReader*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG SaxReader::Release() {
-    ULONG n = refs_.drop();
-    if (n == 0) delete this;
-    return n;
-}
-
-// ---- features and properties ---------------------------------------------------------
-
-HRESULT SaxReader::getFeature(wchar_t const* name, VARIANT_BOOL* value) {
-    if (!value) return E_POINTER;
-    if (named(name, kFeatureNamespaces)) *value = VARIANT_TRUE;
-    else if (named(name, kFeatureNamespacePrefixes)) *value = namespacePrefixes_ ? VARIANT_TRUE : VARIANT_FALSE;
-    else if (named(name, kFeatureExternalGeneral) || named(name, kFeatureExternalParameter))
-        *value = externalEntities_ ? VARIANT_TRUE : VARIANT_FALSE;
-    else return E_INVALIDARG;
-    return S_OK;
+    return handOutNew(new (std::nothrow) SaxReader, riid, out);
 }
 
 // External entities are one switch: general and parameter entities (and
@@ -83,21 +52,12 @@ HRESULT SaxReader::putFeature(wchar_t const* name, VARIANT_BOOL value) {
     if (busy_) return E_FAIL;
     bool on = value != VARIANT_FALSE;
     if (named(name, kFeatureNamespaces)) return on ? S_OK : E_INVALIDARG;
-    if (named(name, kFeatureNamespacePrefixes)) namespacePrefixes_ = on;
-    else if (named(name, kFeatureExternalGeneral) || named(name, kFeatureExternalParameter)) externalEntities_ = on;
-    else return E_INVALIDARG;
-    return S_OK;
-}
-
-HRESULT SaxReader::getProperty(wchar_t const* name, VARIANT* value) {
-    if (!value) return E_POINTER;
-    VariantInit(value);
-    if (!named(name, SAX_PROPERTY_LEXICAL_HANDLER)) return E_INVALIDARG;
-    if (handlers_.lexical) {
-        value->vt = VT_UNKNOWN;
-        value->punkVal = handlers_.lexical.get();
-        value->punkVal->AddRef();
-    }
+    if (named(name, kFeatureNamespacePrefixes))
+        namespacePrefixes_ = on;
+    else if (named(name, kFeatureExternalGeneral) || named(name, kFeatureExternalParameter))
+        externalEntities_ = on;
+    else
+        return E_INVALIDARG;
     return S_OK;
 }
 
@@ -112,43 +72,25 @@ HRESULT SaxReader::putProperty(wchar_t const* name, VARIANT value) {
         handlers_.lexical.reset();
         return S_OK;
     }
-    auto lexical = ComPtr<ISAXLexicalHandler>::query(value.punkVal, IID_ISAXLexicalHandler);
+    auto lexical = queryAs<ISAXLexicalHandler>(value.punkVal, IID_ISAXLexicalHandler);
     if (!lexical) return E_NOINTERFACE;
     handlers_.lexical = lexical;
     return S_OK;
 }
 
-// ---- handlers -------------------------------------------------------------------------
-
-HRESULT SaxReader::getContentHandler(ISAXContentHandler** handler) {
-    if (!handler) return E_POINTER;
-    *handler = handlers_.content.get();
-    if (*handler) (*handler)->AddRef();
-    return S_OK;
-}
-
 HRESULT SaxReader::putContentHandler(ISAXContentHandler* handler) {
-    handlers_.content = ComPtr<ISAXContentHandler>(handler);
-    handlers_.writer = ComPtr<IWriterDirect>::query(handler, IID_IWriterDirect);
-    return S_OK;
-}
-
-HRESULT SaxReader::getErrorHandler(ISAXErrorHandler** handler) {
-    if (!handler) return E_POINTER;
-    *handler = handlers_.error.get();
-    if (*handler) (*handler)->AddRef();
+    handlers_.content = ComPtr<ISAXContentHandler>::share(handler);
+    handlers_.writer = queryAs<IWriterDirect>(handler, IID_IWriterDirect);
     return S_OK;
 }
 
 HRESULT SaxReader::putErrorHandler(ISAXErrorHandler* handler) {
-    handlers_.error = ComPtr<ISAXErrorHandler>(handler);
+    handlers_.error = ComPtr<ISAXErrorHandler>::share(handler);
     return S_OK;
 }
 
 // A handler replaced during a parse stays alive until the parse ends.
 SaxHandlers SaxReader::snapshot() const { return handlers_; }
-
-// ---- parsing -----------------------------------------------------------------------------
 
 HRESULT SaxReader::parse(VARIANT input) {
     ensureInit();
@@ -169,8 +111,7 @@ HRESULT SaxReader::parseURL(wchar_t const* url) {
     if (busy_) return E_FAIL;
     if (!url) return E_INVALIDARG;
     HRESULT hr = S_OK;
-    ComPtr<IStream> stream;
-    stream.attach(openSource(url, &hr));
+    auto stream = ComPtr<IStream>::adopt(openSource(url, &hr));
     if (!stream) return FAILED(hr) ? hr : E_FAIL;
     return parseStream(stream.get(), url);
 }
@@ -178,33 +119,32 @@ HRESULT SaxReader::parseURL(wchar_t const* url) {
 // A DOM node (its tree is reported) or a stream of XML text.
 HRESULT SaxReader::parseObject(IUnknown* object) {
     if (xmlNodePtr node = engineNodeOf(object)) return walk(node);
-    auto stream = ComPtr<ISequentialStream>::query(object, IID_IStream);
-    if (!stream) stream = ComPtr<ISequentialStream>::query(object, IID_ISequentialStream);
+    auto stream = queryAs<ISequentialStream>(object, IID_IStream);
+    if (!stream) stream = queryAs<ISequentialStream>(object, IID_ISequentialStream);
     if (!stream) return E_INVALIDARG;
     return parseStream(stream.get(), std::wstring());
 }
 
 HRESULT SaxReader::parseStream(ISequentialStream* stream, std::wstring const& url) {
-    BusyScope busy(busy_);
-    SaxHandlers handlers = snapshot();
-    auto locator = SaxLocator::create(url);
-    if (!locator) return E_OUTOFMEMORY;
-    SaxEmitter emitter(handlers, locator.get(), namespacePrefixes_, true);
     ByteSource source;
     source.stream = stream;
     source.url = toUtf8(url.c_str(), url.size());
-    return parseBytes(emitter, source, externalEntities_);
+    return parseSource(source);
 }
 
 HRESULT SaxReader::parseText(BSTR text) {
-    BusyScope busy(busy_);
-    SaxHandlers handlers = snapshot();
-    auto locator = SaxLocator::create(std::wstring());
-    if (!locator) return E_OUTOFMEMORY;
-    SaxEmitter emitter(handlers, locator.get(), namespacePrefixes_, true);
     std::string utf8 = parserInputUtf8(text, SysStringLen(text));
     ByteSource source;
     source.text = utf8;
+    return parseSource(source);
+}
+
+HRESULT SaxReader::parseSource(ByteSource const& source) {
+    BusyScope busy(busy_);
+    SaxHandlers handlers = snapshot();
+    auto locator = SaxLocator::create();
+    if (!locator) return E_OUTOFMEMORY;
+    SaxEmitter emitter(handlers, locator.get(), namespacePrefixes_, true);
     return parseBytes(emitter, source, externalEntities_);
 }
 
@@ -220,7 +160,7 @@ HRESULT SaxReader::walk(xmlNodePtr root) {
     if (!(writerAlone ? treeSavable(root, nullptr) : treeWritable(root))) return E_FAIL;
     BusyScope busy(busy_);
     if (writerAlone) return handlers.writer->writeTree(root, handlers.lexical.get() != nullptr);
-    auto locator = SaxLocator::create(std::wstring());
+    auto locator = SaxLocator::create();
     if (!locator) return E_OUTOFMEMORY;
     // A built tree's names are not all interned, and a handler may change
     // the tree while it is walked: no name cache here.

@@ -12,7 +12,7 @@
 
 #include "platform/msxml6/msxml6.h"
 #include "platform/msxml6/sax_attributes.h"
-#include "platform/msxml6/sax_com.h"
+#include "platform/msxml6/com.h"
 #include "platform/msxml6/sax_walk.h"
 #include "platform/msxml6/writer_mx.h"
 
@@ -28,32 +28,25 @@ struct SaxHandlers {
 
 // Position reports: live from the parser during a parse, pinned to the
 // error's position once a fatal error is reported, frozen after the parse.
-class MX_INTERNAL SaxLocator final : public ISAXLocator {
+class MX_INTERNAL SaxLocator final : public ComObject<ISAXLocator, IID_ISAXLocator> {
 public:
-    static ComPtr<SaxLocator> create(std::wstring systemId);
+    static ComPtr<SaxLocator> create();
 
     void attach(xmlParserCtxtPtr ctxt);
     void detach();  // keeps the last position
     void pin(int line, int column);
 
-    HRESULT QueryInterface(REFIID riid, void** out) override;
-    ULONG AddRef() override { return refs_.add(); }
-    ULONG Release() override;
     HRESULT getColumnNumber(int* column) override;
     HRESULT getLineNumber(int* line) override;
-    HRESULT getPublicId(wchar_t const** id) override;
-    HRESULT getSystemId(wchar_t const** id) override;
 
 private:
-    explicit SaxLocator(std::wstring systemId) : systemId_(std::move(systemId)) {}
-    ~SaxLocator() = default;
+    SaxLocator() = default;
+    ~SaxLocator() override = default;
 
-    RefCount refs_;
     xmlParserCtxtPtr ctxt_ = nullptr;
     bool pinned_ = false;
     int line_ = 0;
     int column_ = 0;
-    std::wstring systemId_;
 };
 
 // Turns UTF-8 events (from libxml2 or from a tree walk) into handler calls.
@@ -118,43 +111,37 @@ private:
     HRESULT result_ = S_OK;
     ComPtr<SaxAttributes> attrs_;
     NameCache cache_;
-    WideBuffer wide_;     // names without a cached copy, per call
-    WideBuffer pending_;  // text not yet handed on
-    WideBuffer text_;     // comment text
-    std::vector<NsDecl> decls_;          // scratch for xmlns listed as attributes
+    WideBuffer wide_;            // names without a cached copy, per call
+    WideBuffer pending_;         // text not yet handed on
+    WideBuffer text_;            // comment text
+    std::vector<NsDecl> decls_;  // scratch for xmlns listed as attributes
     std::vector<AttrEvent> attrEvents_;
 };
 
-class MX_INTERNAL SaxReader final : public ISAXXMLReader {
+struct ByteSource;
+
+class MX_INTERNAL SaxReader final : public ComObject<ISAXXMLReader, IID_ISAXXMLReader> {
 public:
     static HRESULT create(REFIID riid, void** out);
 
-    HRESULT QueryInterface(REFIID riid, void** out) override;
-    ULONG AddRef() override { return refs_.add(); }
-    ULONG Release() override;
-
-    HRESULT getFeature(wchar_t const* name, VARIANT_BOOL* value) override;
     HRESULT putFeature(wchar_t const* name, VARIANT_BOOL value) override;
-    HRESULT getProperty(wchar_t const* name, VARIANT* value) override;
     HRESULT putProperty(wchar_t const* name, VARIANT value) override;
-    HRESULT getContentHandler(ISAXContentHandler** handler) override;
     HRESULT putContentHandler(ISAXContentHandler* handler) override;
-    HRESULT getErrorHandler(ISAXErrorHandler** handler) override;
     HRESULT putErrorHandler(ISAXErrorHandler* handler) override;
     HRESULT parse(VARIANT input) override;
     HRESULT parseURL(wchar_t const* url) override;
 
 private:
     SaxReader() = default;
-    ~SaxReader() = default;
+    ~SaxReader() override = default;
 
     SaxHandlers snapshot() const;
     HRESULT parseObject(IUnknown* object);
     HRESULT parseStream(ISequentialStream* stream, std::wstring const& url);
     HRESULT parseText(BSTR text);
+    HRESULT parseSource(ByteSource const& source);
     HRESULT walk(xmlNodePtr root);
 
-    RefCount refs_;
     SaxHandlers handlers_;
     bool namespacePrefixes_ = false;
     bool externalEntities_ = false;

@@ -13,8 +13,6 @@ void WideBuffer::grow(size_t n) {
     cap_ = cap;
 }
 
-// ---- NameCache ----------------------------------------------------------------------
-
 void NameCache::clear() {
     names_.clear();
     slots_.clear();

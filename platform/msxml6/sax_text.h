@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
 #include <deque>
 #include <memory>
 #include <string>
@@ -26,6 +27,12 @@ struct WideText {
     wchar_t const* text = L"";
     int length = 0;
 };
+
+// A negative length means "NUL-terminated" (a common caller shortcut).
+inline int lengthOf(wchar_t const* s, int length) {
+    if (!s) return 0;
+    return length < 0 ? static_cast<int>(wcslen(s)) : length;
+}
 
 namespace utf8 {
 
@@ -104,8 +111,10 @@ inline size_t decode(wchar_t* out, char const* text, size_t n) {
         }
 #endif
         if (i >= n) break;
-        if (s[i] < 0x80) *p++ = s[i++];
-        else *p++ = decodeSequence(s, n, i);
+        if (s[i] < 0x80)
+            *p++ = s[i++];
+        else
+            *p++ = decodeSequence(s, n, i);
     }
     return static_cast<size_t>(p - out);
 }

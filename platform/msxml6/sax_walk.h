@@ -42,9 +42,9 @@ struct AttrEvent {
 
 struct ElementEvent {
     std::string_view uri, prefix, local;
-    std::span<NsDecl const> decls;    // declared on this element, in order
-    std::span<AttrEvent const> attrs; // empty for the end tag
-    bool mixed = false;               // some child is text, CDATA or an entity reference
+    std::span<NsDecl const> decls;     // declared on this element, in order
+    std::span<AttrEvent const> attrs;  // empty for the end tag
+    bool mixed = false;                // some child is text, CDATA or an entity reference
 };
 
 // Sink: bool startDocument(); bool endDocument(); bool startElement(ElementEvent const&);

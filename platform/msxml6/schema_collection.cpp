@@ -23,7 +23,7 @@ struct ValidContextFree {
 // DTD, entities expanded (the guarded loader refuses external ones).
 HRESULT parseFile(BSTR path, DocPtr& out) {
     HRESULT hr = E_FAIL;
-    auto stream = ComRef<IStream>::adopt(openSource(path, &hr));
+    auto stream = ComPtr<IStream>::adopt(openSource(path, &hr));
     if (!stream) return FAILED(hr) ? hr : E_FAIL;
     std::unique_ptr<xmlParserCtxt, ParserContextFree> context(xmlNewParserCtxt());
     if (!context) return E_OUTOFMEMORY;
@@ -131,16 +131,11 @@ HRESULT SchemaCollection::validate(xmlDocPtr doc, std::wstring& reason, long& li
     return S_FALSE;
 }
 
-// ---- engine bridges ---------------------------------------------------------------
-
 HRESULT createSchemaCache(REFIID riid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     ensureInit();
-    auto* object = new SchemaCollection;
-    HRESULT hr = object->QueryInterface(riid, out);
-    object->Release();
-    return hr;
+    return handOutNew(new SchemaCollection, riid, out);
 }
 
 // A DOM document is accepted too: its attached collection is used.

@@ -24,7 +24,8 @@ struct XmlSchemaFree {
 using SchemaPtr = std::unique_ptr<xmlSchema, XmlSchemaFree>;
 
 // Answered only by SchemaCollection: QueryInterface gives the object itself.
-inline constexpr IID IID_SchemaCollectionSelf = {0x51c1a7e0, 0x3b1d, 0x4c52, {0x9a, 0x10, 0x7e, 0x2f, 0x61, 0x0d, 0x44, 0x05}};
+inline constexpr IID IID_SchemaCollectionSelf = {
+    0x51c1a7e0, 0x3b1d, 0x4c52, {0x9a, 0x10, 0x7e, 0x2f, 0x61, 0x0d, 0x44, 0x05}};
 
 class SchemaCollection final : public IXMLDOMSchemaCollection2, private RefCounted {
 public:

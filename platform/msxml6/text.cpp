@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/msxml6/engine.h"
+#include "platform/msxml6/sax_text.h"
 
 namespace mx {
 
@@ -71,28 +72,6 @@ std::string parserInputUtf8(wchar_t const* s, size_t n) {
 
 std::string toUtf8(wchar_t const* s) { return s ? toUtf8(s, wcslen(s)) : std::string(); }
 
-// Decodes one multi-byte sequence starting at s[i] (s[i] >= 0x80); advances i.
-static wchar_t decodeSequence(unsigned char const* s, size_t n, size_t& i) {
-    unsigned char b = s[i];
-    int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
-    if (extra < 0 || b > 0xF4 || i + static_cast<size_t>(extra) >= n) {
-        ++i;
-        return kReplacement;
-    }
-    uint32_t c = b & (0x3F >> extra);
-    for (int k = 1; k <= extra; ++k) {
-        unsigned char t = s[i + k];
-        if ((t & 0xC0) != 0x80) {
-            i += k;
-            return kReplacement;
-        }
-        c = (c << 6) | (t & 0x3F);
-    }
-    static constexpr uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    i += extra + 1;
-    return (c < kMin[extra] || !isValidCodePoint(c)) ? kReplacement : static_cast<wchar_t>(c);
-}
-
 namespace {
 
 // Eight bytes of s from i are all ASCII.
@@ -116,7 +95,7 @@ wchar_t* decodeInto(wchar_t* p, unsigned char const* s, size_t n) {
         if (s[i] < 0x80)
             *p++ = s[i++];
         else
-            *p++ = decodeSequence(s, n, i);
+            *p++ = utf8::decodeSequence(s, n, i);
     }
     return p;
 }
@@ -134,7 +113,7 @@ size_t decodedLength(unsigned char const* s, size_t n) {
         if (s[i] < 0x80)
             ++i;
         else
-            decodeSequence(s, n, i);
+            utf8::decodeSequence(s, n, i);
         ++units;
     }
     return units;

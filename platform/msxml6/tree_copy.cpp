@@ -8,20 +8,18 @@
 
 namespace mx {
 
-namespace {
-
 void appendChildNode(xmlNodePtr parent, xmlNodePtr child) {
+    // Linked by hand: xmlAddChild and friends merge adjacent text nodes and
+    // free the one passed in, which would pull a node from under its object.
     child->parent = parent;
-    child->prev = parent->last;
     child->next = nullptr;
+    child->prev = parent->last;
     if (parent->last)
         parent->last->next = child;
     else
         parent->children = child;
     parent->last = child;
 }
-
-}  // namespace
 
 xmlNodePtr copyTree(xmlNodePtr node, xmlDocPtr doc) {
     if (!node || !doc) return nullptr;
@@ -58,7 +56,7 @@ xmlDocPtr copyDocument(xmlDocPtr doc) {
     xmlNodePtr top = reinterpret_cast<xmlNodePtr>(copy);
     for (xmlNodePtr c = doc->children; c; c = c->next) {
         xmlNodePtr k = c == reinterpret_cast<xmlNodePtr>(doc->intSubset) ? reinterpret_cast<xmlNodePtr>(copy->intSubset)
-                                                                       : copyTree(c, copy);
+                                                                         : copyTree(c, copy);
         if (!k) {
             if (c->type == XML_DTD_NODE) continue;  // an external subset is not copied, as before
             xmlFreeDoc(copy);

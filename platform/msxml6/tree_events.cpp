@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/msxml6/engine.h"
-#include "platform/msxml6/sax_com.h"
+#include "platform/msxml6/com.h"
 #include "platform/msxml6/sax_text.h"
 #include "platform/msxml6/sax_walk.h"
 
@@ -120,25 +120,8 @@ private:
     std::vector<XMLTreeAttribute> attributes_;
 };
 
-class MX_INTERNAL TreeEventReader final : public IXMLTreeEventReader {
+class MX_INTERNAL TreeEventReader final : public ComObject<IXMLTreeEventReader, IID_IXMLTreeEventReader> {
 public:
-    HRESULT QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IXMLTreeEventReader) {
-            *out = static_cast<IXMLTreeEventReader*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return refs_.add(); }
-    ULONG Release() override {
-        ULONG const left = refs_.drop();
-        if (left == 0) delete this;
-        return left;
-    }
-
     HRESULT readTree(IUnknown* node, IXMLTreeEventSink* sink) override {
         xmlNodePtr top = engineNodeOf(node);
         if (top && top->type == XML_DOCUMENT_NODE) top = xmlDocGetRootElement(reinterpret_cast<xmlDocPtr>(top));
@@ -152,9 +135,6 @@ public:
         }
     }
 
-private:
-    ~TreeEventReader() = default;
-    RefCount refs_;
 };
 
 }  // namespace
@@ -162,9 +142,7 @@ private:
 HRESULT createTreeEventReader(REFIID riid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    ComPtr<TreeEventReader> reader(new (std::nothrow) TreeEventReader);
-    if (!reader) return E_OUTOFMEMORY;
-    return reader->QueryInterface(riid, out);
+    return handOutNew(new (std::nothrow) TreeEventReader, riid, out);
 }
 
 }  // namespace mx

@@ -132,8 +132,9 @@ bool nodeConverts(xmlNodePtr n, Converter& converter) {
     }
 }
 
-bool namesAndLiteralsConvert(xmlNodePtr top, Converter& converter) {
-    return everyNode(top, [&](xmlNodePtr n) { return nodeConverts(n, converter); });
+// A node, and a document only with its root element.
+bool hasRoot(xmlNodePtr top) {
+    return top && (top->type != XML_DOCUMENT_NODE || xmlDocGetRootElement(reinterpret_cast<xmlDocPtr>(top)));
 }
 
 // The converter for a legacy encoding, or none for Unicode; false when the
@@ -145,36 +146,6 @@ bool legacyConverter(char const* encoding, std::optional<Converter>& converter) 
     return converter->ok() && asciiCompatible(*converter);
 }
 
-// The node order of everyNode, counting the elements open on the way down.
-template <class Fn>
-bool everyNodeWithinDepth(xmlNodePtr top, unsigned limit, Fn fits) {
-    auto elements = [](xmlNodePtr n) { return n->type == XML_ELEMENT_NODE ? 1u : 0u; };
-    unsigned level = 0;  // elements from top down to cur, cur included
-    for (xmlNodePtr cur = top; cur;) {
-        level += elements(cur);
-        if (level > limit || !fits(cur)) return false;
-        if (cur->type == XML_ELEMENT_NODE) {
-            for (xmlAttrPtr a = cur->properties; a; a = a->next) {
-                if (!fits(reinterpret_cast<xmlNodePtr>(a))) return false;
-                for (xmlNodePtr t = a->children; t; t = t->next)
-                    if (!fits(t)) return false;
-            }
-        }
-        if (cur->children && cur->type != XML_ENTITY_REF_NODE && cur->type != XML_DTD_NODE) {
-            cur = cur->children;
-            continue;
-        }
-        while (cur != top && !cur->next) {
-            level -= elements(cur);
-            cur = cur->parent;
-        }
-        if (cur == top) break;
-        level -= elements(cur);
-        cur = cur->next;
-    }
-    return true;
-}
-
 }  // namespace
 
 bool isCommentText(std::string_view utf8) {
@@ -183,26 +154,19 @@ bool isCommentText(std::string_view utf8) {
 
 bool isPIData(std::string_view utf8) { return isXmlText(utf8) && utf8.find("?>") == std::string_view::npos; }
 
-bool treeWritable(xmlNodePtr top) {
-    if (!top) return false;
-    if (top->type == XML_DOCUMENT_NODE && !xmlDocGetRootElement(reinterpret_cast<xmlDocPtr>(top))) return false;
-    return everyNode(top, nodeWritable);
-}
+bool treeWritable(xmlNodePtr top) { return hasRoot(top) && everyNode(top, nodeWritable); }
 
 bool writableIn(xmlNodePtr top, char const* encoding) {
     std::optional<Converter> converter;
     if (!legacyConverter(encoding, converter)) return false;
-    return !converter || namesAndLiteralsConvert(top, *converter);
+    return !converter || everyNode(top, [&](xmlNodePtr n) { return nodeConverts(n, *converter); });
 }
 
 bool treeSavable(xmlNodePtr top, char const* encoding) {
-    if (!top) return false;
-    if (top->type == XML_DOCUMENT_NODE && !xmlDocGetRootElement(reinterpret_cast<xmlDocPtr>(top))) return false;
     std::optional<Converter> converter;
-    if (!legacyConverter(encoding, converter)) return false;
-    if (!converter) return everyNodeWithinDepth(top, kMaxTreeDepth, nodeWritable);
-    return everyNodeWithinDepth(top, kMaxTreeDepth,
-                                [&](xmlNodePtr n) { return nodeWritable(n) && nodeConverts(n, *converter); });
+    if (!hasRoot(top) || !legacyConverter(encoding, converter)) return false;
+    auto fits = [&](xmlNodePtr n) { return nodeWritable(n) && (!converter || nodeConverts(n, *converter)); };
+    return everyNode(top, fits, kMaxTreeDepth);
 }
 
 }  // namespace mx

@@ -78,7 +78,7 @@ void toUtf16le(std::string& out, std::string_view s) {
 }  // namespace
 
 void XmlOutput::reset(ISequentialStream* stream) {
-    stream_ = ComPtr<ISequentialStream>(stream);
+    stream_ = ComPtr<ISequentialStream>::share(stream);
     out_.clear();
     open_.clear();
     error_ = S_OK;
@@ -87,15 +87,15 @@ void XmlOutput::reset(ISequentialStream* stream) {
     cdataBrackets_ = 0;
 }
 
-// ---- output plumbing -----------------------------------------------------------
-
 HRESULT XmlOutput::writeBytes(char const* data, size_t n) {
     while (n > 0 && SUCCEEDED(error_)) {
         ULONG chunk = n > (1u << 30) ? (1u << 30) : static_cast<ULONG>(n);
         ULONG written = 0;
         HRESULT hr = stream_->Write(data, chunk, &written);
-        if (FAILED(hr)) error_ = hr;
-        else if (written != chunk) error_ = STG_E_WRITEFAULT;
+        if (FAILED(hr))
+            error_ = hr;
+        else if (written != chunk)
+            error_ = STG_E_WRITEFAULT;
         data += chunk;
         n -= chunk;
     }
@@ -107,7 +107,7 @@ HRESULT XmlOutput::flush() {
     if (out_.empty()) return S_OK;
     if (!bomDone_) {
         bomDone_ = true;
-        bool bom = options_.encoding == OutputEncoding::Utf16 && options_.byteOrderMark;
+        bool bom = options_.encoding == OutputEncoding::Utf16;  // the reader knows UTF-16 by it
         if (bom && FAILED(writeBytes("\xFF\xFE", 2))) return error_;
     }
     if (options_.encoding == OutputEncoding::Utf16) {
@@ -126,13 +126,9 @@ HRESULT XmlOutput::done() {
     return error_;
 }
 
-// ---- document structure ----------------------------------------------------------
-
 void XmlOutput::declaration() {
-    if (options_.omitDeclaration) return;
-    out_ += "<?xml version=\"";
-    out_ += options_.version;
-    out_ += options_.encoding == OutputEncoding::Utf16 ? "\" encoding=\"UTF-16\"" : "\" encoding=\"UTF-8\"";
+    out_ += options_.encoding == OutputEncoding::Utf16 ? "<?xml version=\"1.0\" encoding=\"UTF-16\""
+                                                       : "<?xml version=\"1.0\" encoding=\"UTF-8\"";
     if (options_.standalone) out_ += " standalone=\"yes\"";
     out_ += "?>\n";
 }
@@ -190,8 +186,6 @@ void XmlOutput::beforeMarkup() {
     if (options_.indent && !(parent & kInline)) newline(open_.size());
 }
 
-// ---- elements ------------------------------------------------------------------
-
 void XmlOutput::name(std::string_view prefix, std::string_view local) {
     if (!prefix.empty()) {
         out_ += prefix;
@@ -215,11 +209,16 @@ void XmlOutput::declare(NsDecl const& d) {
 // An xmlns attribute in the list that a prefix mapping already declares.
 bool XmlOutput::declaredAlready(AttrOut const& a, std::span<NsDecl const> decls) {
     std::string_view prefix;
-    if (a.prefix == "xmlns") prefix = a.local;
-    else if (!a.prefix.empty()) return false;
-    else if (a.local == "xmlns") prefix = {};
-    else if (a.local.starts_with("xmlns:")) prefix = a.local.substr(6);
-    else return false;
+    if (a.prefix == "xmlns")
+        prefix = a.local;
+    else if (!a.prefix.empty())
+        return false;
+    else if (a.local == "xmlns")
+        prefix = {};
+    else if (a.local.starts_with("xmlns:"))
+        prefix = a.local.substr(6);
+    else
+        return false;
     for (NsDecl const& d : decls)
         if (d.prefix == prefix) return true;
     return false;
@@ -265,8 +264,6 @@ HRESULT XmlOutput::endElement(std::string_view prefix, std::string_view local) {
     return done();
 }
 
-// ---- character data --------------------------------------------------------------
-
 HRESULT XmlOutput::characters(std::string_view text) {
     if (FAILED(error_)) return error_;
     if (text.empty()) return S_OK;
@@ -282,8 +279,7 @@ HRESULT XmlOutput::characters(std::string_view text) {
         closeStartTag();
         open_.back() |= kInline | kHasChild;
     }
-    if (options_.disableEscaping) out_ += text;
-    else escaped(text, false);
+    escaped(text, false);
     return done();
 }
 
@@ -291,9 +287,7 @@ void XmlOutput::escaped(std::string_view s, bool inAttribute) {
     unsigned char const mask = inAttribute ? 2 : 1;
     auto const* b = reinterpret_cast<unsigned char const*>(s.data());
     size_t n = s.size(), run = 0, i = 0;
-    auto copyRun = [&] {
-        out_.append(s.data() + run, i - run);
-    };
+    auto copyRun = [&] { out_.append(s.data() + run, i - run); };
     while (i < n) {
         unsigned char c = b[i];
         if (!(kSpecial[c] & mask)) {
@@ -303,12 +297,26 @@ void XmlOutput::escaped(std::string_view s, bool inAttribute) {
         copyRun();
         size_t used = 1;
         switch (c) {
-        case '&': out_ += "&amp;"; break;
-        case '<': out_ += "&lt;"; break;
-        case '>': out_ += "&gt;"; break;
-        case '"': out_ += "&quot;"; break;
-        case '\t': case '\n': case '\r': charRef(out_, c); break;
-        case 0x7F: charRef(out_, c); break;
+        case '&':
+            out_ += "&amp;";
+            break;
+        case '<':
+            out_ += "&lt;";
+            break;
+        case '>':
+            out_ += "&gt;";
+            break;
+        case '"':
+            out_ += "&quot;";
+            break;
+        case '\t':
+        case '\n':
+        case '\r':
+            charRef(out_, c);
+            break;
+        case 0x7F:
+            charRef(out_, c);
+            break;
         case 0xC2:  // U+0080..U+009F: allowed, but invisible; write them as references
             if (i + 1 < n && b[i + 1] >= 0x80 && b[i + 1] <= 0x9F) {
                 charRef(out_, b[i + 1]);
@@ -360,12 +368,12 @@ void XmlOutput::cdataText(std::string_view s) {
         auto c = static_cast<unsigned char>(ch);
         if (c == '>' && cdataBrackets_ >= 2) out_ += "]]><![CDATA[";
         cdataBrackets_ = c == ']' ? (cdataBrackets_ < 2 ? cdataBrackets_ + 1 : 2) : 0;
-        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') out_ += kReplacement;
-        else out_ += ch;
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            out_ += kReplacement;
+        else
+            out_ += ch;
     }
 }
-
-// ---- other markup ------------------------------------------------------------------
 
 // Copies s, breaking up every occurrence of `forbidden` by `replacement` and
 // replacing controls XML cannot hold.
@@ -377,8 +385,10 @@ void XmlOutput::sanitized(std::string_view s, std::string_view forbidden, std::s
             continue;
         }
         auto c = static_cast<unsigned char>(s[i++]);
-        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') out_ += kReplacement;
-        else out_ += static_cast<char>(c);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            out_ += kReplacement;
+        else
+            out_ += static_cast<char>(c);
     }
 }
 

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/msxml6/sax_com.h"
+#include "platform/msxml6/com.h"
 #include "platform/msxml6/sax_text.h"
 #include "platform/msxml6/sax_walk.h"
 
@@ -28,10 +28,6 @@ struct WriterOptions {
     OutputEncoding encoding = OutputEncoding::Utf8;
     bool indent = false;
     bool standalone = false;
-    bool omitDeclaration = false;
-    bool byteOrderMark = true;    // UTF-16 streams only
-    bool disableEscaping = false; // text as given (attribute values stay escaped)
-    std::string version = "1.0";
 };
 
 // An attribute to write: prefix may be empty, then local is the whole name.
@@ -90,8 +86,8 @@ private:
 
     WriterOptions options_;
     ComPtr<ISequentialStream> stream_;
-    std::string out_;      // UTF-8, not yet flushed
-    std::string encoded_;  // scratch for UTF-16
+    std::string out_;                  // UTF-8, not yet flushed
+    std::string encoded_;              // scratch for UTF-16
     std::vector<unsigned char> open_;  // per open element: kInline | kHasChild
     HRESULT error_ = S_OK;
     bool started_ = false;

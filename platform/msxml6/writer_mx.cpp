@@ -11,11 +11,6 @@ namespace mx {
 
 namespace {
 
-int lengthOf(wchar_t const* s, int length) {
-    if (!s) return 0;
-    return length < 0 ? static_cast<int>(wcslen(s)) : length;
-}
-
 bool sameName(BSTR s, wchar_t const* name) {
     size_t n = wcslen(name);
     if (SysStringLen(s) != n) return false;
@@ -74,9 +69,7 @@ HRESULT MXWriter::create(REFIID riid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     ensureInit();
-    ComPtr<IMXWriter> w(new (std::nothrow) MXWriter);
-    if (!w) return E_OUTOFMEMORY;
-    return w->QueryInterface(riid, out);
+    return handOutNew(new (std::nothrow) MXWriter, riid, out);
 }
 
 MXWriter::MXWriter() {
@@ -104,14 +97,6 @@ HRESULT MXWriter::QueryInterface(REFIID riid, void** out) {
     return S_OK;
 }
 
-ULONG MXWriter::Release() {
-    ULONG n = refs_.drop();
-    if (n == 0) delete this;
-    return n;
-}
-
-// ---- IMXWriter -----------------------------------------------------------------
-
 HRESULT MXWriter::put_output(VARIANT destination) {
     out_.flush();  // whatever the previous output still holds goes there
     if (destination.vt == VT_EMPTY || destination.vt == VT_NULL) {
@@ -120,8 +105,8 @@ HRESULT MXWriter::put_output(VARIANT destination) {
     }
     if (destination.vt != VT_UNKNOWN && destination.vt != VT_DISPATCH) return E_INVALIDARG;
     IUnknown* object = destination.punkVal;
-    auto stream = ComPtr<ISequentialStream>::query(object, IID_IStream);
-    if (!stream) stream = ComPtr<ISequentialStream>::query(object, IID_ISequentialStream);
+    auto stream = queryAs<ISequentialStream>(object, IID_IStream);
+    if (!stream) stream = queryAs<ISequentialStream>(object, IID_ISequentialStream);
     if (!stream) return E_INVALIDARG;
     out_.reset(stream.get());
     return S_OK;
@@ -155,18 +140,6 @@ HRESULT MXWriter::put_encoding(BSTR encoding) {
     return S_OK;
 }
 
-HRESULT MXWriter::get_encoding(BSTR* encoding) {
-    if (!encoding) return E_POINTER;
-    *encoding = SysAllocString(options_.encoding == OutputEncoding::Utf16 ? L"UTF-16" : L"UTF-8");
-    return *encoding ? S_OK : E_OUTOFMEMORY;
-}
-
-HRESULT MXWriter::put_byteOrderMark(VARIANT_BOOL write) {
-    options_.byteOrderMark = isTrue(write);
-    applyOptions();
-    return S_OK;
-}
-
 HRESULT MXWriter::put_indent(VARIANT_BOOL indent) {
     options_.indent = isTrue(indent);
     applyOptions();
@@ -179,27 +152,7 @@ HRESULT MXWriter::put_standalone(VARIANT_BOOL standalone) {
     return S_OK;
 }
 
-HRESULT MXWriter::put_omitXMLDeclaration(VARIANT_BOOL omit) {
-    options_.omitDeclaration = isTrue(omit);
-    applyOptions();
-    return S_OK;
-}
-
-HRESULT MXWriter::put_version(BSTR version) {
-    options_.version = SysStringLen(version) ? toUtf8(version, SysStringLen(version)) : "1.0";
-    applyOptions();
-    return S_OK;
-}
-
-HRESULT MXWriter::put_disableOutputEscaping(VARIANT_BOOL disable) {
-    options_.disableEscaping = isTrue(disable);
-    applyOptions();
-    return S_OK;
-}
-
 HRESULT MXWriter::flush() { return out_.flush(); }
-
-// ---- conversions -------------------------------------------------------------------
 
 size_t MXWriter::keep(wchar_t const* s, int length) {
     size_t begin = scratch_.size();
@@ -215,8 +168,10 @@ std::string_view MXWriter::kept(size_t offset, size_t end) const {
 std::string_view MXWriter::qualifiedName(wchar_t const* localName, int localNameLength, wchar_t const* qname,
                                          int qnameLength) {
     scratch_.clear();
-    if (lengthOf(qname, qnameLength) > 0) keep(qname, qnameLength);
-    else keep(localName, localNameLength);
+    if (lengthOf(qname, qnameLength) > 0)
+        keep(qname, qnameLength);
+    else
+        keep(localName, localNameLength);
     return scratch_;
 }
 
@@ -243,8 +198,6 @@ HRESULT MXWriter::collectAttributes(ISAXAttributes* attributes) {
     return S_OK;
 }
 
-// ---- ISAXContentHandler ---------------------------------------------------------------
-
 HRESULT MXWriter::putDocumentLocator(ISAXLocator*) { return S_OK; }
 HRESULT MXWriter::startDocument() { return out_.startDocument(); }
 HRESULT MXWriter::endDocument() { return out_.endDocument(); }
@@ -261,8 +214,8 @@ HRESULT MXWriter::startPrefixMapping(wchar_t const* prefix, int prefixLength, wc
 
 HRESULT MXWriter::endPrefixMapping(wchar_t const*, int) { return S_OK; }
 
-HRESULT MXWriter::startElement(wchar_t const*, int, wchar_t const* localName, int localNameLength,
-                               wchar_t const* qname, int qnameLength, ISAXAttributes* attributes) {
+HRESULT MXWriter::startElement(wchar_t const*, int, wchar_t const* localName, int localNameLength, wchar_t const* qname,
+                               int qnameLength, ISAXAttributes* attributes) {
     qualifiedName(localName, localNameLength, qname, qnameLength);
     size_t nameEnd = scratch_.size();
     HRESULT hr = collectAttributes(attributes);
@@ -280,8 +233,8 @@ HRESULT MXWriter::startElement(wchar_t const*, int, wchar_t const* localName, in
     return hr;
 }
 
-HRESULT MXWriter::endElement(wchar_t const*, int, wchar_t const* localName, int localNameLength,
-                             wchar_t const* qname, int qnameLength) {
+HRESULT MXWriter::endElement(wchar_t const*, int, wchar_t const* localName, int localNameLength, wchar_t const* qname,
+                             int qnameLength) {
     return out_.endElement({}, qualifiedName(localName, localNameLength, qname, qnameLength));
 }
 
@@ -293,8 +246,7 @@ HRESULT MXWriter::characters(wchar_t const* chars, int length) {
 
 HRESULT MXWriter::ignorableWhitespace(wchar_t const* chars, int length) { return characters(chars, length); }
 
-HRESULT MXWriter::processingInstruction(wchar_t const* target, int targetLength, wchar_t const* data,
-                                        int dataLength) {
+HRESULT MXWriter::processingInstruction(wchar_t const* target, int targetLength, wchar_t const* data, int dataLength) {
     scratch_.clear();
     keep(target, targetLength);
     size_t end = scratch_.size();
@@ -303,8 +255,6 @@ HRESULT MXWriter::processingInstruction(wchar_t const* target, int targetLength,
 }
 
 HRESULT MXWriter::skippedEntity(wchar_t const*, int) { return S_OK; }
-
-// ---- ISAXLexicalHandler ------------------------------------------------------------------
 
 HRESULT MXWriter::startDTD(wchar_t const* name, int nameLength, wchar_t const* publicId, int publicIdLength,
                            wchar_t const* systemId, int systemIdLength) {
@@ -328,8 +278,6 @@ HRESULT MXWriter::comment(wchar_t const* chars, int length) {
     keep(chars, length);
     return out_.comment(scratch_);
 }
-
-// ---- IWriterDirect -------------------------------------------------------------------------
 
 HRESULT MXWriter::writeTree(xmlNodePtr root, bool lexical) {
     if (!root) return E_INVALIDARG;

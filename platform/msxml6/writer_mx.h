@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/msxml6/msxml6.h"
-#include "platform/msxml6/sax_com.h"
+#include "platform/msxml6/com.h"
 #include "platform/msxml6/writer_core.h"
 
 namespace mx {
@@ -31,28 +31,24 @@ protected:
 inline constexpr IID IID_IWriterDirect = {0x51c1a7e0, 0x3b1d, 0x4c52, {0x9a, 0x10, 0x7e, 0x2f, 0x61, 0x0d, 0x44, 0x21}};
 
 class MX_INTERNAL MXWriter final : public IMXWriter,
-                       public ISAXContentHandler,
-                       public ISAXLexicalHandler,
-                       public IWriterDirect {
+                                   public ISAXContentHandler,
+                                   public ISAXLexicalHandler,
+                                   public IWriterDirect,
+                                   private RefCounted {
 public:
     static HRESULT create(REFIID riid, void** out);
 
     // IUnknown
     HRESULT QueryInterface(REFIID riid, void** out) override;
-    ULONG AddRef() override { return refs_.add(); }
-    ULONG Release() override;
+    ULONG AddRef() override { return addRef(); }
+    ULONG Release() override { return release(); }
 
     // IMXWriter
     HRESULT put_output(VARIANT destination) override;
     HRESULT get_output(VARIANT* destination) override;
     HRESULT put_encoding(BSTR encoding) override;
-    HRESULT get_encoding(BSTR* encoding) override;
-    HRESULT put_byteOrderMark(VARIANT_BOOL write) override;
     HRESULT put_indent(VARIANT_BOOL indent) override;
     HRESULT put_standalone(VARIANT_BOOL standalone) override;
-    HRESULT put_omitXMLDeclaration(VARIANT_BOOL omit) override;
-    HRESULT put_version(BSTR version) override;
-    HRESULT put_disableOutputEscaping(VARIANT_BOOL disable) override;
     HRESULT flush() override;
 
     // ISAXContentHandler
@@ -87,7 +83,7 @@ public:
 
 private:
     MXWriter();
-    ~MXWriter();
+    ~MXWriter() override;
 
     // UTF-8 copy of a counted wide string, appended to scratch_; returns
     // its offset there (views are taken once scratch_ stops growing).
@@ -98,17 +94,16 @@ private:
     HRESULT collectAttributes(ISAXAttributes* attributes);
     void applyOptions() { out_.setOptions(options_); }
 
-    RefCount refs_;
     WriterOptions options_;
     XmlOutput out_;
     bool nextMixed_ = false;
 
     // Reused for every event: no allocation per event once grown.
     std::string scratch_;
-    std::vector<size_t> marks_;        // offsets into scratch_
+    std::vector<size_t> marks_;  // offsets into scratch_
     std::vector<AttrOut> attrs_;
-    std::string declText_;             // pending prefix mappings, UTF-8
-    std::vector<size_t> declMarks_;    // prefix begin, uri begin, uri end per mapping
+    std::string declText_;           // pending prefix mappings, UTF-8
+    std::vector<size_t> declMarks_;  // prefix begin, uri begin, uri end per mapping
     std::vector<NsDecl> decls_;
 };
 

@@ -7,7 +7,6 @@
 
 #include "platform/msxml6/engine.h"
 
-
 namespace mx {
 
 namespace {

@@ -36,11 +36,6 @@ void installXsltRouter() {
     std::call_once(once, [] { xsltSetGenericErrorFunc(nullptr, routeXsltGeneric); });
 }
 
-std::string trimmed(std::string s) {
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
-    return s;
-}
-
 }  // namespace
 
 DocPtr copyAsDocument(xmlNodePtr node) {
@@ -94,7 +89,7 @@ void ErrorSink::onGeneric(void* sink, char const* format, ...) {
 // sometimes without a final newline); pieces are joined as they come.
 void ErrorSink::add(std::string message, int line) {
     if (text_.size() < kMaxText) text_ += message.substr(0, kMaxText - text_.size());
-    std::string clean = trimmed(std::move(message));
+    std::string clean(withoutNewline(message.c_str()));
     if (first_.empty() && !clean.empty() && clean.rfind("runtime error", 0) != 0 &&
         clean.rfind("compilation error", 0) != 0) {
         first_ = std::move(clean);

@@ -8,9 +8,7 @@ namespace mx {
 
 namespace {
 
-bool isDocument(xmlNodePtr n) {
-    return n && (n->type == XML_DOCUMENT_NODE || n->type == XML_HTML_DOCUMENT_NODE);
-}
+bool isDocument(xmlNodePtr n) { return n && (n->type == XML_DOCUMENT_NODE || n->type == XML_HTML_DOCUMENT_NODE); }
 
 // Text handed out as a string is Unicode, so its declaration names UTF-16
 // (the declared xsl:output encoding applies to bytes, which a string has not).
@@ -29,21 +27,10 @@ void declareUtf16(std::string& text) {
 
 XslProcessor::XslProcessor(std::shared_ptr<CompiledSheet const> sheet) : sheet_(std::move(sheet)) {}
 
-HRESULT XslProcessor::QueryInterface(REFIID riid, void** out) {
-    if (!out) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IXSLProcessor) {
-        *out = static_cast<IXSLProcessor*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
 HRESULT XslProcessor::put_input(VARIANT input) {
     IUnknown* object = objectOf(input);
     if (!object || !engineNodeOf(object)) return E_INVALIDARG;
-    input_ = ComRef<IUnknown>::share(object);
+    input_ = ComPtr<IUnknown>::share(object);
     return S_OK;
 }
 
@@ -57,7 +44,7 @@ HRESULT XslProcessor::put_output(VARIANT output) {
     }
     IUnknown* object = objectOf(output);
     if (isDocument(engineNodeOf(object))) {
-        outputDocument_ = ComRef<IUnknown>::share(object);
+        outputDocument_ = ComPtr<IUnknown>::share(object);
         outputStream_.reset();
         target_ = Target::Document;
         return S_OK;
@@ -89,7 +76,7 @@ HRESULT XslProcessor::get_output(VARIANT* output) {
     }
     case Target::Stream:
         output->vt = VT_UNKNOWN;
-        output->punkVal = ComRef<IUnknown>::share(outputStream_.get()).detach();
+        output->punkVal = ComPtr<IUnknown>::share(outputStream_.get()).detach();
         return S_OK;
     }
     return E_FAIL;

@@ -11,13 +11,9 @@
 
 namespace mx {
 
-class XslProcessor final : public IXSLProcessor, private RefCounted {
+class XslProcessor final : public ComObject<IXSLProcessor, IID_IXSLProcessor> {
 public:
     explicit XslProcessor(std::shared_ptr<CompiledSheet const> sheet);
-
-    HRESULT QueryInterface(REFIID riid, void** out) override;
-    ULONG AddRef() override { return addRef(); }
-    ULONG Release() override { return release(); }
 
     HRESULT put_input(VARIANT input) override;
     HRESULT put_output(VARIANT output) override;
@@ -33,10 +29,10 @@ private:
     void abandonStream();
 
     std::shared_ptr<CompiledSheet const> sheet_;
-    ComRef<IUnknown> input_;
+    ComPtr<IUnknown> input_;
     Target target_ = Target::String;
-    ComRef<IUnknown> outputDocument_;
-    ComRef<IStream> outputStream_;
+    ComPtr<IUnknown> outputDocument_;
+    ComPtr<IStream> outputStream_;
     BstrPtr outputText_;
 };
 

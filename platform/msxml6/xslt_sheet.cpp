@@ -7,6 +7,7 @@
 #include <libxslt/transform.h>
 #include <libxslt/xsltutils.h>
 
+#include "platform/msxml6/dom_util.h"
 #include "platform/msxml6/engine.h"
 #include "platform/msxml6/write_check.h"
 
@@ -105,29 +106,7 @@ private:
     int noEmptyTags_;
 };
 
-// Elements in document order, exactly the nodes xmlXPathOrderDocElems numbers.
-template <class F>
-void forEachElement(xmlDocPtr doc, F f) {
-    xmlNodePtr cur = doc->children;
-    while (cur) {
-        if (cur->type == XML_ELEMENT_NODE) {
-            f(cur);
-            if (cur->children) {
-                cur = cur->children;
-                continue;
-            }
-        }
-        while (cur && !cur->next) {
-            cur = cur->parent;
-            if (cur == reinterpret_cast<xmlNodePtr>(doc)) cur = nullptr;
-        }
-        if (cur) cur = cur->next;
-    }
-}
-
 }  // namespace
-
-// ---- CompiledSheet --------------------------------------------------------------
 
 CompiledSheet::CompiledSheet(xsltStylesheetPtr sheet) : sheet_(sheet), stripsSpace_(needsSpaceStripping(sheet)) {}
 
@@ -217,8 +196,6 @@ bool CompiledSheet::writeUtf8(xmlDocPtr result, std::string& text) const {
     return xmlOutputBufferClose(out) >= 0 && ok;
 }
 
-// ---- InputGuard -----------------------------------------------------------------
-
 InputGuard::InputGuard(xmlDocPtr doc) : doc_(doc), dtd_(nullptr), dtdPrev_(nullptr), dtdNext_(nullptr) {
     auto* dtd = reinterpret_cast<xmlNodePtr>(doc->intSubset);
     for (xmlNodePtr n = doc->children; n && dtd; n = n->next) {
@@ -233,17 +210,21 @@ InputGuard::~InputGuard() {
     if (dtd_ && !dtd_->prev && !dtd_->next && doc_->children != dtd_) {
         dtd_->prev = dtdPrev_;
         dtd_->next = dtdNext_;
-        if (dtdPrev_) dtdPrev_->next = dtd_;
-        else doc_->children = dtd_;
-        if (dtdNext_) dtdNext_->prev = dtd_;
-        else doc_->last = dtd_;
+        if (dtdPrev_)
+            dtdPrev_->next = dtd_;
+        else
+            doc_->children = dtd_;
+        if (dtdNext_)
+            dtdNext_->prev = dtd_;
+        else
+            doc_->last = dtd_;
     }
     // Stale indexes would make later XPath queries sort edited trees wrongly;
     // without them libxml2 compares node positions directly.
-    forEachElement(doc_, [](xmlNodePtr e) { e->content = nullptr; });
+    forEachInSubtree(reinterpret_cast<xmlNodePtr>(doc_), [](xmlNodePtr n) {
+        if (n->type == XML_ELEMENT_NODE) n->content = nullptr;
+    });
 }
-
-// ---- TransformSource ------------------------------------------------------------
 
 TransformSource::TransformSource(xmlNodePtr node, bool copyWholeDocument) {
     if (!node) return;

@@ -21,21 +21,8 @@ void setStylesheetError(IXMLDOMNode* stylesheet, ParseFailure const& why) {
     document->Release();
 }
 
-class XslTemplate final : public IXSLTemplate, private RefCounted {
+class XslTemplate final : public ComObject<IXSLTemplate, IID_IXSLTemplate> {
 public:
-    HRESULT QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IXSLTemplate) {
-            *out = static_cast<IXSLTemplate*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return addRef(); }
-    ULONG Release() override { return release(); }
-
     // A failed compilation leaves the template without a sheet rather than
     // with an older one the caller no longer expects.
     HRESULT putref_stylesheet(IXMLDOMNode* stylesheet) override {
@@ -69,10 +56,7 @@ HRESULT createXSLTemplate(REFIID riid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     ensureInit();
-    auto* object = new XslTemplate;
-    HRESULT hr = object->QueryInterface(riid, out);
-    object->Release();
-    return hr;
+    return handOutNew(new XslTemplate, riid, out);
 }
 
 }  // namespace mx

@@ -81,9 +81,9 @@ public:
         *out = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG AddRef() override { return refs_.add(); }
+    ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {
-        ULONG n = refs_.drop();
+        ULONG n = --refs_;
         if (n == 0) delete this;
         return n;
     }
@@ -105,7 +105,7 @@ private:
     size_t size_;
     size_t piece_;
     size_t pos_ = 0;
-    mx::RefCount refs_;
+    std::atomic<ULONG> refs_{0};
 };
 
 // Reads every string it is given, so that a bad pointer or length shows.
@@ -124,9 +124,9 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG AddRef() override { return refs_.add(); }
+    ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {
-        ULONG n = refs_.drop();
+        ULONG n = --refs_;
         if (n == 0) delete this;
         return n;
     }
@@ -190,7 +190,7 @@ private:
         return S_OK;
     }
 
-    mx::RefCount refs_;
+    std::atomic<ULONG> refs_{0};
     uint32_t sum_ = 0;
 };
 

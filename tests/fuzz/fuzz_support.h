@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/msxml6/msxml6.h"
-#include "platform/msxml6/sax_com.h"
+#include "platform/msxml6/com.h"
 
 extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size);
 

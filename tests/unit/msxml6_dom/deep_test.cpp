@@ -89,10 +89,6 @@ TEST(DeepTrees, DeepCopiesAndTheirOutput) {
     inChild([] {
         std::wstring const text = chain(kLevels, L"p:a", L" xmlns:p=\"urn:p\"");
         auto doc = parse(text);
-        auto other = newDocument();
-        ComPtr<IXMLDOMNode> copy;
-        if (FAILED(other->importNode(rootOf(doc.get()).get(), VARIANT_TRUE, copy.put())) || !copy) return false;
-        bool const imported = xmlOf(copy.get()) == text;
         // Below the root: the copy made for the output declares the prefix.
         auto second = select(rootOf(doc.get()).get(), L"*");
         bool const inner = xmlOf(second.get()) == chain(kLevels - 1, L"p:a", L" xmlns:p=\"urn:p\"");
@@ -102,7 +98,7 @@ TEST(DeepTrees, DeepCopiesAndTheirOutput) {
                           xmlOf(rootOf(loaded.get()).get()) == text;
         auto saved = newDocument();
         bool const save = SUCCEEDED(doc->save(objectVariant(saved.get(), VT_UNKNOWN))) && xmlOf(rootOf(saved.get()).get()) == text;
-        return imported && inner && load && save;
+        return inner && load && save;
     });
 }
 

@@ -127,7 +127,8 @@ TEST(Reader, AgreesWithTheStandardInterfaces) {
 
     ComPtr<IXMLDOMNodeList> top;  // the declaration, the comment, the root
     ASSERT_EQ(S_OK, doc->get_childNodes(top.put()));
-    for (ComPtr<IXMLDOMNode> child; top->nextNode(child.put()) == S_OK && child;) expectAgreement(child.get());
+    ComPtr<IXMLDOMNode> child;
+    for (long i = 0; top->get_item(i, child.put()) == S_OK; ++i) expectAgreement(child.get());
 
     auto r = readerOf(root.get());
     EXPECT_EQ(readAttribute(r, L"a0"), L"\u00e9<\U0001F600");

@@ -130,8 +130,6 @@ TEST(Tree, CharacterDataXmlCannotHoldIsRefused) {
         Arg text(bad);
         ComPtr<IXMLDOMText> t;
         EXPECT_EQ(E_INVALIDARG, doc->createTextNode(text, t.put()));
-        ComPtr<IXMLDOMCDATASection> cdata;
-        EXPECT_EQ(E_INVALIDARG, doc->createCDATASection(text, cdata.put()));
         EXPECT_TRUE(FAILED(setAttribute(root.get(), L"a", bad)));
         EXPECT_TRUE(FAILED(select(root.get(), L"text()")->put_nodeValue(textVariant(text))));
         EXPECT_TRUE(FAILED(select(root.get(), L"@a")->put_nodeValue(textVariant(text))));
@@ -160,11 +158,6 @@ TEST(Tree, SelectSingleNodeGivesFirstMatchInDocumentOrder) {
     EXPECT_FALSE(none);
     EXPECT_TRUE(FAILED(r->selectSingleNode(Arg(L"p:a"), none.put())));  // no prefixes are bound
     EXPECT_TRUE(FAILED(r->selectSingleNode(Arg(L"a[["), none.put())));
-    ComPtr<IXMLDOMNodeList> all;
-    ASSERT_EQ(S_OK, r->selectNodes(Arg(L"//@id"), all.put()));
-    long n = 0;
-    all->get_length(&n);
-    EXPECT_EQ(3, n);
 }
 
 TEST(Tree, XmlDeclarationBecomesTheDocumentsDeclaration) {

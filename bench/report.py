@@ -92,18 +92,18 @@ def parse_engine_xslt(lines):
 def parse_lisp(lines):
     cpu = {}
     for line in lines:
-        if m := re.match(rf"(read|walk|parse|write)\s+{NUM}\s+{NUM}\s+{NUM}\s+{NUM}\s+(\S+)\s+\S+\s+{NUM}$", line):
+        if m := re.match(rf"(read|walk|parse|write)\s+{NUM}\s+{NUM}\s+{NUM}\s+{NUM}\s+(\S+)\s+\S+\s+(\S+)$", line):
             step, ours, theirs = m.group(1), m.group(2), m.group(3)
             cpu[step] = float(ours)
             ratio = float(m.group(6)) if m.group(6) != "-" else None
-            yield Figure("lisp", f"{LISP_STEPS[step]} (CPU)", seconds(ours), "lxml", seconds(theirs), ratio,
-                         float(m.group(7)))
-        elif m := re.search(rf"walk floor: .* takes {NUM} s CPU", line):
+            goal = float(m.group(7)) if m.group(7) != "-" else None
+            yield Figure("lisp", f"{LISP_STEPS[step]} (CPU)", seconds(ours), "lxml", seconds(theirs), ratio, goal)
+        elif m := re.search(rf"walk floor: .* takes {NUM} s CPU(?:.*goal {NUM})?", line):
             floor = float(m.group(1))
             if "walk" in cpu:
                 yield Figure("lisp", "element walk (CPU)", seconds(cpu["walk"]),
                              "bytecode floor (the same walk over plain lists)", seconds(floor),
-                             ratio_of(cpu["walk"], floor), None)
+                             ratio_of(cpu["walk"], floor), float(m.group(2)) if m.group(2) else None)
         elif m := re.match(rf"(to-list|read-list)\s+{NUM} s CPU \(.*\), (\S+) x lxml (\w+), goal {NUM}", line):
             ratio = float(m.group(3)) if m.group(3) != "-" else None
             yield Figure("lisp", f"{LISP_STEPS[m.group(1)]} (CPU)", seconds(m.group(2)), f"lxml {m.group(4)}", "-",
@@ -134,6 +134,13 @@ def parse_model(lines):
                          float(m.group(4)), float(m.group(5)))
 
 
+def parse_scaling(lines):
+    for line in lines:
+        if m := re.match(rf"(\S.*?)\s+100 MB\s+{NUM} s\s+20 MB\s+{NUM} s\s+ratio\s+{NUM}\s+\(limit {NUM}\)", line):
+            yield Figure("scaling", f"{m.group(1)}, 100 MB", seconds(m.group(2)), "the same on 20 MB",
+                         seconds(m.group(3)), float(m.group(4)), float(m.group(5)))
+
+
 def parse_model_xslt(lines):
     side, times = None, {"model": {}, "lxml": {}}
     for line in lines:
@@ -161,6 +168,7 @@ PARSERS = {
     "lisp_services": parse_lisp_services,
     "model": parse_model,
     "model_xslt": parse_model_xslt,
+    "scaling": parse_scaling,
 }
 
 

@@ -136,9 +136,10 @@ def parse_model(lines):
 
 def parse_scaling(lines):
     for line in lines:
-        if m := re.match(rf"(\S.*?)\s+100 MB\s+{NUM} s\s+20 MB\s+{NUM} s\s+ratio\s+{NUM}\s+\(limit {NUM}\)", line):
-            yield Figure("scaling", f"{m.group(1)}, 100 MB", seconds(m.group(2)), "the same on 20 MB",
-                         seconds(m.group(3)), float(m.group(4)), float(m.group(5)))
+        if m := re.match(rf"(\S.*?)\s+(\d+) MB\s+{NUM} s\s+(\d+) MB\s+{NUM} s\s+ratio\s+{NUM}\s+\(limit {NUM}\)",
+                         line):
+            yield Figure("scaling", f"{m.group(1)}, {m.group(2)} MB", seconds(m.group(3)),
+                         f"the same on {m.group(4)} MB", seconds(m.group(5)), float(m.group(6)), float(m.group(7)))
 
 
 def parse_model_xslt(lines):

@@ -1,7 +1,6 @@
 #include "lisp/TreeListBuilder.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 

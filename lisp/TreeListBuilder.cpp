@@ -1,69 +1,41 @@
 #include "lisp/TreeListBuilder.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cwchar>
 
 namespace {
 
-bool isBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
+template <class Char>
+bool isBlank(Char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
-std::uint32_t hashOf(wchar_t const* text, std::size_t length) {
+template <class Char>
+std::uint32_t hashOf(Char const* text, std::size_t length) {
     std::uint32_t hash = 2166136261u;  // FNV-1a
     for (std::size_t i = 0; i < length; ++i) hash = (hash ^ static_cast<std::uint32_t>(text[i])) * 16777619u;
     return hash;
 }
 
-template <std::size_t N>
-bool equals(wchar_t const* text, std::size_t length, wchar_t const (&expected)[N]) {
-    return length == N - 1 && std::wmemcmp(text, expected, N - 1) == 0;
+template <class Char, std::size_t N>
+bool equals(Char const* text, std::size_t length, char const (&expected)[N]) {
+    return length == N - 1 && std::equal(text, text + length, expected);
+}
+
+LAOBJ* makeString(wchar_t const* text, std::size_t length) { return makeCompactLispString(text, length); }
+LAOBJ* makeString(char const* text, std::size_t length) { return makeCompactLispString(text, length); }
+
+std::size_t addressSlot(char const* prefix, char const* local, std::size_t mask) {
+    auto const h = (reinterpret_cast<std::uintptr_t>(prefix) * 0x9E3779B97F4A7C15ull) ^ reinterpret_cast<std::uintptr_t>(local);
+    return static_cast<std::size_t>((h * 0xBF58476D1CE4E5B9ull) >> 40) & mask;
 }
 
 }  // namespace
 
-// Every event runs inside the latch: an allocation that fails leaves as a
-// Lisp exit, which must not cross the engine's parser.
-bool TreeListBuilder::startElement(wchar_t const* name, std::size_t length, Attribute const* attributes,
-                                   std::size_t count) {
-    return exit_.run([&] {
-        if (done_ || (open_.empty() && result_.get() != Cnil)) return false;
-        open(name, length, attributes, count);
-        return true;
-    });
-}
+// ---------------------------------------------------------------- the core
 
-bool TreeListBuilder::endElement() {
-    return exit_.run([&] {
-        if (open_.empty()) return false;
-        close();
-        return true;
-    });
-}
-
-bool TreeListBuilder::text(wchar_t const* chars, std::size_t length, bool cdata) {
-    return exit_.run([&] {
-        if (open_.empty() || (!mixed_ && open_.back().hasChildren)) return true;
-        if (cdata != nodeIsCdata_) endTextNode();
-        nodeIsCdata_ = cdata;
-        text_.append(chars, length);
-        return true;
-    });
-}
-
-bool TreeListBuilder::separator() {
-    return exit_.run([&] {
-        if (open_.empty()) return true;
-        endTextNode();
-        if (mixed_) endRun();
-        return true;
-    });
-}
-
-// The parent's text so far: a run of its own (mixed), or dropped now that it
-// has a child. The new list is linked before anything else is made.
-void TreeListBuilder::open(wchar_t const* name, std::size_t length, Attribute const* attributes,
-                           std::size_t count) {
-    bool preserve = !open_.empty() && open_.back().preserve;
+template <class Char>
+bool TreeListCore<Char>::beginElement() {
+    if (done_ || (open_.empty() && result_.get() != Cnil)) return false;
     if (!open_.empty()) {
         endTextNode();
         if (mixed_) endRun();
@@ -71,9 +43,14 @@ void TreeListBuilder::open(wchar_t const* name, std::size_t length, Attribute co
         nodeStart_ = 0;
         open_.back().hasChildren = true;
     }
+    return true;
+}
+
+// The new list is linked before anything else is made.
+template <class Char>
+void TreeListCore<Char>::openElement(LAOBJ* tag, LAOBJ* attributes, bool preserve) {
     LAOBJ* contentCell = conses_.cons(Cnil, Cnil);
-    LAOBJ* element = conses_.cons(sharedName(name, length),
-                               conses_.cons(attributeList(attributes, count, preserve), contentCell));
+    LAOBJ* element = conses_.cons(tag, conses_.cons(attributes, contentCell));
     if (open_.empty())
         result_.set(element);
     else
@@ -81,21 +58,9 @@ void TreeListBuilder::open(wchar_t const* name, std::size_t length, Attribute co
     open_.push_back(Frame{contentCell, Cnil, 0, false, preserve});
 }
 
-// ((name . value) ...) in order, consed from the last; also reads
-// xml:space for the new scope.
-LAOBJ* TreeListBuilder::attributeList(Attribute const* attributes, std::size_t count, bool& preserve) {
-    for (std::size_t i = 0; i < count; ++i)
-        if (equals(attributes[i].name, attributes[i].nameLength, L"xml:space"))
-            preserve = equals(attributes[i].value, attributes[i].valueLength, L"preserve");
-    LAOBJ* list = Cnil;
-    for (std::size_t i = count; i-- > 0;) {
-        Attribute const& a = attributes[i];
-        list = conses_.cons(conses_.cons(sharedName(a.name, a.nameLength), sharedText(a.value, a.valueLength)), list);
-    }
-    return list;
-}
-
-void TreeListBuilder::close() {
+template <class Char>
+bool TreeListCore<Char>::endElement() {
+    if (open_.empty()) return false;
     endTextNode();
     Frame& frame = open_.back();
     if (mixed_) {
@@ -109,18 +74,36 @@ void TreeListBuilder::close() {
     nodeStart_ = 0;
     open_.pop_back();
     if (open_.empty()) done_ = true;
+    return true;
+}
+
+template <class Char>
+void TreeListCore<Char>::text(Char const* chars, std::size_t length, bool cdata) {
+    if (open_.empty() || (!mixed_ && open_.back().hasChildren)) return;
+    if (cdata != nodeIsCdata_) endTextNode();
+    nodeIsCdata_ = cdata;
+    text_.append(chars, length);
+}
+
+template <class Char>
+void TreeListCore<Char>::separator() {
+    if (open_.empty()) return;
+    endTextNode();
+    if (mixed_) endRun();
 }
 
 // A text node of white space only goes, unless kept by xml:space or CDATA.
-void TreeListBuilder::endTextNode() {
+template <class Char>
+void TreeListCore<Char>::endTextNode() {
     if (strip_ && !nodeIsCdata_ && !open_.empty() && !open_.back().preserve &&
-        std::all_of(text_.begin() + static_cast<std::ptrdiff_t>(nodeStart_), text_.end(), isBlank))
+        std::all_of(text_.begin() + static_cast<std::ptrdiff_t>(nodeStart_), text_.end(), isBlank<Char>))
         text_.resize(nodeStart_);
     nodeStart_ = text_.size();
     nodeIsCdata_ = false;
 }
 
-void TreeListBuilder::endRun() {
+template <class Char>
+void TreeListCore<Char>::endRun() {
     if (text_.empty()) return;
     Frame& frame = open_.back();
     append(frame, sharedText(text_.data(), text_.size()));
@@ -130,7 +113,8 @@ void TreeListBuilder::endRun() {
 }
 
 // The last cons is known: nconc from it costs one step.
-void TreeListBuilder::append(Frame& frame, LAOBJ* entry) {
+template <class Char>
+void TreeListCore<Char>::append(Frame& frame, LAOBJ* entry) {
     LAOBJ* cell = conses_.cons(entry, Cnil);
     if (frame.last == Cnil)
         rplaca(frame.contentCell, cell);
@@ -139,44 +123,180 @@ void TreeListBuilder::append(Frame& frame, LAOBJ* entry) {
     frame.last = cell;
 }
 
-LAOBJ* TreeListBuilder::sharedName(wchar_t const* name, std::size_t length) {
-    std::uint32_t const hash = hashOf(name, length);
-    std::wstring_view const key(name, length);
-    if (!names_.empty()) {
-        std::size_t const mask = names_.size() - 1;
-        for (std::size_t i = hash & mask; names_[i].string; i = (i + 1) & mask)
-            if (names_[i].hash == hash && names_[i].name == key) return names_[i].string;
-    }
-    if ((nameCount_ + 1) * 2 > names_.size()) growNames();
-    LAOBJ* string = makeCompactLispString(name, length);
-    std::size_t const mask = names_.size() - 1;
-    std::size_t i = hash & mask;
-    while (names_[i].string) i = (i + 1) & mask;
-    names_[i] = NameSlot{hash, string, std::wstring(key)};
-    ++nameCount_;
-    return string;
-}
-
-void TreeListBuilder::growNames() {
-    std::vector<NameSlot> old(std::max<std::size_t>(64, names_.size() * 2));
-    old.swap(names_);
-    std::size_t const mask = names_.size() - 1;
-    for (NameSlot& slot : old) {
-        if (!slot.string) continue;
-        std::size_t i = slot.hash & mask;
-        while (names_[i].string) i = (i + 1) & mask;
-        names_[i] = std::move(slot);
-    }
-}
-
-LAOBJ* TreeListBuilder::sharedText(wchar_t const* text, std::size_t length) {
-    if (length > kShortText) return makeCompactLispString(text, length);
+template <class Char>
+LAOBJ* TreeListCore<Char>::sharedText(Char const* text, std::size_t length) {
+    if (length > kShortText) return makeString(text, length);
     std::uint32_t const hash = hashOf(text, length);
     if (texts_.empty()) texts_.resize(kTextSlots);
     TextSlot& slot = texts_[hash % kTextSlots];
-    if (slot.string && slot.length == length && std::wmemcmp(slot.text, text, length) == 0) return slot.string;
-    slot.string = makeCompactLispString(text, length);
+    if (slot.string && slot.length == length && std::equal(text, text + length, slot.text)) return slot.string;
+    slot.string = makeString(text, length);
     slot.length = length;
-    std::wmemcpy(slot.text, text, length);
+    std::copy(text, text + length, slot.text);
     return slot.string;
+}
+
+template class TreeListCore<char>;
+template class TreeListCore<wchar_t>;
+
+// ---------------------------------------------------------------- names
+
+template <class Char>
+LAOBJ* ListNameTable<Char>::find(Char const* name, std::size_t length) {
+    std::uint32_t const hash = hashOf(name, length);
+    if (!slots_.empty()) {
+        std::size_t const mask = slots_.size() - 1;
+        for (std::size_t i = hash & mask; slots_[i].string; i = (i + 1) & mask)
+            if (slots_[i].hash == hash && slots_[i].name.size() == length &&
+                std::equal(name, name + length, slots_[i].name.data()))
+                return slots_[i].string;
+    }
+    if ((count_ + 1) * 2 > slots_.size()) grow();
+    LAOBJ* string = makeString(name, length);
+    std::size_t const mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    while (slots_[i].string) i = (i + 1) & mask;
+    slots_[i] = Slot{hash, string, std::basic_string<Char>(name, length)};
+    ++count_;
+    return string;
+}
+
+template <class Char>
+void ListNameTable<Char>::grow() {
+    std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
+    old.swap(slots_);
+    std::size_t const mask = slots_.size() - 1;
+    for (Slot& slot : old) {
+        if (!slot.string) continue;
+        std::size_t i = slot.hash & mask;
+        while (slots_[i].string) i = (i + 1) & mask;
+        slots_[i] = std::move(slot);
+    }
+}
+
+template class ListNameTable<char>;
+template class ListNameTable<wchar_t>;
+
+// ---------------------------------------------------------------- trees
+
+bool TreeListBuilder::startElement(Name const& name, Attribute const* attributes, std::size_t count) {
+    return core_.run([&] {
+        if (!core_.beginElement()) return false;
+        bool preserve = core_.preserving();
+        LAOBJ* tag = sharedName(name);
+        LAOBJ* list = attributeList(attributes, count, preserve);
+        core_.openElement(tag, list, preserve);
+        return true;
+    });
+}
+
+bool TreeListBuilder::endElement() {
+    return core_.run([&] { return core_.endElement(); });
+}
+
+bool TreeListBuilder::text(char const* utf8, std::size_t length, bool cdata) {
+    return core_.run([&] {
+        core_.text(utf8, length, cdata);
+        return true;
+    });
+}
+
+bool TreeListBuilder::separator() {
+    return core_.run([&] {
+        core_.separator();
+        return true;
+    });
+}
+
+// ((name . value) ...) in order, consed from the last; also reads
+// xml:space for the new scope.
+LAOBJ* TreeListBuilder::attributeList(Attribute const* attributes, std::size_t count, bool& preserve) {
+    for (std::size_t i = 0; i < count; ++i) {
+        Name const& n = attributes[i].name;
+        if (equals(n.prefix, n.prefixLength, "xml") && equals(n.local, n.localLength, "space"))
+            preserve = equals(attributes[i].value, attributes[i].valueLength, "preserve");
+    }
+    LAOBJ* list = Cnil;
+    for (std::size_t i = count; i-- > 0;) {
+        Attribute const& a = attributes[i];
+        list = core_.cons(core_.cons(sharedName(a.name), core_.sharedText(a.value, a.valueLength)), list);
+    }
+    return list;
+}
+
+// By the name's addresses; a pair not met yet by its text, since the same
+// name may come at other addresses.
+LAOBJ* TreeListBuilder::sharedName(Name const& name) {
+    if (!addresses_.empty()) {
+        std::size_t const mask = addresses_.size() - 1;
+        for (std::size_t i = addressSlot(name.prefix, name.local, mask); addresses_[i].string; i = (i + 1) & mask)
+            if (addresses_[i].local == name.local && addresses_[i].prefix == name.prefix) return addresses_[i].string;
+    }
+    qualified_.clear();
+    if (name.prefixLength) qualified_.append(name.prefix, name.prefixLength).push_back(':');
+    qualified_.append(name.local, name.localLength);
+    LAOBJ* string = names_.find(qualified_.data(), qualified_.size());
+    if ((addressCount_ + 1) * 2 > addresses_.size()) growAddresses();
+    std::size_t const mask = addresses_.size() - 1;
+    std::size_t i = addressSlot(name.prefix, name.local, mask);
+    while (addresses_[i].string) i = (i + 1) & mask;
+    addresses_[i] = AddressSlot{name.prefix, name.local, string};
+    ++addressCount_;
+    return string;
+}
+
+void TreeListBuilder::growAddresses() {
+    std::vector<AddressSlot> old(std::max<std::size_t>(64, addresses_.size() * 2));
+    old.swap(addresses_);
+    std::size_t const mask = addresses_.size() - 1;
+    for (AddressSlot const& slot : old) {
+        if (!slot.string) continue;
+        std::size_t i = addressSlot(slot.prefix, slot.local, mask);
+        while (addresses_[i].string) i = (i + 1) & mask;
+        addresses_[i] = slot;
+    }
+}
+
+// ---------------------------------------------------------------- files
+
+bool FileListBuilder::startElement(wchar_t const* name, std::size_t length, Attribute const* attributes,
+                                   std::size_t count) {
+    return core_.run([&] {
+        if (!core_.beginElement()) return false;
+        bool preserve = core_.preserving();
+        LAOBJ* tag = names_.find(name, length);
+        LAOBJ* list = attributeList(attributes, count, preserve);
+        core_.openElement(tag, list, preserve);
+        return true;
+    });
+}
+
+bool FileListBuilder::endElement() {
+    return core_.run([&] { return core_.endElement(); });
+}
+
+bool FileListBuilder::text(wchar_t const* chars, std::size_t length, bool cdata) {
+    return core_.run([&] {
+        core_.text(chars, length, cdata);
+        return true;
+    });
+}
+
+bool FileListBuilder::separator() {
+    return core_.run([&] {
+        core_.separator();
+        return true;
+    });
+}
+
+LAOBJ* FileListBuilder::attributeList(Attribute const* attributes, std::size_t count, bool& preserve) {
+    for (std::size_t i = 0; i < count; ++i)
+        if (equals(attributes[i].name, attributes[i].nameLength, "xml:space"))
+            preserve = equals(attributes[i].value, attributes[i].valueLength, "preserve");
+    LAOBJ* list = Cnil;
+    for (std::size_t i = count; i-- > 0;) {
+        Attribute const& a = attributes[i];
+        list = core_.cons(core_.cons(names_.find(a.name, a.nameLength), core_.sharedText(a.value, a.valueLength)), list);
+    }
+    return list;
 }

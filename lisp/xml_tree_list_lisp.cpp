@@ -32,7 +32,7 @@ bool mixedArgument() {
 
 LAOBJ* elementList(TrelDOMElement const* element, bool mixed) {
     if (!element) return Cnil;
-    TreeListBuilder builder(mixed, false);
+    TreeListBuilder builder(mixed);
     bool const streamed = streamTreeElement(element, builder);
     builder.resumeExit();
     return streamed ? builder.result() : Cnil;
@@ -236,7 +236,7 @@ void Lread_xml_list() {
     bool const mixed = mixedArgument();
     WideCopy path = copyString(vs_base[0]);
     if (!path) return setResult(Cnil);
-    TreeListBuilder builder(mixed, true);
+    FileListBuilder builder(mixed);
     bool const streamed = streamTreeFile(path.get(), builder);
     builder.resumeExit();
     setResult(streamed ? builder.result() : Cnil);

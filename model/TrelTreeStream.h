@@ -9,10 +9,11 @@
 
 class TrelDOMElement;
 
-// Names are qualified (prefix included); namespace declarations arrive as
-// the xmlns attributes they are written as. Strings are counted, valid
-// during the call only. A false result stops the stream. The calls return
-// through the engine's parser, so nothing may leave them by an exception.
+// A file's events, with the strings as its parser reports them. Names are
+// qualified (prefix included); namespace declarations arrive as the xmlns
+// attributes they are written as. Strings are counted, valid during the
+// call only. A false result stops the stream. The calls return through the
+// engine's parser, so nothing may leave them by an exception.
 class TrelTreeSink {
 public:
     struct Attribute {
@@ -35,13 +36,41 @@ protected:
     ~TrelTreeSink() = default;
 };
 
+// A tree's events, with the strings in UTF-8 as the tree holds them, in
+// the same order and with the same rules. A name comes as prefix (empty:
+// none, at a null address) and local part, whose strings stay in place and
+// unchanged for the whole stream: the same two addresses again are the same
+// name (one name may still come with other addresses).
+class TrelTreeUtf8Sink {
+public:
+    struct Name {
+        char const* prefix;
+        std::size_t prefixLength;
+        char const* local;
+        std::size_t localLength;
+    };
+    struct Attribute {
+        Name name;
+        char const* value;
+        std::size_t valueLength;
+    };
+
+    virtual bool startElement(Name const& name, Attribute const* attributes, std::size_t count) = 0;
+    virtual bool endElement() = 0;
+    virtual bool text(char const* utf8, std::size_t length, bool cdata) = 0;
+    virtual bool separator() = 0;
+
+protected:
+    ~TrelTreeUtf8Sink() = default;
+};
+
 // The file parsed straight into the sink, no document built (no DTD, no
 // external entity read). False when the file is missing, not well-formed or
 // the sink stopped.
 bool streamTreeFile(wchar_t const* path, TrelTreeSink& sink);
 // The element and its subtree, iteratively (any depth). False for an
 // element the engine does not back, or when the sink stopped.
-bool streamTreeElement(TrelDOMElement const* element, TrelTreeSink& sink);
+bool streamTreeElement(TrelDOMElement const* element, TrelTreeUtf8Sink& sink);
 // Appends a text node after the element's last child (mixed content, which
 // setText cannot make). False for an element the engine does not back.
 bool appendTextChild(TrelDOMElement* element, wchar_t const* text);

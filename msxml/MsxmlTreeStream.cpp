@@ -134,10 +134,9 @@ ComPtr<ISAXXMLReader> readerInto(TrelTreeSink& sink) {
 // The engine's tree events, as they are, to the sink.
 class TreeEventForwarder final : public IXMLTreeEventSink {
 public:
-    explicit TreeEventForwarder(TrelTreeSink& sink) : sink_(sink) {}
+    explicit TreeEventForwarder(TrelTreeUtf8Sink& sink) : sink_(sink) {}
 
-    bool startElement(wchar_t const* name, std::size_t length, XMLTreeAttribute const* attributes,
-                      std::size_t count) override {
+    bool startElement(XMLTreeName const& name, XMLTreeAttribute const* attributes, std::size_t count) override {
         try {
             attributes_.resize(count);
         } catch (std::bad_alloc const&) {
@@ -145,19 +144,21 @@ public:
         }
         for (std::size_t i = 0; i < count; ++i) {
             XMLTreeAttribute const& a = attributes[i];
-            attributes_[i] = {a.name, a.nameLength, a.value, a.valueLength};
+            attributes_[i] = {nameOf(a.name), a.value, a.valueLength};
         }
-        return sink_.startElement(name, length, attributes_.data(), count);
+        return sink_.startElement(nameOf(name), attributes_.data(), count);
     }
     bool endElement() override { return sink_.endElement(); }
-    bool text(wchar_t const* chars, std::size_t length, bool cdata) override {
-        return sink_.text(chars, length, cdata);
-    }
+    bool text(char const* utf8, std::size_t length, bool cdata) override { return sink_.text(utf8, length, cdata); }
     bool separator() override { return sink_.separator(); }
 
 private:
-    TrelTreeSink& sink_;
-    std::vector<TrelTreeSink::Attribute> attributes_;  // reused for every element
+    static TrelTreeUtf8Sink::Name nameOf(XMLTreeName const& n) {
+        return {n.prefix, n.prefixLength, n.local, n.localLength};
+    }
+
+    TrelTreeUtf8Sink& sink_;
+    std::vector<TrelTreeUtf8Sink::Attribute> attributes_;  // reused for every element
 };
 
 MsxmlDOMNode const* engineNode(TrelDOMElement const* element) {
@@ -190,7 +191,7 @@ bool streamTreeFile(wchar_t const* path, TrelTreeSink& sink) {
     return false;
 }
 
-bool streamTreeElement(TrelDOMElement const* element, TrelTreeSink& sink) {
+bool streamTreeElement(TrelDOMElement const* element, TrelTreeUtf8Sink& sink) {
     MsxmlDOMNode const* node = engineNode(element);
     if (!node) return false;
     ComPtr<IXMLTreeEventReader> reader(MsxmlFactory::getInstance()->createTreeEventReader());

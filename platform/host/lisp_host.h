@@ -150,6 +150,9 @@ LAOBJ* makeLispString(wchar_t const* text, std::size_t length);
 // The same as a base string (a quarter of the memory) when every character
 // is Latin-1; a base string cannot take other characters in place later.
 LAOBJ* makeCompactLispString(wchar_t const* text, std::size_t length);
+// The same from counted UTF-8 (malformed bytes become U+FFFD), decoded
+// straight into the string's body.
+LAOBJ* makeCompactLispString(char const* utf8, std::size_t length);
 // A new Lisp string of UTF-8 text (malformed bytes become U+FFFD); nil for
 // null.
 LAOBJ* make_simple_string(char const* utf8);

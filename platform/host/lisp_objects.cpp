@@ -5,7 +5,9 @@
 
 #include <gc/gc.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <cwchar>
 
 using lisp_host::cons_car;
@@ -102,6 +104,66 @@ LAOBJ* makeCompactLispString(wchar_t const* text, std::size_t length) {
 LAOBJ* makeLispString(wchar_t const* text) {
     return text ? makeLispString(text, std::wcslen(text)) : ECL_NIL;
 }
+
+namespace {
+
+// The code point of the sequence at s[i] (s[i] >= 0x80), advancing i past
+// it; a malformed sequence is one U+FFFD up to its first bad byte.
+std::uint32_t decodeSequence(unsigned char const* s, std::size_t n, std::size_t& i) {
+    constexpr std::uint32_t kReplacement = 0xFFFD;
+    static constexpr std::uint32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+    unsigned char const lead = s[i++];
+    int const extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 ? 1 : 0;
+    if (extra == 0 || lead > 0xF4) return kReplacement;
+    std::uint32_t c = lead & (0x3Fu >> extra);
+    for (int k = 0; k < extra; ++k, ++i) {
+        if (i >= n || (s[i] & 0xC0) != 0x80) return kReplacement;
+        c = (c << 6) | (s[i] & 0x3Fu);
+    }
+    bool const valid = c >= kLeast[extra] && c < 0x110000 && (c < 0xD800 || c > 0xDFFF);
+    return valid ? c : kReplacement;
+}
+
+// How many bytes from the start are ASCII, eight at a time: most names,
+// numbers and texts of a model are ASCII all through.
+std::size_t asciiPrefix(unsigned char const* s, std::size_t n) {
+    std::size_t i = 0;
+    for (std::uint64_t word; i + 8 <= n; i += 8) {
+        std::memcpy(&word, s + i, 8);
+        if (word & 0x8080808080808080ull) break;
+    }
+    while (i < n && s[i] < 0x80) ++i;
+    return i;
+}
+
+template <class Char>
+void decodeInto(Char* out, unsigned char const* s, std::size_t i, std::size_t n) {
+    while (i < n) *out++ = static_cast<Char>(s[i] < 0x80 ? s[i++] : decodeSequence(s, n, i));
+}
+
+}  // namespace
+
+// The ASCII start is copied as it is; the rest is decoded twice, once to
+// size the string and choose its kind, once to fill it.
+LAOBJ* makeCompactLispString(char const* utf8, std::size_t length) {
+    if (!utf8) return ECL_NIL;
+    auto const* s = reinterpret_cast<unsigned char const*>(utf8);
+    std::size_t const ascii = asciiPrefix(s, length);
+    std::size_t chars = ascii;
+    std::uint32_t wide = 0;
+    for (std::size_t i = ascii; i < length; ++chars) wide |= s[i] < 0x80 ? s[i++] : decodeSequence(s, length, i);
+    if (wide > 0xFF) {
+        cl_object x = ecl_alloc_simple_extended_string(chars);
+        std::copy(s, s + ascii, x->string.self);
+        decodeInto(x->string.self + ascii, s, ascii, length);
+        return x;
+    }
+    cl_object x = ecl_alloc_simple_base_string(chars);
+    std::memcpy(x->base_string.self, s, ascii);
+    decodeInto(x->base_string.self + ascii, s, ascii, length);
+    return x;
+}
+
 
 LAOBJ* make_simple_string(char const* utf8) {
     if (!utf8) return ECL_NIL;

@@ -374,24 +374,35 @@ protected:
 
 // ---- whole trees as events (this engine's own extension) -------------------------
 // For code that turns a tree into another form in one pass: no COM call,
-// helper object or check per node. Names are qualified as written;
-// namespace declarations come first among the attributes, as the xmlns
-// attributes they are, with one made up on the top element for each
-// prefix it uses that an ancestor binds. Strings are counted and valid
-// during the call only. A false result stops the walk.
+// helper object, check or conversion per node. Strings are the tree's own
+// UTF-8, counted and valid during the call only; namespace declarations
+// come first among the attributes, as the xmlns attributes they are, with
+// one made up on the top element for each prefix it uses that an ancestor
+// binds. A false result stops the walk.
+//
+// A name comes as its prefix (empty: none) and local part, whose strings
+// stay in place and unchanged for the whole walk: the same two addresses
+// again are the same name, so a reader can know a name by them without
+// reading it (one name may still come with other addresses). An empty
+// prefix has a null address.
+struct XMLTreeName {
+    char const* prefix;
+    size_t prefixLength;
+    char const* local;
+    size_t localLength;
+};
+
 struct XMLTreeAttribute {
-    wchar_t const* name;
-    size_t nameLength;
-    wchar_t const* value;
+    XMLTreeName name;
+    char const* value;
     size_t valueLength;
 };
 
 struct IXMLTreeEventSink {
-    virtual bool startElement(wchar_t const* name, size_t length, XMLTreeAttribute const* attributes,
-                              size_t count) = 0;
+    virtual bool startElement(XMLTreeName const& name, XMLTreeAttribute const* attributes, size_t count) = 0;
     virtual bool endElement() = 0;
     // Adjacent text nodes come as one piece; cdata marks a CDATA section.
-    virtual bool text(wchar_t const* chars, size_t length, bool cdata) = 0;
+    virtual bool text(char const* utf8, size_t length, bool cdata) = 0;
     // A comment or processing instruction.
     virtual bool separator() = 0;
 

@@ -193,6 +193,14 @@ void Lfrom_codes() {
     result(makeLispString(text.data()));
 }
 
+// A list of byte values, as the compact string of their UTF-8.
+void Lfrom_utf8() {
+    vs.check_arg(1);
+    std::string bytes;
+    for (LAOBJ* x = vs_base[0]; x != Cnil; x = cdr(x)) bytes.push_back(static_cast<char>(fix(car(x))));
+    result(makeCompactLispString(bytes.data(), bytes.size()));
+}
+
 void Lnull_string() { result(makeLispString(static_cast<wchar_t const*>(nullptr))); }
 
 #define UNARY_LIST_OP(fn)          \
@@ -371,6 +379,7 @@ Entry const functions[] = {
     {"FP-DIVIDE", Lfp_divide},           {"FP-TRAPS", Lfp_traps},
     {"FP-CALL", Lfp_call},               {"STRING-CODES", Lstring_codes},
     {"FROM-CODES", Lfrom_codes},         {"NULL-STRING", Lnull_string},
+    {"FROM-UTF8", Lfrom_utf8},
     {"HOST-CAR", Lhost_car},             {"HOST-CDR", Lhost_cdr},
     {"HOST-CADR", Lhost_cadr},           {"HOST-CADDR", Lhost_caddr},
     {"HOST-KAR", Lhost_kar},             {"HOST-NCONC", Lhost_nconc},

@@ -151,15 +151,6 @@ TEST_F(Refusal, NulsAndEntityBombsFail) {
     EXPECT_TRUE(fromFile("<r/>\n"));
 }
 
-TEST_F(Refusal, AbsurdNestingFailsWithAReason) {
-    std::string deep;
-    for (unsigned i = 0; i <= mx::kMaxTreeDepth; ++i) deep += "<a>";
-    for (unsigned i = 0; i <= mx::kMaxTreeDepth; ++i) deep += "</a>";
-    auto doc = newDocument();
-    EXPECT_FALSE(loadFile(doc.get(), dir_.write("deep.xml", deep)));
-    EXPECT_NE(std::wstring::npos, parseReason(doc.get()).find(L"nested deeper"));
-}
-
 TEST_F(Refusal, UnpairedSurrogatesInTextFailWithTheParsersPosition) {
     auto doc = newDocument();
     for (wchar_t const* text : {L"<r>a\xD800</r>", L"<r a='\xDC00'/>", L"<r/><!--\xDFFF-->"})

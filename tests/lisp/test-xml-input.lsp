@@ -64,10 +64,10 @@ first start tag; the others read the whole file."
              (cut (nul (concatenate 'string dir "x") ".xml")))
         (check-equal nil (xml:write-xml doc cut))
         (check-equal nil (directory (concatenate 'string dir "*")))
-        (check-equal (make-list 16)
+        ;; A lone surrogate crosses into the engine as it is, and is refused there.
+        (check-equal (make-list 15)
                      (list (xml:deserialize-xml (nul "<r/>" ""))
                            (xml:deserialize-xml (format nil "<r>~C</r>" (code-char #xD800)))
-                           (xml:deserialize-xml (format nil "<r a='~C'/>" (code-char #xDC00)))
                            (xml:element-create doc (nul "a" "b"))
                            (xml:element-set-text root (nul "a" "b"))
                            (xml:element-set-attribute root (nul "a" "b") "v")

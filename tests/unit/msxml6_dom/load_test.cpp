@@ -151,6 +151,16 @@ TEST_F(Refusal, NulsAndEntityBombsFail) {
     EXPECT_TRUE(fromFile("<r/>\n"));
 }
 
+// In process: the parse keeps no stack per level.
+TEST_F(Refusal, AbsurdNestingFailsWithAReason) {
+    std::string deep;
+    for (unsigned i = 0; i <= mx::kMaxTreeDepth; ++i) deep += "<a>";
+    for (unsigned i = 0; i <= mx::kMaxTreeDepth; ++i) deep += "</a>";
+    auto doc = newDocument();
+    EXPECT_FALSE(loadFile(doc.get(), dir_.write("deep.xml", deep)));
+    EXPECT_NE(std::wstring::npos, parseReason(doc.get()).find(L"nested deeper"));
+}
+
 TEST_F(Refusal, UnpairedSurrogatesInTextFailWithTheParsersPosition) {
     auto doc = newDocument();
     for (wchar_t const* text : {L"<r>a\xD800</r>", L"<r a='\xDC00'/>", L"<r/><!--\xDFFF-->"})

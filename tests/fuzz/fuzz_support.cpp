@@ -39,15 +39,16 @@ std::wstring codePoints(uint8_t const* data, size_t size) {
     return out;
 }
 
+VARIANT objectVariant(IUnknown* object, VARTYPE type) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = type;
+    v.punkVal = object;
+    return v;
+}
+
 ComPtr<IXMLDOMDocument3> newDocument() {
-    ComPtr<IClassFactory> factory;
-    ComPtr<IXMLDOMDocument3> doc;
-    if (FAILED(DllGetClassObject(CLSID_FreeThreadedDOMDocument60, IID_IClassFactory,
-                                 reinterpret_cast<void**>(factory.put()))))
-        fail("no class factory");
-    if (FAILED(factory->CreateInstance(nullptr, IID_IXMLDOMDocument3, reinterpret_cast<void**>(doc.put()))))
-        fail("no document");
-    return doc;
+    return create<IXMLDOMDocument3>(CLSID_FreeThreadedDOMDocument60, IID_IXMLDOMDocument3);
 }
 
 bool loadText(IXMLDOMDocument3* doc, std::wstring const& text) {
@@ -58,12 +59,8 @@ bool loadText(IXMLDOMDocument3* doc, std::wstring const& text) {
 
 bool loadBytes(IXMLDOMDocument3* doc, uint8_t const* data, size_t size) {
     ComPtr<IStream> stream = memoryStream(data, size, 4096);
-    VARIANT source;
-    VariantInit(&source);
-    source.vt = VT_UNKNOWN;
-    source.punkVal = stream.get();  // borrowed for the call
     VARIANT_BOOL ok = VARIANT_FALSE;
-    return SUCCEEDED(doc->load(source, &ok)) && ok == VARIANT_TRUE;
+    return SUCCEEDED(doc->load(objectVariant(stream.get()), &ok)) && ok == VARIANT_TRUE;
 }
 
 namespace {
@@ -207,14 +204,9 @@ size_t saxEvents(uint8_t const* data, size_t size) {
     ComPtr<Reader> handler(new Reader);
     reader->putContentHandler(handler.get());
     reader->putErrorHandler(handler.get());
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_UNKNOWN;
-    v.punkVal = static_cast<ISAXContentHandler*>(handler.get());
-    reader->putProperty(SAX_PROPERTY_LEXICAL_HANDLER, v);
+    reader->putProperty(SAX_PROPERTY_LEXICAL_HANDLER, objectVariant(static_cast<ISAXContentHandler*>(handler.get())));
     ComPtr<IStream> stream = memoryStream(data, size, 1 + size % 61);
-    v.punkVal = stream.get();
-    reader->parse(v);
+    reader->parse(objectVariant(stream.get()));
     return handler->events;
 }
 

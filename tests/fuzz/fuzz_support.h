@@ -15,6 +15,9 @@ namespace fuzz {
 
 using mx::ComPtr;
 
+// A broken oracle: reports what failed and stops the process.
+[[noreturn]] void fail(char const* what);
+
 // An owned BSTR argument (embedded NULs kept).
 class Bstr {
 public:
@@ -39,6 +42,21 @@ std::wstring fromUtf8(uint8_t const* data, size_t size);
 // modulo 0x110000, so surrogates, non-characters and controls all occur.
 std::wstring codePoints(uint8_t const* data, size_t size);
 
+// The engine's object of class `clsid` through its class factory; stops the
+// process when there is none.
+template <class T>
+ComPtr<T> create(CLSID const& clsid, IID const& iid) {
+    ComPtr<IClassFactory> factory;
+    ComPtr<T> object;
+    if (FAILED(DllGetClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(factory.put()))) ||
+        FAILED(factory->CreateInstance(nullptr, iid, reinterpret_cast<void**>(object.put()))))
+        fail("the engine made no object");
+    return object;
+}
+
+// A variant borrowing `object` for one call.
+VARIANT objectVariant(IUnknown* object, VARTYPE type = VT_UNKNOWN);
+
 ComPtr<IXMLDOMDocument3> newDocument();
 bool loadText(IXMLDOMDocument3* doc, std::wstring const& text);
 bool loadBytes(IXMLDOMDocument3* doc, uint8_t const* data, size_t size);
@@ -55,8 +73,5 @@ size_t saxEvents(uint8_t const* data, size_t size);
 std::string const& scratchDir();
 // A file name in that folder, as the module takes it.
 std::wstring scratchFile(char const* name);
-
-// A broken oracle: reports what failed and stops the process.
-[[noreturn]] void fail(char const* what);
 
 }  // namespace fuzz

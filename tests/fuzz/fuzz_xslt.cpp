@@ -8,28 +8,11 @@ namespace {
 wchar_t const kInput[] =
     L"<r a='1'><e id='1'>one</e><e id='2'>two<i/></e><!--c--><?p d?><n xmlns='urn:n'>3</n></r>";
 
-fuzz::ComPtr<IXSLTemplate> newTemplate() {
-    fuzz::ComPtr<IClassFactory> factory;
-    fuzz::ComPtr<IXSLTemplate> xslt;
-    if (FAILED(DllGetClassObject(CLSID_XSLTemplate60, IID_IClassFactory, reinterpret_cast<void**>(factory.put()))) ||
-        FAILED(factory->CreateInstance(nullptr, IID_IXSLTemplate, reinterpret_cast<void**>(xslt.put()))))
-        fuzz::fail("no style sheet template");
-    return xslt;
-}
-
-VARIANT objectVariant(IDispatch* object) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_DISPATCH;
-    v.pdispVal = object;  // borrowed for the call
-    return v;
-}
-
 void run(IXSLProcessor* processor, IXMLDOMDocument3* input, IXMLDOMDocument3* resultDoc) {
-    if (FAILED(processor->put_input(objectVariant(input)))) fuzz::fail("the input is refused");
+    if (FAILED(processor->put_input(fuzz::objectVariant(input, VT_DISPATCH)))) fuzz::fail("the input is refused");
     VARIANT output;
     VariantInit(&output);
-    if (resultDoc) output = objectVariant(resultDoc);
+    if (resultDoc) output = fuzz::objectVariant(resultDoc, VT_DISPATCH);
     processor->put_output(output);
     VARIANT_BOOL done = VARIANT_FALSE;
     if (FAILED(processor->transform(&done)) || !done || resultDoc) return;
@@ -44,7 +27,7 @@ void run(IXSLProcessor* processor, IXMLDOMDocument3* input, IXMLDOMDocument3* re
 extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
     auto sheet = fuzz::newDocument();
     if (!fuzz::loadBytes(sheet.get(), data, size)) return 0;
-    auto xslt = newTemplate();
+    auto xslt = fuzz::create<IXSLTemplate>(CLSID_XSLTemplate60, IID_IXSLTemplate);
     if (FAILED(xslt->putref_stylesheet(sheet.get()))) return 0;
     fuzz::ComPtr<IXSLProcessor> processor;
     if (FAILED(xslt->createProcessor(processor.put())) || !processor) return 0;

@@ -73,16 +73,15 @@
   (let ((e (xml:last-error))) (mapcar (lambda (k) (getf e k)) keys)))
 
 (deftest last-error-tells-why-a-file-call-failed ()
+  ;; The messages are the module's tests' concern; here the plist each
+  ;; kind of call leaves.
   (with-clean-cache
     (with-xml-files (dir (good "good.xml" *sample*) (bad "bad.xml" (format nil "<r>~%  <a>text</b></r>"))
-                         (bomb "bomb.xml" (entity-bomb))
                          (sheet "bad.xsl" "<x:stylesheet version='1.0' xmlns:x='http://www.w3.org/1999/XSL/Transform'>
   <x:template match='/'><x:nonsense/></x:template></x:stylesheet>"))
       (let ((none (concatenate 'string dir "none.xml"))
             (d (xml:read-xml good)))
-        ;; Every reader: the system's message for files that cannot be read,
-        ;; the parser's first fatal error with its place (whether or not
-        ;; :on-error was given); a success forgets.
+        ;; Every reader, whether or not :on-error was given; a success forgets.
         (dolist (call (list #'xml:read-xml #'xml:parse-xml #'xml:read-xml-list
                             (lambda (f) (xml:parse-xml f :on-error (lambda (&rest e) (declare (ignore e)) t)))))
           (check-equal nil (funcall call none))
@@ -91,25 +90,11 @@
           (check-equal (list bad 2 14 t) (append (failure :file :line :column) (list (contains (first (failure :message)) "mismatch"))))
           (check (funcall call good))
           (check-equal nil (xml:last-error)))
-        (check-equal nil (xml:read-xml dir))
-        (check-equal '("Is a directory") (failure :message))
-        (check-equal nil (xml:read-xml bomb))
-        (check-equal (list bomb t) (list (first (failure :file)) (plusp (length (first (failure :message))))))
         ;; GET-ROOT-TAG stops its parse on purpose: no failure.
         (check-equal '("r" nil) (list (xml:get-root-tag bad) (xml:last-error)))
-        ;; Unless root, whom no permission stops.
-        (unless (zerop (ext:getuid))
-          (ext:chmod good #o200)
-          (check-equal '(nil ("Permission denied")) (list (xml:read-xml good) (failure :message)))
-          (ext:chmod good #o600))
-        ;; A style sheet that does not compile: libxslt's message, its file.
         (check-equal nil (xml:transform-xml d sheet (concatenate 'string dir "out.xml")))
         (check-equal (list sheet t) (list (first (failure :file)) (contains (first (failure :message)) "nonsense")))
-        ;; Failed saves keep the old file and say why.
         (check-equal nil (xml:write-xml (xml:document-create) good))
         (check-equal (list "The document has no root element." good) (failure :message :file))
-        (check-equal *sample* (bytes-text good))
-        (check-equal nil (xml:write-xml d (concatenate 'string dir "no/such/folder.xml")))
-        (check-equal '("No such file or directory") (failure :message))
         (check-equal t (xml:write-xml d (concatenate 'string dir "fine.xml")))
         (check-equal nil (xml:last-error))))))

@@ -1,7 +1,6 @@
-;;;; LOAD-XML and REGISTER-XML-LOADER: dispatch by root tag, results, the
-;;;; first registration winning, collector safety and Lisp exits out of
-;;;; loader functions. The registry lives for the whole process, so every
-;;;; test uses root tags of its own.
+;;;; LOAD-XML and REGISTER-XML-LOADER: dispatch by root tag, results,
+;;;; collector safety and Lisp exits out of loader functions. The registry
+;;;; lives for the whole process, so every test uses root tags of its own.
 
 (defun xml-file (dir name tag)
   (write-text (concatenate 'string dir name) (format nil "<~A v='1'><c/></~A>" tag tag)))
@@ -20,24 +19,18 @@
                (check-equal (list tag :loaded loaded file) (append (cons tag (xml:load-xml file)) (list (first seen))))))))
 
 (deftest failures-are-reported-in-messages ()
+  ;; Which message is the registry's tests' concern; here the plist.
   (with-temp-directory (dir)
-    (loop for (file part) in (list (list (xml-file dir "none.xml" "nobody-loads-this") "nobody-loads-this")
-                                   (list (write-text (concatenate 'string dir "broken.xml") "no xml") "broken.xml")
-                                   (list (concatenate 'string dir "missing.xml") "missing.xml"))
-          for result = (xml:load-xml file)
-          do (check-equal (list :error-message t :loaded nil)
-                          (list (first result) (contains (second result) part) (third result) (fourth result)))
-             (check-equal 4 (length result)))
+    (let ((result (xml:load-xml (xml-file dir "none.xml" "nobody-loads-this"))))
+      (check-equal (list :error-message t :loaded nil)
+                   (list (first result) (contains (second result) "nobody-loads-this") (third result) (fourth result)))
+      (check-equal 4 (length result)))
     ;; A file name that is no string: nothing to report.
     (check-equal '((:loaded nil) (:loaded nil)) (mapcar #'xml:load-xml '(nil 42)))))
 
 (deftest registrations ()
-  (check-equal '(t t t t t t t t)
+  (check-equal '(t t t t t)
                (list (xml:register-xml-loader "l-source" :file-handler (lambda (file) file t))
-                     ;; The first registration wins; tags are compared whole and with case.
-                     (xml:register-xml-loader "l-twice" :file-handler (lambda (file) file t))
-                     (xml:register-xml-loader "l-twice" :file-handler (lambda (file) file nil))
-                     (xml:register-xml-loader "L-TWICE" :file-handler (lambda (file) file nil))
                      ;; No functions; a tag that is no string takes no root.
                      (xml:register-xml-loader "l-bare")
                      (xml:register-xml-loader nil :file-handler (lambda (file) file t))
@@ -47,10 +40,9 @@
   (with-temp-directory (dir)
     (dolist (source '(:database :direct nil anything))
       (check-equal '(:loaded t) (xml:load-xml (xml-file dir "source.xml" "l-source") :source source)))
-    (check-equal '((:loaded t) (:loaded nil)) (list (load-tag dir "l-twice") (load-tag dir "L-TWICE")))
     ;; Refused registrations keep nothing; a missing file function is nil,
     ;; and calling nil is a Lisp error of the caller.
-    (dolist (tag '("l-twic" "l-x" "l-bare-not"))
+    (dolist (tag '("l-sourc" "l-x" "l-bare-not"))
       (check-equal :error-message (first (load-tag dir tag))))
     (check-error error (load-tag dir "l-bare"))
     (check-error error (load-tag dir "l-doc-only"))))

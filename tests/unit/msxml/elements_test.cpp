@@ -100,8 +100,8 @@ struct Keeper : TrelDOMElementVisitor {
     std::vector<XmlSmartPtr<TrelDOMElement>> kept;
 };
 
-// More element children than the first batch the reader is asked for, with
-// text, comments, CDATA and instructions between them.
+// Many element children with text, comments, CDATA and instructions between
+// them: the cursor steps over every node that is no element.
 TEST_F(ElementTest, ScanChildrenVisitsExactlyTheElementsInOrder) {
     std::wstring text = L"<r>lead";
     std::vector<std::wstring> ids, tags, odd;

@@ -1,5 +1,5 @@
-// Child cursors: the shortcut of tree walks must give what a snapshot would,
-// whatever the tree does meanwhile, and leave no object behind.
+// Child cursors: a walk gives exactly the element children present when it
+// was opened, whatever the tree does meanwhile, and leaves no object behind.
 #include <libxml/tree.h>
 
 #include <thread>

@@ -88,9 +88,14 @@ TEST(Tree, PrefixesBindWhereTheyAreDeclared) {
     EXPECT_EQ(S_OK, setAttribute(loose.get(), L"p:a", L"1"));
     EXPECT_EQ(L"<r><s xmlns:p=\"urn:p\"><p:x p:a=\"1\"/></s></r>", xmlOf(root.get()));
     // A declaration takes in what it covers, as reading the output would.
-    auto nested = parse(L"<r xmlns:p='urn:1'><c><p:x p:a='1'/></c><p:y/></r>");
-    ASSERT_EQ(S_OK, setAttribute(element(rootOf(nested.get()).get(), L"c").get(), L"xmlns:p", L"urn:2"));
-    for (auto [path, expected] : {std::pair{L"c/*", L"urn:2"}, {L"c/*/@*", L"urn:2"}, {L"*[2]", L"urn:1"}})
+    // Up to an element that declares the prefix itself (a fixed fault: that
+    // element was taken in as well).
+    auto nested = parse(L"<r xmlns:p='urn:1'><c><p:x p:a='1'/><d/><p:o xmlns:p='urn:o'><p:i/></p:o></c><p:y/></r>");
+    auto c = element(rootOf(nested.get()).get(), L"c");
+    ASSERT_EQ(S_OK, setAttribute(c.get(), L"xmlns:p", L"urn:2"));
+    ASSERT_EQ(S_OK, setAttribute(c.get(), L"xmlns", L"urn:d"));
+    for (auto [path, expected] : {std::pair{L"*[1]/*[1]", L"urn:2"}, {L"*[1]/*/@*", L"urn:2"}, {L"*[1]/*[2]", L"urn:d"},
+                                  {L"*[1]/*[3]/*", L"urn:o"}, {L"*[2]", L"urn:1"}})
         EXPECT_EQ(expected, uriOf(select(rootOf(nested.get()).get(), path).get())) << path;
     // Bound late, p:a and q:a may turn out to be one name: then nothing is written.
     auto same = parse(L"<r xmlns:p='urn:u' xmlns:q='urn:u'/>");

@@ -1,4 +1,6 @@
 // The SAX reader: events and names, stops, errors, refused input, safety.
+#include <cstdlib>
+
 #include "sax_fixture.h"
 
 using namespace saxtest;
@@ -117,6 +119,38 @@ TEST(SaxSafety, ExternalEntitiesAndDtdsAreNotReadByDefault) {
     rec->events.clear();
     EXPECT_EQ(S_OK, reader->parseURL(relative.c_str()));
     EXPECT_EQ((Events{"chars TOPSECRET"}), rec->matching("chars"));
+}
+
+// The internal subset's attribute defaults apply, as in a loaded document.
+TEST(SaxEvents, DeclaredAttributeDefaultsArrive) {
+    auto run = text(L"<!DOCTYPE r [<!ATTLIST r a CDATA 'dflt' b CDATA #FIXED 'fx'>]><r a='own'/>");
+    ASSERT_EQ(S_OK, run.hr);
+    EXPECT_EQ((Events{"start |r|r @|a|a=own @|b|b=fx"}), run.rec->matching("start "));
+}
+
+// One level beyond the tree limit fails, from text (in process: the parse
+// keeps no stack per level) and from a document (which only the engine's
+// own calls can build; its walk runs in a child, so that a regression that
+// exhausts the stack fails here instead of ending the run).
+TEST(SaxSafety, NestingBeyondTheTreeLimitFails) {
+    std::string deep;
+    for (unsigned i = 0; i <= mx::kMaxTreeDepth; ++i) deep += "<a>";
+    for (unsigned i = 0; i <= mx::kMaxTreeDepth; ++i) deep += "</a>";
+    Parsed const fromText = bytes(deep);
+    EXPECT_TRUE(FAILED(fromText.hr));
+    EXPECT_EQ(1u, fromText.rec->matching("fatal").size());
+    EXPECT_EXIT(std::_Exit([&] {
+        auto doc = parse(wide(deep.substr(3, deep.size() - 7)));
+        ComPtr<IXMLDOMElement> top;
+        ComPtr<IXMLDOMNode> old, out;
+        if (!doc || FAILED(doc->createElement(Arg(L"a"), top.put())) ||
+            FAILED(doc->removeChild(rootOf(doc.get()).get(), old.put())) ||
+            FAILED(top->appendChild(old.get(), out.put())) || FAILED(doc->appendChild(top.get(), out.put())))
+            return 1;
+        auto reader = newReader();
+        auto rec = record(reader.get());
+        return FAILED(parseNode(reader.get(), doc.get())) ? 0 : 1;
+    }()), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(SaxSafety, EntityBombsFailCleanly) {

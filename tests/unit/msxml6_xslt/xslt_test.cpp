@@ -90,6 +90,22 @@ TEST(XsltOutput, StringIsCollectedAndRenewedOnEachRun) {
     EXPECT_EQ(transformToString(processor.get()), L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<r>\u00e93</r>\n");
 }
 
+// A result holding a character XML forbids is no document: the run fails
+// and the target file keeps what it had.
+TEST(XsltOutput, CharactersXmlCannotHoldFailTheRun) {
+    TempDir dir;
+    auto input = parse(kInput);
+    auto decoding = [](wchar_t const* encoded) {
+        return sheet(L"<xsl:template match='/'><out><xsl:value-of select=\"str:decode-uri('" + std::wstring(encoded) +
+                         L"')\"/></out></xsl:template>",
+                     L"xmlns:str='http://exslt.org/strings'");
+    };
+    writeFile(dir / "out.xml", "<old/>");
+    EXPECT_EQ(transformToFile(decoding(L"a%01b"), input.get(), dir), "<transform failed>");
+    EXPECT_EQ(readFile(dir / "out.xml"), "<old/>");
+    EXPECT_NE(transformToFile(decoding(L"a%41b"), input.get(), dir).find(">aAb</out>"), std::string::npos);
+}
+
 TEST(XsltIntegrity, InputAndSheetStayAsTheyWere) {
     for (wchar_t const* strip : {L"<!-- kept -->", L"<xsl:strip-space elements='*'/>"}) {
         auto input = newDocument();

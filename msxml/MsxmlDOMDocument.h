@@ -53,6 +53,11 @@ public:
     void resolveExternals(bool on) override;
 
     IXMLDOMDocument3* getWrapped() const { return document_; }  // no new reference
+    // The engine document behind a document of this model, or null.
+    static IXMLDOMDocument3* engineOf(TrelDOMDocument const* document) {
+        auto const* wrapper = dynamic_cast<MsxmlDOMDocument const*>(document);
+        return wrapper ? wrapper->document_ : nullptr;
+    }
     // The live wrapper of an engine document (any of its interfaces), or null.
     static MsxmlDOMDocument const* wrapperOf(IUnknown* document);
 

@@ -1,6 +1,5 @@
 #include "msxml/MsxmlSAX.h"
 
-#include "msxml/MsxmlCom.h"
 #include "msxml/MsxmlFailure.h"
 #include "model/XmlFailure.h"
 #include "platform/host/ux_string.h"
@@ -20,14 +19,6 @@ SAXString::SAXString(wchar_t const* chars, long length, bool trim) {
 
 SAXString::~SAXString() {
     if (text_ != inline_) delete[] text_;
-}
-
-MsxmlSAXAttributes::MsxmlSAXAttributes(ISAXAttributes* attributes) : attributes_(attributes), cache_(0) {
-    if (attributes_) attributes_->AddRef();
-}
-
-MsxmlSAXAttributes::~MsxmlSAXAttributes() {
-    if (attributes_) attributes_->Release();
 }
 
 wchar_t const* MsxmlSAXAttributes::getValue(wchar_t const* key) const {
@@ -109,28 +100,16 @@ HRESULT SAXErrorHandlerImpl::fatalError(ISAXLocator* locator, wchar_t const* mes
 
 HRESULT SAXErrorHandlerImpl::ignorableWarning(ISAXLocator*, wchar_t const*, HRESULT) { return S_OK; }
 
-MsxmlSAXXMLReader::MsxmlSAXXMLReader(ISAXXMLReader* reader) : reader_(reader) {
-    if (reader_) reader_->AddRef();
-}
-
-MsxmlSAXXMLReader::~MsxmlSAXXMLReader() {
-    if (reader_) reader_->Release();
-}
-
 // The engine keeps the adapters it is given until it gets others; a cleared
 // handler therefore also clears the engine's adapter, so that no adapter of
 // an earlier parse calls a handler that may be gone.
 bool MsxmlSAXXMLReader::installHandlers() {
     ComPtr<ISAXContentHandler> content;
     if (TrelSAXContentHandler* handler = getContentHandler())
-        content = queryInterface<ISAXContentHandler>(new SAXContentHandlerImpl(handler), IID_ISAXContentHandler);
-    if (getContentHandler() && !content) return false;
+        content = ComPtr<ISAXContentHandler>(new SAXContentHandlerImpl(handler));
     if (FAILED(reader_->putContentHandler(content.get()))) return false;
-
     // Always one, without a handler too: it records why a parse failed.
-    ComPtr<ISAXErrorHandler> errors =
-        queryInterface<ISAXErrorHandler>(new SAXErrorHandlerImpl(getErrorHandler()), IID_ISAXErrorHandler);
-    if (!errors) return false;
+    ComPtr<ISAXErrorHandler> errors(new SAXErrorHandlerImpl(getErrorHandler()));
     return SUCCEEDED(reader_->putErrorHandler(errors.get()));
 }
 

@@ -49,7 +49,6 @@ struct IXMLDOMNode : IDispatch {
     virtual HRESULT get_parentNode(IXMLDOMNode** parent) = 0;        // S_FALSE and null when none
     virtual HRESULT get_childNodes(IXMLDOMNodeList** children) = 0;  // a live list
     virtual HRESULT get_firstChild(IXMLDOMNode** child) = 0;         // S_FALSE and null when none
-    virtual HRESULT get_nextSibling(IXMLDOMNode** sibling) = 0;
     virtual HRESULT get_attributes(IXMLDOMNamedNodeMap** map) = 0;  // S_FALSE and null for non-elements
     virtual HRESULT removeChild(IXMLDOMNode* child, IXMLDOMNode** out) = 0;
     // Moves a node that has a parent; adopts a node of another document;
@@ -94,17 +93,12 @@ struct IXMLDOMElement : IXMLDOMNode {
     virtual HRESULT getAttribute(BSTR name, VARIANT* value) = 0;  // S_FALSE and VT_NULL when absent
     // Literal value. A name xmlns or xmlns:p declares that namespace here.
     virtual HRESULT setAttribute(BSTR name, VARIANT value) = 0;
-    virtual HRESULT removeAttribute(BSTR name) = 0;
-    virtual HRESULT getAttributeNode(BSTR name, IXMLDOMAttribute** attribute) = 0;
 
 protected:
     ~IXMLDOMElement() = default;
 };
 
 struct IXMLDOMCharacterData : IXMLDOMNode {
-    virtual HRESULT get_data(BSTR* data) = 0;
-    virtual HRESULT get_length(long* length) = 0;
-
 protected:
     ~IXMLDOMCharacterData() = default;
 };
@@ -125,8 +119,6 @@ protected:
 };
 
 struct IXMLDOMProcessingInstruction : IXMLDOMNode {
-    virtual HRESULT get_data(BSTR* data) = 0;
-
 protected:
     ~IXMLDOMProcessingInstruction() = default;
 };
@@ -188,7 +180,6 @@ protected:
 struct IXMLDOMSchemaCollection : IDispatch {
     // schema: VT_DISPATCH DOM document holding an XML schema, or VT_BSTR path.
     virtual HRESULT add(BSTR namespaceURI, VARIANT schema) = 0;
-    virtual HRESULT get_length(long* length) = 0;
 
 protected:
     ~IXMLDOMSchemaCollection() = default;

@@ -93,12 +93,6 @@ HRESULT SchemaCollection::add(BSTR namespaceURI, VARIANT schema) {
     return S_OK;
 }
 
-HRESULT SchemaCollection::get_length(long* length) {
-    if (!length) return E_POINTER;
-    *length = static_cast<long>(entries_.size());
-    return S_OK;
-}
-
 SchemaCollection* SchemaCollection::from(IUnknown* object) {
     void* self = nullptr;
     if (!object || FAILED(object->QueryInterface(IID_SchemaCollectionSelf, &self)) || !self) return nullptr;

@@ -57,7 +57,7 @@ struct IXMLDOMNode : IDispatch {
     virtual HRESULT get_ownerDocument(IXMLDOMDocument** document) = 0;
     virtual HRESULT get_namespaceURI(BSTR* uri) = 0;  // S_FALSE and null when none
     virtual HRESULT get_text(BSTR* text) = 0;         // concatenated descendant text
-    virtual HRESULT get_xml(BSTR* xml) = 0;           // serialisation of this node (and subtree)
+    virtual HRESULT get_xml(BSTR* xml) = 0;           // this node and subtree; not attributes
     // XPath 1.0 from this node; first match in document order; S_FALSE and
     // null when nothing matches. No namespace prefixes are bound.
     virtual HRESULT selectSingleNode(BSTR expression, IXMLDOMNode** node) = 0;
@@ -141,7 +141,8 @@ struct IXMLDOMDocument : IXMLDOMNode {
     // Target "xml" makes the document's XML declaration (it serialises once,
     // first, and save follows its encoding), never a second declaration.
     virtual HRESULT createProcessingInstruction(BSTR target, BSTR data, IXMLDOMProcessingInstruction** pi) = 0;
-    // type: VT_I4 with a DOMNodeType; namespaceURI null or empty for none.
+    // type: VT_I4 NODE_ELEMENT, the one kind made here; namespaceURI null or
+    // empty for none.
     virtual HRESULT createNode(VARIANT type, BSTR name, BSTR namespaceURI, IXMLDOMNode** node) = 0;
     virtual HRESULT get_parseError(IXMLDOMParseError** error) = 0;
     virtual HRESULT put_async(VARIANT_BOOL async) = 0;  // loads are always synchronous
@@ -194,9 +195,8 @@ protected:
 struct IXSLProcessor : IDispatch {
     virtual HRESULT put_input(VARIANT input) = 0;  // VT_DISPATCH DOM document (or node)
     // VT_DISPATCH DOM document (replaced by the result), VT_UNKNOWN IStream
-    // (written as xsl:output says), or VT_EMPTY (collect a string).
+    // (written as xsl:output says, then let go), or VT_EMPTY (none).
     virtual HRESULT put_output(VARIANT output) = 0;
-    virtual HRESULT get_output(VARIANT* output) = 0;
     virtual HRESULT transform(VARIANT_BOOL* done) = 0;
 
 protected:

@@ -192,6 +192,15 @@ bool sameBindings(Place const& from, Place const& to) {
     return from.declaring == to.declaring && (from.inDocument || !to.inDocument);
 }
 
+// The inserted or removed child, with a reference, for out (when given).
+HRESULT handBack(NodeBase& child, IXMLDOMNode** out) {
+    if (out) {
+        child.addRef();
+        *out = child.primary();
+    }
+    return S_OK;
+}
+
 bool isAncestorOrSelf(xmlNodePtr candidate, xmlNodePtr node) {
     for (xmlNodePtr p = node; p; p = p->parent)
         if (p == candidate) return true;
@@ -251,11 +260,7 @@ HRESULT insertDeclaration(NodeBase& parent, NodeBase& child, IXMLDOMNode** out) 
         if (old) freeIfOrphan(old, dest);
         bumpGeneration();
     }
-    if (out) {
-        child.addRef();
-        *out = child.primary();
-    }
-    return S_OK;
+    return handBack(child, out);
 }
 
 }  // namespace
@@ -382,11 +387,7 @@ HRESULT insertChild(NodeBase& parent, NodeBase& child, IXMLDOMNode** out) {
     // now that its names no longer refer to declarations there.
     if (formerParent && !formerParent->_private) freeIfOrphan(formerParent, DocContent::of(formerParent->doc));
     bumpGeneration();
-    if (out) {
-        child.addRef();
-        *out = child.primary();
-    }
-    return S_OK;
+    return handBack(child, out);
 }
 
 HRESULT removeChild(NodeBase& parent, NodeBase& child, IXMLDOMNode** out) {
@@ -407,11 +408,7 @@ HRESULT removeChild(NodeBase& parent, NodeBase& child, IXMLDOMNode** out) {
         if (c->type == XML_ELEMENT_NODE && parent.content->namespaced) xmlDOMWrapReconcileNamespaces(nullptr, c, 0);
     }
     bumpGeneration();
-    if (out) {
-        child.addRef();
-        *out = child.primary();
-    }
-    return S_OK;
+    return handBack(child, out);
 }
 
 namespace {

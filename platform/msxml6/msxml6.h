@@ -179,7 +179,7 @@ protected:
 
 // ---- schemas ------------------------------------------------------------------
 struct IXMLDOMSchemaCollection : IDispatch {
-    // schema: VT_DISPATCH DOM document holding an XML schema, or VT_BSTR path.
+    // schema: VT_DISPATCH DOM document holding an XML schema.
     virtual HRESULT add(BSTR namespaceURI, VARIANT schema) = 0;
 
 protected:

@@ -87,8 +87,6 @@ protected:
 private:
     // saveXML without the failure record.
     bool writeText(wchar_t** out, bool indent) const;
-    // Appends to the document node; the appended node with a reference, or null.
-    IXMLDOMNode* addChild(IXMLDOMNode* node) const;
 
     IXMLDOMDocument3* document_;
     mutable StringCache cache_;

@@ -23,25 +23,8 @@ constexpr char kNoSuchFile[] = "The system cannot locate the object specified.";
 // _private; in our documents _private means "this node has an object".
 void clearPrivate(xmlDocPtr doc) {
     doc->_private = nullptr;
-    for (xmlNodePtr top = doc->children; top; top = top->next) {
-        xmlNodePtr cur = top;
-        while (cur) {
-            cur->_private = nullptr;
-            if (cur->type == XML_ELEMENT_NODE)
-                for (xmlAttrPtr a = cur->properties; a; a = a->next) {
-                    a->_private = nullptr;
-                    for (xmlNodePtr t = a->children; t; t = t->next) t->_private = nullptr;
-                }
-            bool descend = cur->children && cur->type != XML_ENTITY_REF_NODE;
-            if (descend) {
-                cur = cur->children;
-                continue;
-            }
-            while (cur != top && !cur->next) cur = cur->parent;
-            if (cur == top) break;
-            cur = cur->next;
-        }
-    }
+    for (xmlNodePtr top = doc->children; top; top = top->next)
+        forEachInSubtree(top, [](xmlNodePtr n) { n->_private = nullptr; });
 }
 
 IXMLDOMParseError* errorFrom(ParseFailure const& failure) {

@@ -36,7 +36,7 @@ inline ComPtr<IXMLDOMNode> createElement(IXMLDOMDocument3* doc, std::wstring con
 }
 
 inline ComPtr<IXMLDOMNodeReader> readerOf(IUnknown* node) {
-    return ComPtr<IXMLDOMNodeReader>::query(node, IID_IXMLDOMNodeReader);
+    return mx::queryAs<IXMLDOMNodeReader>(node, IID_IXMLDOMNodeReader);
 }
 
 }  // namespace domtest

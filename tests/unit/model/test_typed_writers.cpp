@@ -1,8 +1,6 @@
 // The shared code no other model test reaches: the typed writers of
-// elements and documents, tree scans below the nested levels, and the
-// factory that makes nothing.
+// elements and documents, and the factory that makes nothing.
 #include <string>
-#include <vector>
 
 #include "model/DummyObjectFactory.h"
 #include "model/TrelXSDValidator.h"
@@ -34,38 +32,6 @@ TEST_F(ModelTest, TypedWritersWriteTheFixedTextForms) {
     EXPECT_EQ(xml,
               L"<?xml version=\"1.0\"?>\n<r b=\"false\" i=\"-7\" l=\"-9000000000\" u=\"4000000000\" d=\"0.1\">"
               L"<b>true</b><i>-7</i><u>4000000000</u><d>2.5</d><cb>true</cb><cl>-3</cl><cd>1e+21</cd></r>\n");
-}
-
-// Visits n0 to n(levels-1), then each sibling m(i) that follows n(i) inside
-// n(i-1), deepest first.
-struct Recorder : TrelDOMElementVisitor {
-    explicit Recorder(std::wstring stop = L"") : stopAt(std::move(stop)) {}
-    bool visit(TrelDOMElement const* element) override {
-        return tags.push_back(element->getTag()), tags.back() != stopAt;
-    }
-    std::wstring stopAt;
-    std::vector<std::wstring> tags;
-};
-
-// Deeper than the scans nest: the rest of the walk goes on from a stack of
-// pending children, in the same order, and stops where a visit says so.
-TEST_F(ModelTest, ScanTreeBelowTheNestedLevels) {
-    int const levels = 100;
-    std::wstring text, tail;
-    std::vector<std::wstring> expected;
-    for (int i = 0; i < levels; ++i) {
-        text += L"<n" + std::to_wstring(i) + L">";
-        tail = L"</n" + std::to_wstring(i) + L">" + (i ? L"<m" + std::to_wstring(i) + L"/>" : L"") + tail;
-        expected.push_back(L"n" + std::to_wstring(i));
-    }
-    for (int i = levels - 1; i > 0; --i) expected.push_back(L"m" + std::to_wstring(i));
-    XmlSmartPtr<TrelDOMDocument> document = parse(text + tail);
-    XmlSmartPtr<TrelDOMElement> root(document->getRoot());
-    Recorder all, stopped(L"m90");
-    EXPECT_TRUE(root->scanTree(&all));
-    EXPECT_EQ(all.tags, expected);
-    EXPECT_FALSE(root->scanTree(&stopped));
-    EXPECT_EQ(stopped.tags, std::vector<std::wstring>(expected.begin(), expected.begin() + levels + 10));
 }
 
 // A module author handed the factory that makes nothing gets null from

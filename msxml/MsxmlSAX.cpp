@@ -48,15 +48,9 @@ bool MsxmlSAXAttributes::scan(TrelSAXAttributeVisitor* v) const {
     return true;
 }
 
-HRESULT SAXContentHandlerImpl::putDocumentLocator(ISAXLocator*) { return S_OK; }
-
 HRESULT SAXContentHandlerImpl::startDocument() { return toResult(handler_->startDocument()); }
 
 HRESULT SAXContentHandlerImpl::endDocument() { return toResult(handler_->endDocument()); }
-
-HRESULT SAXContentHandlerImpl::startPrefixMapping(wchar_t const*, int, wchar_t const*, int) { return S_OK; }
-
-HRESULT SAXContentHandlerImpl::endPrefixMapping(wchar_t const*, int) { return S_OK; }
 
 HRESULT SAXContentHandlerImpl::startElement(wchar_t const*, int, wchar_t const* localName, int localNameLength,
                                             wchar_t const*, int, ISAXAttributes* attributes) {
@@ -77,14 +71,6 @@ HRESULT SAXContentHandlerImpl::characters(wchar_t const* chars, int length) {
     return toResult(handler_->characters(text));
 }
 
-HRESULT SAXContentHandlerImpl::ignorableWhitespace(wchar_t const*, int) { return S_OK; }
-
-HRESULT SAXContentHandlerImpl::processingInstruction(wchar_t const*, int, wchar_t const*, int) { return S_OK; }
-
-HRESULT SAXContentHandlerImpl::skippedEntity(wchar_t const*, int) { return S_OK; }
-
-HRESULT SAXErrorHandlerImpl::error(ISAXLocator*, wchar_t const*, HRESULT) { return S_OK; }
-
 HRESULT SAXErrorHandlerImpl::fatalError(ISAXLocator* locator, wchar_t const* message, HRESULT) {
     int line = 0;
     int column = 0;
@@ -97,8 +83,6 @@ HRESULT SAXErrorHandlerImpl::fatalError(ISAXLocator* locator, wchar_t const* mes
     if (handler_) handler_->fatalError(line, column, message);
     return S_OK;
 }
-
-HRESULT SAXErrorHandlerImpl::ignorableWarning(ISAXLocator*, wchar_t const*, HRESULT) { return S_OK; }
 
 // The engine keeps the adapters it is given until it gets others; a cleared
 // handler therefore also clears the engine's adapter, so that no adapter of

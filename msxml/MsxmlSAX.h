@@ -53,20 +53,19 @@ class SAXContentHandlerImpl : public mx::ComObject<ISAXContentHandler, IID_ISAXC
 public:
     explicit SAXContentHandlerImpl(TrelSAXContentHandler* handler) : handler_(handler) {}
 
-    HRESULT putDocumentLocator(ISAXLocator* locator) override;
+    HRESULT putDocumentLocator(ISAXLocator*) override { return S_OK; }
     HRESULT startDocument() override;
     HRESULT endDocument() override;
-    HRESULT startPrefixMapping(wchar_t const* prefix, int prefixLength, wchar_t const* uri, int uriLength) override;
-    HRESULT endPrefixMapping(wchar_t const* prefix, int prefixLength) override;
+    HRESULT startPrefixMapping(wchar_t const*, int, wchar_t const*, int) override { return S_OK; }
+    HRESULT endPrefixMapping(wchar_t const*, int) override { return S_OK; }
     HRESULT startElement(wchar_t const* uri, int uriLength, wchar_t const* localName, int localNameLength,
                          wchar_t const* qname, int qnameLength, ISAXAttributes* attributes) override;
     HRESULT endElement(wchar_t const* uri, int uriLength, wchar_t const* localName, int localNameLength,
                        wchar_t const* qname, int qnameLength) override;
     HRESULT characters(wchar_t const* chars, int length) override;
-    HRESULT ignorableWhitespace(wchar_t const* chars, int length) override;
-    HRESULT processingInstruction(wchar_t const* target, int targetLength, wchar_t const* data,
-                                  int dataLength) override;
-    HRESULT skippedEntity(wchar_t const* name, int length) override;
+    HRESULT ignorableWhitespace(wchar_t const*, int) override { return S_OK; }
+    HRESULT processingInstruction(wchar_t const*, int, wchar_t const*, int) override { return S_OK; }
+    HRESULT skippedEntity(wchar_t const*, int) override { return S_OK; }
 
 private:
     TrelSAXContentHandler* handler_;
@@ -78,9 +77,9 @@ class SAXErrorHandlerImpl : public mx::ComObject<ISAXErrorHandler, IID_ISAXError
 public:
     explicit SAXErrorHandlerImpl(TrelSAXErrorHandler* handler) : handler_(handler) {}
 
-    HRESULT error(ISAXLocator* locator, wchar_t const* message, HRESULT code) override;
+    HRESULT error(ISAXLocator*, wchar_t const*, HRESULT) override { return S_OK; }
     HRESULT fatalError(ISAXLocator* locator, wchar_t const* message, HRESULT code) override;
-    HRESULT ignorableWarning(ISAXLocator* locator, wchar_t const* message, HRESULT code) override;
+    HRESULT ignorableWarning(ISAXLocator*, wchar_t const*, HRESULT) override { return S_OK; }
 
 private:
     TrelSAXErrorHandler* handler_;

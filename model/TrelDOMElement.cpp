@@ -8,10 +8,22 @@
 
 namespace {
 
-// Every typed writer formats into a buffer of this many characters.
-constexpr unsigned kValueTextSize = 1024;
-
 wchar_t const* boolText(bool value) { return value ? L"true" : L"false"; }
+
+// The fixed text form of a number, as the typed writers pass it on.
+class ValueText {
+public:
+  template <class T>
+  ValueText(wchar_t const* format, T value) {
+    std::swprintf(text_, kSize, format, value);
+  }
+  explicit ValueText(double value) { writeDouble(text_, kSize, value); }
+  wchar_t const* c_str() const { return text_; }
+
+private:
+  static constexpr unsigned kSize = 1024;
+  wchar_t text_[kSize];
+};
 
 // One value of `format` scanned from `text`; `fallback` when there is no
 // text or nothing scans.
@@ -39,54 +51,25 @@ bool TrelDOMElement::scanTree(TrelDOMElementVisitor* v) const {
   return walker.visit(this);
 }
 
-bool TrelDOMElement::addChild(wchar_t const* tag, bool value) {
-  return addChild(tag, boolText(value));
-}
-
-bool TrelDOMElement::addChild(wchar_t const* tag, int value) {
-  wchar_t text[kValueTextSize];
-  std::swprintf(text, kValueTextSize, L"%d", value);
-  return addChild(tag, static_cast<wchar_t const*>(text));
-}
-
+bool TrelDOMElement::addChild(wchar_t const* tag, bool value) { return addChild(tag, boolText(value)); }
+bool TrelDOMElement::addChild(wchar_t const* tag, int value) { return addChild(tag, ValueText(L"%d", value).c_str()); }
 bool TrelDOMElement::addChild(wchar_t const* tag, unsigned long value) {
-  wchar_t text[kValueTextSize];
-  std::swprintf(text, kValueTextSize, L"%lu", value);
-  return addChild(tag, static_cast<wchar_t const*>(text));
+  return addChild(tag, ValueText(L"%lu", value).c_str());
 }
+bool TrelDOMElement::addChild(wchar_t const* tag, double value) { return addChild(tag, ValueText(value).c_str()); }
 
-bool TrelDOMElement::addChild(wchar_t const* tag, double value) {
-  wchar_t text[kValueTextSize];
-  writeDouble(text, kValueTextSize, value);
-  return addChild(tag, static_cast<wchar_t const*>(text));
-}
-
-bool TrelDOMElement::setAttribute(wchar_t const* key, bool value) {
-  return setAttribute(key, boolText(value));
-}
-
+bool TrelDOMElement::setAttribute(wchar_t const* key, bool value) { return setAttribute(key, boolText(value)); }
 bool TrelDOMElement::setAttribute(wchar_t const* key, int value) {
-  wchar_t text[kValueTextSize];
-  std::swprintf(text, kValueTextSize, L"%d", value);
-  return setAttribute(key, static_cast<wchar_t const*>(text));
+  return setAttribute(key, ValueText(L"%d", value).c_str());
 }
-
 bool TrelDOMElement::setAttribute(wchar_t const* key, long value) {
-  wchar_t text[kValueTextSize];
-  std::swprintf(text, kValueTextSize, L"%ld", value);
-  return setAttribute(key, static_cast<wchar_t const*>(text));
+  return setAttribute(key, ValueText(L"%ld", value).c_str());
 }
-
 bool TrelDOMElement::setAttribute(wchar_t const* key, unsigned long value) {
-  wchar_t text[kValueTextSize];
-  std::swprintf(text, kValueTextSize, L"%lu", value);
-  return setAttribute(key, static_cast<wchar_t const*>(text));
+  return setAttribute(key, ValueText(L"%lu", value).c_str());
 }
-
 bool TrelDOMElement::setAttribute(wchar_t const* key, double value) {
-  wchar_t text[kValueTextSize];
-  writeDouble(text, kValueTextSize, value);
-  return setAttribute(key, static_cast<wchar_t const*>(text));
+  return setAttribute(key, ValueText(value).c_str());
 }
 
 bool TrelDOMElement::getBoolAttributeValue(wchar_t const* key) const {

@@ -246,13 +246,6 @@ IXMLDOMComment* MsxmlDOMDocument::createMsxmlComment(wchar_t const* text) const 
     return node;
 }
 
-IXMLDOMNode* MsxmlDOMDocument::addChild(IXMLDOMNode* node) const {
-    if (!document_ || !node) return nullptr;
-    ComPtr<IXMLDOMNode> appended;
-    if (FAILED(document_->appendChild(node, appended.put()))) return nullptr;
-    return appended.detach();
-}
-
 TrelDOMElement* MsxmlDOMDocument::createElement(wchar_t const* tag, wchar_t const* text) const {
     return createElementNS(tag, nullptr, text);
 }
@@ -290,9 +283,7 @@ TrelDOMNode* MsxmlDOMDocument::selectNode(wchar_t const* path) const {
 // refuses a second one.
 bool MsxmlDOMDocument::setRoot(TrelDOMElement const* root) {
     auto const* element = dynamic_cast<MsxmlDOMElement const*>(root);
-    if (!element) return false;
-    ComPtr<IXMLDOMNode> appended(addChild(element->getWrapped()));
-    return static_cast<bool>(appended);
+    return element && appendTo(document_, element->getWrapped());
 }
 
 bool MsxmlDOMDocument::addXMLDeclaration(XmlEncoding const& encoding) {
@@ -303,17 +294,13 @@ bool MsxmlDOMDocument::addXMLDeclaration(XmlEncoding const& encoding) {
     BStr target(L"xml");
     BStr value(data);
     ComPtr<IXMLDOMProcessingInstruction> declaration;
-    if (FAILED(document_->createProcessingInstruction(target.get(), value.get(), declaration.put())) || !declaration)
-        return false;
-    ComPtr<IXMLDOMNode> appended(addChild(declaration.get()));
-    return static_cast<bool>(appended);
+    return SUCCEEDED(document_->createProcessingInstruction(target.get(), value.get(), declaration.put())) &&
+           appendTo(document_, declaration.get());
 }
 
 bool MsxmlDOMDocument::addComment(wchar_t const* text) {
     ComPtr<IXMLDOMComment> comment(createMsxmlComment(text));
-    if (!comment) return false;
-    ComPtr<IXMLDOMNode> appended(addChild(comment.get()));
-    return static_cast<bool>(appended);
+    return appendTo(document_, comment.get());
 }
 
 bool MsxmlDOMDocument::save(wchar_t const* path, XmlEncoding const& encoding, bool indent) const {

@@ -53,6 +53,11 @@ public:
     void resolveExternals(bool on) override;
 
     IXMLDOMDocument3* getWrapped() const { return document_; }  // no new reference
+    // The engine document behind a document of this model, or null.
+    static IXMLDOMDocument3* engineOf(TrelDOMDocument const* document) {
+        auto const* wrapper = dynamic_cast<MsxmlDOMDocument const*>(document);
+        return wrapper ? wrapper->document_ : nullptr;
+    }
     // The live wrapper of an engine document (any of its interfaces), or null.
     static MsxmlDOMDocument const* wrapperOf(IUnknown* document);
 
@@ -82,8 +87,6 @@ protected:
 private:
     // saveXML without the failure record.
     bool writeText(wchar_t** out, bool indent) const;
-    // Appends to the document node; the appended node with a reference, or null.
-    IXMLDOMNode* addChild(IXMLDOMNode* node) const;
 
     IXMLDOMDocument3* document_;
     mutable StringCache cache_;

@@ -2,6 +2,8 @@
 // DllGetClassObject for a class factory on every creation.
 #include "msxml/MsxmlFactory.h"
 
+#include "msxml/MsxmlCom.h"
+
 MsxmlFactory* MsxmlFactory::getInstance() {
     static MsxmlFactory* instance = new MsxmlFactory();  // never destroyed
     return instance;
@@ -21,20 +23,14 @@ DllGetClassObjectFn MsxmlFactory::readGetClassFncPtr() {
     return entry;
 }
 
-IClassFactory* MsxmlFactory::getClassFactory(CLSID const& clsid) {
-    DllGetClassObjectFn entry = readGetClassFncPtr();
-    if (!entry) return nullptr;
-    void* factory = nullptr;
-    if (FAILED(entry(clsid, IID_IClassFactory, &factory))) return nullptr;
-    return static_cast<IClassFactory*>(factory);
-}
-
+// A new class factory for every creation, none cached.
 void* MsxmlFactory::createObject(CLSID const& clsid, IID const& iid) {
-    IClassFactory* factory = getClassFactory(clsid);
-    if (!factory) return nullptr;
+    DllGetClassObjectFn entry = readGetClassFncPtr();
+    ComPtr<IClassFactory> factory;
     void* out = nullptr;
-    if (FAILED(factory->CreateInstance(nullptr, iid, &out))) out = nullptr;
-    factory->Release();  // a new class factory for every creation, none cached
+    if (!entry || FAILED(entry(clsid, IID_IClassFactory, reinterpret_cast<void**>(factory.put()))) ||
+        FAILED(factory->CreateInstance(nullptr, iid, &out)))
+        return nullptr;
     return out;
 }
 

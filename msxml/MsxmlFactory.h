@@ -27,7 +27,6 @@ private:
     // Threads meeting at the first use may each load the library: the loader
     // counts the loads and every one finds the same entry point.
     DllGetClassObjectFn readGetClassFncPtr();
-    IClassFactory* getClassFactory(CLSID const& clsid);
     void* createObject(CLSID const& clsid, IID const& iid);  // null on failure
 
     std::atomic<DllGetClassObjectFn> getClassObject_{nullptr};

@@ -11,11 +11,6 @@ std::atomic<MsxmlObjectFactory*> MsxmlObjectFactory::instance_{nullptr};
 
 namespace {
 
-IXMLDOMDocument3* engineDocumentOf(TrelDOMDocument const* document) {
-    auto const* msxml = dynamic_cast<MsxmlDOMDocument const*>(document);
-    return msxml ? msxml->getWrapped() : nullptr;
-}
-
 // A fresh engine document holding the file, or empty when it does not load.
 ComPtr<IXMLDOMDocument3> loadEngineDocument(wchar_t const* path) {
     ComPtr<IXMLDOMDocument3> document(MsxmlFactory::getInstance()->createDocument());
@@ -44,7 +39,7 @@ TrelDOMDocument* MsxmlObjectFactory::createDocument() const {
 }
 
 TrelXSLTProcessor* MsxmlObjectFactory::createXSLTProcessor(TrelDOMDocument const* stylesheet) const {
-    return MsxmlXSLTProcessor::createInstance(engineDocumentOf(stylesheet));
+    return MsxmlXSLTProcessor::createInstance(MsxmlDOMDocument::engineOf(stylesheet));
 }
 
 TrelXSLTProcessor* MsxmlObjectFactory::createXSLTProcessor(wchar_t const* stylesheetPath) const {
@@ -53,7 +48,7 @@ TrelXSLTProcessor* MsxmlObjectFactory::createXSLTProcessor(wchar_t const* styles
 }
 
 TrelXSDValidator* MsxmlObjectFactory::createXSDValidator(TrelDOMDocument const* schema) const {
-    return MsxmlXSDValidator::createInstance(engineDocumentOf(schema));
+    return MsxmlXSDValidator::createInstance(MsxmlDOMDocument::engineOf(schema));
 }
 
 TrelXSDValidator* MsxmlObjectFactory::createXSDValidator(wchar_t const* schemaPath) const {

@@ -1,6 +1,5 @@
 #include "msxml/MsxmlSAX.h"
 
-#include "msxml/MsxmlCom.h"
 #include "msxml/MsxmlFailure.h"
 #include "model/XmlFailure.h"
 #include "platform/host/ux_string.h"
@@ -20,14 +19,6 @@ SAXString::SAXString(wchar_t const* chars, long length, bool trim) {
 
 SAXString::~SAXString() {
     if (text_ != inline_) delete[] text_;
-}
-
-MsxmlSAXAttributes::MsxmlSAXAttributes(ISAXAttributes* attributes) : attributes_(attributes), cache_(0) {
-    if (attributes_) attributes_->AddRef();
-}
-
-MsxmlSAXAttributes::~MsxmlSAXAttributes() {
-    if (attributes_) attributes_->Release();
 }
 
 wchar_t const* MsxmlSAXAttributes::getValue(wchar_t const* key) const {
@@ -57,15 +48,9 @@ bool MsxmlSAXAttributes::scan(TrelSAXAttributeVisitor* v) const {
     return true;
 }
 
-HRESULT SAXContentHandlerImpl::putDocumentLocator(ISAXLocator*) { return S_OK; }
-
 HRESULT SAXContentHandlerImpl::startDocument() { return toResult(handler_->startDocument()); }
 
 HRESULT SAXContentHandlerImpl::endDocument() { return toResult(handler_->endDocument()); }
-
-HRESULT SAXContentHandlerImpl::startPrefixMapping(wchar_t const*, int, wchar_t const*, int) { return S_OK; }
-
-HRESULT SAXContentHandlerImpl::endPrefixMapping(wchar_t const*, int) { return S_OK; }
 
 HRESULT SAXContentHandlerImpl::startElement(wchar_t const*, int, wchar_t const* localName, int localNameLength,
                                             wchar_t const*, int, ISAXAttributes* attributes) {
@@ -86,14 +71,6 @@ HRESULT SAXContentHandlerImpl::characters(wchar_t const* chars, int length) {
     return toResult(handler_->characters(text));
 }
 
-HRESULT SAXContentHandlerImpl::ignorableWhitespace(wchar_t const*, int) { return S_OK; }
-
-HRESULT SAXContentHandlerImpl::processingInstruction(wchar_t const*, int, wchar_t const*, int) { return S_OK; }
-
-HRESULT SAXContentHandlerImpl::skippedEntity(wchar_t const*, int) { return S_OK; }
-
-HRESULT SAXErrorHandlerImpl::error(ISAXLocator*, wchar_t const*, HRESULT) { return S_OK; }
-
 HRESULT SAXErrorHandlerImpl::fatalError(ISAXLocator* locator, wchar_t const* message, HRESULT) {
     int line = 0;
     int column = 0;
@@ -107,30 +84,16 @@ HRESULT SAXErrorHandlerImpl::fatalError(ISAXLocator* locator, wchar_t const* mes
     return S_OK;
 }
 
-HRESULT SAXErrorHandlerImpl::ignorableWarning(ISAXLocator*, wchar_t const*, HRESULT) { return S_OK; }
-
-MsxmlSAXXMLReader::MsxmlSAXXMLReader(ISAXXMLReader* reader) : reader_(reader) {
-    if (reader_) reader_->AddRef();
-}
-
-MsxmlSAXXMLReader::~MsxmlSAXXMLReader() {
-    if (reader_) reader_->Release();
-}
-
 // The engine keeps the adapters it is given until it gets others; a cleared
 // handler therefore also clears the engine's adapter, so that no adapter of
 // an earlier parse calls a handler that may be gone.
 bool MsxmlSAXXMLReader::installHandlers() {
     ComPtr<ISAXContentHandler> content;
     if (TrelSAXContentHandler* handler = getContentHandler())
-        content = queryInterface<ISAXContentHandler>(new SAXContentHandlerImpl(handler), IID_ISAXContentHandler);
-    if (getContentHandler() && !content) return false;
+        content = ComPtr<ISAXContentHandler>(new SAXContentHandlerImpl(handler));
     if (FAILED(reader_->putContentHandler(content.get()))) return false;
-
     // Always one, without a handler too: it records why a parse failed.
-    ComPtr<ISAXErrorHandler> errors =
-        queryInterface<ISAXErrorHandler>(new SAXErrorHandlerImpl(getErrorHandler()), IID_ISAXErrorHandler);
-    if (!errors) return false;
+    ComPtr<ISAXErrorHandler> errors(new SAXErrorHandlerImpl(getErrorHandler()));
     return SUCCEEDED(reader_->putErrorHandler(errors.get()));
 }
 

@@ -1,8 +1,8 @@
 // The SAX reader over the engine. The model's handlers are not COM objects,
-// so two small COM adapters stand between the engine and them: one turns the
-// engine's content callbacks (counted strings, HRESULTs) into the model's
-// (terminated strings, bools), the other forwards fatal errors with their
-// position.
+// so two small COM adapters (the engine's own COM toolkit counts them) stand
+// between the engine and them: one turns the engine's content callbacks
+// (counted strings, HRESULTs) into the model's (terminated strings, bools),
+// the other forwards fatal errors with their position.
 #pragma once
 
 #include "core/StringCache.h"
@@ -11,7 +11,8 @@
 #include "model/TrelSAXContentHandler.h"
 #include "model/TrelSAXErrorHandler.h"
 #include "model/TrelSAXXMLReader.h"
-#include "platform/msxml6/msxml6.h"
+#include "msxml/MsxmlCom.h"
+#include "platform/msxml6/com.h"
 
 // A terminated copy of a counted engine string, optionally trimmed of leading
 // and trailing white space. Short texts stay inline: no heap per event.
@@ -34,66 +35,37 @@ private:
 // The attribute list of one start tag; valid during that callback only.
 class MsxmlSAXAttributes : public TrelSAXAttributes {
 public:
-    // Holds its own reference to `attributes`.
-    explicit MsxmlSAXAttributes(ISAXAttributes* attributes);
+    explicit MsxmlSAXAttributes(ISAXAttributes* attributes) : attributes_(ComPtr<ISAXAttributes>::share(attributes)) {}
 
     // The value of the attribute with that local name and no namespace,
     // interned in this list's cache; null when absent.
     wchar_t const* getValue(wchar_t const* key) const override;
     bool scan(TrelSAXAttributeVisitor* v) const override;
 
-protected:
-    ~MsxmlSAXAttributes() override;
-
 private:
-    ISAXAttributes* attributes_;
+    ComPtr<ISAXAttributes> attributes_;
     mutable StringCache cache_;
-};
-
-// IUnknown of both adapters: themselves for IUnknown and Itf, nothing else;
-// an interlocked count that starts at 0.
-template <class Itf, IID const& Iid>
-class SAXAdapter : public Itf {
-public:
-    HRESULT QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = riid == IID_IUnknown || riid == Iid ? this : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
-    ULONG Release() override {
-        LONG const left = InterlockedDecrement(&refCount_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
-    virtual ~SAXAdapter() = default;
-
-private:
-    LONG volatile refCount_ = 0;
 };
 
 // Engine content callbacks -> the model's content handler (not counted: the
 // handler must outlive the parse).
-class SAXContentHandlerImpl : public SAXAdapter<ISAXContentHandler, IID_ISAXContentHandler> {
+class SAXContentHandlerImpl : public mx::ComObject<ISAXContentHandler, IID_ISAXContentHandler> {
 public:
     explicit SAXContentHandlerImpl(TrelSAXContentHandler* handler) : handler_(handler) {}
 
-    HRESULT putDocumentLocator(ISAXLocator* locator) override;
+    HRESULT putDocumentLocator(ISAXLocator*) override { return S_OK; }
     HRESULT startDocument() override;
     HRESULT endDocument() override;
-    HRESULT startPrefixMapping(wchar_t const* prefix, int prefixLength, wchar_t const* uri, int uriLength) override;
-    HRESULT endPrefixMapping(wchar_t const* prefix, int prefixLength) override;
+    HRESULT startPrefixMapping(wchar_t const*, int, wchar_t const*, int) override { return S_OK; }
+    HRESULT endPrefixMapping(wchar_t const*, int) override { return S_OK; }
     HRESULT startElement(wchar_t const* uri, int uriLength, wchar_t const* localName, int localNameLength,
                          wchar_t const* qname, int qnameLength, ISAXAttributes* attributes) override;
     HRESULT endElement(wchar_t const* uri, int uriLength, wchar_t const* localName, int localNameLength,
                        wchar_t const* qname, int qnameLength) override;
     HRESULT characters(wchar_t const* chars, int length) override;
-    HRESULT ignorableWhitespace(wchar_t const* chars, int length) override;
-    HRESULT processingInstruction(wchar_t const* target, int targetLength, wchar_t const* data,
-                                  int dataLength) override;
-    HRESULT skippedEntity(wchar_t const* name, int length) override;
+    HRESULT ignorableWhitespace(wchar_t const*, int) override { return S_OK; }
+    HRESULT processingInstruction(wchar_t const*, int, wchar_t const*, int) override { return S_OK; }
+    HRESULT skippedEntity(wchar_t const*, int) override { return S_OK; }
 
 private:
     TrelSAXContentHandler* handler_;
@@ -101,13 +73,13 @@ private:
 
 // Engine error callbacks -> the model's error handler. Not counted: the
 // handler may live on the caller's stack for one parse.
-class SAXErrorHandlerImpl : public SAXAdapter<ISAXErrorHandler, IID_ISAXErrorHandler> {
+class SAXErrorHandlerImpl : public mx::ComObject<ISAXErrorHandler, IID_ISAXErrorHandler> {
 public:
     explicit SAXErrorHandlerImpl(TrelSAXErrorHandler* handler) : handler_(handler) {}
 
-    HRESULT error(ISAXLocator* locator, wchar_t const* message, HRESULT code) override;
+    HRESULT error(ISAXLocator*, wchar_t const*, HRESULT) override { return S_OK; }
     HRESULT fatalError(ISAXLocator* locator, wchar_t const* message, HRESULT code) override;
-    HRESULT ignorableWarning(ISAXLocator* locator, wchar_t const* message, HRESULT code) override;
+    HRESULT ignorableWarning(ISAXLocator*, wchar_t const*, HRESULT) override { return S_OK; }
 
 private:
     TrelSAXErrorHandler* handler_;
@@ -115,19 +87,15 @@ private:
 
 class MsxmlSAXXMLReader : public TrelSAXXMLReader {
 public:
-    // Holds its own reference to `reader`.
-    explicit MsxmlSAXXMLReader(ISAXXMLReader* reader);
+    explicit MsxmlSAXXMLReader(ISAXXMLReader* reader) : reader_(ComPtr<ISAXXMLReader>::share(reader)) {}
 
     bool parseFile(wchar_t const* path) override;
     using TrelSAXXMLReader::parseFile;
-
-protected:
-    ~MsxmlSAXXMLReader() override;
 
 private:
     // Installs adapters for the handlers now set, and removes the adapters of
     // an earlier parse whose handler has been cleared since.
     bool installHandlers();
 
-    ISAXXMLReader* reader_;
+    ComPtr<ISAXXMLReader> reader_;
 };

@@ -23,29 +23,21 @@ HRESULT toResult(bool goOn) { return goOn ? S_OK : E_FAIL; }
 std::size_t counted(int length) { return length > 0 ? static_cast<std::size_t>(length) : 0; }
 
 // Content and lexical handler in one object; forwards to the sink.
-class TreeStreamAdapter final : public ISAXContentHandler, public ISAXLexicalHandler {
+class TreeStreamAdapter final : public ISAXContentHandler, public ISAXLexicalHandler, private mx::RefCounted {
 public:
     explicit TreeStreamAdapter(TrelTreeSink& sink) : sink_(sink) {}
 
     HRESULT QueryInterface(REFIID riid, void** out) override {
         if (!out) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ISAXContentHandler)
-            *out = static_cast<ISAXContentHandler*>(this);
-        else if (riid == IID_ISAXLexicalHandler)
-            *out = static_cast<ISAXLexicalHandler*>(this);
-        else {
-            *out = nullptr;
-            return E_NOINTERFACE;
-        }
+        *out = nullptr;
+        if (riid == IID_IUnknown || riid == IID_ISAXContentHandler) *out = static_cast<ISAXContentHandler*>(this);
+        if (riid == IID_ISAXLexicalHandler) *out = static_cast<ISAXLexicalHandler*>(this);
+        if (!*out) return E_NOINTERFACE;
         AddRef();
         return S_OK;
     }
-    ULONG AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
-    ULONG Release() override {
-        LONG const left = InterlockedDecrement(&refCount_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
+    ULONG AddRef() override { return addRef(); }
+    ULONG Release() override { return release(); }
 
     HRESULT putDocumentLocator(ISAXLocator*) override { return S_OK; }
     HRESULT startDocument() override { return S_OK; }
@@ -89,8 +81,6 @@ public:
     HRESULT comment(wchar_t const*, int) override { return toResult(sink_.separator()); }
 
 private:
-    ~TreeStreamAdapter() = default;
-
     bool readAttributes(ISAXAttributes* attributes) {
         attributes_.clear();
         int count = 0;
@@ -108,7 +98,6 @@ private:
         return true;
     }
 
-    LONG volatile refCount_ = 0;
     TrelTreeSink& sink_;
     bool inCdata_ = false;
     std::vector<TrelTreeSink::Attribute> attributes_;  // reused for every element
@@ -119,12 +108,10 @@ private:
 ComPtr<ISAXXMLReader> readerInto(TrelTreeSink& sink) {
     ComPtr<ISAXXMLReader> reader(MsxmlFactory::getInstance()->createSAXXMLReader());
     if (!reader) return reader;
-    auto* created = new TreeStreamAdapter(sink);
-    ComPtr<ISAXContentHandler> adapter =
-        queryInterface<ISAXContentHandler>(static_cast<ISAXContentHandler*>(created), IID_ISAXContentHandler);
+    ComPtr<ISAXContentHandler> adapter(new TreeStreamAdapter(sink));
     Variant lexical;
     lexical.setUnknown(adapter.get());
-    if (!adapter || FAILED(reader->putFeature(L"http://xml.org/sax/features/namespace-prefixes", VARIANT_TRUE)) ||
+    if (FAILED(reader->putFeature(L"http://xml.org/sax/features/namespace-prefixes", VARIANT_TRUE)) ||
         FAILED(reader->putContentHandler(adapter.get())) ||
         FAILED(reader->putProperty(SAX_PROPERTY_LEXICAL_HANDLER, lexical.get())))
         reader.reset();
@@ -180,9 +167,8 @@ bool streamTreeFile(wchar_t const* path, TrelTreeSink& sink) {
     ComPtr<ISAXXMLReader> reader = readerInto(sink);
     if (!reader) return false;
     // Records the parser's message when the file is not well-formed.
-    ComPtr<ISAXErrorHandler> errors =
-        queryInterface<ISAXErrorHandler>(new SAXErrorHandlerImpl(nullptr), IID_ISAXErrorHandler);
-    if (!errors || FAILED(reader->putErrorHandler(errors.get()))) return false;
+    ComPtr<ISAXErrorHandler> errors(new SAXErrorHandlerImpl(nullptr));
+    if (FAILED(reader->putErrorHandler(errors.get()))) return false;
     Variant input;
     input.setUnknown(stream.get());
     hr = reader->parse(input.get());

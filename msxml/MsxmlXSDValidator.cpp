@@ -1,6 +1,5 @@
 #include "msxml/MsxmlXSDValidator.h"
 
-#include "msxml/MsxmlCom.h"
 #include "msxml/MsxmlDOMDocument.h"
 #include "msxml/MsxmlFactory.h"
 #include "platform/host/ux_string.h"
@@ -44,24 +43,15 @@ MsxmlXSDValidator* MsxmlXSDValidator::createInstance(IXMLDOMDocument3* schema) {
     Variant source;
     source.setDispatch(schema);
     if (FAILED(schemas->add(noNamespace.get(), source.get()))) return nullptr;
-    return new MsxmlXSDValidator(schemas.get());
-}
-
-MsxmlXSDValidator::MsxmlXSDValidator(IXMLDOMSchemaCollection2* schemas) : schemas_(schemas) {
-    if (schemas_) schemas_->AddRef();
-}
-
-MsxmlXSDValidator::~MsxmlXSDValidator() {
-    if (schemas_) schemas_->Release();
+    return new MsxmlXSDValidator(std::move(schemas));
 }
 
 bool MsxmlXSDValidator::validateDocument(TrelDOMDocument const* document, std::basic_string<wchar_t>& errors) const {
-    auto const* msxml = dynamic_cast<MsxmlDOMDocument const*>(document);
-    IXMLDOMDocument3* target = msxml ? msxml->getWrapped() : nullptr;
-    if (!schemas_ || !target) return false;
+    IXMLDOMDocument3* target = MsxmlDOMDocument::engineOf(document);
+    if (!target) return false;
     SchemaRestorer restore(target);
     Variant mine;
-    mine.setDispatch(schemas_);
+    mine.setDispatch(schemas_.get());
     if (!restore.saved() || FAILED(target->putref_schemas(mine.get()))) return false;
     ComPtr<IXMLDOMParseError> error;
     HRESULT const hr = target->validate(error.put());

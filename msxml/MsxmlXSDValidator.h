@@ -1,7 +1,10 @@
 // An XSD validator over an engine schema cache holding one schema.
 #pragma once
 
+#include <utility>
+
 #include "model/TrelXSDValidator.h"
+#include "msxml/MsxmlCom.h"
 #include "platform/msxml6/msxml6.h"
 
 class MsxmlXSDValidator : public TrelXSDValidator {
@@ -13,12 +16,8 @@ public:
     // The document keeps the schemas it had before the call.
     bool validateDocument(TrelDOMDocument const* document, std::basic_string<wchar_t>& errors) const override;
 
-protected:
-    ~MsxmlXSDValidator() override;
-
 private:
-    // Holds its own reference to `schemas`.
-    explicit MsxmlXSDValidator(IXMLDOMSchemaCollection2* schemas);
+    explicit MsxmlXSDValidator(ComPtr<IXMLDOMSchemaCollection2> schemas) : schemas_(std::move(schemas)) {}
 
-    IXMLDOMSchemaCollection2* schemas_;
+    ComPtr<IXMLDOMSchemaCollection2> schemas_;
 };

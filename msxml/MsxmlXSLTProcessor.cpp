@@ -1,17 +1,11 @@
 #include "msxml/MsxmlXSLTProcessor.h"
 
-#include "msxml/MsxmlCom.h"
 #include "msxml/MsxmlDOMDocument.h"
 #include "msxml/MsxmlFactory.h"
 #include "msxml/MsxmlFailure.h"
 #include "model/XmlFailure.h"
 
 namespace {
-
-IXMLDOMDocument3* engineDocumentOf(TrelDOMDocument const* document) {
-    auto const* msxml = dynamic_cast<MsxmlDOMDocument const*>(document);
-    return msxml ? msxml->getWrapped() : nullptr;
-}
 
 // Points the processor at a document or at a file created (or replaced) at path.
 bool setOutput(IXSLProcessor* processor, IXMLDOMDocument3* document, wchar_t const* path) {
@@ -38,27 +32,19 @@ MsxmlXSLTProcessor* MsxmlXSLTProcessor::createInstance(IXMLDOMDocument3* stylesh
     }
     ComPtr<IXSLProcessor> processor;
     if (FAILED(compiled->createProcessor(processor.put())) || !processor) return nullptr;
-    return new MsxmlXSLTProcessor(processor.get());
-}
-
-MsxmlXSLTProcessor::MsxmlXSLTProcessor(IXSLProcessor* processor) : processor_(processor) {
-    if (processor_) processor_->AddRef();
-}
-
-MsxmlXSLTProcessor::~MsxmlXSLTProcessor() {
-    if (processor_) processor_->Release();
+    return new MsxmlXSLTProcessor(std::move(processor));
 }
 
 // The processor's output stream (if any) is dropped again right after the
 // transformation so that the file is complete when this returns.
 bool MsxmlXSLTProcessor::doTransform(TrelDOMDocument const* input, IXMLDOMDocument3* outputDocument,
                                      wchar_t const* outputPath) const {
-    IXMLDOMDocument3* source = engineDocumentOf(input);
-    if (!source || !processor_) return false;
+    IXMLDOMDocument3* source = MsxmlDOMDocument::engineOf(input);
+    if (!source) return false;
     Variant in;
     in.setDispatch(source);
     if (FAILED(processor_->put_input(in.get()))) return false;
-    if (!setOutput(processor_, outputDocument, outputPath)) return false;
+    if (!setOutput(processor_.get(), outputDocument, outputPath)) return false;
     VARIANT_BOOL done = VARIANT_FALSE;
     bool const ok = SUCCEEDED(processor_->transform(&done)) && done == VARIANT_TRUE;
     Variant none;

@@ -1,7 +1,10 @@
 // An XSLT processor over one compiled engine style sheet.
 #pragma once
 
+#include <utility>
+
 #include "model/TrelXSLTProcessor.h"
+#include "msxml/MsxmlCom.h"
 #include "platform/msxml6/msxml6.h"
 
 class MsxmlXSLTProcessor : public TrelXSLTProcessor {
@@ -14,14 +17,10 @@ public:
     bool transform(TrelDOMDocument const* input, wchar_t const* outputPath) const override;
     TrelDOMDocument* transform(TrelDOMDocument const* input) const override;
 
-protected:
-    ~MsxmlXSLTProcessor() override;
-
 private:
-    // Holds its own reference to `processor`.
-    explicit MsxmlXSLTProcessor(IXSLProcessor* processor);
+    explicit MsxmlXSLTProcessor(ComPtr<IXSLProcessor> processor) : processor_(std::move(processor)) {}
     // Into `outputDocument` when given, else into a file at `outputPath`.
     bool doTransform(TrelDOMDocument const* input, IXMLDOMDocument3* outputDocument, wchar_t const* outputPath) const;
 
-    IXSLProcessor* processor_;
+    ComPtr<IXSLProcessor> processor_;
 };

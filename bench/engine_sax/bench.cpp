@@ -243,7 +243,7 @@ bool engineSave(IXMLDOMDocument3* doc, IStream* stream, bool eventPath) {
     if (FAILED(writer->put_output(out)) || FAILED(writer->put_indent(VARIANT_TRUE)) ||
         FAILED(writer->put_standalone(VARIANT_TRUE)))
         return false;
-    auto content = ComPtr<ISAXContentHandler>::query(writer.get(), IID_ISAXContentHandler);
+    auto content = mx::queryAs<ISAXContentHandler>(writer.get(), IID_ISAXContentHandler);
     reader->putContentHandler(content.get());
     VARIANT lexical;
     VariantInit(&lexical);

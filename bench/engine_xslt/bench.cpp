@@ -218,11 +218,10 @@ void benchXslt(char const* modelPath, char const* sheetPath, int runs) {
 void benchXsd(char const* modelPath, char const* schemaPath, int runs) {
     auto dom = loadDom(modelPath);
     auto collection = create<IXMLDOMSchemaCollection2>(CLSID_XMLSchemaCache60, IID_IXMLDOMSchemaCollection2);
-    VARIANT path = pathVariant(schemaPath);
+    auto schemaDom = loadDom(schemaPath);
     BstrPtr noNamespace(SysAllocString(L""));
-    bool ready = collection && SUCCEEDED(collection->add(noNamespace.get(), path)) &&
+    bool ready = collection && SUCCEEDED(collection->add(noNamespace.get(), dispatch(schemaDom.get()))) &&
                  SUCCEEDED(dom->putref_schemas(dispatch(collection.get())));
-    VariantClear(&path);
     if (!ready) die("engine schema set-up failed");
 
     mx::ExternalAccess files(true);

@@ -25,12 +25,6 @@ public:
         r.p_ = p;
         return r;
     }
-    // Queries `from` for T; empty when it does not answer.
-    static ComPtr query(IUnknown* from, REFIID iid) {
-        ComPtr r;
-        if (from) from->QueryInterface(iid, reinterpret_cast<void**>(r.put()));
-        return r;
-    }
     ComPtr(ComPtr const& o) : ComPtr(o.p_) {}
     ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
     ComPtr& operator=(ComPtr o) noexcept {
@@ -56,9 +50,12 @@ private:
     T* p_ = nullptr;
 };
 
+// Queries `object` for T; empty when it does not answer (or is null).
 template <class T>
 ComPtr<T> queryAs(IUnknown* object, REFIID iid) {
-    return ComPtr<T>::query(object, iid);
+    ComPtr<T> r;
+    if (object) object->QueryInterface(iid, reinterpret_cast<void**>(r.put()));
+    return r;
 }
 
 // The count of an object of ours; the creator holds the first reference.

@@ -186,7 +186,6 @@ HRESULT setElementAttribute(xmlNodePtr element, char const* qname, char const* v
 // New value of a namespace declaration of `element` (a default one takes in
 // the unprefixed elements it covers).
 HRESULT setNamespaceValue(xmlNodePtr element, xmlNsPtr ns, char const* value);
-HRESULT removeElementAttribute(xmlNodePtr element, char const* qname);
 
 // The text of a variant as UTF-8 (strings, numbers, booleans).
 bool variantText(VARIANT const& v, std::string& out);

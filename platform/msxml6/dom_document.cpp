@@ -23,25 +23,8 @@ constexpr char kNoSuchFile[] = "The system cannot locate the object specified.";
 // _private; in our documents _private means "this node has an object".
 void clearPrivate(xmlDocPtr doc) {
     doc->_private = nullptr;
-    for (xmlNodePtr top = doc->children; top; top = top->next) {
-        xmlNodePtr cur = top;
-        while (cur) {
-            cur->_private = nullptr;
-            if (cur->type == XML_ELEMENT_NODE)
-                for (xmlAttrPtr a = cur->properties; a; a = a->next) {
-                    a->_private = nullptr;
-                    for (xmlNodePtr t = a->children; t; t = t->next) t->_private = nullptr;
-                }
-            bool descend = cur->children && cur->type != XML_ENTITY_REF_NODE;
-            if (descend) {
-                cur = cur->children;
-                continue;
-            }
-            while (cur != top && !cur->next) cur = cur->parent;
-            if (cur == top) break;
-            cur = cur->next;
-        }
-    }
+    for (xmlNodePtr top = doc->children; top; top = top->next)
+        forEachInSubtree(top, [](xmlNodePtr n) { n->_private = nullptr; });
 }
 
 IXMLDOMParseError* errorFrom(ParseFailure const& failure) {
@@ -234,31 +217,7 @@ HRESULT DocumentObj::createNode(VARIANT type, BSTR name, BSTR namespaceURI, IXML
     xmlDocPtr doc = content->doc();
     std::string qname = utf8Of(name);
     std::string uri = utf8Of(namespaceURI);
-    xmlNodePtr n = nullptr;
-    switch (type.lVal) {
-    case NODE_ELEMENT:
-        n = newElement(doc, qname, uri);
-        break;
-    case NODE_ATTRIBUTE:
-        if (!uri.empty() || !isValidQName(qname.c_str())) return E_INVALIDARG;
-        n = reinterpret_cast<xmlNodePtr>(xmlNewDocProp(doc, xstr(qname), nullptr));
-        break;
-    case NODE_TEXT:
-        n = xmlNewDocText(doc, BAD_CAST "");
-        break;
-    case NODE_CDATA_SECTION:
-        n = xmlNewCDataBlock(doc, BAD_CAST "", 0);
-        break;
-    case NODE_COMMENT:
-        n = xmlNewDocComment(doc, BAD_CAST "");
-        break;
-    case NODE_PROCESSING_INSTRUCTION:
-        if (qname.empty() || !isValidNCName(qname.c_str())) return E_INVALIDARG;
-        n = xmlNewDocPI(doc, xstr(qname), nullptr);
-        break;
-    default:
-        return E_INVALIDARG;
-    }
+    xmlNodePtr n = type.lVal == NODE_ELEMENT ? newElement(doc, qname, uri) : nullptr;
     if (!n) return E_INVALIDARG;
     return createDetached(n, IID_IXMLDOMNode, reinterpret_cast<void**>(node));
 }
@@ -322,10 +281,8 @@ HRESULT DocumentObj::load(VARIANT source, VARIANT_BOOL* ok) {
     }
     IUnknown* object = objectOf(source);
     if (!object) return E_INVALIDARG;
-    if (auto stream = queryAs<IStream>(object, IID_IStream)) return loadStream(stream.get(), std::string(), ok);
-    xmlDocPtr other = engineDocOf(object);  // another DOM document: load a copy of it
-    if (!other) return E_INVALIDARG;
-    return finishLoad(copyDocument(other), ParseFailure(), ok);
+    auto stream = queryAs<IStream>(object, IID_IStream);
+    return stream ? loadStream(stream.get(), std::string(), ok) : E_INVALIDARG;
 }
 
 HRESULT DocumentObj::loadXML(BSTR text, VARIANT_BOOL* ok) {
@@ -365,12 +322,8 @@ HRESULT DocumentObj::save(VARIANT destination) {
         stream->Release();
         return hr;
     }
-    IUnknown* object = objectOf(destination);
-    if (!object) return E_INVALIDARG;
-    if (auto stream = queryAs<IStream>(object, IID_IStream)) return saveDocument(content, stream.get());
-    if (!engineDocOf(object)) return E_INVALIDARG;
-    xmlDocPtr copy = copyDocument(content->doc());  // into another DOM document
-    return copy ? replaceDocument(object, copy) : E_OUTOFMEMORY;
+    auto stream = queryAs<IStream>(objectOf(destination), IID_IStream);
+    return stream ? saveDocument(content, stream.get()) : E_INVALIDARG;
 }
 
 HRESULT DocumentObj::put_async(VARIANT_BOOL) { return S_OK; }  // loads are synchronous all the same

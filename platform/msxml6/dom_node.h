@@ -16,7 +16,6 @@ HRESULT nodeType(NodeBase& self, DOMNodeType* type);
 HRESULT parentNode(NodeBase& self, IXMLDOMNode** parent);
 HRESULT childNodes(NodeBase& self, IXMLDOMNodeList** children);
 HRESULT firstChild(NodeBase& self, IXMLDOMNode** child);
-HRESULT nextSibling(NodeBase& self, IXMLDOMNode** sibling);
 HRESULT attributes(NodeBase& self, IXMLDOMNamedNodeMap** map);
 HRESULT removeChild(NodeBase& self, IXMLDOMNode* child, IXMLDOMNode** out);
 HRESULT appendChild(NodeBase& self, IXMLDOMNode* child, IXMLDOMNode** out);
@@ -45,7 +44,6 @@ public:
     HRESULT get_parentNode(IXMLDOMNode** parent) override { return ops::parentNode(*this, parent); }
     HRESULT get_childNodes(IXMLDOMNodeList** children) override { return ops::childNodes(*this, children); }
     HRESULT get_firstChild(IXMLDOMNode** child) override { return ops::firstChild(*this, child); }
-    HRESULT get_nextSibling(IXMLDOMNode** sibling) override { return ops::nextSibling(*this, sibling); }
     HRESULT get_attributes(IXMLDOMNamedNodeMap** map) override { return ops::attributes(*this, map); }
     HRESULT removeChild(IXMLDOMNode* child, IXMLDOMNode** out) override { return ops::removeChild(*this, child, out); }
     HRESULT appendChild(IXMLDOMNode* child, IXMLDOMNode** out) override { return ops::appendChild(*this, child, out); }
@@ -73,11 +71,6 @@ public:
     // IXMLDOMElement
     HRESULT getAttribute(BSTR name, VARIANT* value) override;
     HRESULT setAttribute(BSTR name, VARIANT value) override;
-    HRESULT removeAttribute(BSTR name) override;
-    HRESULT getAttributeNode(BSTR name, IXMLDOMAttribute** attribute) override;
-    // IXMLDOMCharacterData and IXMLDOMProcessingInstruction
-    HRESULT get_data(BSTR* data) override;
-    HRESULT get_length(long* length) override;
     // IXMLDOMNodeReader (dom_reader.cpp)
     HRESULT readName(wchar_t const** name, size_t* length) override;
     HRESULT readText(wchar_t const** text, size_t* length) override;

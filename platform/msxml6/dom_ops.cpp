@@ -236,20 +236,6 @@ HRESULT firstChild(NodeBase& self, IXMLDOMNode** child) {
     }
 }
 
-HRESULT nextSibling(NodeBase& self, IXMLDOMNode** sibling) {
-    if (HRESULT hr = prepare(self, sibling); hr != S_OK) return hr;
-    switch (self.kind) {
-    case Kind::Document:
-    case Kind::NsDecl:
-    case Kind::Attribute:
-        return S_FALSE;
-    case Kind::Decl:
-        return giveNode(self.isAttachedDecl() ? wrapNode(self.content->doc()->children) : nullptr, sibling);
-    default:
-        return giveNode(wrapNode(self.node->next), sibling);
-    }
-}
-
 HRESULT attributes(NodeBase& self, IXMLDOMNamedNodeMap** map) {
     if (HRESULT hr = prepare(self, map); hr != S_OK) return hr;
     if (self.kind != Kind::Element) return S_FALSE;

@@ -87,25 +87,6 @@ bool dumpUtf8(std::string& out, xmlNodePtr node, bool wholeDocument) {
     return xmlSaveClose(ctx) >= 0 && rc >= 0;
 }
 
-void appendEscapedAttribute(std::string& out, char const* value) {
-    for (char const* p = value; *p; ++p) {
-        switch (*p) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += *p;
-            break;
-        }
-    }
-}
-
 // Declaration shown by get_xml: the text is a string, so no encoding is named.
 void appendDeclaration(std::string& out, xmlDocPtr doc) {
     out += "<?xml version=\"";
@@ -143,23 +124,12 @@ bool serializeNode(NodeBase& self, std::string& out) {
             if (!treeWritable(c)) return false;
         if (hasDeclaration(self.content)) appendDeclaration(out, self.content->doc());
         return dumpUtf8(out, self.node, true);
-    case Kind::NsDecl:
-        out += self.ns->prefix ? "xmlns:" + std::string(chars(self.ns->prefix)) : std::string("xmlns");
-        out += "=\"";
-        appendEscapedAttribute(out, self.ns->href ? chars(self.ns->href) : "");
-        out += '"';
-        return true;
-    case Kind::Decl:
-        out += "<?xml ";
-        out += self.node->content ? chars(self.node->content) : "";
-        out += "?>";
-        return true;
     case Kind::Element:
         return dumpElement(out, self.node);
     case Kind::Attribute:
-        if (!dumpUtf8(out, self.node, false)) return false;
-        if (!out.empty() && out[0] == ' ') out.erase(0, 1);
-        return true;
+    case Kind::NsDecl:
+    case Kind::Decl:
+        return false;  // no caller writes them on their own
     default:
         return dumpUtf8(out, self.node, false);
     }

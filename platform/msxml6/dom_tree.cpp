@@ -192,6 +192,15 @@ bool sameBindings(Place const& from, Place const& to) {
     return from.declaring == to.declaring && (from.inDocument || !to.inDocument);
 }
 
+// The inserted or removed child, with a reference, for out (when given).
+HRESULT handBack(NodeBase& child, IXMLDOMNode** out) {
+    if (out) {
+        child.addRef();
+        *out = child.primary();
+    }
+    return S_OK;
+}
+
 bool isAncestorOrSelf(xmlNodePtr candidate, xmlNodePtr node) {
     for (xmlNodePtr p = node; p; p = p->parent)
         if (p == candidate) return true;
@@ -251,11 +260,7 @@ HRESULT insertDeclaration(NodeBase& parent, NodeBase& child, IXMLDOMNode** out) 
         if (old) freeIfOrphan(old, dest);
         bumpGeneration();
     }
-    if (out) {
-        child.addRef();
-        *out = child.primary();
-    }
-    return S_OK;
+    return handBack(child, out);
 }
 
 }  // namespace
@@ -382,11 +387,7 @@ HRESULT insertChild(NodeBase& parent, NodeBase& child, IXMLDOMNode** out) {
     // now that its names no longer refer to declarations there.
     if (formerParent && !formerParent->_private) freeIfOrphan(formerParent, DocContent::of(formerParent->doc));
     bumpGeneration();
-    if (out) {
-        child.addRef();
-        *out = child.primary();
-    }
-    return S_OK;
+    return handBack(child, out);
 }
 
 HRESULT removeChild(NodeBase& parent, NodeBase& child, IXMLDOMNode** out) {
@@ -407,11 +408,7 @@ HRESULT removeChild(NodeBase& parent, NodeBase& child, IXMLDOMNode** out) {
         if (c->type == XML_ELEMENT_NODE && parent.content->namespaced) xmlDOMWrapReconcileNamespaces(nullptr, c, 0);
     }
     bumpGeneration();
-    if (out) {
-        child.addRef();
-        *out = child.primary();
-    }
-    return S_OK;
+    return handBack(child, out);
 }
 
 namespace {
@@ -422,14 +419,6 @@ bool qnameEquals(xmlNsPtr ns, xmlChar const* name, char const* qname) {
         return strncmp(qname, chars(ns->prefix), n) == 0 && qname[n] == ':' && strcmp(qname + n + 1, chars(name)) == 0;
     }
     return strcmp(chars(name), qname) == 0;
-}
-
-bool nsInUse(xmlNodePtr element, xmlNsPtr ns) {
-    bool used = false;
-    forEachInSubtree(element, [&](xmlNodePtr n) {
-        if ((n->type == XML_ELEMENT_NODE || n->type == XML_ATTRIBUTE_NODE) && n->ns == ns) used = true;
-    });
-    return used;
 }
 
 char const* declaredPrefix(char const* qname) { return qname[5] == ':' ? qname + 6 : nullptr; }
@@ -446,16 +435,6 @@ HRESULT declareNamespace(xmlNodePtr element, char const* qname, char const* valu
     if (!ns) return E_FAIL;
     adoptDeclaration(element, ns);
     return S_OK;
-}
-
-// A removed attribute that keeps its object cannot point to a declaration
-// of the element it left: it keeps its prefix as part of its name instead.
-void unbindName(xmlAttrPtr attr) {
-    if (!attr->ns || !attr->ns->prefix) return;
-    std::string qname = std::string(chars(attr->ns->prefix)) + ":" + chars(attr->name);
-    markUnbound(attr->doc);
-    attr->ns = nullptr;
-    xmlNodeSetName(reinterpret_cast<xmlNodePtr>(attr), xstr(qname));
 }
 
 bool elementInDocument(xmlNodePtr element) {
@@ -544,29 +523,6 @@ HRESULT setElementAttribute(xmlNodePtr element, char const* qname, char const* v
     }
     if (colon) markUnbound(element->doc);
     return xmlNewProp(element, BAD_CAST qname, BAD_CAST value) ? S_OK : E_FAIL;
-}
-
-HRESULT removeElementAttribute(xmlNodePtr element, char const* qname) {
-    if (!element || element->type != XML_ELEMENT_NODE) return E_FAIL;
-    if (isNsDeclName(qname)) {
-        xmlNsPtr ns = findNsDecl(element, qname);
-        if (!ns) return S_FALSE;
-        if (nsInUse(element, ns)) return E_FAIL;  // nodes of this subtree still use it
-        xmlNsPtr* link = &element->nsDef;
-        while (*link != ns) link = &(*link)->next;
-        *link = ns->next;
-        ns->next = nullptr;
-        xmlFreeNs(ns);
-        bumpGeneration();
-        return S_OK;
-    }
-    xmlAttrPtr attr = findAttribute(element, qname);
-    if (!attr) return S_FALSE;
-    xmlUnlinkNode(reinterpret_cast<xmlNodePtr>(attr));
-    unbindName(attr);
-    bumpGeneration();
-    freeIfOrphan(reinterpret_cast<xmlNodePtr>(attr), DocContent::of(element->doc));
-    return S_OK;
 }
 
 bool variantText(VARIANT const& v, std::string& out) {

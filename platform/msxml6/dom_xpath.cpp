@@ -50,17 +50,6 @@ private:
 
 thread_local CompiledCache compiled;
 
-// XSLT numbers the elements of its input document (negative values in
-// `content`) and libxml2 then sorts by those numbers, which go stale as soon
-// as the tree changes. Elements never carry content otherwise.
-void dropStaleOrder(xmlDocPtr doc) {
-    xmlNodePtr root = xmlDocGetRootElement(doc);
-    if (!root || !root->content) return;
-    forEachInSubtree(root, [](xmlNodePtr n) {
-        if (n->type == XML_ELEMENT_NODE) n->content = nullptr;
-    });
-}
-
 xmlNodePtr contextNodeOf(NodeBase& self) {
     if (self.kind == Kind::Decl && self.isAttachedDecl()) return reinterpret_cast<xmlNodePtr>(self.content->doc());
     return self.target();
@@ -89,7 +78,6 @@ xmlXPathObjectPtr evaluate(NodeBase& self, std::string const& expression) {
     if (!comp) return nullptr;
     xmlXPathContextPtr ctx = content->xpathContext();
     if (!ctx) return nullptr;
-    dropStaleOrder(content->doc());
     ctx->doc = content->doc();
     ctx->node = context;
     xmlXPathObjectPtr result = xmlXPathCompiledEval(comp, ctx);

@@ -244,7 +244,9 @@ int streamWrite(void* stream, char const* buffer, int length) {
 
 int streamClose(void*) { return 0; }
 
-IStream* openTarget(wchar_t const* pathOrUrl, HRESULT* hr) {
+namespace {
+
+IStream* openFile(wchar_t const* pathOrUrl, DWORD mode, HRESULT* hr) {
     std::string path = pathOrUrl && *pathOrUrl ? localPathOf(toUtf8(pathOrUrl).c_str()) : std::string();
     if (path.empty()) {
         *hr = pathOrUrl && *pathOrUrl ? E_ACCESSDENIED : E_INVALIDARG;
@@ -252,27 +254,15 @@ IStream* openTarget(wchar_t const* pathOrUrl, HRESULT* hr) {
     }
     std::wstring wide = toWide(path.data(), path.size());
     IStream* stream = nullptr;
-    *hr = SHCreateStreamOnFileW(wide.c_str(), STGM_CREATE | STGM_WRITE, &stream);
+    *hr = SHCreateStreamOnFileW(wide.c_str(), mode, &stream);
     return SUCCEEDED(*hr) ? stream : nullptr;
 }
 
-IStream* openSource(wchar_t const* pathOrUrl, HRESULT* hr) {
-    HRESULT dummy;
-    if (!hr) hr = &dummy;
-    if (!pathOrUrl || !*pathOrUrl) {
-        *hr = E_INVALIDARG;
-        return nullptr;
-    }
-    std::string path = localPathOf(toUtf8(pathOrUrl).c_str());
-    if (path.empty()) {
-        *hr = E_ACCESSDENIED;
-        return nullptr;
-    }
-    std::wstring wide = toWide(path.data(), path.size());
-    IStream* stream = nullptr;
-    *hr = SHCreateStreamOnFileW(wide.c_str(), STGM_READ, &stream);
-    return SUCCEEDED(*hr) ? stream : nullptr;
-}
+}  // namespace
+
+IStream* openSource(wchar_t const* pathOrUrl, HRESULT* hr) { return openFile(pathOrUrl, STGM_READ, hr); }
+
+IStream* openTarget(wchar_t const* pathOrUrl, HRESULT* hr) { return openFile(pathOrUrl, STGM_CREATE | STGM_WRITE, hr); }
 
 xmlNodePtr engineNodeOf(IUnknown* object) {
     if (!object) return nullptr;

@@ -49,7 +49,6 @@ struct IXMLDOMNode : IDispatch {
     virtual HRESULT get_parentNode(IXMLDOMNode** parent) = 0;        // S_FALSE and null when none
     virtual HRESULT get_childNodes(IXMLDOMNodeList** children) = 0;  // a live list
     virtual HRESULT get_firstChild(IXMLDOMNode** child) = 0;         // S_FALSE and null when none
-    virtual HRESULT get_nextSibling(IXMLDOMNode** sibling) = 0;
     virtual HRESULT get_attributes(IXMLDOMNamedNodeMap** map) = 0;  // S_FALSE and null for non-elements
     virtual HRESULT removeChild(IXMLDOMNode* child, IXMLDOMNode** out) = 0;
     // Moves a node that has a parent; adopts a node of another document;
@@ -58,7 +57,7 @@ struct IXMLDOMNode : IDispatch {
     virtual HRESULT get_ownerDocument(IXMLDOMDocument** document) = 0;
     virtual HRESULT get_namespaceURI(BSTR* uri) = 0;  // S_FALSE and null when none
     virtual HRESULT get_text(BSTR* text) = 0;         // concatenated descendant text
-    virtual HRESULT get_xml(BSTR* xml) = 0;           // serialisation of this node (and subtree)
+    virtual HRESULT get_xml(BSTR* xml) = 0;           // this node and subtree; not attributes
     // XPath 1.0 from this node; first match in document order; S_FALSE and
     // null when nothing matches. No namespace prefixes are bound.
     virtual HRESULT selectSingleNode(BSTR expression, IXMLDOMNode** node) = 0;
@@ -94,17 +93,12 @@ struct IXMLDOMElement : IXMLDOMNode {
     virtual HRESULT getAttribute(BSTR name, VARIANT* value) = 0;  // S_FALSE and VT_NULL when absent
     // Literal value. A name xmlns or xmlns:p declares that namespace here.
     virtual HRESULT setAttribute(BSTR name, VARIANT value) = 0;
-    virtual HRESULT removeAttribute(BSTR name) = 0;
-    virtual HRESULT getAttributeNode(BSTR name, IXMLDOMAttribute** attribute) = 0;
 
 protected:
     ~IXMLDOMElement() = default;
 };
 
 struct IXMLDOMCharacterData : IXMLDOMNode {
-    virtual HRESULT get_data(BSTR* data) = 0;
-    virtual HRESULT get_length(long* length) = 0;
-
 protected:
     ~IXMLDOMCharacterData() = default;
 };
@@ -125,8 +119,6 @@ protected:
 };
 
 struct IXMLDOMProcessingInstruction : IXMLDOMNode {
-    virtual HRESULT get_data(BSTR* data) = 0;
-
 protected:
     ~IXMLDOMProcessingInstruction() = default;
 };
@@ -149,7 +141,8 @@ struct IXMLDOMDocument : IXMLDOMNode {
     // Target "xml" makes the document's XML declaration (it serialises once,
     // first, and save follows its encoding), never a second declaration.
     virtual HRESULT createProcessingInstruction(BSTR target, BSTR data, IXMLDOMProcessingInstruction** pi) = 0;
-    // type: VT_I4 with a DOMNodeType; namespaceURI null or empty for none.
+    // type: VT_I4 NODE_ELEMENT, the one kind made here; namespaceURI null or
+    // empty for none.
     virtual HRESULT createNode(VARIANT type, BSTR name, BSTR namespaceURI, IXMLDOMNode** node) = 0;
     virtual HRESULT get_parseError(IXMLDOMParseError** error) = 0;
     virtual HRESULT put_async(VARIANT_BOOL async) = 0;  // loads are always synchronous
@@ -186,9 +179,8 @@ protected:
 
 // ---- schemas ------------------------------------------------------------------
 struct IXMLDOMSchemaCollection : IDispatch {
-    // schema: VT_DISPATCH DOM document holding an XML schema, or VT_BSTR path.
+    // schema: VT_DISPATCH DOM document holding an XML schema.
     virtual HRESULT add(BSTR namespaceURI, VARIANT schema) = 0;
-    virtual HRESULT get_length(long* length) = 0;
 
 protected:
     ~IXMLDOMSchemaCollection() = default;
@@ -203,9 +195,8 @@ protected:
 struct IXSLProcessor : IDispatch {
     virtual HRESULT put_input(VARIANT input) = 0;  // VT_DISPATCH DOM document (or node)
     // VT_DISPATCH DOM document (replaced by the result), VT_UNKNOWN IStream
-    // (written as xsl:output says), or VT_EMPTY (collect a string).
+    // (written as xsl:output says, then let go), or VT_EMPTY (none).
     virtual HRESULT put_output(VARIANT output) = 0;
-    virtual HRESULT get_output(VARIANT* output) = 0;
     virtual HRESULT transform(VARIANT_BOOL* done) = 0;
 
 protected:

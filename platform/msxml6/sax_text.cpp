@@ -13,12 +13,6 @@ void WideBuffer::grow(size_t n) {
     cap_ = cap;
 }
 
-void NameCache::clear() {
-    names_.clear();
-    slots_.clear();
-    used_ = 0;
-}
-
 WideText NameCache::insert(char const* a, char const* b) {
     if ((used_ + 1) * 2 > slots_.size()) rehash(slots_.empty() ? 64 : slots_.size() * 2);
     std::wstring& w = names_.emplace_back(toWide(a));

@@ -166,7 +166,7 @@ private:
 // Wide copies of libxml2's interned names (element and attribute names,
 // prefixes, namespace URIs come from the parser's dictionary, which lives as
 // long as the parse): looked up by the address of the UTF-8 string, so each
-// distinct name is converted once. The copies stay put until clear().
+// distinct name is converted once. The copies stay put while the cache lives.
 class MX_INTERNAL NameCache {
 public:
     // A name by its address; null or empty gives the empty text.
@@ -179,7 +179,6 @@ public:
     WideText qualified(unsigned char const* prefix, unsigned char const* local) {
         return qualified(reinterpret_cast<char const*>(prefix), reinterpret_cast<char const*>(local));
     }
-    void clear();
 
 private:
     struct Slot {

@@ -1,6 +1,5 @@
 #include "platform/msxml6/schema_collection.h"
 
-#include <libxml/parser.h>
 #include <libxml/schemasInternals.h>
 
 #include "platform/msxml6/engine.h"
@@ -9,9 +8,6 @@ namespace mx {
 
 namespace {
 
-struct ParserContextFree {
-    void operator()(xmlParserCtxt* c) const { xmlFreeParserCtxt(c); }
-};
 struct SchemaParserContextFree {
     void operator()(xmlSchemaParserCtxt* c) const { xmlSchemaFreeParserCtxt(c); }
 };
@@ -19,26 +15,9 @@ struct ValidContextFree {
     void operator()(xmlSchemaValidCtxt* c) const { xmlSchemaFreeValidCtxt(c); }
 };
 
-// Reads a schema file as the DOM reads documents: no network, no external
-// DTD, entities expanded (the guarded loader refuses external ones).
-HRESULT parseFile(BSTR path, DocPtr& out) {
-    HRESULT hr = E_FAIL;
-    auto stream = ComPtr<IStream>::adopt(openSource(path, &hr));
-    if (!stream) return FAILED(hr) ? hr : E_FAIL;
-    std::unique_ptr<xmlParserCtxt, ParserContextFree> context(xmlNewParserCtxt());
-    if (!context) return E_OUTOFMEMORY;
-    ErrorSink sink;
-    std::string url = toUtf8(path, SysStringLen(path));
-    out.reset(xmlCtxtReadIO(context.get(), streamRead, streamClose, stream.get(), url.c_str(), nullptr,
-                            XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_BIG_LINES));
-    if (out && !context->wellFormed) out.reset();
-    return out ? S_OK : E_FAIL;
-}
-
 // A private copy: libxml2 prunes comments and blank text from the document
 // it compiles, which must not happen to the caller's DOM.
 HRESULT loadSchemaDocument(VARIANT const& source, DocPtr& out) {
-    if (source.vt == VT_BSTR) return source.bstrVal ? parseFile(source.bstrVal, out) : E_INVALIDARG;
     xmlNodePtr node = engineNodeOf(objectOf(source));
     if (!node) return E_INVALIDARG;
     out = copyAsDocument(node);
@@ -90,12 +69,6 @@ HRESULT SchemaCollection::add(BSTR namespaceURI, VARIANT schema) {
         return S_OK;
     }
     entries_.push_back(std::move(entry));
-    return S_OK;
-}
-
-HRESULT SchemaCollection::get_length(long* length) {
-    if (!length) return E_POINTER;
-    *length = static_cast<long>(entries_.size());
     return S_OK;
 }
 

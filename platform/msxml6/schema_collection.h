@@ -37,7 +37,6 @@ public:
     // must equal the targetNamespace. A schema for a namespace already
     // present replaces it. Any failure leaves the collection as it was.
     HRESULT add(BSTR namespaceURI, VARIANT schema) override;
-    HRESULT get_length(long* length) override;
 
     // The collection behind `object`, borrowed (the caller keeps `object`).
     static SchemaCollection* from(IUnknown* object);

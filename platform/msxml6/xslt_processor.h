@@ -1,6 +1,6 @@
 // IXSLProcessor: runs one compiled style sheet on a DOM input and delivers
-// the result to a DOM document, a stream or a string. A stream is used for
-// one transformation and released as soon as it is written.
+// the result to a DOM document or a stream. A stream is used for one
+// transformation and released as soon as it is written.
 #pragma once
 
 #include <memory>
@@ -17,23 +17,20 @@ public:
 
     HRESULT put_input(VARIANT input) override;
     HRESULT put_output(VARIANT output) override;
-    HRESULT get_output(VARIANT* output) override;
     HRESULT transform(VARIANT_BOOL* done) override;
 
 private:
-    enum class Target { String, Document, Stream };
+    enum class Target { None, Document, Stream };
 
     DocPtr run(xmlNodePtr input);
     HRESULT deliver(DocPtr result);
-    HRESULT deliverString(xmlDocPtr result);
     void abandonStream();
 
     std::shared_ptr<CompiledSheet const> sheet_;
     ComPtr<IUnknown> input_;
-    Target target_ = Target::String;
+    Target target_ = Target::None;
     ComPtr<IUnknown> outputDocument_;
     ComPtr<IStream> outputStream_;
-    BstrPtr outputText_;
 };
 
 }  // namespace mx

@@ -187,15 +187,6 @@ HRESULT CompiledSheet::write(xmlDocPtr result, IStream* stream) const {
     return written < 0 || closed < 0 ? STG_E_WRITEFAULT : S_OK;
 }
 
-bool CompiledSheet::writeUtf8(xmlDocPtr result, std::string& text) const {
-    SerialiserDefaults defaults;
-    xmlOutputBufferPtr out = xmlAllocOutputBuffer(nullptr);
-    if (!out) return false;
-    bool ok = xsltSaveResultTo(out, result, sheet_) >= 0;
-    if (ok) text.assign(reinterpret_cast<char const*>(xmlOutputBufferGetContent(out)), xmlOutputBufferGetSize(out));
-    return xmlOutputBufferClose(out) >= 0 && ok;
-}
-
 InputGuard::InputGuard(xmlDocPtr doc) : doc_(doc), dtd_(nullptr), dtdPrev_(nullptr), dtdNext_(nullptr) {
     auto* dtd = reinterpret_cast<xmlNodePtr>(doc->intSubset);
     for (xmlNodePtr n = doc->children; n && dtd; n = n->next) {

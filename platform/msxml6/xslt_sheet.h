@@ -38,10 +38,8 @@ public:
     // rest (see InputGuard). Null on failure, with the reason in `errors`.
     DocPtr apply(xmlDocPtr input, std::string& errors) const;
 
-    // Serialises a result as xsl:output says, into a stream in the declared
-    // encoding, or into UTF-8 text.
+    // Serialises a result as xsl:output says, into a stream in the declared encoding.
     HRESULT write(xmlDocPtr result, IStream* stream) const;
-    bool writeUtf8(xmlDocPtr result, std::string& out) const;
 
 private:
     explicit CompiledSheet(xsltStylesheetPtr sheet);

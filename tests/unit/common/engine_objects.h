@@ -22,7 +22,7 @@ using testfiles::writeFile;
 
 template <class T>
 ComPtr<T> query(IUnknown* from, IID const& iid) {
-    return ComPtr<T>::query(from, iid);
+    return mx::queryAs<T>(from, iid);
 }
 
 inline std::wstring take(BSTR s) {

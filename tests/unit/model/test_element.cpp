@@ -110,7 +110,6 @@ struct TagRecorder : TrelDOMElementVisitor {
     std::vector<std::wstring> tags;
 };
 
-// The order and stops over deep trees are the comparator tests' concern.
 TEST_F(ElementTest, ScanTreeFromTheElementOrTheDocument) {
     ASSERT_TRUE(XmlSmartPtr<TrelDOMElement>(root_->addChild(L"e"))->addChild(L"deep", L"x"));
     TagRecorder all, rootOnly(L"r"), fromDocument, none;
@@ -122,6 +121,28 @@ TEST_F(ElementTest, ScanTreeFromTheElementOrTheDocument) {
     EXPECT_EQ(fromDocument.tags, all.tags);
     XmlSmartPtr<TrelDOMDocument>(factory()->createDocument())->scanTree(&none);
     EXPECT_TRUE(none.tags.empty());
+}
+
+// Deeper than the scans nest, the walk goes on from a stack of pending
+// children: n0 to n99 first, then each m(i) that follows n(i) inside n(i-1),
+// deepest first; a visit still stops it.
+TEST_F(ModelTest, ScanTreeBelowTheNestedLevels) {
+    int const levels = 100;
+    std::wstring text, tail;
+    std::vector<std::wstring> expected;
+    for (int i = 0; i < levels; ++i) {
+        text += L"<n" + std::to_wstring(i) + L">";
+        tail = L"</n" + std::to_wstring(i) + L">" + (i ? L"<m" + std::to_wstring(i) + L"/>" : L"") + tail;
+        expected.push_back(L"n" + std::to_wstring(i));
+    }
+    for (int i = levels - 1; i > 0; --i) expected.push_back(L"m" + std::to_wstring(i));
+    XmlSmartPtr<TrelDOMDocument> document = parse(text + tail);
+    XmlSmartPtr<TrelDOMElement> root(document->getRoot());
+    TagRecorder all, stopped(L"m90");
+    EXPECT_TRUE(root->scanTree(&all));
+    EXPECT_EQ(all.tags, expected);
+    EXPECT_FALSE(root->scanTree(&stopped));
+    EXPECT_EQ(stopped.tags, std::vector<std::wstring>(expected.begin(), expected.begin() + levels + 10));
 }
 
 TEST_F(ModelTest, MergeKeepsOwnTextAndValuesAndMovesTheOthersChildren) {

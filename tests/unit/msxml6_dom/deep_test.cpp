@@ -91,14 +91,7 @@ TEST(DeepTrees, DeepCopiesAndTheirOutput) {
         auto doc = parse(text);
         // Below the root: the copy made for the output declares the prefix.
         auto second = select(rootOf(doc.get()).get(), L"*");
-        bool const inner = xmlOf(second.get()) == chain(kLevels - 1, L"p:a", L" xmlns:p=\"urn:p\"");
-        auto loaded = newDocument();
-        VARIANT_BOOL ok = VARIANT_FALSE;
-        bool const load = SUCCEEDED(loaded->load(objectVariant(doc.get(), VT_UNKNOWN), &ok)) && ok &&
-                          xmlOf(rootOf(loaded.get()).get()) == text;
-        auto saved = newDocument();
-        bool const save = SUCCEEDED(doc->save(objectVariant(saved.get(), VT_UNKNOWN))) && xmlOf(rootOf(saved.get()).get()) == text;
-        return inner && load && save;
+        return xmlOf(second.get()) == chain(kLevels - 1, L"p:a", L" xmlns:p=\"urn:p\"");
     });
 }
 

@@ -11,13 +11,13 @@ using namespace enginetest;
 // The names of a node's children, "#text" etc. included, space-separated.
 inline std::wstring childNames(IXMLDOMNode* node) {
     std::wstring out;
-    ComPtr<IXMLDOMNode> child;
-    node->get_firstChild(child.put());
-    while (child) {
+    ComPtr<IXMLDOMNodeList> children;
+    long length = 0;
+    if (SUCCEEDED(node->get_childNodes(children.put()))) children->get_length(&length);
+    for (long i = 0; i < length; ++i) {
+        ComPtr<IXMLDOMNode> child;
+        children->get_item(i, child.put());
         out += (out.empty() ? L"" : L" ") + nameOf(child.get());
-        ComPtr<IXMLDOMNode> next;
-        child->get_nextSibling(next.put());
-        child = std::move(next);
     }
     return out;
 }
@@ -36,7 +36,7 @@ inline ComPtr<IXMLDOMNode> createElement(IXMLDOMDocument3* doc, std::wstring con
 }
 
 inline ComPtr<IXMLDOMNodeReader> readerOf(IUnknown* node) {
-    return ComPtr<IXMLDOMNodeReader>::query(node, IID_IXMLDOMNodeReader);
+    return mx::queryAs<IXMLDOMNodeReader>(node, IID_IXMLDOMNodeReader);
 }
 
 }  // namespace domtest

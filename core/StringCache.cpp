@@ -125,14 +125,6 @@ uint64_t hashUnits(Unit const* s, size_t n) {
     return h.finish(n);
 }
 
-template <class Unit>
-bool sameUnits(wchar_t const* stored, Unit const* s, size_t n) {
-    if (lengthOf(stored) != n) return false;
-    for (size_t i = 0; i < n; ++i)
-        if (static_cast<uint32_t>(stored[i]) != static_cast<uint32_t>(s[i])) return false;
-    return true;
-}
-
 // Text given as wide code units.
 struct WideText {
     wchar_t const* s;
@@ -185,7 +177,7 @@ struct Utf8Text {
         hash = h.finish(units);
     }
     bool equals(wchar_t const* stored) const {
-        if (ascii) return sameUnits(stored, s, n);
+        if (ascii) return lengthOf(stored) == n && std::equal(s, s + n, stored);
         size_t const units = lengthOf(stored);
         Utf8Reader in(reinterpret_cast<char const*>(s), n);
         size_t i = 0;

@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstring>
 #include <cwchar>
+#include <utility>
 
 #include "platform/host/large_blocks.h"
-#include "platform/host/ux_string.h"
 
 template class HASHTABLE<STRING_ENTRY, wchar_t const*, 1>;  // for the registries
 
@@ -20,13 +20,6 @@ int STRING_ENTRY::operator==(wchar_t const* s) const {
 }
 
 HASHkey STRING_ENTRY::hash(wchar_t const* s) { return HASHkey(s); }
-
-StringCacheEntry::StringCacheEntry(wchar_t* ownedCopy) : STRING_ENTRY(ownedCopy) { StringCache::incrStringCount(); }
-
-StringCacheEntry::~StringCacheEntry() {
-    ux_strfree(string_);
-    StringCache::decrStringCount();
-}
 
 // Relaxed: the count orders nothing else.
 long StringCache::incrStringCount() { return stringCount.fetch_add(1, std::memory_order_relaxed); }
@@ -122,19 +115,23 @@ private:
     size_t i_ = 0;
 };
 
+// The hash of code units that are code points each (wide text, or ASCII).
+template <class Unit>
+uint64_t hashUnits(Unit const* s, size_t n) {
+    Hasher h;
+    size_t i = 0;
+    for (; i + 1 < n; i += 2) h.add(static_cast<uint32_t>(s[i]), static_cast<uint32_t>(s[i + 1]));
+    if (i < n) h.addLast(static_cast<uint32_t>(s[i]));
+    return h.finish(n);
+}
+
 // Text given as wide code units.
 struct WideText {
     wchar_t const* s;
     size_t n;
     uint64_t hash;
 
-    WideText(wchar_t const* text, size_t units) : s(text), n(units) {
-        Hasher h;
-        size_t i = 0;
-        for (; i + 1 < n; i += 2) h.add(static_cast<uint32_t>(s[i]), static_cast<uint32_t>(s[i + 1]));
-        if (i < n) h.addLast(static_cast<uint32_t>(s[i]));
-        hash = h.finish(n);
-    }
+    WideText(wchar_t const* text, size_t units) : s(text), n(units), hash(hashUnits(text, units)) {}
     bool equals(wchar_t const* stored) const { return lengthOf(stored) == n && wmemcmp(stored, s, n) == 0; }
     size_t most() const { return n; }
     size_t copyTo(wchar_t* out) const {
@@ -143,32 +140,46 @@ struct WideText {
     }
 };
 
+bool isAscii(unsigned char const* s, size_t n) {
+    size_t i = 0;
+    for (uint64_t word; i + 8 <= n; i += 8)
+        if (std::memcpy(&word, s + i, 8), word & 0x8080808080808080ULL) return false;
+    for (; i < n; ++i)
+        if (s[i] & 0x80) return false;
+    return true;
+}
+
 // Text given as UTF-8 bytes; decoded only to hash, compare and, when it is
-// new, to store.
+// new, to store. ASCII text, the usual kind, is its own code points.
 struct Utf8Text {
-    char const* s;
+    unsigned char const* s;
     size_t n;
+    bool ascii;
     uint64_t hash;
 
-    Utf8Text(char const* text, size_t bytes) : s(text), n(bytes) {
+    Utf8Text(char const* text, size_t bytes)
+        : s(reinterpret_cast<unsigned char const*>(text)), n(bytes), ascii(isAscii(s, n)) {
+        if (ascii) {
+            hash = hashUnits(s, n);
+            return;
+        }
         Hasher h;
-        Utf8Reader in(s, n);
         size_t units = 0;
-        while (!in.done()) {
+        for (Utf8Reader in(text, n); !in.done(); ++units) {
             uint32_t const a = in.next();
-            ++units;
             if (in.done()) {
                 h.addLast(a);
-                break;
+            } else {
+                h.add(a, in.next());
+                ++units;
             }
-            h.add(a, in.next());
-            ++units;
         }
         hash = h.finish(units);
     }
     bool equals(wchar_t const* stored) const {
+        if (ascii) return lengthOf(stored) == n && std::equal(s, s + n, stored);
         size_t const units = lengthOf(stored);
-        Utf8Reader in(s, n);
+        Utf8Reader in(reinterpret_cast<char const*>(s), n);
         size_t i = 0;
         for (; i < units && !in.done(); ++i)
             if (static_cast<uint32_t>(stored[i]) != in.next()) return false;
@@ -176,9 +187,9 @@ struct Utf8Text {
     }
     size_t most() const { return n; }  // UTF-8 never has fewer bytes than code points
     size_t copyTo(wchar_t* out) const {
-        Utf8Reader in(s, n);
+        if (ascii) return std::copy(s, s + n, out) - out;
         size_t units = 0;
-        while (!in.done()) out[units++] = static_cast<wchar_t>(in.next());
+        for (Utf8Reader in(reinterpret_cast<char const*>(s), n); !in.done();) out[units++] = static_cast<wchar_t>(in.next());
         return units;
     }
 };
@@ -261,3 +272,25 @@ wchar_t const* StringCache::cache(wchar_t const* s) { return s ? cache(s, wcslen
 wchar_t const* StringCache::cache(wchar_t const* s, size_t n) { return s ? find(WideText(s, n)) : nullptr; }
 
 wchar_t const* StringCache::cacheUtf8(char const* s, size_t n) { return s ? find(Utf8Text(s, n)) : nullptr; }
+
+StringCache::Slot* StringCache::findKey(uint64_t key) {
+    size_t const mask = keyedCapacity_ - 1;
+    size_t i = (key * 0x9E3779B97F4A7C15ULL) >> 40 & mask;
+    while (keyed_[i].hash && keyed_[i].hash != key) i = (i + 1) & mask;
+    return &keyed_[i];
+}
+
+// The key table is kept at most half full, like the text table.
+wchar_t const* StringCache::cacheKeyed(uint64_t key, wchar_t const* s, size_t n) {
+    if (!key || !s) return cache(s, n);
+    if (Slot* known = keyedCapacity_ ? findKey(key) : nullptr; known && known->hash) return known->text;
+    if ((keyedCount_ + 1) * 2 > keyedCapacity_) {
+        std::unique_ptr<Slot[]> old = std::move(keyed_);
+        size_t const oldCapacity = std::exchange(keyedCapacity_, keyedCapacity_ ? keyedCapacity_ * 2 : 64);
+        keyed_.reset(new Slot[keyedCapacity_]());
+        for (size_t i = 0; i < oldCapacity; ++i)
+            if (old[i].hash) *findKey(old[i].hash) = old[i];
+    }
+    ++keyedCount_;
+    return (*findKey(key) = Slot{key, cache(s, n)}).text;
+}

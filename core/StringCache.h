@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cwchar>
+#include <memory>
 
 #include "core/XmlValueText.h"
 #include "platform/host/hashtable.h"
@@ -28,20 +29,8 @@ public:
     HASHkey key() const { return key_; }
 
 protected:
-    STRING_ENTRY(wchar_t const* s, HASHkey key) : string_(s), key_(key) {}
-
     wchar_t const* string_;  // not owned here
     HASHkey key_;
-};
-
-// An entry that owns its string, a ux_strsave copy. The cache itself keeps
-// its texts in its own blocks, without entry objects, but counts them in
-// stringCount all the same.
-class StringCacheEntry : public STRING_ENTRY {
-public:
-    explicit StringCacheEntry(wchar_t* ownedCopy);
-    ~StringCacheEntry() override;
-    wchar_t const* getString() const { return string_; }
 };
 
 class STRING_TABLE : public HASHTABLE<STRING_ENTRY, wchar_t const*, 1> {
@@ -69,13 +58,16 @@ public:
     // converted only when it is new, straight into the cache's own memory.
     // Invalid sequences read as U+FFFD, as the engine decodes them.
     wchar_t const* cacheUtf8(char const* s, size_t n);
+    // cache(s, n) for a text that comes with a key naming it (a nonzero key
+    // always names the same text): a known key is found without reading
+    // the text. Key 0 names nothing.
+    wchar_t const* cacheKeyed(uint64_t key, wchar_t const* s, size_t n);
 
     // Distinct texts held, and bytes taken for them and the table.
     size_t size() const { return count_; }
     size_t bytes() const { return blockBytes_ + capacity_ * sizeof(Slot); }
 
-    // Texts held over all caches (of every thread), with the StringCacheEntry
-    // objects alive.
+    // Texts held over all caches (of every thread).
     static std::atomic<long> stringCount;
     // Change stringCount by one; return the value before the change.
     static long incrStringCount();
@@ -97,6 +89,13 @@ private:
     // newest block; take() then keeps what the text used.
     wchar_t* reserve(size_t n);
     wchar_t const* take(wchar_t* text, size_t n);
+
+    // Keyed texts (hash: the key, 0 when free): few, a document's names,
+    // each asked for over and over.
+    Slot* findKey(uint64_t key);
+    std::unique_ptr<Slot[]> keyed_;
+    size_t keyedCapacity_ = 0;  // a power of two
+    size_t keyedCount_ = 0;
 
     Slot* slots_ = nullptr;
     size_t capacity_ = 0;  // a power of two

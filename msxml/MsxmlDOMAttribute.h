@@ -7,7 +7,8 @@
 
 class MsxmlDOMAttribute : public TrelDOMAttribute, public MsxmlDOMNode {
 public:
-    MsxmlDOMAttribute(IXMLDOMAttribute* attribute, MsxmlDOMDocument const* document);
+    // Takes over the reference `attribute` carries; `reader` is its own.
+    MsxmlDOMAttribute(ComPtr<IXMLDOMNode> attribute, IXMLDOMNodeReader* reader, MsxmlDOMDocument const* document);
 
     wchar_t const* getKey() const override { return getName(); }
     bool keyEquals(wchar_t const* key) const override { return MsxmlDOMNode::nameEquals(key); }

@@ -169,9 +169,9 @@ wchar_t const* MsxmlDOMDocument::unmarshal(wchar_t* text) const {
     return cache_.cache(converted.conv_str());
 }
 
-wchar_t const* MsxmlDOMDocument::intern(wchar_t const* text, size_t n) const {
+wchar_t const* MsxmlDOMDocument::internName(uint64_t key, wchar_t const* text, size_t n) const {
     if (!text) return nullptr;
-    if constexpr (WideTextConverter::IDENTITY) return cache_.cache(text, n);
+    if constexpr (WideTextConverter::IDENTITY) return cache_.cacheKeyed(key, text, n);
     return unmarshal(const_cast<wchar_t*>(text));
 }
 
@@ -190,10 +190,8 @@ TrelDOMNode* MsxmlDOMDocument::createTrelNode(IXMLDOMNode* node) const {
         ComPtr<IXMLDOMElement> element(castToElement(node));
         return element ? createTrelElement(element.get()) : nullptr;
     }
-    case TREL_ATTRIBUTE_NODE: {
-        ComPtr<IXMLDOMAttribute> attribute(castToAttribute(node));
-        return attribute ? createTrelAttribute(attribute.get()) : nullptr;
-    }
+    case TREL_ATTRIBUTE_NODE:
+        return adoptTrelAttribute(ComPtr<IXMLDOMAttribute>(castToAttribute(node)));
     case TREL_DOCUMENT_NODE:
         return nullptr;  // the document itself is this object, not a node of its tree
     default:
@@ -205,8 +203,15 @@ TrelDOMElement* MsxmlDOMDocument::createTrelElement(IXMLDOMElement* element) con
     return element ? new MsxmlDOMElement(element, this) : nullptr;
 }
 
-TrelDOMAttribute* MsxmlDOMDocument::createTrelAttribute(IXMLDOMAttribute* attribute) const {
-    return attribute ? new MsxmlDOMAttribute(attribute, this) : nullptr;
+// The reference moves into the wrapper only once its memory is there.
+TrelDOMElement* MsxmlDOMDocument::adoptTrelElement(ComPtr<IXMLDOMElement> element, IXMLDOMNodeReader* reader) const {
+    return element ? new MsxmlDOMElement(ComPtr<IXMLDOMNode>(element.detach()), reader, this) : nullptr;
+}
+
+TrelDOMAttribute* MsxmlDOMDocument::adoptTrelAttribute(ComPtr<IXMLDOMAttribute> attribute) const {
+    auto reader = queryInterface<IXMLDOMNodeReader>(attribute.get(), IID_IXMLDOMNodeReader);
+    if (!reader) return nullptr;
+    return new MsxmlDOMAttribute(ComPtr<IXMLDOMNode>(attribute.detach()), reader.get(), this);
 }
 
 IXMLDOMElement* MsxmlDOMDocument::createMsxmlElement(wchar_t const* name, wchar_t const* namespaceURI) const {

@@ -5,6 +5,7 @@
 
 #include "core/StringCache.h"
 #include "model/TrelDOMDocument.h"
+#include "msxml/MsxmlCom.h"
 #include "platform/msxml6/msxml6.h"
 
 class TrelDOMAttribute;
@@ -64,7 +65,9 @@ public:
     // New count-0 wrappers, one per call.
     TrelDOMNode* createTrelNode(IXMLDOMNode* node) const;
     TrelDOMElement* createTrelElement(IXMLDOMElement* element) const;
-    TrelDOMAttribute* createTrelAttribute(IXMLDOMAttribute* attribute) const;
+    // The same taking over the reference given; `reader` is the element's own.
+    TrelDOMElement* adoptTrelElement(ComPtr<IXMLDOMElement> element, IXMLDOMNodeReader* reader) const;
+    TrelDOMAttribute* adoptTrelAttribute(ComPtr<IXMLDOMAttribute> attribute) const;
 
     // Detached engine nodes of this document, with a reference for the caller.
     IXMLDOMElement* createMsxmlElement(wchar_t const* name, wchar_t const* namespaceURI) const;
@@ -76,8 +79,9 @@ public:
     // Interns `text` in this document's cache; the result lives as long as
     // this wrapper. Null stays null.
     wchar_t const* unmarshal(wchar_t* text) const;
-    // The same for text the engine lends (n code units, NUL-terminated).
-    wchar_t const* intern(wchar_t const* text, size_t n) const;
+    // The same for a name the engine lends (n code units, NUL-terminated)
+    // with its key (readNameKey; 0 for none).
+    wchar_t const* internName(uint64_t key, wchar_t const* text, size_t n) const;
     // The same for the engine's UTF-8 text (n bytes): converted only when new.
     wchar_t const* internUtf8(char const* text, size_t n) const;
 

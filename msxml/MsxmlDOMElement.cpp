@@ -35,6 +35,10 @@ bool SelectedChildVisitor::visit(TrelDOMElement const* element) {
 MsxmlDOMElement::MsxmlDOMElement(IXMLDOMElement* element, MsxmlDOMDocument const* document)
     : MsxmlDOMNode(element, document) {}
 
+MsxmlDOMElement::MsxmlDOMElement(ComPtr<IXMLDOMNode> element, IXMLDOMNodeReader* reader,
+                                 MsxmlDOMDocument const* document)
+    : MsxmlDOMNode(std::move(element), reader, document) {}
+
 long MsxmlDOMElement::childCount() const {
     ComPtr<IXMLDOMNodeList> list;
     long length = 0;
@@ -90,14 +94,6 @@ TrelDOMElement* MsxmlDOMElement::selectElement(wchar_t const* path) const {
     return element ? getMsxmlDocument()->createTrelElement(element.get()) : nullptr;
 }
 
-// The attribute's value as the engine lends it; null when absent.
-wchar_t const* MsxmlDOMElement::readAttribute(wchar_t const* key, size_t& length) const {
-    wchar_t const* value = nullptr;
-    length = 0;
-    if (!key || getReader()->readAttribute(key, &value, &length) != S_OK) return nullptr;
-    return value;
-}
-
 wchar_t const* MsxmlDOMElement::getAttributeValue(wchar_t const* key) const {
     char const* lent = nullptr;
     size_t bytes = 0;
@@ -107,9 +103,8 @@ wchar_t const* MsxmlDOMElement::getAttributeValue(wchar_t const* key) const {
 
 // A null value equals an empty one, as the platform's string comparison has it.
 bool MsxmlDOMElement::attributeEquals(wchar_t const* key, wchar_t const* value) const {
-    size_t length = 0;
-    wchar_t const* lent = readAttribute(key, length);
-    return lent && wcscmp(lent, value ? value : L"") == 0;
+    wchar_t const* lent = nullptr;
+    return key && getReader()->readAttribute(key, &lent, nullptr) == S_OK && wcscmp(lent, value ? value : L"") == 0;
 }
 
 bool MsxmlDOMElement::setAttribute(wchar_t const* key, wchar_t const* value) {
@@ -183,23 +178,24 @@ bool MsxmlDOMElement::scanChildren(TrelDOMElementVisitor* v) const {
         IXMLDOMNodeReader* reader = nullptr;
         HRESULT const hr = cursor->next(&next, &reader);
         if (hr != S_OK) return SUCCEEDED(hr);
-        ComPtr<IXMLDOMElement> element(next);
-        XmlSmartPtr<TrelDOMElement> child(getMsxmlDocument()->createTrelElement(element.get()));
+        XmlSmartPtr<TrelDOMElement> child(getMsxmlDocument()->adoptTrelElement(ComPtr<IXMLDOMElement>(next), reader));
         if (!v->visit(child)) return false;
     }
 }
 
 // Attributes are visited in the order of the engine's attribute map, one
 // step from the last, so a scan stays linear in their number. A visitor
-// must not add or remove attributes of this element.
+// must not add or remove attributes of this element. The wrapper of the
+// last one holds the node the next step starts from.
 bool MsxmlDOMElement::scanAttributes(TrelDOMAttributeVisitor* v) const {
-    ComPtr<IXMLDOMAttribute> node;
+    XmlSmartPtr<TrelDOMAttribute> attribute;
+    IXMLDOMAttribute* previous = nullptr;
     for (;;) {
         ComPtr<IXMLDOMAttribute> next;
-        HRESULT const hr = getReader()->nextAttribute(node.get(), next.put());
+        HRESULT const hr = getReader()->nextAttribute(previous, next.put());
         if (hr != S_OK) return SUCCEEDED(hr);
-        node = std::move(next);
-        XmlSmartPtr<TrelDOMAttribute> attribute(getMsxmlDocument()->createTrelAttribute(node.get()));
-        if (!v->visit(attribute)) return false;
+        previous = next.get();
+        attribute = getMsxmlDocument()->adoptTrelAttribute(std::move(next));
+        if (!attribute || !v->visit(attribute)) return false;
     }
 }

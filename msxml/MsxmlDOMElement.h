@@ -22,6 +22,8 @@ private:
 class MsxmlDOMElement : public TrelDOMElement, public MsxmlDOMNode {
 public:
     MsxmlDOMElement(IXMLDOMElement* element, MsxmlDOMDocument const* document);
+    // Takes over the reference `element` carries; `reader` is its own.
+    MsxmlDOMElement(ComPtr<IXMLDOMNode> element, IXMLDOMNodeReader* reader, MsxmlDOMDocument const* document);
 
     wchar_t const* getTag() const override { return getName(); }
     bool tagEquals(wchar_t const* tag) const override { return MsxmlDOMNode::nameEquals(tag); }
@@ -63,6 +65,4 @@ private:
     // A detached element in this element's namespace, with a text child when
     // `text` is not null; a reference for the caller, or null.
     IXMLDOMElement* createChild(wchar_t const* tag, wchar_t const* text) const;
-    // The value the engine lends (`length` code units), or null when absent.
-    wchar_t const* readAttribute(wchar_t const* key, size_t& length) const;
 };

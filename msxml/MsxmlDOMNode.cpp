@@ -9,22 +9,15 @@
 #include "model/TrelDOMElement.h"
 #include "platform/host/ux_string.h"
 
-namespace {
-
-template <class T>
-T* queryNode(IXMLDOMNode* node, IID const& iid) {
-    void* out = nullptr;
-    if (!node || FAILED(node->QueryInterface(iid, &out))) return nullptr;
-    return static_cast<T*>(out);
+IXMLDOMElement* castToElement(IXMLDOMNode* node) {
+    return queryInterface<IXMLDOMElement>(node, IID_IXMLDOMElement).detach();
 }
 
-}  // namespace
+IXMLDOMAttribute* castToAttribute(IXMLDOMNode* node) {
+    return queryInterface<IXMLDOMAttribute>(node, IID_IXMLDOMAttribute).detach();
+}
 
-IXMLDOMElement* castToElement(IXMLDOMNode* node) { return queryNode<IXMLDOMElement>(node, IID_IXMLDOMElement); }
-
-IXMLDOMAttribute* castToAttribute(IXMLDOMNode* node) { return queryNode<IXMLDOMAttribute>(node, IID_IXMLDOMAttribute); }
-
-IXMLDOMText* castToText(IXMLDOMNode* node) { return queryNode<IXMLDOMText>(node, IID_IXMLDOMText); }
+IXMLDOMText* castToText(IXMLDOMNode* node) { return queryInterface<IXMLDOMText>(node, IID_IXMLDOMText).detach(); }
 
 // Reading a document drops text that is only white space, unless
 // xml:space="preserve" on the element or above keeps it: such text would not
@@ -66,22 +59,18 @@ IXMLDOMText* getFirstTextChild(IXMLDOMNode* node) {
     return castToText(child.get());
 }
 
+// The engine answers the reader for every node it hands out; nothing here
+// reads a node any other way.
 MsxmlDOMNode::MsxmlDOMNode(IXMLDOMNode* node, MsxmlDOMDocument const* document)
-    : node_(node),
-      document_(document),
-      reader_(queryInterface<IXMLDOMNodeReader>(node, IID_IXMLDOMNodeReader).detach()) {
-    // The engine answers the reader for every node it hands out; nothing
-    // here reads a node any other way.
+    : MsxmlDOMNode(ComPtr<IXMLDOMNode>::share(node),
+                   queryInterface<IXMLDOMNodeReader>(node, IID_IXMLDOMNodeReader).get(), document) {}
+
+MsxmlDOMNode::MsxmlDOMNode(ComPtr<IXMLDOMNode> node, IXMLDOMNodeReader* reader, MsxmlDOMDocument const* document)
+    : node_(std::move(node)), document_(document), reader_(reader) {
     assert(node_ && reader_);
-    node_->AddRef();
 }
 
-MsxmlDOMNode::~MsxmlDOMNode() {
-    reader_->Release();
-    node_->Release();
-}
-
-TrelNodeType MsxmlDOMNode::getType() const { return getNodeType(node_); }
+TrelNodeType MsxmlDOMNode::getType() const { return getNodeType(node_.get()); }
 
 // A node moved into another document belongs to that one now; this wrapper
 // still interns its strings in the document it was made for.
@@ -104,8 +93,9 @@ TrelDOMElement* MsxmlDOMNode::getParent() const {
 wchar_t const* MsxmlDOMNode::getName() const {
     wchar_t const* name = nullptr;
     size_t length = 0;
-    if (FAILED(reader_->readName(&name, &length))) return nullptr;
-    return document_->intern(name, length);
+    uint64_t key = 0;
+    if (FAILED(reader_->readNameKey(&name, &length, &key))) return nullptr;
+    return document_->internName(key, name, length);
 }
 
 wchar_t const* MsxmlDOMNode::getNamespaceURI() const {
@@ -121,7 +111,7 @@ bool MsxmlDOMNode::nameEquals(wchar_t const* text) const {
 }
 
 wchar_t const* MsxmlDOMNode::getValue() const {
-    switch (getNodeType(node_)) {
+    switch (getNodeType(node_.get())) {
     case TREL_TEXT_NODE:
     case TREL_ATTRIBUTE_NODE:
     case TREL_ELEMENT_NODE:
@@ -142,12 +132,12 @@ bool MsxmlDOMNode::valueEquals(wchar_t const* text) const { return ux_strequal(g
 bool MsxmlDOMNode::setValue(wchar_t const* text) {
     Variant value;
     value.setString(text);
-    TrelNodeType const type = getNodeType(node_);
+    TrelNodeType const type = getNodeType(node_.get());
     // An attribute takes its value whole; namespace declarations have no text child.
     if (type == TREL_ATTRIBUTE_NODE) return text && SUCCEEDED(node_->put_nodeValue(value.get()));
-    if (type == TREL_ELEMENT_NODE && text && !*text) return clearText(node_);
-    if (!textReadsBack(node_, text)) return false;
-    if (ComPtr<IXMLDOMText> first{getFirstTextChild(node_)}) return SUCCEEDED(first->put_nodeValue(value.get()));
+    if (type == TREL_ELEMENT_NODE && text && !*text) return clearText(node_.get());
+    if (!textReadsBack(node_.get(), text)) return false;
+    if (ComPtr<IXMLDOMText> first{getFirstTextChild(node_.get())}) return SUCCEEDED(first->put_nodeValue(value.get()));
 
     ComPtr<IXMLDOMText> fresh(document_->createMsxmlText(text));
     if (!fresh) return false;
@@ -155,5 +145,6 @@ bool MsxmlDOMNode::setValue(wchar_t const* text) {
     return SUCCEEDED(node_->appendChild(fresh.get(), appended.put())) && appended;
 }
 
-MsxmlDOMAttribute::MsxmlDOMAttribute(IXMLDOMAttribute* attribute, MsxmlDOMDocument const* document)
-    : MsxmlDOMNode(attribute, document) {}
+MsxmlDOMAttribute::MsxmlDOMAttribute(ComPtr<IXMLDOMNode> attribute, IXMLDOMNodeReader* reader,
+                                     MsxmlDOMDocument const* document)
+    : MsxmlDOMNode(std::move(attribute), reader, document) {}

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "model/TrelDOMNode.h"
+#include "msxml/MsxmlCom.h"
 #include "platform/msxml6/msxml6.h"
 
 class MsxmlDOMDocument;
@@ -35,12 +36,14 @@ class MsxmlDOMNode : public virtual TrelDOMNode {
 public:
     // Holds its own reference to `node`; `document` must outlive the wrapper.
     MsxmlDOMNode(IXMLDOMNode* node, MsxmlDOMDocument const* document);
+    // Takes over the reference `node` carries; `reader` is the node's own.
+    MsxmlDOMNode(ComPtr<IXMLDOMNode> node, IXMLDOMNodeReader* reader, MsxmlDOMDocument const* document);
 
     TrelNodeType getType() const override;
     TrelDOMDocument const* getDocument() const override;
     TrelDOMElement* getParent() const override;
 
-    IXMLDOMNode* getWrapped() const { return node_; }  // no new reference
+    IXMLDOMNode* getWrapped() const { return node_.get(); }  // no new reference
     // The engine's fast reader of the node (no new reference).
     IXMLDOMNodeReader* getReader() const { return reader_; }
     MsxmlDOMDocument const* getMsxmlDocument() const { return document_; }
@@ -58,15 +61,16 @@ public:
     bool setValue(wchar_t const* text);
 
 protected:
-    ~MsxmlDOMNode() override;
+    ~MsxmlDOMNode() override = default;
 
     // getValue for a node known to be text, an attribute or an element: the
     // reader's text, interned (null when it has none).
     wchar_t const* readValue() const;
 
 private:
-    IXMLDOMNode* node_;
+    ComPtr<IXMLDOMNode> node_;
     MsxmlDOMDocument const* document_;
-    // Asked for once, at construction: every read would ask otherwise.
+    // Asked for once: every read would ask otherwise. The engine's reader
+    // is the node itself, held through node_.
     IXMLDOMNodeReader* reader_;
 };

@@ -48,18 +48,19 @@ void bumpGeneration();
 // the table, which lives as long as the tree.
 class NameTable {
 public:
-    // "prefix:local" or "local"; null when `local` is not a key this table
-    // may keep (a name outside the dictionary).
-    std::wstring const* find(xmlDictPtr dict, char const* prefix, char const* local);
-
-private:
     struct Name {
         char const* local;  // the key; null: free slot
         std::string prefix;
         bool prefixed;
-        std::wstring wide;
-        Name* next;  // the same local name with another prefix
+        std::wstring wide;  // "prefix:local" or "local"
+        Name* next;         // the same local name with another prefix
+        uint64_t serial;    // never given to another name, of any tree
     };
+    // Null when `local` is not a key this table may keep (a name outside
+    // the dictionary).
+    Name const* find(xmlDictPtr dict, char const* prefix, char const* local);
+
+private:
     Name* lookup(char const* local) const;
     void grow();
 

@@ -73,6 +73,7 @@ public:
     HRESULT setAttribute(BSTR name, VARIANT value) override;
     // IXMLDOMNodeReader (dom_reader.cpp)
     HRESULT readName(wchar_t const** name, size_t* length) override;
+    HRESULT readNameKey(wchar_t const** name, size_t* length, uint64_t* key) override;
     HRESULT readText(wchar_t const** text, size_t* length) override;
     HRESULT readAttribute(wchar_t const* name, wchar_t const** value, size_t* length) override;
     HRESULT openElementChildren(IXMLDOMChildCursor** cursor) override;  // dom_cursor.cpp

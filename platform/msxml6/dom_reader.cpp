@@ -6,6 +6,7 @@
 // (UTF-8), or decoded into one buffer per thread, which shrinks again after
 // a large text.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -88,9 +89,10 @@ HRESULT giveNone(Char const** text, size_t* length) {
     return S_FALSE;
 }
 
-HRESULT giveName(std::wstring const& name, wchar_t const** out, size_t* length) {
+HRESULT giveName(std::wstring const& name, uint64_t serial, wchar_t const** out, size_t* length, uint64_t* key) {
     *out = name.c_str();
     if (length) *length = name.size();
+    if (key) *key = serial;
     return S_OK;
 }
 
@@ -104,20 +106,25 @@ void appendQualified(std::wstring& out, char const* prefix, char const* local) {
 
 // "prefix:local", or "local" without a prefix, of a node of `content`.
 HRESULT qualifiedName(DocContent* content, char const* prefix, char const* local, wchar_t const** name,
-                      size_t* length) {
+                      size_t* length, uint64_t* key) {
     xmlDictPtr dict = content ? content->doc()->dict : nullptr;
-    if (std::wstring const* known = content ? content->names.find(dict, prefix, local) : nullptr)
-        return giveName(*known, name, length);
+    if (NameTable::Name const* known = content ? content->names.find(dict, prefix, local) : nullptr)
+        return giveName(known->wide, known->serial, name, length, key);
     std::wstring& spare = threadState().name;
     spare.clear();
     appendQualified(spare, prefix, local);
-    return giveName(spare, name, length);
+    return giveName(spare, 0, name, length, key);
 }
 
 HRESULT constantName(wchar_t const* constant, wchar_t const** name, size_t* length) {
     *name = constant;
     if (length) *length = wcslen(constant);
     return S_OK;
+}
+
+uint64_t nextSerial() {
+    static std::atomic<uint64_t> last{0};
+    return last.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 bool alive(NodeBase const& self) { return self.kind == Kind::NsDecl ? self.liveNs() != nullptr : self.node != nullptr; }
@@ -165,14 +172,14 @@ void NameTable::grow() {
     }
 }
 
-std::wstring const* NameTable::find(xmlDictPtr dict, char const* prefix, char const* local) {
+NameTable::Name const* NameTable::find(xmlDictPtr dict, char const* prefix, char const* local) {
     if (!local) return nullptr;
     Name* first = slots_.empty() ? nullptr : lookup(local);
     for (Name* n = first; n; n = n->next)
-        if (samePrefix(n->prefix, n->prefixed, prefix)) return &n->wide;
+        if (samePrefix(n->prefix, n->prefixed, prefix)) return n;
     if (!first && !(dict && xmlDictOwns(dict, reinterpret_cast<xmlChar const*>(local)) == 1)) return nullptr;
     if (!first && (names_.size() + 1) * 2 > slots_.size()) grow();
-    Name& made = names_.emplace_back(Name{local, prefix ? prefix : "", prefix != nullptr, {}, nullptr});
+    Name& made = names_.emplace_back(Name{local, prefix ? prefix : "", prefix != nullptr, {}, nullptr, nextSerial()});
     appendQualified(made.wide, prefix, local);
     if (first) {
         made.next = first->next;
@@ -183,17 +190,20 @@ std::wstring const* NameTable::find(xmlDictPtr dict, char const* prefix, char co
         while (slots_[i]) i = (i + 1) & mask;
         slots_[i] = &made;
     }
-    return &made.wide;
+    return &made;
 }
 
-HRESULT Node::readName(wchar_t const** name, size_t* length) {
+HRESULT Node::readName(wchar_t const** name, size_t* length) { return readNameKey(name, length, nullptr); }
+
+HRESULT Node::readNameKey(wchar_t const** name, size_t* length, uint64_t* key) {
     if (!name) return E_POINTER;
+    if (key) *key = 0;
     *name = nullptr;
     if (!alive(*this)) return E_FAIL;
     switch (kind) {
     case Kind::NsDecl:
         // Declarations are few; their prefixes are no dictionary names.
-        return ns->prefix ? qualifiedName(nullptr, "xmlns", chars(ns->prefix), name, length)
+        return ns->prefix ? qualifiedName(nullptr, "xmlns", chars(ns->prefix), name, length, key)
                           : constantName(L"xmlns", name, length);
     case Kind::Decl:
         return constantName(L"xml", name, length);
@@ -204,7 +214,7 @@ HRESULT Node::readName(wchar_t const** name, size_t* length) {
     case XML_ELEMENT_NODE:
     case XML_ATTRIBUTE_NODE:
         return qualifiedName(content, node->ns && node->ns->prefix ? chars(node->ns->prefix) : nullptr,
-                             chars(node->name), name, length);
+                             chars(node->name), name, length, key);
     case XML_TEXT_NODE:
         return constantName(L"#text", name, length);
     case XML_CDATA_SECTION_NODE:
@@ -214,7 +224,7 @@ HRESULT Node::readName(wchar_t const** name, size_t* length) {
     case XML_DOCUMENT_FRAG_NODE:
         return constantName(L"#document-fragment", name, length);
     default:
-        return qualifiedName(content, nullptr, chars(node->name), name, length);
+        return qualifiedName(content, nullptr, chars(node->name), name, length, key);
     }
 }
 

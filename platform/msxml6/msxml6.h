@@ -340,6 +340,10 @@ struct IXMLDOMNodeReader : IUnknown {
     // name read on this thread, and for as long as the node's tree lives when
     // it is one the tree's parser or DOM made (the usual case).
     virtual HRESULT readName(wchar_t const** name, size_t* length) = 0;
+    // readName, and a key for the name: the same for every read of that name
+    // in this tree, never the key of another text in the process; 0 when
+    // there is none. A walker keeps what it made of a name under the key.
+    virtual HRESULT readNameKey(wchar_t const** name, size_t* length, uint64_t* key) = 0;
     // An attribute's or character data's value; for an element, the value of
     // its first child when that child is a text node (CDATA is not). S_FALSE
     // with null when there is no such text. Borrowed until the next text

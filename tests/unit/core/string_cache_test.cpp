@@ -131,6 +131,8 @@ TEST(StringCache, Utf8AndWideFormsOfATextShareOneEntry) {
         {"a", L"a"},
         {"ab", L"ab"},
         {"mm", L"mm"},
+        {"a longer text of ascii", L"a longer text of ascii"},
+        {"seventeen bytes \xC3\xA9", L"seventeen bytes \u00e9"},  // past the first word
         {"\xC3\xA9t\xC3\xA9", L"\u00e9t\u00e9"},
         {"\xE4\xB8\xAD", L"\u4e2d"},
         {"x\xF0\x9F\x98\x80", L"x\U0001F600"},

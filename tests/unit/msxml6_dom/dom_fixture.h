@@ -8,17 +8,23 @@ namespace domtest {
 
 using namespace enginetest;
 
-// The names of a node's children, "#text" etc. included, space-separated.
-inline std::wstring childNames(IXMLDOMNode* node) {
-    std::wstring out;
+// Calls visit(child) for each of a node's children, in order.
+template <class Visit>
+void forEachChild(IXMLDOMNode* node, Visit visit) {
     ComPtr<IXMLDOMNodeList> children;
     long length = 0;
     if (SUCCEEDED(node->get_childNodes(children.put()))) children->get_length(&length);
     for (long i = 0; i < length; ++i) {
         ComPtr<IXMLDOMNode> child;
         children->get_item(i, child.put());
-        out += (out.empty() ? L"" : L" ") + nameOf(child.get());
+        visit(child.get());
     }
+}
+
+// The names of a node's children, "#text" etc. included, space-separated.
+inline std::wstring childNames(IXMLDOMNode* node) {
+    std::wstring out;
+    forEachChild(node, [&](IXMLDOMNode* child) { out += (out.empty() ? L"" : L" ") + nameOf(child); });
     return out;
 }
 

@@ -28,14 +28,9 @@ void collectKeys(IXMLDOMNode* node, std::map<uint64_t, std::wstring>& keys) {
         at = std::move(next);
         if (nameOf(at.get()).rfind(L"xmlns", 0) != 0) take(at.get());
     }
-    ComPtr<IXMLDOMNodeList> children;
-    long length = 0;
-    if (SUCCEEDED(node->get_childNodes(children.put()))) children->get_length(&length);
-    for (long i = 0; i < length; ++i) {
-        ComPtr<IXMLDOMNode> child;
-        children->get_item(i, child.put());
-        if (auto element = query<IXMLDOMElement>(child.get(), IID_IXMLDOMElement)) collectKeys(child.get(), keys);
-    }
+    forEachChild(node, [&](IXMLDOMNode* child) {
+        if (query<IXMLDOMElement>(child, IID_IXMLDOMElement)) collectKeys(child, keys);
+    });
 }
 
 }  // namespace

@@ -55,8 +55,9 @@ protected:
 
     // Runs one save in a child process, whose peak RSS the save alone moves;
     // the child exits 0 when the save succeeded and its peak grew by less
-    // than a quarter of what it wrote (some fixed megabyte or two is the
-    // writer's and the encoders' own).
+    // than an eighth of what it wrote beyond a fixed 4 MB (the writer's and
+    // the encoders' own: 1.5 MB optimised, 3.5 MB in an unoptimised build),
+    // where building the output in memory would grow it by all of it.
     void expectSmallPeak(char const* name, bool indent, XmlEncoding const& encoding) {
         fs::path const out = dir_ / "out.xml";
         pid_t const child = fork();
@@ -67,7 +68,7 @@ protected:
             long const grown = statusKb("VmHWM") - before;
             long const written = static_cast<long>(fs::file_size(out) / 1024);
             std::fprintf(stderr, "%s: wrote %ld kB, peak grew by %ld kB\n", name, written, grown);
-            _exit(saved && written > 12000 && grown * 4 < written ? 0 : 1);
+            _exit(saved && written > 12000 && grown < 4096 + written / 8 ? 0 : 1);
         }
         int status = 0;
         waitpid(child, &status, 0);

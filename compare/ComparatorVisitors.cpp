@@ -8,66 +8,66 @@ namespace {
 // Pushes one step for the duration of a visit and pops it whatever happens.
 class ScopedStep {
 public:
-    ScopedStep(LocationPath* path, wchar_t const* name, bool isAttribute) : _path(path) {
-        if (!_path) return;
+    ScopedStep(LocationPath* path, wchar_t const* name, bool isAttribute) : path_(path) {
+        if (!path_) return;
         if (isAttribute)
-            _path->pushAttribute(name);
+            path_->pushAttribute(name);
         else
-            _path->pushElement(name);
+            path_->pushElement(name);
     }
     ~ScopedStep() {
-        if (_path) _path->pop();
+        if (path_) path_->pop();
     }
     ScopedStep(ScopedStep const&) = delete;
     ScopedStep& operator=(ScopedStep const&) = delete;
 
 private:
-    LocationPath* _path;
+    LocationPath* path_;
 };
 
 }  // namespace
 
 bool BaseElementVisitor::visit(TrelDOMElement const* element) {
-    ScopedStep step(_path, element->getTag(), false);
-    if (_path && _comparator->isExcluded(_path)) return true;
-    bool const result = doVisit(element, _path);
-    ++_visited;
+    ScopedStep step(path_, element->getTag(), false);
+    if (path_ && comparator_->isExcluded(path_)) return true;
+    bool const result = doVisit(element, path_);
+    ++visited_;
     return result;
 }
 
 bool BaseAttributeVisitor::visit(TrelDOMAttribute const* attribute) {
-    ScopedStep step(_path, attribute->getKey(), true);
-    if (_path && _comparator->isExcluded(_path)) return true;
-    ++_visited;
-    return doVisit(attribute, _path);
+    ScopedStep step(path_, attribute->getKey(), true);
+    if (path_ && comparator_->isExcluded(path_)) return true;
+    ++visited_;
+    return doVisit(attribute, path_);
 }
 
 bool ElementComparator::doVisit(TrelDOMElement const* child, LocationPath* path) {
-    PartnerFinder finder(getComparator(), child, path, _matched, _locator);
-    _other->scanChildren(&finder);
+    PartnerFinder finder(getComparator(), child, path, matched_, locator_);
+    other_->scanChildren(&finder);
     if (finder.getPartner()) {
-        _matched.append(finder.getNumberVisited() - 1);
+        matched_.append(finder.getNumberVisited() - 1);
         return true;
     }
-    if (_locator) _locator->overwrite(path, child);
+    if (locator_) locator_->overwrite(path, child);
     return false;
 }
 
 bool PartnerFinder::isMatched(int index) const {
-    for (long i = 0; i < _matched.size(); ++i)
-        if (_matched.elt(i) == index) return true;
+    for (long i = 0; i < matched_.size(); ++i)
+        if (matched_.elt(i) == index) return true;
     return false;
 }
 
 bool PartnerFinder::doVisit(TrelDOMElement const* candidate, LocationPath*) {
     if (isMatched(getNumberVisited())) return true;
-    if (!getComparator()->compareTree(_element, candidate, _path, _locator)) return true;
-    _partner = candidate;
+    if (!getComparator()->compareTree(element_, candidate, path_, locator_)) return true;
+    partner_ = candidate;
     return false;
 }
 
 bool AttributeComparator::doVisit(TrelDOMAttribute const* attribute, LocationPath* path) {
-    if (getComparator()->compareAttribute(attribute, _other, path)) return true;
-    if (_locator) _locator->overwrite(path, getElement());
+    if (getComparator()->compareAttribute(attribute, other_, path)) return true;
+    if (locator_) locator_->overwrite(path, getElement());
     return false;
 }

@@ -16,23 +16,23 @@
 class BaseElementVisitor : public TrelDOMElementVisitor {
 public:
     BaseElementVisitor(TrelDOMComparator const* comparator, LocationPath* path)
-        : _comparator(comparator), _path(path) {}
+        : comparator_(comparator), path_(path) {}
     bool visit(TrelDOMElement const* element) override;
     virtual ~BaseElementVisitor() = default;
     BaseElementVisitor(BaseElementVisitor const&) = delete;
     BaseElementVisitor& operator=(BaseElementVisitor const&) = delete;
 
-    TrelDOMComparator const* getComparator() const { return _comparator; }
+    TrelDOMComparator const* getComparator() const { return comparator_; }
     // Elements passed to doVisit so far (counted after each doVisit).
-    int getNumberVisited() const { return _visited; }
+    int getNumberVisited() const { return visited_; }
 
 protected:
     virtual bool doVisit(TrelDOMElement const* element, LocationPath* path) = 0;
 
 private:
-    TrelDOMComparator const* _comparator;
-    LocationPath* _path;  // may be null: nothing pushed, nothing excluded
-    int _visited = 0;
+    TrelDOMComparator const* comparator_;
+    LocationPath* path_;  // may be null: nothing pushed, nothing excluded
+    int visited_ = 0;
 };
 
 // Counts the children that are not excluded.
@@ -50,15 +50,15 @@ class ElementComparator : public BaseElementVisitor {
 public:
     ElementComparator(TrelDOMComparator const* comparator, TrelDOMElement const* other, int_array& matched,
                       LocationPath* path, TrelDOMNodeLocator* locator)
-        : BaseElementVisitor(comparator, path), _other(other), _matched(matched), _locator(locator) {}
+        : BaseElementVisitor(comparator, path), other_(other), matched_(matched), locator_(locator) {}
 
 protected:
     bool doVisit(TrelDOMElement const* child, LocationPath* path) override;
 
 private:
-    XmlSmartPtr<TrelDOMElement const> _other;
-    int_array& _matched;
-    TrelDOMNodeLocator* _locator;
+    XmlSmartPtr<TrelDOMElement const> other_;
+    int_array& matched_;
+    TrelDOMNodeLocator* locator_;
 };
 
 // Scans the children of the second element (its own path is null) for the
@@ -69,13 +69,13 @@ public:
     PartnerFinder(TrelDOMComparator const* comparator, TrelDOMElement const* element, LocationPath* path,
                   int_array const& matched, TrelDOMNodeLocator* locator)
         : BaseElementVisitor(comparator, nullptr),
-          _element(element),
-          _path(path),
-          _matched(matched),
-          _locator(locator) {}
+          element_(element),
+          path_(path),
+          matched_(matched),
+          locator_(locator) {}
 
     // Null until found.
-    TrelDOMNode const* getPartner() const { return _partner; }
+    TrelDOMNode const* getPartner() const { return partner_; }
 
 protected:
     bool doVisit(TrelDOMElement const* candidate, LocationPath* unused) override;
@@ -83,11 +83,11 @@ protected:
 private:
     bool isMatched(int index) const;
 
-    XmlSmartPtr<TrelDOMElement const> _element;
-    LocationPath* _path;  // the path of the deep comparison
-    int_array const& _matched;
-    TrelDOMNodeLocator* _locator;
-    XmlSmartPtr<TrelDOMNode const> _partner;
+    XmlSmartPtr<TrelDOMElement const> element_;
+    LocationPath* path_;  // the path of the deep comparison
+    int_array const& matched_;
+    TrelDOMNodeLocator* locator_;
+    XmlSmartPtr<TrelDOMNode const> partner_;
 };
 
 // ---- attribute visitors --------------------------------------------------------
@@ -95,25 +95,25 @@ private:
 class BaseAttributeVisitor : public TrelDOMAttributeVisitor {
 public:
     BaseAttributeVisitor(TrelDOMComparator const* comparator, TrelDOMElement const* element, LocationPath* path)
-        : _comparator(comparator), _element(element), _path(path) {}
+        : comparator_(comparator), element_(element), path_(path) {}
     bool visit(TrelDOMAttribute const* attribute) override;
     virtual ~BaseAttributeVisitor() = default;
     BaseAttributeVisitor(BaseAttributeVisitor const&) = delete;
     BaseAttributeVisitor& operator=(BaseAttributeVisitor const&) = delete;
 
-    TrelDOMComparator const* getComparator() const { return _comparator; }
-    TrelDOMElement const* getElement() const { return _element; }
+    TrelDOMComparator const* getComparator() const { return comparator_; }
+    TrelDOMElement const* getElement() const { return element_; }
     // Attributes passed to doVisit so far (counted before each doVisit).
-    int getNumberVisited() const { return _visited; }
+    int getNumberVisited() const { return visited_; }
 
 protected:
     virtual bool doVisit(TrelDOMAttribute const* attribute, LocationPath* path) = 0;
 
 private:
-    TrelDOMComparator const* _comparator;
-    XmlSmartPtr<TrelDOMElement const> _element;  // whose attributes are visited
-    LocationPath* _path;
-    int _visited = 0;
+    TrelDOMComparator const* comparator_;
+    XmlSmartPtr<TrelDOMElement const> element_;  // whose attributes are visited
+    LocationPath* path_;
+    int visited_ = 0;
 };
 
 class AttributeCounter : public BaseAttributeVisitor {
@@ -132,12 +132,12 @@ class AttributeComparator : public BaseAttributeVisitor {
 public:
     AttributeComparator(TrelDOMComparator const* comparator, TrelDOMElement const* element,
                         TrelDOMElement const* other, LocationPath* path, TrelDOMNodeLocator* locator)
-        : BaseAttributeVisitor(comparator, element, path), _other(other), _locator(locator) {}
+        : BaseAttributeVisitor(comparator, element, path), other_(other), locator_(locator) {}
 
 protected:
     bool doVisit(TrelDOMAttribute const* attribute, LocationPath* path) override;
 
 private:
-    XmlSmartPtr<TrelDOMElement const> _other;
-    TrelDOMNodeLocator* _locator;
+    XmlSmartPtr<TrelDOMElement const> other_;
+    TrelDOMNodeLocator* locator_;
 };

@@ -75,34 +75,34 @@ uint64_t hashOptionalText(wchar_t const* s) { return s ? mix(hashText(s) + 1) : 
 class ExclusionFilter {
 public:
     ExclusionFilter(LocationPath const* path, Exclusions const& exclusions)
-        : _active(path && !exclusions.empty()), _exclusions(exclusions) {
-        if (!_active) return;
-        _text = path->toString();
-        _steps = path->stepCount();
+        : active_(path && !exclusions.empty()), exclusions_(exclusions) {
+        if (!active_) return;
+        text_ = path->toString();
+        steps_ = path->stepCount();
     }
 
     // Adds one step; true when the path now names an excluded node.
     bool push(wchar_t const* name, bool isAttribute) {
-        if (!_active) return false;
-        _lengths.push_back(_text.size());
-        if (_steps++ > 0) _text += L'/';
-        if (isAttribute) _text += L'@';
-        if (name) _text += name;
-        return _exclusions.count(_text) != 0;
+        if (!active_) return false;
+        lengths_.push_back(text_.size());
+        if (steps_++ > 0) text_ += L'/';
+        if (isAttribute) text_ += L'@';
+        if (name) text_ += name;
+        return exclusions_.count(text_) != 0;
     }
     void pop() {
-        if (!_active) return;
-        _text.resize(_lengths.back());
-        _lengths.pop_back();
-        --_steps;
+        if (!active_) return;
+        text_.resize(lengths_.back());
+        lengths_.pop_back();
+        --steps_;
     }
 
 private:
-    bool const _active;
-    Exclusions const& _exclusions;
-    std::wstring _text;
-    long _steps = 0;
-    std::vector<size_t> _lengths;
+    bool const active_;
+    Exclusions const& exclusions_;
+    std::wstring text_;
+    long steps_ = 0;
+    std::vector<size_t> lengths_;
 };
 
 struct Attribute {
@@ -124,20 +124,20 @@ bool keyLess(Attribute const& a, Attribute const& b) { return ux_strcmp(a.key, b
 // left out; node 0 is the subtree's root, and children come after parents.
 class ShadowTree {
 public:
-    explicit ShadowTree(ExclusionFilter& filter) : _filter(filter) {}
+    explicit ShadowTree(ExclusionFilter& filter) : filter_(filter) {}
     ShadowTree(ShadowTree const&) = delete;
     ShadowTree& operator=(ShadowTree const&) = delete;
 
     // False when the model failed a scan; such trees are not compared.
     bool build(TrelDOMElement const* root) {
         add(root, 0);
-        return _complete;
+        return complete_;
     }
 
-    uint32_t size() const { return static_cast<uint32_t>(_nodes.size()); }
-    Node const& node(uint32_t index) const { return _nodes[index]; }
-    Attribute const* attributes(Node const& node) const { return _attributes.data() + node.firstAttribute; }
-    uint32_t const* children(Node const& node) const { return _children.data() + node.firstChild; }
+    uint32_t size() const { return static_cast<uint32_t>(nodes_.size()); }
+    Node const& node(uint32_t index) const { return nodes_[index]; }
+    Attribute const* attributes(Node const& node) const { return attributes_.data() + node.firstAttribute; }
+    uint32_t const* children(Node const& node) const { return children_.data() + node.firstChild; }
 
 private:
     class AttributeReader;
@@ -153,69 +153,69 @@ private:
     uint32_t open(TrelDOMElement const* element);
     void close(uint32_t index, std::vector<uint32_t> const& children);
 
-    ExclusionFilter& _filter;
-    std::vector<Node> _nodes;
-    std::vector<Attribute> _attributes;
-    std::vector<uint32_t> _children;
-    bool _complete = true;
+    ExclusionFilter& filter_;
+    std::vector<Node> nodes_;
+    std::vector<Attribute> attributes_;
+    std::vector<uint32_t> children_;
+    bool complete_ = true;
 };
 
 class ShadowTree::AttributeReader : public TrelDOMAttributeVisitor {
 public:
-    explicit AttributeReader(ShadowTree& tree) : _tree(tree) {}
+    explicit AttributeReader(ShadowTree& tree) : tree_(tree) {}
     bool visit(TrelDOMAttribute const* attribute) override {
         wchar_t const* key = attribute->getKey();
-        if (!_tree._filter.push(key, true)) _tree._attributes.push_back({key, attribute->getValue()});
-        _tree._filter.pop();
+        if (!tree_.filter_.push(key, true)) tree_.attributes_.push_back({key, attribute->getValue()});
+        tree_.filter_.pop();
         return true;
     }
 
 private:
-    ShadowTree& _tree;
+    ShadowTree& tree_;
 };
 
 class ShadowTree::ChildReader : public TrelDOMElementVisitor {
 public:
     ChildReader(ShadowTree& tree, std::vector<uint32_t>& children, int level)
-        : _tree(tree), _children(children), _level(level) {}
+        : tree_(tree), children_(children), level_(level) {}
     bool visit(TrelDOMElement const* child) override {
-        if (!_tree._filter.push(child->getTag(), false)) _children.push_back(_tree.add(child, _level));
-        _tree._filter.pop();
+        if (!tree_.filter_.push(child->getTag(), false)) children_.push_back(tree_.add(child, level_));
+        tree_.filter_.pop();
         return true;
     }
 
 private:
-    ShadowTree& _tree;
-    std::vector<uint32_t>& _children;
-    int const _level;
+    ShadowTree& tree_;
+    std::vector<uint32_t>& children_;
+    int const level_;
 };
 
 // Appends the node with its attributes; its children come later (close).
 uint32_t ShadowTree::open(TrelDOMElement const* element) {
-    auto const index = static_cast<uint32_t>(_nodes.size());
-    auto const first = static_cast<uint32_t>(_attributes.size());
+    auto const index = static_cast<uint32_t>(nodes_.size());
+    auto const first = static_cast<uint32_t>(attributes_.size());
     AttributeReader reader(*this);
-    if (!element->scanAttributes(&reader)) _complete = false;
-    auto const count = static_cast<uint32_t>(_attributes.size() - first);
-    auto const begin = _attributes.begin() + first;
-    std::sort(begin, _attributes.end(), keyLess);
+    if (!element->scanAttributes(&reader)) complete_ = false;
+    auto const count = static_cast<uint32_t>(attributes_.size() - first);
+    auto const begin = attributes_.begin() + first;
+    std::sort(begin, attributes_.end(), keyLess);
     // A missing value reads as empty, as attributeEquals takes it.
     uint64_t sum = 0;
-    for (auto it = begin; it != _attributes.end(); ++it)
+    for (auto it = begin; it != attributes_.end(); ++it)
         sum += mix(hashText(it->key) * 0x9e3779b97f4a7c15ULL ^ hashText(it->value));
     wchar_t const* tag = element->getTag();
     wchar_t const* text = element->getText();
     uint64_t digest = mix(hashText(tag) ^ hashOptionalText(text));
     digest = mix(digest ^ (sum + count * 0x632be59bd9b4e019ULL));
-    _nodes.push_back({tag, text, digest, first, count, 0, 0});
+    nodes_.push_back({tag, text, digest, first, count, 0, 0});
     return index;
 }
 
 void ShadowTree::close(uint32_t index, std::vector<uint32_t> const& children) {
-    Node& node = _nodes[index];
-    node.firstChild = static_cast<uint32_t>(_children.size());
+    Node& node = nodes_[index];
+    node.firstChild = static_cast<uint32_t>(children_.size());
     node.childCount = static_cast<uint32_t>(children.size());
-    _children.insert(_children.end(), children.begin(), children.end());
+    children_.insert(children_.end(), children.begin(), children.end());
 }
 
 uint32_t ShadowTree::add(TrelDOMElement const* element, int level) {
@@ -223,7 +223,7 @@ uint32_t ShadowTree::add(TrelDOMElement const* element, int level) {
     uint32_t const index = open(element);
     std::vector<uint32_t> children;
     ChildReader reader(*this, children, level + 1);
-    if (!element->scanChildren(&reader)) _complete = false;
+    if (!element->scanChildren(&reader)) complete_ = false;
     close(index, children);
     return index;
 }
@@ -246,7 +246,7 @@ uint32_t ShadowTree::addIteratively(TrelDOMElement const* top) {
         frames.back().element = element;
         frames.back().index = open(element);
         ChildCollector collector(frames.back().pending);
-        if (!element->scanChildren(&collector)) _complete = false;
+        if (!element->scanChildren(&collector)) complete_ = false;
     };
     enter(top);
     for (;;) {
@@ -254,8 +254,8 @@ uint32_t ShadowTree::addIteratively(TrelDOMElement const* top) {
         if (frame.next < frame.pending.size()) {
             ElementRef child(frame.pending.elt(frame.next));
             frame.pending.elt(frame.next++) = nullptr;
-            if (_filter.push(child->getTag(), false))
-                _filter.pop();
+            if (filter_.push(child->getTag(), false))
+                filter_.pop();
             else
                 enter(child);
             continue;
@@ -264,7 +264,7 @@ uint32_t ShadowTree::addIteratively(TrelDOMElement const* top) {
         close(index, frame.children);
         frames.pop_back();
         if (frames.empty()) return index;
-        _filter.pop();
+        filter_.pop();
         frames.back().children.push_back(index);
     }
 }
@@ -276,7 +276,7 @@ class ClassTable {
 public:
     void classify(ShadowTree const& tree, std::vector<uint32_t>& classes) {
         classes.assign(tree.size(), 0);
-        _firstByDigest.reserve(_firstByDigest.size() + tree.size());
+        firstByDigest_.reserve(firstByDigest_.size() + tree.size());
         std::vector<uint32_t> childClasses;
         for (uint32_t i = tree.size(); i-- > 0;) {
             Node const& node = tree.node(i);
@@ -292,7 +292,7 @@ private:
     struct Member {
         ShadowTree const* tree;
         Node const* node;
-        uint32_t firstChildClass;  // in _childClasses, sorted
+        uint32_t firstChildClass;  // in childClasses_, sorted
         uint32_t nextSameDigest;   // the class found before under the same digest
     };
 
@@ -302,14 +302,14 @@ private:
         uint64_t digest = node.ownDigest;
         for (uint32_t c : childClasses) digest = mix(digest ^ (c + 0xd6e8feb86659fd93ULL));
         digest &= digestMask;
-        auto const found = _firstByDigest.find(digest);
-        uint32_t const first = found == _firstByDigest.end() ? kNone : found->second;
-        for (uint32_t c = first; c != kNone; c = _members[c].nextSameDigest)
-            if (sameOwnContent(tree, node, _members[c]) && sameChildClasses(childClasses, _members[c])) return c;
-        auto const id = static_cast<uint32_t>(_members.size());
-        _members.push_back({&tree, &node, static_cast<uint32_t>(_childClasses.size()), first});
-        _childClasses.insert(_childClasses.end(), childClasses.begin(), childClasses.end());
-        _firstByDigest[digest] = id;
+        auto const found = firstByDigest_.find(digest);
+        uint32_t const first = found == firstByDigest_.end() ? kNone : found->second;
+        for (uint32_t c = first; c != kNone; c = members_[c].nextSameDigest)
+            if (sameOwnContent(tree, node, members_[c]) && sameChildClasses(childClasses, members_[c])) return c;
+        auto const id = static_cast<uint32_t>(members_.size());
+        members_.push_back({&tree, &node, static_cast<uint32_t>(childClasses_.size()), first});
+        childClasses_.insert(childClasses_.end(), childClasses.begin(), childClasses.end());
+        firstByDigest_[digest] = id;
         return id;
     }
 
@@ -330,12 +330,12 @@ private:
 
     bool sameChildClasses(std::vector<uint32_t> const& childClasses, Member const& member) const {
         if (childClasses.size() != member.node->childCount) return false;
-        return std::equal(childClasses.begin(), childClasses.end(), _childClasses.begin() + member.firstChildClass);
+        return std::equal(childClasses.begin(), childClasses.end(), childClasses_.begin() + member.firstChildClass);
     }
 
-    std::vector<Member> _members;
-    std::vector<uint32_t> _childClasses;
-    std::unordered_map<uint64_t, uint32_t> _firstByDigest;
+    std::vector<Member> members_;
+    std::vector<uint32_t> childClasses_;
+    std::unordered_map<uint64_t, uint32_t> firstByDigest_;
 };
 
 }  // namespace

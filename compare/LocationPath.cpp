@@ -20,28 +20,28 @@ LocationStep* LocationStep::create(wchar_t const* text, int length) {
     return new LocationStep(copy);
 }
 
-LocationStep::LocationStep(LocationStep const& other) : _descriptor(ux_strdup(other._descriptor)) {}
+LocationStep::LocationStep(LocationStep const& other) : descriptor_(ux_strdup(other.descriptor_)) {}
 
 LocationStep& LocationStep::operator=(LocationStep const& other) {
     if (this == &other) return *this;
-    wchar_t* copy = ux_strdup(other._descriptor);
-    ux_strfree(_descriptor);
-    _descriptor = copy;
+    wchar_t* copy = ux_strdup(other.descriptor_);
+    ux_strfree(descriptor_);
+    descriptor_ = copy;
     return *this;
 }
 
-LocationStep::~LocationStep() { ux_strfree(_descriptor); }
+LocationStep::~LocationStep() { ux_strfree(descriptor_); }
 
-bool LocationStep::operator==(wchar_t const* text) const { return ux_strequal(_descriptor, text); }
+bool LocationStep::operator==(wchar_t const* text) const { return ux_strequal(descriptor_, text); }
 
 bool LocationStep::operator==(LocationStep const& other) const {
-    return ux_strequal(_descriptor, other._descriptor);
+    return ux_strequal(descriptor_, other.descriptor_);
 }
 
 bool LocationStep::nameEquals(wchar_t const* name) const {
-    if (_descriptor == name) return true;
-    if (!_descriptor || !name) return false;
-    wchar_t const* own = _descriptor[0] == L'@' ? _descriptor + 1 : _descriptor;
+    if (descriptor_ == name) return true;
+    if (!descriptor_ || !name) return false;
+    wchar_t const* own = descriptor_[0] == L'@' ? descriptor_ + 1 : descriptor_;
     return ux_strequal(own, name);
 }
 
@@ -63,26 +63,26 @@ void LocationPathOwnerArray::clear() {
 
 // ---- LocationPath: construction -------------------------------------------------
 
-LocationPath::LocationPath(LocationPath const& other) : XmlRCObject(other), _absolute(other._absolute) {
+LocationPath::LocationPath(LocationPath const& other) : XmlRCObject(other), absolute_(other.absolute_) {
     copySteps(other);
-    if (other._text) _text = ux_strdup(other._text);
+    if (other.text_) text_ = ux_strdup(other.text_);
 }
 
 LocationPath& LocationPath::operator=(LocationPath const& other) {
     if (this == &other) return *this;
     reset();
-    _absolute = other._absolute;
+    absolute_ = other.absolute_;
     copySteps(other);
-    if (other._text) _text = ux_strdup(other._text);
+    if (other.text_) text_ = ux_strdup(other.text_);
     return *this;
 }
 
 LocationPath::~LocationPath() { invalidateString(); }
 
 void LocationPath::copySteps(LocationPath const& other) {
-    for (long i = 0; i < other._steps.size(); ++i) {
-        LocationStep const* step = other._steps.elt(i);
-        _steps.append(step ? new LocationStep(*step) : nullptr);
+    for (long i = 0; i < other.steps_.size(); ++i) {
+        LocationStep const* step = other.steps_.elt(i);
+        steps_.append(step ? new LocationStep(*step) : nullptr);
     }
 }
 
@@ -93,7 +93,7 @@ LocationPath::LocationPath(wchar_t const* text) {
     if (length == 0) return;
     size_t position = 0;
     if (text[0] == L'/') {
-        _absolute = true;
+        absolute_ = true;
         position = 1;
     }
     while (position < length) {
@@ -126,17 +126,17 @@ LocationPath* LocationPath::create(wchar_t const* root, wchar_t const* child, wc
 // ---- LocationPath: steps --------------------------------------------------------
 
 LocationStep const* LocationPath::getLast() const {
-    return _steps.size() ? _steps.elt(_steps.size() - 1) : nullptr;
+    return steps_.size() ? steps_.elt(steps_.size() - 1) : nullptr;
 }
 
 LocationStep const* LocationPath::getStep(long index) const {
-    return index >= 0 && index < _steps.size() ? _steps.elt(index) : nullptr;
+    return index >= 0 && index < steps_.size() ? steps_.elt(index) : nullptr;
 }
 
 LocationPath* LocationPath::push(LocationStep* step) {
     if (!step) return nullptr;
     invalidateString();
-    _steps.append(step);
+    steps_.append(step);
     return this;
 }
 
@@ -154,17 +154,17 @@ LocationPath* LocationPath::pushAttribute(wchar_t const* key) {
 
 LocationPath* LocationPath::pop() {
     invalidateString();
-    long const count = _steps.size();
+    long const count = steps_.size();
     if (count == 0) return this;
-    delete _steps.elt(count - 1);
-    _steps.elt(count - 1) = nullptr;
-    _steps.reset(count - 1);
+    delete steps_.elt(count - 1);
+    steps_.elt(count - 1) = nullptr;
+    steps_.reset(count - 1);
     return this;
 }
 
 void LocationPath::reset() {
     invalidateString();
-    _steps.clear();
+    steps_.clear();
 }
 
 LocationPath* LocationPath::append(wchar_t const* name, bool isAttribute) const {
@@ -183,19 +183,19 @@ LocationPath* LocationPath::append(wchar_t const* first, wchar_t const* second, 
 // ---- LocationPath: text ---------------------------------------------------------
 
 void LocationPath::invalidateString() {
-    ux_strfree(_text);
-    _text = nullptr;
+    ux_strfree(text_);
+    text_ = nullptr;
 }
 
 wchar_t const* LocationPath::toString() const {
-    if (_text) return _text;
-    std::wstring text(_absolute ? L"/" : L"");
-    for (long i = 0; i < _steps.size(); ++i) {
+    if (text_) return text_;
+    std::wstring text(absolute_ ? L"/" : L"");
+    for (long i = 0; i < steps_.size(); ++i) {
         if (i > 0) text += L'/';
-        if (LocationStep const* step = _steps.elt(i); step && step->toString()) text += step->toString();
+        if (LocationStep const* step = steps_.elt(i); step && step->toString()) text += step->toString();
     }
-    _text = ux_strdup(text.c_str());
-    return _text;
+    text_ = ux_strdup(text.c_str());
+    return text_;
 }
 
 bool LocationPath::operator==(wchar_t const* text) const { return ux_strequal(toString(), text); }

@@ -26,7 +26,7 @@ public:
     ~LocationStep();
 
     // The descriptor itself; may be null.
-    wchar_t const* toString() const { return _descriptor; }
+    wchar_t const* toString() const { return descriptor_; }
 
     bool operator==(wchar_t const* text) const;
     bool operator!=(wchar_t const* text) const { return !(*this == text); }
@@ -39,9 +39,9 @@ public:
 
 private:
     LocationStep() = default;
-    explicit LocationStep(wchar_t* ownedDescriptor) : _descriptor(ownedDescriptor) {}
+    explicit LocationStep(wchar_t* ownedDescriptor) : descriptor_(ownedDescriptor) {}
 
-    wchar_t* _descriptor = nullptr;  // ux_strdup copy, freed with ux_strfree
+    wchar_t* descriptor_ = nullptr;  // ux_strdup copy, freed with ux_strfree
 };
 
 typedef BASIC_ARRAY<LocationStep*, 4, long> LocationStepPtrArray;
@@ -74,10 +74,10 @@ public:
     static LocationPath* create(wchar_t const* root, wchar_t const* child, wchar_t const* name,
                                 bool isAttribute);
 
-    bool isAbsolute() const { return _absolute; }
+    bool isAbsolute() const { return absolute_; }
     // Set before the first step: the cached text is not dropped here.
-    void setAbsolute(bool absolute) { _absolute = absolute; }
-    long stepCount() const { return _steps.size(); }
+    void setAbsolute(bool absolute) { absolute_ = absolute; }
+    long stepCount() const { return steps_.size(); }
     // Null for a path without steps.
     LocationStep const* getLast() const;
     LocationStep const* getStep(long index) const;
@@ -115,9 +115,9 @@ private:
     void invalidateString();
     void copySteps(LocationPath const& other);
 
-    bool _absolute = false;
-    LocationStepOwnerArray _steps;
-    mutable wchar_t* _text = nullptr;  // cached text form (ux_strdup), or null
+    bool absolute_ = false;
+    LocationStepOwnerArray steps_;
+    mutable wchar_t* text_ = nullptr;  // cached text form (ux_strdup), or null
 };
 
 typedef BASIC_ARRAY<LocationPath*, 4, long> LocationPathPtrArray;

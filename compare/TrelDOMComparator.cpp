@@ -33,14 +33,14 @@ bool TrelDOMComparator::registerExclusion(LocationPath* path) {
         delete path;
         return false;
     }
-    _exclusions.append(path);
+    exclusions_.append(path);
     return true;
 }
 
 bool TrelDOMComparator::isExcluded(LocationPath const* path) const {
     if (!path) return false;
-    for (long i = 0; i < _exclusions.size(); ++i)
-        if (*_exclusions.elt(i) == *path) return true;
+    for (long i = 0; i < exclusions_.size(); ++i)
+        if (*exclusions_.elt(i) == *path) return true;
     return false;
 }
 
@@ -110,21 +110,21 @@ constexpr int kMaxPairwiseDepth = 2000;
 
 class DepthStep {
 public:
-    explicit DepthStep(int& depth) : _depth(depth) { ++_depth; }
-    ~DepthStep() { --_depth; }
+    explicit DepthStep(int& depth) : depth_(depth) { ++depth_; }
+    ~DepthStep() { --depth_; }
     DepthStep(DepthStep const&) = delete;
     DepthStep& operator=(DepthStep const&) = delete;
-    bool tooDeep() const { return _depth > kMaxPairwiseDepth; }
+    bool tooDeep() const { return depth_ > kMaxPairwiseDepth; }
 
 private:
-    int& _depth;
+    int& depth_;
 };
 
 }  // namespace
 
 bool TrelDOMComparator::compareElements(TrelDOMElement const* first, TrelDOMElement const* second,
                                         LocationPath* path, TrelDOMNodeLocator* locator) const {
-    DepthStep step(_depth);
+    DepthStep step(depth_);
     if (step.tooDeep()) return false;
     if (!second->tagEquals(first->getTag())) return false;
     if (!compareElementValue(first->getTag(), first->getText(), second->getText())) return false;
@@ -165,7 +165,7 @@ bool TrelDOMComparator::compareByDigest(TrelDOMElement const* first, TrelDOMElem
                                         LocationPath const* path) const {
     digest_match::Exclusions exclusions;
     if (path)
-        for (long i = 0; i < _exclusions.size(); ++i) exclusions.insert(_exclusions.elt(i)->toString());
+        for (long i = 0; i < exclusions_.size(); ++i) exclusions.insert(exclusions_.elt(i)->toString());
     return digest_match::sameContent(first, second, path, exclusions);
 }
 

@@ -79,7 +79,7 @@ public:
     bool registerExclusion(LocationPath* path);
     // Whether path's text equals the text of a registered exclusion.
     bool isExcluded(LocationPath const* path) const;
-    long exclusionCount() const { return _exclusions.size(); }
+    long exclusionCount() const { return exclusions_.size(); }
 
 protected:
     // The points where a derived comparator changes the rules.
@@ -113,7 +113,7 @@ private:
     bool compareByDigest(TrelDOMElement const* first, TrelDOMElement const* second,
                          LocationPath const* path) const;
 
-    LocationPathOwnerArray _exclusions;
+    LocationPathOwnerArray exclusions_;
     // Levels of the pairwise search under way (it is bounded).
-    mutable int _depth = 0;
+    mutable int depth_ = 0;
 };

@@ -24,12 +24,12 @@ public:
     XmlHandlerImpl& operator=(XmlHandlerImpl const&) = delete;
 
     bool canHandle(wchar_t const* tag) const override;
-    wchar_t const* getTag() const { return _tag; }
+    wchar_t const* getTag() const { return tag_; }
 
 protected:
     // No tag: canHandle compares with an absent tag.
     XmlHandlerImpl() = default;
 
 private:
-    wchar_t* _tag = nullptr;  // ux_strdup copy, freed with ux_strfree
+    wchar_t* tag_ = nullptr;  // ux_strdup copy, freed with ux_strfree
 };

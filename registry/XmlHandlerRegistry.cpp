@@ -6,22 +6,22 @@
 #include "platform/host/ux_string.h"
 #include "registry/XmlHandler.h"
 
-XmlHandlerImpl::XmlHandlerImpl(wchar_t const* tag) : _tag(ux_strdup(tag)) {}
+XmlHandlerImpl::XmlHandlerImpl(wchar_t const* tag) : tag_(ux_strdup(tag)) {}
 
-XmlHandlerImpl::~XmlHandlerImpl() { ux_strfree(_tag); }
+XmlHandlerImpl::~XmlHandlerImpl() { ux_strfree(tag_); }
 
-bool XmlHandlerImpl::canHandle(wchar_t const* tag) const { return ux_strequal(tag, _tag); }
+bool XmlHandlerImpl::canHandle(wchar_t const* tag) const { return ux_strequal(tag, tag_); }
 
 XmlHandlerRegistry::~XmlHandlerRegistry() { clearHandlers(); }
 
 void XmlHandlerRegistry::registerHandler(XmlHandler* handler) {
-    if (handler) _handlers.append(handler);
+    if (handler) handlers_.append(handler);
 }
 
 XmlHandler* XmlHandlerRegistry::getHandler(wchar_t const* tag) const {
     if (!tag) return nullptr;
-    for (long i = 0; i < _handlers.size(); ++i)
-        if (XmlHandler* handler = _handlers.elt(i); handler && handler->canHandle(tag)) return handler;
+    for (long i = 0; i < handlers_.size(); ++i)
+        if (XmlHandler* handler = handlers_.elt(i); handler && handler->canHandle(tag)) return handler;
     return nullptr;
 }
 
@@ -32,9 +32,9 @@ XmlHandler* XmlHandlerRegistry::getHandler(TrelDOMDocument const* document) cons
 }
 
 void XmlHandlerRegistry::clearHandlers() {
-    for (long i = 0; i < _handlers.size(); ++i) {
-        delete _handlers.elt(i);
-        _handlers.elt(i) = nullptr;
+    for (long i = 0; i < handlers_.size(); ++i) {
+        delete handlers_.elt(i);
+        handlers_.elt(i) = nullptr;
     }
-    _handlers.reset(0);
+    handlers_.reset(0);
 }

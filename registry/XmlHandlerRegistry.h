@@ -23,7 +23,7 @@ public:
     XmlHandler* getHandler(wchar_t const* tag) const;
     // getHandler with the root element's tag; null without document or root.
     XmlHandler* getHandler(TrelDOMDocument const* document) const;
-    long handlerCount() const { return _handlers.size(); }
+    long handlerCount() const { return handlers_.size(); }
 
     XmlHandlerRegistry(XmlHandlerRegistry const&) = delete;
     XmlHandlerRegistry& operator=(XmlHandlerRegistry const&) = delete;
@@ -35,5 +35,5 @@ protected:
     void clearHandlers();
 
 private:
-    XmlHandlerPtrArray _handlers;
+    XmlHandlerPtrArray handlers_;
 };

@@ -7,17 +7,17 @@ public:
     enum SOURCE : int { DIRECT = 0, DATABASE = 1 };
 
     XmlLoaderContext() = default;
-    explicit XmlLoaderContext(SOURCE source) : _source(source) {}
+    explicit XmlLoaderContext(SOURCE source) : source_(source) {}
     virtual ~XmlLoaderContext();
     XmlLoaderContext(XmlLoaderContext const&) = delete;
     XmlLoaderContext& operator=(XmlLoaderContext const&) = delete;
 
     // Carried only; nothing in the registry reads it.
-    SOURCE getSource() const { return _source; }
+    SOURCE getSource() const { return source_; }
 
     // The stored texts, or null.
-    wchar_t const* getDisplayMessage() const { return _displayMessage; }
-    wchar_t const* getErrorMessage() const { return _errorMessage; }
+    wchar_t const* getDisplayMessage() const { return displayMessage_; }
+    wchar_t const* getErrorMessage() const { return errorMessage_; }
     // Replace the stored text with a copy of text (null clears it).
     void setDisplayMessage(wchar_t const* text);
     void setErrorMessage(wchar_t const* text);
@@ -38,7 +38,7 @@ private:
     void clearDisplayMessage();
     void clearErrorMessage();
 
-    SOURCE _source = DIRECT;
-    wchar_t* _displayMessage = nullptr;  // ux_strdup copies, freed with ux_strfree
-    wchar_t* _errorMessage = nullptr;
+    SOURCE source_ = DIRECT;
+    wchar_t* displayMessage_ = nullptr;  // ux_strdup copies, freed with ux_strfree
+    wchar_t* errorMessage_ = nullptr;
 };

@@ -25,14 +25,14 @@ wchar_t const* formMessage(int number, wchar_t const* defaultText, wchar_t const
 // Owns a heap string from the host (freed with ux_strfree).
 class HostString {
 public:
-    explicit HostString(wchar_t* s) : _s(s) {}
-    ~HostString() { ux_strfree(_s); }
+    explicit HostString(wchar_t* s) : s_(s) {}
+    ~HostString() { ux_strfree(s_); }
     HostString(HostString const&) = delete;
     HostString& operator=(HostString const&) = delete;
-    wchar_t const* get() const { return _s; }
+    wchar_t const* get() const { return s_; }
 
 private:
-    wchar_t* _s;
+    wchar_t* s_;
 };
 
 wchar_t const NO_ROOT[] = L"<no root>";
@@ -47,25 +47,25 @@ XmlLoaderContext::~XmlLoaderContext() {
 }
 
 void XmlLoaderContext::clearDisplayMessage() {
-    ux_strfree(_displayMessage);
-    _displayMessage = nullptr;
+    ux_strfree(displayMessage_);
+    displayMessage_ = nullptr;
 }
 
 void XmlLoaderContext::clearErrorMessage() {
-    ux_strfree(_errorMessage);
-    _errorMessage = nullptr;
+    ux_strfree(errorMessage_);
+    errorMessage_ = nullptr;
 }
 
 void XmlLoaderContext::setDisplayMessage(wchar_t const* text) {
     wchar_t* copy = ux_strdup(text);  // text may be the stored message itself
     clearDisplayMessage();
-    _displayMessage = copy;
+    displayMessage_ = copy;
 }
 
 void XmlLoaderContext::setErrorMessage(wchar_t const* text) {
     wchar_t* copy = ux_strdup(text);
     clearErrorMessage();
-    _errorMessage = copy;
+    errorMessage_ = copy;
 }
 
 void XmlLoaderContext::setInvalidXmlFile(wchar_t const* fileName) {
@@ -96,9 +96,13 @@ bool XmlDocumentLoader::loadFile(wchar_t const* fileName, XmlLoaderContext* cont
 // ---- registry -------------------------------------------------------------------
 
 // Made once even when threads meet at the first use.
+XmlLoaderRegistry* XmlLoaderRegistry::_instance = nullptr;
+
 XmlLoaderRegistry* XmlLoaderRegistry::getInstance() {
-    static XmlLoaderRegistry* const instance = new XmlLoaderRegistry();
-    return instance;
+    // A function-local static makes the first use safe from any thread.
+    static bool const made = (_instance = new XmlLoaderRegistry(), true);
+    (void)made;
+    return _instance;
 }
 
 void XmlLoaderRegistry::registerLoader(XmlLoader* loader) { registerHandler(loader); }

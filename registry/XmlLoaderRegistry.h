@@ -30,6 +30,8 @@ public:
     bool loadDocument(TrelDOMDocument const* document, XmlLoaderContext* context) const;
 
 private:
+    static XmlLoaderRegistry* _instance;
+
     XmlLoaderRegistry() = default;
     ~XmlLoaderRegistry() override = default;
 };

@@ -56,10 +56,10 @@ public:
 // Reads the children of a list's element into the list.
 class UnmarshallingVisitor : public TrelDOMElementVisitor {
 public:
-    UnmarshallingVisitor(UnmarshallableList* list, int version) : _list(list), _version(version) {}
+    UnmarshallingVisitor(UnmarshallableList* list, int version) : list_(list), version_(version) {}
     bool visit(TrelDOMElement const* child) override;
 
 private:
-    UnmarshallableList* _list;  // not owned
-    int _version;
+    UnmarshallableList* list_;  // not owned
+    int version_;
 };

@@ -24,19 +24,23 @@ bool UnmarshallableList::unmarshal(TrelDOMElement const* element, int version) {
 }
 
 bool UnmarshallingVisitor::visit(TrelDOMElement const* child) {
-    if (!_list->acceptsChild(child)) return _list->skipUnknownChildren();
-    std::unique_ptr<Unmarshallable> item(_list->createItem());
-    if (!item || !item->unmarshal(child, _version)) return false;
-    _list->append(item.release());
+    if (!list_->acceptsChild(child)) return list_->skipUnknownChildren();
+    std::unique_ptr<Unmarshallable> item(list_->createItem());
+    if (!item || !item->unmarshal(child, version_)) return false;
+    list_->append(item.release());
     return true;
 }
 
 // ---- factory --------------------------------------------------------------------
 
 // Made once even when threads meet at the first use.
+UnmarshallableObjectFactory* UnmarshallableObjectFactory::_instance = nullptr;
+
 UnmarshallableObjectFactory* UnmarshallableObjectFactory::getInstance() {
-    static UnmarshallableObjectFactory* const instance = new UnmarshallableObjectFactory();
-    return instance;
+    // A function-local static makes the first use safe from any thread.
+    static bool const made = (_instance = new UnmarshallableObjectFactory(), true);
+    (void)made;
+    return _instance;
 }
 
 void UnmarshallableObjectFactory::registerCreator(UnmarshallableObjectCreator* creator) {
@@ -51,8 +55,8 @@ Unmarshallable* UnmarshallableObjectFactory::createObject(wchar_t const* tag) co
 // ---- unmarshaller ---------------------------------------------------------------
 
 Unmarshallable* Unmarshaller::unmarshal(TrelDOMElement const* element, int version) const {
-    if (!element || !_factory) return nullptr;
-    std::unique_ptr<Unmarshallable> object(_factory->createObject(element->getTag()));
+    if (!element || !factory_) return nullptr;
+    std::unique_ptr<Unmarshallable> object(factory_->createObject(element->getTag()));
     if (!object || !object->unmarshal(element, version)) return nullptr;
     return object.release();
 }

@@ -22,6 +22,8 @@ public:
     virtual Unmarshallable* createObject(wchar_t const* tag) const;
 
 private:
+    static UnmarshallableObjectFactory* _instance;
+
     UnmarshallableObjectFactory() = default;
     ~UnmarshallableObjectFactory() override = default;
 };
@@ -31,7 +33,7 @@ private:
 // deleted and gives null.
 class Unmarshaller {
 public:
-    explicit Unmarshaller(UnmarshallableObjectFactory* factory) : _factory(factory) {}
+    explicit Unmarshaller(UnmarshallableObjectFactory* factory) : factory_(factory) {}
     virtual ~Unmarshaller() = default;
     Unmarshaller(Unmarshaller const&) = delete;
     Unmarshaller& operator=(Unmarshaller const&) = delete;
@@ -41,5 +43,5 @@ public:
     Unmarshallable* unmarshal(TrelDOMDocument const* document) const;
 
 private:
-    UnmarshallableObjectFactory* _factory;
+    UnmarshallableObjectFactory* factory_;
 };

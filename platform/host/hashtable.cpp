@@ -44,8 +44,8 @@ HASHentry* newRows(unsigned count) {
 
 }  // namespace
 
-HASHkey::HASHkey(wchar_t const* s) : _value(hashText(s)) {}
-HASHkey::HASHkey(char const* s) : _value(hashText(s)) {}
+HASHkey::HASHkey(wchar_t const* s) : value_(hashText(s)) {}
+HASHkey::HASHkey(char const* s) : value_(hashText(s)) {}
 
 struct HASHtable::Block {
     Block* next;
@@ -53,56 +53,56 @@ struct HASHtable::Block {
 };
 
 HASHtable::HASHtable(unsigned size, EntryKeyFn keyOf, unsigned loadFactor)
-    : _rowCount(roundUpToPowerOfTwo(size ? size : DEFAULT_SIZE)), _loadFactor(loadFactor ? loadFactor : 1),
-      _keyOf(keyOf) {
-    _rows = newRows(_rowCount);
+    : rowCount_(roundUpToPowerOfTwo(size ? size : DEFAULT_SIZE)), loadFactor_(loadFactor ? loadFactor : 1),
+      keyOf_(keyOf) {
+    rows_ = newRows(rowCount_);
 }
 
 HASHtable::~HASHtable() {
-    free_large_block(_rows, _rowCount * sizeof(HASHentry));
-    while (Block* b = _blocks) {
-        _blocks = b->next;
+    free_large_block(rows_, rowCount_ * sizeof(HASHentry));
+    while (Block* b = blocks_) {
+        blocks_ = b->next;
         delete[] b->entries;
         delete b;
     }
 }
 
 unsigned HASHtable::rowOf(HASHkey const& key) const {
-    return static_cast<unsigned>(mix(key.value()) & (_rowCount - 1));
+    return static_cast<unsigned>(mix(key.value()) & (rowCount_ - 1));
 }
 
-HASHentry* HASHtable::get_row(HASHkey const& key) const { return &_rows[rowOf(key)]; }
+HASHentry* HASHtable::get_row(HASHkey const& key) const { return &rows_[rowOf(key)]; }
 
 // Entries come from blocks that double in size up to 4096 entries; a table
 // frees them all at once when it dies.
 HASHentry* HASHtable::allocateEntry() {
-    if (_spare) {
-        HASHentry* e = _spare;
-        _spare = e->next;
+    if (spare_) {
+        HASHentry* e = spare_;
+        spare_ = e->next;
         return e;
     }
-    if (!_blocks || _blockUsed == _blockSize) {
-        size_t const size = _blockSize == 0 ? 16 : (_blockSize < 4096 ? _blockSize * 2 : 4096);
-        auto* block = new Block{_blocks, nullptr};
+    if (!blocks_ || blockUsed_ == blockSize_) {
+        size_t const size = blockSize_ == 0 ? 16 : (blockSize_ < 4096 ? blockSize_ * 2 : 4096);
+        auto* block = new Block{blocks_, nullptr};
         block->entries = new HASHentry[size];
-        _blocks = block;
-        _blockSize = size;
-        _blockUsed = 0;
+        blocks_ = block;
+        blockSize_ = size;
+        blockUsed_ = 0;
     }
-    return &_blocks->entries[_blockUsed++];
+    return &blocks_->entries[blockUsed_++];
 }
 
 HASHentry* HASHtable::new_entry(HASHkey const& key, long walked) {
-    if (_keyOf && _rowCount < (1u << 30)) {
-        bool const full = static_cast<unsigned long>(_entries) >= static_cast<unsigned long>(_rowCount) * _loadFactor;
+    if (keyOf_ && rowCount_ < (1u << 30)) {
+        bool const full = static_cast<unsigned long>(entries_) >= static_cast<unsigned long>(rowCount_) * loadFactor_;
         // A long walk in a half-empty table means a crowded row: spreading
         // the keys over more rows shortens it.
-        bool const crowded = walked > 8 + 2 * static_cast<long>(_loadFactor) &&
-                             static_cast<unsigned long>(_entries) >= _rowCount / 2;
+        bool const crowded = walked > 8 + 2 * static_cast<long>(loadFactor_) &&
+                             static_cast<unsigned long>(entries_) >= rowCount_ / 2;
         if (full || crowded) grow();
     }
-    ++_entries;
-    HASHentry& head = _rows[rowOf(key)];
+    ++entries_;
+    HASHentry& head = rows_[rowOf(key)];
     if (!head.data) return &head;  // an empty row (or one that growing emptied)
     HASHentry* e = allocateEntry();
     e->data = nullptr;
@@ -115,8 +115,8 @@ void HASHtable::place(HASHentry& row, void* data, HASHentry* spare) {
     if (!row.data) {
         row.data = data;
         if (spare) {
-            spare->next = _spare;
-            _spare = spare;
+            spare->next = spare_;
+            spare_ = spare;
         }
         return;
     }
@@ -129,24 +129,24 @@ void HASHtable::place(HASHentry& row, void* data, HASHentry* spare) {
 // Doubles the rows and places every live entry by the key its owner gives;
 // chained entries that are not needed again go to the spare list.
 void HASHtable::grow() {
-    unsigned const oldCount = _rowCount;
-    HASHentry* old = _rows;
-    _rowCount = oldCount * 2;
-    _rows = newRows(_rowCount);
-    _entries = 0;
+    unsigned const oldCount = rowCount_;
+    HASHentry* old = rows_;
+    rowCount_ = oldCount * 2;
+    rows_ = newRows(rowCount_);
+    entries_ = 0;
     for (unsigned r = 0; r < oldCount; ++r) {
         if (old[r].data) {
-            place(_rows[rowOf(_keyOf(this, &old[r]))], old[r].data, nullptr);
-            ++_entries;
+            place(rows_[rowOf(keyOf_(this, &old[r]))], old[r].data, nullptr);
+            ++entries_;
         }
         for (HASHentry* e = old[r].next; e;) {
             HASHentry* next = e->next;
             if (e->data) {
-                place(_rows[rowOf(_keyOf(this, e))], e->data, e);
-                ++_entries;
+                place(rows_[rowOf(keyOf_(this, e))], e->data, e);
+                ++entries_;
             } else {
-                e->next = _spare;
-                _spare = e;
+                e->next = spare_;
+                spare_ = e;
             }
             e = next;
         }
@@ -155,8 +155,8 @@ void HASHtable::grow() {
 }
 
 bool HASHtable::scan(ScanFn fn, void* context) const {
-    for (unsigned r = 0; r < _rowCount; ++r)
-        for (HASHentry* e = &_rows[r]; e;) {
+    for (unsigned r = 0; r < rowCount_; ++r)
+        for (HASHentry* e = &rows_[r]; e;) {
             HASHentry* next = e->next;
             if (!fn(e, context)) return false;
             e = next;
@@ -166,9 +166,9 @@ bool HASHtable::scan(ScanFn fn, void* context) const {
 
 long HASHtable::longest_row() const {
     long longest = 0;
-    for (unsigned r = 0; r < _rowCount; ++r) {
+    for (unsigned r = 0; r < rowCount_; ++r) {
         long n = 0;
-        for (HASHentry* e = &_rows[r]; e; e = e->next)
+        for (HASHentry* e = &rows_[r]; e; e = e->next)
             if (e->data) ++n;
         if (n > longest) longest = n;
     }

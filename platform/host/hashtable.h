@@ -31,15 +31,15 @@ struct HASHentry {
 class HASHkey {
 public:
     HASHkey() = default;
-    explicit HASHkey(uint64_t value) : _value(value) {}
+    explicit HASHkey(uint64_t value) : value_(value) {}
     HASHkey(wchar_t const* s);  // hash of the text; null hashes like ""
     HASHkey(char const* s);
 
-    uint64_t value() const { return _value; }
-    bool operator==(HASHkey const& other) const { return _value == other._value; }
+    uint64_t value() const { return value_; }
+    bool operator==(HASHkey const& other) const { return value_ == other.value_; }
 
 private:
-    uint64_t _value = 0;
+    uint64_t value_ = 0;
 };
 
 class HASHtable {
@@ -65,8 +65,8 @@ public:
     // False when fn stopped the scan. fn must not add entries.
     bool scan(ScanFn fn, void* context) const;
 
-    long entry_count() const { return _entries; }
-    unsigned row_count() const { return _rowCount; }
+    long entry_count() const { return entries_; }
+    unsigned row_count() const { return rowCount_; }
     // Length of the longest row (for checks and statistics).
     long longest_row() const;
 
@@ -82,15 +82,15 @@ private:
     // else in `spare` (an entry to link in; null: allocate one).
     void place(HASHentry& row, void* data, HASHentry* spare);
 
-    HASHentry* _rows = nullptr;  // the first entry of each row
-    unsigned _rowCount = 0;
-    long _entries = 0;
-    unsigned _loadFactor;
-    EntryKeyFn _keyOf;
-    Block* _blocks = nullptr;       // entry storage, freed with the table
-    HASHentry* _spare = nullptr;    // free entries dropped by a rehash
-    size_t _blockUsed = 0;
-    size_t _blockSize = 0;
+    HASHentry* rows_ = nullptr;  // the first entry of each row
+    unsigned rowCount_ = 0;
+    long entries_ = 0;
+    unsigned loadFactor_;
+    EntryKeyFn keyOf_;
+    Block* blocks_ = nullptr;       // entry storage, freed with the table
+    HASHentry* spare_ = nullptr;    // free entries dropped by a rehash
+    size_t blockUsed_ = 0;
+    size_t blockSize_ = 0;
 };
 
 template <class T, class K, int n>

@@ -235,7 +235,7 @@ public:
     LispRoot() noexcept = default;
     explicit LispRoot(LAOBJ* obj) { set(obj); }
     LispRoot(LispRoot const& other) : LispRoot(other.get()) {}
-    LispRoot(LispRoot&& other) noexcept : _slot(other._slot) { other._slot = nullptr; }
+    LispRoot(LispRoot&& other) noexcept : slot_(other.slot_) { other.slot_ = nullptr; }
     LispRoot& operator=(LispRoot const& other) {
         set(other.get());
         return *this;
@@ -243,7 +243,7 @@ public:
     LispRoot& operator=(LispRoot&& other) noexcept;
     ~LispRoot() { release(); }
 
-    LAOBJ* get() const { return _slot ? *_slot : Cnil; }
+    LAOBJ* get() const { return slot_ ? *slot_ : Cnil; }
     void set(LAOBJ* obj);
     void release() noexcept;  // back to nil
 
@@ -251,7 +251,7 @@ public:
     static std::size_t live();
 
 private:
-    LAOBJ** _slot = nullptr;
+    LAOBJ** slot_ = nullptr;
 };
 
 // No collection while one lives: for building a large structure whose
@@ -278,6 +278,6 @@ public:
     LAOBJ* cons(LAOBJ* car, LAOBJ* cdr);
 
 private:
-    LispCollectorPause _pause;
-    void* _free = nullptr;  // the block's conses still to give, linked
+    LispCollectorPause pause_;
+    void* free_ = nullptr;  // the block's conses still to give, linked
 };

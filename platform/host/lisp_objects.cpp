@@ -236,10 +236,10 @@ LAOBJ* make_cons(LAOBJ* a, LAOBJ* d) {
 // cons is two words, as ecl_cons allocates it.
 LAOBJ* LispConsSource::cons(LAOBJ* a, LAOBJ* d) {
     static_assert(sizeof(struct ecl_cons) == 2 * sizeof(cl_object), "conses must be two words");
-    if (!_free) _free = GC_malloc_many(sizeof(struct ecl_cons));
-    if (!_free) return ecl_cons(a, d);
-    auto* cell = static_cast<cl_object*>(_free);
-    _free = GC_NEXT(_free);
+    if (!free_) free_ = GC_malloc_many(sizeof(struct ecl_cons));
+    if (!free_) return ecl_cons(a, d);
+    auto* cell = static_cast<cl_object*>(free_);
+    free_ = GC_NEXT(free_);
     cell[0] = a;
     cell[1] = d;
     return ECL_PTR_CONS(cell);

@@ -52,27 +52,27 @@ void init_roots() {
 }  // namespace lisp_host
 
 void LispRoot::set(LAOBJ* obj) {
-    if (!_slot) {
+    if (!slot_) {
         if (obj == ECL_NIL) return;
-        _slot = lisp_host::acquire();
+        slot_ = lisp_host::acquire();
     }
-    *_slot = obj;
+    *slot_ = obj;
 }
 
 void LispRoot::release() noexcept {
-    if (!_slot) return;
-    *_slot = ECL_NIL;
+    if (!slot_) return;
+    *slot_ = ECL_NIL;
     auto& p = lisp_host::pool();
-    p.free.push_back(_slot);  // capacity was reserved when the block was added
+    p.free.push_back(slot_);  // capacity was reserved when the block was added
     --p.live;
-    _slot = nullptr;
+    slot_ = nullptr;
 }
 
 LispRoot& LispRoot::operator=(LispRoot&& other) noexcept {
     if (this != &other) {
         release();
-        _slot = other._slot;
-        other._slot = nullptr;
+        slot_ = other.slot_;
+        other.slot_ = nullptr;
     }
     return *this;
 }

@@ -55,10 +55,10 @@ int levelFromEnvironment(char const* name) {
 
 }  // namespace
 
-MODULE_DEBUG::MODULE_DEBUG(char const* name, int level) : _level(level) {
-    copyName(_name, name);
-    int const wanted = levelFromEnvironment(_name);
-    if (wanted > _level) _level = wanted;
+MODULE_DEBUG::MODULE_DEBUG(char const* name, int level) : level_(level) {
+    copyName(name_, name);
+    int const wanted = levelFromEnvironment(name_);
+    if (wanted > level_) level_ = wanted;
     modules().push_back(this);
 }
 
@@ -68,7 +68,7 @@ void MODULE_DEBUG::print(int level, char const* format, ...) const {
     if (!on(level)) return;
     va_list args;
     va_start(args, format);
-    fprintf(stderr, "[%s:%d] ", _name, level);
+    fprintf(stderr, "[%s:%d] ", name_, level);
     vfprintf(stderr, format, args);
     fputc('\n', stderr);
     va_end(args);
@@ -76,12 +76,12 @@ void MODULE_DEBUG::print(int level, char const* format, ...) const {
 
 MODULE_DEBUG* MODULE_DEBUG::find(char const* name) {
     for (MODULE_DEBUG* m : modules())
-        if (name && strcmp(m->_name, name) == 0) return m;
+        if (name && strcmp(m->name_, name) == 0) return m;
     return nullptr;
 }
 
 DISABLE_THREAD_NOTIFICATIONS::DISABLE_THREAD_NOTIFICATIONS(char const* name) {
-    copyName(_name, name);
+    copyName(name_, name);
     switches().push_back(this);
 }
 
@@ -89,6 +89,6 @@ DISABLE_THREAD_NOTIFICATIONS::~DISABLE_THREAD_NOTIFICATIONS() { forget(switches(
 
 bool DISABLE_THREAD_NOTIFICATIONS::is_disabled(char const* name) {
     for (auto* s : switches())
-        if (name && strcmp(s->_name, name) == 0) return true;
+        if (name && strcmp(s->name_, name) == 0) return true;
     return false;
 }

@@ -15,10 +15,10 @@ public:
     MODULE_DEBUG(MODULE_DEBUG const&) = delete;
     MODULE_DEBUG& operator=(MODULE_DEBUG const&) = delete;
 
-    char const* name() const { return _name; }
-    int level() const { return _level; }
-    void set_level(int level) { _level = level; }
-    bool on(int level = 1) const { return level <= _level; }
+    char const* name() const { return name_; }
+    int level() const { return level_; }
+    void set_level(int level) { level_ = level; }
+    bool on(int level = 1) const { return level <= level_; }
     // printf-style message at `level`, prefixed with the module name.
     void print(int level, char const* format, ...) const __attribute__((format(printf, 3, 4)));
 
@@ -26,8 +26,8 @@ public:
     static MODULE_DEBUG* find(char const* name);
 
 private:
-    char _name[32];
-    int _level;
+    char name_[32];
+    int level_;
 };
 
 class DISABLE_THREAD_NOTIFICATIONS {
@@ -37,10 +37,10 @@ public:
     DISABLE_THREAD_NOTIFICATIONS(DISABLE_THREAD_NOTIFICATIONS const&) = delete;
     DISABLE_THREAD_NOTIFICATIONS& operator=(DISABLE_THREAD_NOTIFICATIONS const&) = delete;
 
-    char const* name() const { return _name; }
+    char const* name() const { return name_; }
     // Whether a live switch of that name exists.
     static bool is_disabled(char const* name);
 
 private:
-    char _name[32];
+    char name_[32];
 };

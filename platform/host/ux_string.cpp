@@ -74,11 +74,11 @@ wchar_t* ux_strtrim(wchar_t* s) {
 
 WideTextConverter::WideTextConverter(wchar_t const* s) {
     if (!s) return;
-    _length = wcslen(s);
-    wchar_t* target = _scratch;
-    if (_length >= SCRATCH) target = _heap = new wchar_t[_length + 1];
-    wmemcpy(target, s, _length + 1);
-    _result = target;
+    length_ = wcslen(s);
+    wchar_t* target = scratch_;
+    if (length_ >= SCRATCH) target = heap_ = new wchar_t[length_ + 1];
+    wmemcpy(target, s, length_ + 1);
+    result_ = target;
 }
 
-WideTextConverter::~WideTextConverter() { delete[] _heap; }
+WideTextConverter::~WideTextConverter() { delete[] heap_; }

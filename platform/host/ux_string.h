@@ -37,13 +37,13 @@ public:
     WideTextConverter(WideTextConverter const&) = delete;
     WideTextConverter& operator=(WideTextConverter const&) = delete;
 
-    wchar_t const* conv_str() const { return _result; }
-    size_t length() const { return _length; }
-    bool on_heap() const { return _heap != nullptr; }
+    wchar_t const* conv_str() const { return result_; }
+    size_t length() const { return length_; }
+    bool on_heap() const { return heap_ != nullptr; }
 
 private:
-    wchar_t _scratch[SCRATCH];
-    wchar_t* _heap = nullptr;
-    wchar_t const* _result = nullptr;
-    size_t _length = 0;
+    wchar_t scratch_[SCRATCH];
+    wchar_t* heap_ = nullptr;
+    wchar_t const* result_ = nullptr;
+    size_t length_ = 0;
 };

@@ -73,15 +73,13 @@ TEST(Save, RefusedSavesKeepThePreviousFile) {
     std::wstring big = L"<r>";
     for (int i = 0; i < 20000; ++i) big += L"<item n='" + std::to_wstring(i) + L"'>some text</item>";
     auto doc = parse(big + L"</r>");
-    EXPECT_EQ(0, testfiles::inChild(
-                     [&] {
-                         signal(SIGXFSZ, SIG_IGN);
-                         rlimit limit{64 * 1024, 64 * 1024};
-                         setrlimit(RLIMIT_FSIZE, &limit);
-                         return FAILED(saveTo(doc.get(), target));
-                     },
-                     false))
-        << "the save should have reported the failure";
+    auto const limitedSave = [&] {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{64 * 1024, 64 * 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        return FAILED(saveTo(doc.get(), target));
+    };
+    EXPECT_EQ(0, testfiles::inChild(limitedSave, false)) << "the save should have reported the failure";
     EXPECT_EQ("<old/>", readFile(target));
     EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(dir.path()), {}));
     ASSERT_EQ(S_OK, saveTo(doc.get(), target));  // without the limit it goes through

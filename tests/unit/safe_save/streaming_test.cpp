@@ -62,17 +62,16 @@ protected:
     // where building the output in memory would grow it by all of it.
     void expectSmallPeak(char const* name, bool indent, XmlEncoding const& encoding) {
         fs::path const out = dir_ / "out.xml";
-        int const code = testfiles::inChild(
-            [&] {
-                if (!resetPeak()) _exit(kCannotResetPeak);
-                long const before = statusKb("VmRSS");
-                bool const saved = doc_->save(out.wstring().c_str(), encoding, indent);
-                long const grown = statusKb("VmHWM") - before;
-                long const written = static_cast<long>(fs::file_size(out) / 1024);
-                std::fprintf(stderr, "%s: wrote %ld kB, peak grew by %ld kB\n", name, written, grown);
-                return saved && written > 12000 && grown < 4096 + written / 8;
-            },
-            false);
+        auto const save = [&] {
+            if (!resetPeak()) _exit(kCannotResetPeak);
+            long const before = statusKb("VmRSS");
+            bool const saved = doc_->save(out.wstring().c_str(), encoding, indent);
+            long const grown = statusKb("VmHWM") - before;
+            long const written = static_cast<long>(fs::file_size(out) / 1024);
+            std::fprintf(stderr, "%s: wrote %ld kB, peak grew by %ld kB\n", name, written, grown);
+            return saved && written > 12000 && grown < 4096 + written / 8;
+        };
+        int const code = testfiles::inChild(save, false);
         if (code == kCannotResetPeak) GTEST_SKIP() << "the peak RSS cannot be reset here";
         EXPECT_EQ(0, code) << name;
     }

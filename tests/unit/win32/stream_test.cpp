@@ -55,21 +55,20 @@ TEST(Stream, FailedWriteKeepsTheOldFile) {
     TempDir dir;
     auto target = dir / "data.bin";
     writeFile(target, "precious");
-    EXPECT_EQ(0, testfiles::inChild(
-                     [&] {
-                         signal(SIGXFSZ, SIG_IGN);
-                         rlimit limit{4096, 4096};
-                         setrlimit(RLIMIT_FSIZE, &limit);
-                         IStream* s = openStream(target);
-                         if (!s) return false;
-                         bool failed = false;
-                         for (int i = 0; i < 10 && !failed; ++i) failed = !writeAll(s, std::string(1000, 'z'));
-                         bool laterFails = !writeAll(s, "x");  // a broken stream stays broken
-                         bool refused = FAILED(s->Commit(STGC_DEFAULT));
-                         s->Release();
-                         return failed && laterFails && refused;
-                     },
-                     false));
+    auto const overfill = [&] {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        IStream* s = openStream(target);
+        if (!s) return false;
+        bool failed = false;
+        for (int i = 0; i < 10 && !failed; ++i) failed = !writeAll(s, std::string(1000, 'z'));
+        bool laterFails = !writeAll(s, "x");  // a broken stream stays broken
+        bool refused = FAILED(s->Commit(STGC_DEFAULT));
+        s->Release();
+        return failed && laterFails && refused;
+    };
+    EXPECT_EQ(0, testfiles::inChild(overfill, false));
     EXPECT_EQ("precious", readFile(target));
     EXPECT_EQ(1, filesIn(dir.path()));
 }

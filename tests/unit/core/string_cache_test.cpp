@@ -25,10 +25,11 @@ std::vector<std::wstring> manyTexts(size_t n) {
 
 // Asks the cache for texts[order[k]] (in turns through both entry points,
 // always from a fresh copy) and checks the answers against the pointers of
-// the first pass.
+// the first pass; asking again for known texts never grows the cache.
 void expectSameAnswers(StringCache& cache, std::vector<std::wstring> const& texts, std::vector<size_t> const& order,
                        std::vector<wchar_t const*>& pointers) {
     long const count = StringCache::stringCount;
+    size_t const entries = cache.size(), bytes = cache.bytes();
     bool const first = pointers.empty();
     if (first) pointers.assign(texts.size(), nullptr);
     for (size_t k = 0; k < order.size(); ++k) {
@@ -39,7 +40,10 @@ void expectSameAnswers(StringCache& cache, std::vector<std::wstring> const& text
         ASSERT_EQ(got, expected) << "text #" << order[k] << " at step " << k;
         ASSERT_EQ(std::wstring(got), copy);
     }
-    EXPECT_TRUE(first || StringCache::stringCount == count) << "a text was stored twice";
+    if (first) return;
+    EXPECT_EQ(StringCache::stringCount, count) << "a text was stored twice";
+    EXPECT_EQ(cache.size(), entries);
+    EXPECT_EQ(cache.bytes(), bytes);
 }
 
 void checkInterning(size_t n) {
@@ -103,22 +107,6 @@ TEST(StringCache, NullEmptyLongAndCaseStayApart) {
     EXPECT_EQ(StringCache::stringCount, before);
 }
 
-// Asking again for known texts, in any order and from fresh buffers, never
-// grows the cache.
-TEST(StringCache, KnownTextsNeverGrowIt) {
-    StringCache cache(0);
-    auto const texts = manyTexts(20000);
-    for (auto const& text : texts) cache.cache(text.c_str(), text.size());
-    size_t const bytes = cache.bytes(), entries = cache.size();
-    long const count = StringCache::stringCount;
-    for (int pass = 0; pass < 5; ++pass)
-        for (size_t i = 0; i < texts.size(); ++i)
-            cache.cache(std::wstring(texts[(i * 7919 + pass) % texts.size()]).c_str());
-    EXPECT_EQ(cache.bytes(), bytes);
-    EXPECT_EQ(cache.size(), entries);
-    EXPECT_EQ(StringCache::stringCount, count);
-}
-
 // The engine's UTF-8 and the same text in wide form are one entry, whichever
 // comes first; broken sequences read as U+FFFD, as the engine decodes them.
 TEST(StringCache, Utf8AndWideFormsOfATextShareOneEntry) {
@@ -162,4 +150,26 @@ TEST(StringCache, Utf8AndWideFormsOfATextShareOneEntry) {
         EXPECT_EQ(StringCache::stringCount, before + static_cast<long>(utf8First.size() + wideFirst.size()));
     }
     EXPECT_EQ(StringCache::stringCount, before);
+}
+
+// A keyed text is the cache's own copy, the one cache() gives, however many
+// keys name it and however far the key table grew; asking again adds nothing.
+TEST(StringCache, KeyedTextsAreTheCachesOwnCopies) {
+    StringCache cache(0);
+    std::vector<std::wstring> texts;
+    for (int i = 0; i < 500; ++i) texts.push_back(L"n" + std::to_wstring(i % 250));  // two keys a text
+    std::vector<wchar_t const*> got;
+    for (size_t k = 0; k < texts.size(); ++k)
+        got.push_back(cache.cacheKeyed(k * 0x10001 + 1, std::wstring(texts[k]).c_str(), texts[k].size()));
+    size_t const size = cache.size(), bytes = cache.bytes();
+    EXPECT_EQ(size, 250u);
+    for (size_t k = 0; k < texts.size(); ++k) {
+        ASSERT_EQ(got[k], cache.cache(texts[k].c_str())) << k;
+        // Known keys are found by the key alone.
+        ASSERT_EQ(cache.cacheKeyed(k * 0x10001 + 1, L"ignored", 7), got[k]) << k;
+    }
+    EXPECT_EQ(cache.cacheKeyed(0, L"n3", 2), got[3]);  // key 0: the text decides
+    EXPECT_EQ(cache.cacheKeyed(99, nullptr, 0), nullptr);
+    EXPECT_EQ(cache.size(), size);
+    EXPECT_EQ(cache.bytes(), bytes);
 }

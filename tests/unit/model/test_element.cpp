@@ -48,22 +48,6 @@ TEST_F(ElementTest, AttributeReaders) {
     EXPECT_DOUBLE_EQ(root_->getDoubleAttributeValue(L"d"), 2500.0);
 }
 
-// Every writer of a number takes the one text form, which reads back.
-TEST_F(ElementTest, DoublesHaveSixteenSignificantDigitsAndReadBack) {
-    double const third = 1.0 / 3.0;
-    ASSERT_TRUE(root_->setAttribute(L"x", 2.5) && root_->setAttribute(L"x", third));  // the second replaces the first
-  ASSERT_TRUE(root_->addChild(L"num", third));
-    XmlSmartPtr<TrelDOMElement> made(document_->createElement(L"made", third));
-    XmlSmartPtr<TrelDOMElement> added(document_->selectElement(L"/r/num"));
-    EXPECT_EQ(textAt(document_, L"/r/@x"), L"0.3333333333333333");
-    EXPECT_STREQ(added->getText(), L"0.3333333333333333");
-    EXPECT_STREQ(made->getText(), L"0.3333333333333333");
-    double back = 0;
-    EXPECT_TRUE(added->getDoubleText(back));
-    EXPECT_EQ(back, third);
-    EXPECT_EQ(root_->getDoubleAttributeValue(L"x"), third);
-}
-
 TEST_F(ElementTest, PathHelpersFollowTheKindOfTheSelectedNode) {
     std::wstring texts;
     for (wchar_t const* path : {L"/r/k", L"/r/@n", L"/r/e", L"/r/missing", L"/r/comment()"})

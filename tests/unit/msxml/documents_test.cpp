@@ -84,17 +84,6 @@ TEST_F(DocumentTest, DeclarationAndCommentsGoWhereTheyAreAdded) {
     EXPECT_NE(readFile(dir() / "flat.xml").find("<r>\xc3\xa9</r>"), std::string::npos);
 }
 
-TEST_F(DocumentTest, LoadingDropsIndentationButKeepsPreservedSpace) {
-    writeFile(dir() / "indented.xml", "<r>\n  <a>x</a>\n  <b xml:space='preserve'>\n    <c/>\n  </b>\n</r>\n");
-    XmlSmartPtr<TrelDOMDocument> doc(factory()->createDocument(file("indented.xml").c_str()));
-    ASSERT_TRUE(doc);
-    auto root = rootOf(doc);
-    XmlSmartPtr<TrelDOMElement> first(root->getFirstChild());
-    ASSERT_TRUE(first) << "white space between tags is not a first child";
-    EXPECT_EQ(str(first->getTag()), L"a");
-    EXPECT_EQ(str(at(root, L"b")->getText()), L"\n    ");
-}
-
 // What tends to break on the way out and back in: namespaces (default and
 // prefixed), escaping, non-ASCII and non-BMP text, empty elements, comments,
 // leading and trailing blanks in text.

@@ -28,12 +28,7 @@ std::wstring nextId(IXMLDOMChildCursor* cursor) {
     ComPtr<IXMLDOMElement> held;
     held.attach(child);  // the cursor's reference
     EXPECT_EQ(reader, readerOf(child).get());
-    VARIANT v;
-    VariantInit(&v);
-    child->getAttribute(Arg(L"id"), &v);
-    std::wstring id = v.vt == VT_BSTR ? v.bstrVal : L"(none)";
-    VariantClear(&v);
-    return id;
+    return attribute(child, L"id");
 }
 
 std::wstring rest(IXMLDOMChildCursor* cursor) {
@@ -87,7 +82,7 @@ TEST(ChildCursor, GivesTheChildrenOfTheStartWhateverChanges) {
         append(other.get(), element(a.get(), L"y").get());
         ComPtr<IXMLDOMElement> fresh;
         ASSERT_EQ(S_OK, doc->createElement(Arg(L"e"), fresh.put()));
-        fresh->setAttribute(Arg(L"id"), textVariant(Arg(L"5")));
+        setAttribute(fresh.get(), L"id", L"5");
         append(r.get(), fresh.get());
         append(r.get(), element(other.get(), L"b").get());  // back, at the end
         EXPECT_EQ(rest(outer.get()), L"234");

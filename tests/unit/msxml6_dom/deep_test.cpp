@@ -48,7 +48,7 @@ TEST(DeepTrees, MovesRepairNamespacesOnceADocumentHasAny) {
     auto doc = parse(L"<r><a/><b/></r>");
     auto r = rootOf(doc.get());
     auto b = element(r.get(), L"b");
-    ASSERT_EQ(S_OK, b->setAttribute(Arg(L"xmlns"), textVariant(Arg(L"urn:d"))));
+    ASSERT_EQ(S_OK, setAttribute(b.get(), L"xmlns", L"urn:d"));
     ASSERT_TRUE(append(b.get(), select(r.get(), L"a").get()));
     EXPECT_EQ(L"<r><b xmlns=\"urn:d\"><a xmlns=\"\"/></b></r>", xmlOf(r.get()));
 

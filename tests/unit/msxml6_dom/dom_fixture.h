@@ -1,5 +1,5 @@
-// The DOM tests' helpers: the engine's objects from the common header, and
-// the names of a node's children.
+// The DOM tests' helpers: the engine's objects from the common header, the
+// names of a node's children, and attributes as text.
 #pragma once
 
 #include "tests/unit/common/engine_objects.h"
@@ -39,6 +39,17 @@ inline ComPtr<IXMLDOMNode> createElement(IXMLDOMDocument3* doc, std::wstring con
     Arg u(uri);
     doc->createNode(intVariant(NODE_ELEMENT), Arg(name), uri.empty() ? nullptr : u.b, node.put());
     return node;
+}
+
+// An attribute's value; "<none>" when the element has no such attribute.
+inline std::wstring attribute(IXMLDOMElement* e, std::wstring const& name) {
+    VARIANT v;
+    if (!e || e->getAttribute(Arg(name), &v) != S_OK) return L"<none>";
+    return take(v.bstrVal);
+}
+
+inline HRESULT setAttribute(IXMLDOMElement* e, std::wstring const& name, std::wstring const& value) {
+    return e->setAttribute(Arg(name), textVariant(Arg(value)));
 }
 
 inline ComPtr<IXMLDOMNodeReader> readerOf(IUnknown* node) {

@@ -88,9 +88,8 @@ TEST(Text, BstrFromUtf8MatchesTheDecodedTextExactly) {
     EXPECT_EQ(mx::toWide("caf\xC3\xA9"), L"caf\u00E9");
 }
 
-// Attribute values built from references or left empty read as their
-// source; namespace names are any XML text, not only URIs.
-TEST(Text, AttributeValuesAndNamespaceNamesReadAsWritten) {
+// Attribute values built from references or left empty read as their source.
+TEST(Text, AttributeValuesReadAsWritten) {
     auto doc = parse(L"<!DOCTYPE r [<!ENTITY e 'E'>]><r a='x&amp;y' b='' c='1&e;2' d='&#x20AC;'/>");
     auto r = rootOf(doc.get());
     for (auto [name, value] : {std::pair{L"a", L"x&y"}, {L"b", L""}, {L"c", L"1E2"}, {L"d", L"\u20AC"}}) {
@@ -99,13 +98,11 @@ TEST(Text, AttributeValuesAndNamespaceNamesReadAsWritten) {
         ASSERT_EQ(v.vt, VT_BSTR);
         EXPECT_EQ(take(v.bstrVal), value);
     }
-    for (wchar_t const* text : {L"<p:r xmlns:p='a b'/>", L"<r xmlns='\u00e9t\u00e9'/>", L"<r xmlns='x&amp;y&lt;z'/>",
-                                L"<r xmlns='#'><p:e xmlns:p='../rel'/></r>"})
-        EXPECT_TRUE(loadXML(newDocument().get(), text)) << mx::toUtf8(text);
 }
 
-// A namespace name holding markup characters or line ends reads back
-// unchanged from get_xml and from a saved file; non-characters never enter.
+// Namespace names are any XML text, not only URIs: one holding markup
+// characters or line ends reads back unchanged from get_xml and from a saved
+// file; non-characters never enter.
 TEST(Text, NamespaceNamesWithMarkupRoundTrip) {
     auto withNamespace = [](std::wstring const& name) {
         auto doc = newDocument();

@@ -3,9 +3,9 @@
 // fails and keeps the old file.
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 
 #include "dom_fixture.h"
+#include "tests/unit/common/as_user.h"
 
 using namespace domtest;
 
@@ -73,18 +73,13 @@ TEST(Save, RefusedSavesKeepThePreviousFile) {
     std::wstring big = L"<r>";
     for (int i = 0; i < 20000; ++i) big += L"<item n='" + std::to_wstring(i) + L"'>some text</item>";
     auto doc = parse(big + L"</r>");
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    auto const limitedSave = [&] {
         signal(SIGXFSZ, SIG_IGN);
         rlimit limit{64 * 1024, 64 * 1024};
         setrlimit(RLIMIT_FSIZE, &limit);
-        _exit(FAILED(saveTo(doc.get(), target)) ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(0, WEXITSTATUS(status)) << "the save should have reported the failure";
+        return FAILED(saveTo(doc.get(), target));
+    };
+    EXPECT_EQ(0, testfiles::inChild(limitedSave, false)) << "the save should have reported the failure";
     EXPECT_EQ("<old/>", readFile(target));
     EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(dir.path()), {}));
     ASSERT_EQ(S_OK, saveTo(doc.get(), target));  // without the limit it goes through

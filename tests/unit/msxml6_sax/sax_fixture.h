@@ -208,6 +208,9 @@ inline HRESULT parseBytes(ISAXXMLReader* reader, std::string const& bytes, size_
 
 inline HRESULT parseNode(ISAXXMLReader* reader, IUnknown* node) { return reader->parse(objectVariant(node)); }
 
+// What the writer puts first by default.
+inline std::wstring const kDecl = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+
 // The writer's collected text (string output).
 inline std::wstring outputOf(IMXWriter* writer) {
     VARIANT out;

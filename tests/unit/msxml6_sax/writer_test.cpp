@@ -20,37 +20,33 @@ std::vector<std::string> reparse(std::wstring const& xml, std::string const& kin
     return rec->matching(kind);
 }
 
-constexpr wchar_t const* kDecl = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-
 }  // namespace
 
 TEST(WriterShape, IndentedElementContentFlatLeavesAndEmptyElements) {
     std::wstring in = L"<r><a><b/></a><t>x</t><m>a<b>c</b>d</m><e></e><!--c--><?p d?></r>";
-    EXPECT_EQ(std::wstring(kDecl) +
-                  L"<r>\n\t<a>\n\t\t<b/>\n\t</a>\n\t<t>x</t>\n\t<m>a<b>c</b>d</m>\n\t<e/>\n\t<!--c-->\n\t<?p d?>\n</r>\n",
-              rewrite(in, true));
-    EXPECT_EQ(std::wstring(kDecl) + L"<r><a><b/></a><t>x</t><m>a<b>c</b>d</m><e/><!--c--><?p d?></r>",
-              rewrite(in, false));
+    EXPECT_EQ(
+        kDecl + L"<r>\n\t<a>\n\t\t<b/>\n\t</a>\n\t<t>x</t>\n\t<m>a<b>c</b>d</m>\n\t<e/>\n\t<!--c-->\n\t<?p d?>\n</r>\n",
+        rewrite(in, true));
+    EXPECT_EQ(kDecl + L"<r><a><b/></a><t>x</t><m>a<b>c</b>d</m><e/><!--c--><?p d?></r>", rewrite(in, false));
 }
 
 TEST(WriterShape, MixedContentIsNeverReflowed) {
     // The subtree of an element with text is written as it is, markup and all.
-    EXPECT_EQ(std::wstring(kDecl) + L"<r>\n\t<p>x <b><i>y</i><j/></b> z</p>\n</r>\n",
+    EXPECT_EQ(kDecl + L"<r>\n\t<p>x <b><i>y</i><j/></b> z</p>\n</r>\n",
               rewrite(L"<r><p>x <b><i>y</i><j/></b> z</p></r>", true));
     // Text after element children (a stream gives no warning): nothing more
     // is added in that element, only white space the loader drops again.
-    EXPECT_EQ(std::wstring(kDecl) + L"<r>\n\t<m>\n\t\t<b>x</b>tail<c/></m>\n</r>\n",
+    EXPECT_EQ(kDecl + L"<r>\n\t<m>\n\t\t<b>x</b>tail<c/></m>\n</r>\n",
               rewrite(L"<r><m><b>x</b>tail<c/></m></r>", true));
     // From a tree the writer knows the whole element: written inline.
     auto doc = parse(L"<r><m><b>x</b>tail</m><n><i/><j/></n></r>");
     auto reader = newReader();
     auto writer = writerFor(reader.get(), true);
     ASSERT_EQ(S_OK, parseNode(reader.get(), doc.get()));
-    EXPECT_EQ(std::wstring(kDecl) + L"<r>\n\t<m><b>x</b>tail</m>\n\t<n>\n\t\t<i/>\n\t\t<j/>\n\t</n>\n</r>\n",
-              outputOf(writer.get()));
+    EXPECT_EQ(kDecl + L"<r>\n\t<m><b>x</b>tail</m>\n\t<n>\n\t\t<i/>\n\t\t<j/>\n\t</n>\n</r>\n", outputOf(writer.get()));
     // White space of the input is content and stays.
-    EXPECT_EQ(std::wstring(kDecl) + L"<r>\n  <a/>\n</r>\n", rewrite(L"<r>\n  <a/>\n</r>", true));
-    EXPECT_EQ(std::wstring(kDecl) + L"<r>\n\t<s xml:space=\"preserve\"><a><b/></a></s>\n</r>\n",
+    EXPECT_EQ(kDecl + L"<r>\n  <a/>\n</r>\n", rewrite(L"<r>\n  <a/>\n</r>", true));
+    EXPECT_EQ(kDecl + L"<r>\n\t<s xml:space=\"preserve\"><a><b/></a></s>\n</r>\n",
               rewrite(L"<r><s xml:space='preserve'><a><b/></a></s></r>", true));
 }
 
@@ -66,7 +62,7 @@ TEST(WriterEscaping, TextAndAttributeValuesSurviveReparsing) {
 }
 
 TEST(WriterNamespaces, PrefixMappingsBecomeDeclarations) {
-    EXPECT_EQ(std::wstring(kDecl) + L"<p:r xmlns:p=\"urn:p\" xmlns=\"urn:d\" p:a=\"1\"><e xmlns=\"\"/></p:r>",
+    EXPECT_EQ(kDecl + L"<p:r xmlns:p=\"urn:p\" xmlns=\"urn:d\" p:a=\"1\"><e xmlns=\"\"/></p:r>",
               rewrite(L"<p:r xmlns:p='urn:p' xmlns='urn:d' p:a='1'><e xmlns=''/></p:r>", false));
 }
 
@@ -85,7 +81,7 @@ TEST(WriterEncoding, StreamsGetUtf16WithByteOrderMarkAndUtf8) {
     EXPECT_EQ(std::string("\xFF\xFE<\0?\0", 6), utf16.substr(0, 6));
     EXPECT_NE(std::string::npos, utf16.find(std::string(">\0\xE9\0\x34\xD8\x1E\xDD<\0", 10)));
     std::string utf8 = run(L"UTF-8");
-    EXPECT_EQ(narrow(std::wstring(kDecl) + L"<r>\u00e9\U0001D11E</r>"), utf8);
+    EXPECT_EQ(narrow(kDecl + L"<r>\u00e9\U0001D11E</r>"), utf8);
 
     // What was written loads back.
     auto reader = newReader();

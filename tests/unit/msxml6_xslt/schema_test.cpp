@@ -59,11 +59,10 @@ Outcome validateThroughDocument(IXMLDOMDocument3* doc, IXMLDOMSchemaCollection2*
     return {hr, reason};
 }
 
-Outcome validateThroughBridge(IXMLDOMDocument3* doc, IUnknown* collection, long* line = nullptr) {
+Outcome validateThroughBridge(IXMLDOMDocument3* doc, IUnknown* collection) {
     Outcome out{E_FAIL, L""};
-    long at = -1;
-    out.hr = mx::validateWithCollection(collection, mx::engineDocOf(doc), out.reason, at);
-    if (line) *line = at;
+    long line = -1;
+    out.hr = mx::validateWithCollection(collection, mx::engineDocOf(doc), out.reason, line);
     return out;
 }
 

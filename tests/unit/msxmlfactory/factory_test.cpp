@@ -1,5 +1,4 @@
-// MsxmlFactory: creations through the engine library's entry point, and the
-// behaviour without the library.
+// MsxmlFactory without the engine library, and once it is found again.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -9,22 +8,6 @@
 #include "msxml/MsxmlFactory.h"
 
 namespace {
-
-TEST(MsxmlFactory, DocumentsAreIndependent) {
-    MsxmlFactory* factory = MsxmlFactory::getInstance();
-    IXMLDOMDocument3* first = factory->createDocument();
-    IXMLDOMDocument3* second = factory->createDocument();
-    ASSERT_TRUE(first && second);
-    EXPECT_NE(first, second);
-    BSTR text = SysAllocString(L"<only-in-first/>");
-    VARIANT_BOOL ok = VARIANT_FALSE;
-    EXPECT_EQ(S_OK, first->loadXML(text, &ok));
-    SysFreeString(text);
-    IXMLDOMElement* root = nullptr;
-    EXPECT_EQ(S_FALSE, second->get_documentElement(&root));
-    first->Release();
-    second->Release();
-}
 
 // Runs in a fresh process (the singleton must not have found the library
 // yet): hidden library -> every creator null; visible again -> found.

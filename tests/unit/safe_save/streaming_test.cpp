@@ -2,7 +2,6 @@
 // with the size of its output, and a save refused half-way through the tree
 // still leaves the old file and no scratch file behind.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,6 +13,7 @@
 #include "model/TrelDOMElement.h"
 #include "model/XmlEncoding.h"
 #include "model/XmlObjectFactory.h"
+#include "tests/unit/common/as_user.h"
 #include "tests/unit/common/temp_files.h"
 
 namespace fs = std::filesystem;
@@ -30,6 +30,8 @@ long statusKb(std::string const& field) {
         if (line.rfind(field + ":", 0) == 0) return std::stol(line.substr(field.size() + 1));
     return -1;
 }
+
+constexpr int kCannotResetPeak = 77;
 
 // Starts the peak RSS over from the current RSS.
 bool resetPeak() {
@@ -60,21 +62,18 @@ protected:
     // where building the output in memory would grow it by all of it.
     void expectSmallPeak(char const* name, bool indent, XmlEncoding const& encoding) {
         fs::path const out = dir_ / "out.xml";
-        pid_t const child = fork();
-        if (child == 0) {
-            if (!resetPeak()) _exit(77);
+        auto const save = [&] {
+            if (!resetPeak()) _exit(kCannotResetPeak);
             long const before = statusKb("VmRSS");
             bool const saved = doc_->save(out.wstring().c_str(), encoding, indent);
             long const grown = statusKb("VmHWM") - before;
             long const written = static_cast<long>(fs::file_size(out) / 1024);
             std::fprintf(stderr, "%s: wrote %ld kB, peak grew by %ld kB\n", name, written, grown);
-            _exit(saved && written > 12000 && grown < 4096 + written / 8 ? 0 : 1);
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status)) << name;
-        if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "the peak RSS cannot be reset here";
-        EXPECT_EQ(0, WEXITSTATUS(status)) << name;
+            return saved && written > 12000 && grown < 4096 + written / 8;
+        };
+        int const code = testfiles::inChild(save, false);
+        if (code == kCannotResetPeak) GTEST_SKIP() << "the peak RSS cannot be reset here";
+        EXPECT_EQ(0, code) << name;
     }
 
     TempDir dir_;
@@ -106,7 +105,7 @@ TEST_F(StreamingSave, TreeRefusedAtItsEndKeepsTheOldFile) {
     writeFile(out, "previous contents");
     EXPECT_FALSE(doc_->save(out.wstring().c_str(), XmlEncoding::UTF8, false));
     EXPECT_EQ("previous contents", readFile(out));
-    for (auto const& entry : fs::directory_iterator(dir_.path())) EXPECT_NE(".tmp", entry.path().extension());
+    EXPECT_TRUE(testfiles::noTemporaryFiles(dir_.path()));
 }
 
 }  // namespace

@@ -65,25 +65,10 @@ bool loadBytes(IXMLDOMDocument3* doc, uint8_t const* data, size_t size) {
 
 namespace {
 
-class MemoryStream final : public IStream {
+class MemoryStream final : public mx::ComObject<IStream, IID_IStream> {
 public:
     MemoryStream(uint8_t const* data, size_t size, size_t piece) : data_(data), size_(size), piece_(piece) {}
 
-    HRESULT QueryInterface(REFIID riid, void** out) override {
-        if (riid == IID_IUnknown || riid == IID_IStream || riid == IID_ISequentialStream) {
-            *out = static_cast<IStream*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        ULONG n = --refs_;
-        if (n == 0) delete this;
-        return n;
-    }
     HRESULT Read(void* buffer, ULONG size, ULONG* read) override {
         size_t n = std::min({static_cast<size_t>(size), piece_, size_ - pos_});
         if (n) memcpy(buffer, data_ + pos_, n);
@@ -97,23 +82,27 @@ public:
     }
 
 private:
-    ~MemoryStream() = default;
     uint8_t const* data_;
     size_t size_;
     size_t piece_;
     size_t pos_ = 0;
-    std::atomic<ULONG> refs_{0};
 };
 
 // Reads every string it is given, so that a bad pointer or length shows.
-class Reader final : public ISAXContentHandler, public ISAXLexicalHandler, public ISAXErrorHandler {
+class Reader final : public ISAXContentHandler,
+                     public ISAXLexicalHandler,
+                     public ISAXErrorHandler,
+                     private mx::RefCounted {
 public:
     size_t events = 0;
 
     HRESULT QueryInterface(REFIID riid, void** out) override {
-        if (riid == IID_IUnknown || riid == IID_ISAXContentHandler) *out = static_cast<ISAXContentHandler*>(this);
-        else if (riid == IID_ISAXLexicalHandler) *out = static_cast<ISAXLexicalHandler*>(this);
-        else if (riid == IID_ISAXErrorHandler) *out = static_cast<ISAXErrorHandler*>(this);
+        if (riid == IID_IUnknown || riid == IID_ISAXContentHandler)
+            *out = static_cast<ISAXContentHandler*>(this);
+        else if (riid == IID_ISAXLexicalHandler)
+            *out = static_cast<ISAXLexicalHandler*>(this);
+        else if (riid == IID_ISAXErrorHandler)
+            *out = static_cast<ISAXErrorHandler*>(this);
         else {
             *out = nullptr;
             return E_NOINTERFACE;
@@ -121,12 +110,8 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        ULONG n = --refs_;
-        if (n == 0) delete this;
-        return n;
-    }
+    ULONG AddRef() override { return addRef(); }
+    ULONG Release() override { return release(); }
 
     HRESULT putDocumentLocator(ISAXLocator*) override { return S_OK; }
     HRESULT startDocument() override { return note(); }
@@ -177,8 +162,6 @@ public:
     HRESULT ignorableWarning(ISAXLocator*, wchar_t const* m, HRESULT) override { return note(m, -1); }
 
 private:
-    ~Reader() = default;
-
     HRESULT note(wchar_t const* s = nullptr, int n = 0) {
         ++events;
         if (!s) return S_OK;
@@ -187,21 +170,20 @@ private:
         return S_OK;
     }
 
-    std::atomic<ULONG> refs_{0};
     uint32_t sum_ = 0;
 };
 
 }  // namespace
 
 ComPtr<IStream> memoryStream(uint8_t const* data, size_t size, size_t piece) {
-    return ComPtr<IStream>(new MemoryStream(data, size, std::max<size_t>(piece, 1)));
+    return ComPtr<IStream>::adopt(new MemoryStream(data, size, std::max<size_t>(piece, 1)));
 }
 
 size_t saxEvents(uint8_t const* data, size_t size) {
     ComPtr<ISAXXMLReader> reader;
     if (FAILED(mx::createSAXXMLReader(IID_ISAXXMLReader, reinterpret_cast<void**>(reader.put()))))
         fail("no SAX reader");
-    ComPtr<Reader> handler(new Reader);
+    auto handler = ComPtr<Reader>::adopt(new Reader);
     reader->putContentHandler(handler.get());
     reader->putErrorHandler(handler.get());
     reader->putProperty(SAX_PROPERTY_LEXICAL_HANDLER, objectVariant(static_cast<ISAXContentHandler*>(handler.get())));

@@ -2,9 +2,8 @@
 // Lisp interface from the C++ side (argument passing and errors, calls back
 // into Lisp, floating point, strings, handles, collector roots).
 // quill-lisp loads it with --module.
-#include "platform/host/lisp_internal.h"
-
 #include "platform/host/data_dir.h"
+#include "tests/lisp/test_module.h"
 
 #include <dlfcn.h>
 #include <gc/gc.h>
@@ -19,6 +18,9 @@
 
 namespace {
 
+using testmodule::arg;
+using testmodule::result;
+
 // Counts live instances and owns heap memory, so a skipped destructor shows
 // both in live_trackers and as a leak under the sanitizer.
 int live_trackers = 0;
@@ -29,11 +31,6 @@ struct Tracker {
     Tracker(Tracker const&) = delete;
     Tracker& operator=(Tracker const&) = delete;
 };
-
-void result(LAOBJ* value) {
-    vs_base[0] = value;
-    vs_top = vs_base + 1;
-}
 
 LAOBJ* list_of(LAOBJ** from, LAOBJ** to) {
     LAOBJ* list = Cnil;
@@ -52,24 +49,24 @@ void* module_symbol(char const* name) {
     return library ? dlsym(library, name) : nullptr;
 }
 
-void Lecho() { result(list_of(vs_base, vs_top)); }
+HANDLER("ECHO", Lecho) { result(list_of(vs_base, vs_top)); }
 
 // Holds owners while failing on purpose: their destructors must still run.
-void Lexactly_two() {
+HANDLER("EXACTLY-TWO", Lexactly_two) {
     Tracker tracker;
     std::string copy(100, 'x');
     vs.check_arg(2);
     result(make_cons(vs_base[0], vs_base[1]));
 }
 
-void Lat_least_one() {
+HANDLER("AT-LEAST-ONE", Lat_least_one) {
     Tracker tracker;
     if (vs.count() < 1) too_few_arguments();
     result(vs_base[0]);
 }
 
 // (keys required &key :alpha :beta) -> (required alpha alpha-p beta beta-p)
-void Lkeys() {
+HANDLER("KEYS", Lkeys) {
     if (vs.count() < 1) too_few_arguments();
     Tracker tracker;
     parse_key(vs_base + 1, false, false, 2, make_keyword("ALPHA"), make_keyword("BETA"));
@@ -80,7 +77,7 @@ void Lkeys() {
 
 // (keys-then-call fn &key :alpha): the parsed value must survive a call
 // back into Lisp that calls handlers.
-void Lkeys_then_call() {
+HANDLER("KEYS-THEN-CALL", Lkeys_then_call) {
     if (vs.count() < 1) too_few_arguments();
     parse_key(vs_base + 1, false, false, 1, make_keyword("ALPHA"));
     ifuncall(vs_base[0], 0);
@@ -88,42 +85,47 @@ void Lkeys_then_call() {
 }
 
 // (keys-loose &key :alpha &allow-other-keys &rest) -> (alpha alpha-p rest)
-void Lkeys_loose() {
+HANDLER("KEYS-LOOSE", Lkeys_loose) {
     parse_key(vs_base, true, true, 1, make_keyword("ALPHA"));
     result(list_of(vs_base, vs_base + 3));
 }
 
 // (throw-cxx) throws a standard exception, (throw-cxx x) anything else.
-void Lthrow_cxx() {
+HANDLER("THROW-CXX", Lthrow_cxx) {
     Tracker tracker;
     if (vs.count() > 0) throw 42;
     throw std::runtime_error("boom from C++");
 }
 
-void Ltype_error() {
+HANDLER("TYPE-ERROR", Ltype_error) {
     Tracker tracker;
     lisp_type_error(make_fixnum(5), "STRING");
 }
 
-void Llive_trackers() { result(make_fixnum(live_trackers)); }
+HANDLER("LIVE-TRACKERS", Llive_trackers) { result(make_fixnum(live_trackers)); }
 
 // The value stack's base as an address: equal before and after a call means
 // the call left the stack as it found it.
-void Lstack_base() { result(make_fixnum(reinterpret_cast<long>(vs_base))); }
+HANDLER("STACK-BASE", Lstack_base) { result(make_fixnum(reinterpret_cast<long>(vs_base))); }
 
 LAOBJ* call_with(LAOBJ* fn, LAOBJ** args, int n) {
     switch (n) {
-    case 0: return ifuncall(fn, 0);
-    case 1: return ifuncall1(fn, args[0]);
-    case 2: return ifuncall2(fn, args[0], args[1]);
-    case 3: return ifuncall3(fn, args[0], args[1], args[2]);
-    default: return ifuncall(fn, 4, args[0], args[1], args[2], args[3]);
+    case 0:
+        return ifuncall(fn, 0);
+    case 1:
+        return ifuncall1(fn, args[0]);
+    case 2:
+        return ifuncall2(fn, args[0], args[1]);
+    case 3:
+        return ifuncall3(fn, args[0], args[1], args[2]);
+    default:
+        return ifuncall(fn, 4, args[0], args[1], args[2], args[3]);
     }
 }
 
 // (call fn &rest args): calls fn with up to four arguments while holding
 // C++ owners.
-void Lcall() {
+HANDLER("CALL", Lcall) {
     if (vs.count() < 1) too_few_arguments();
     Tracker tracker;
     std::vector<int> owned(32, 1);
@@ -136,14 +138,14 @@ struct CallsLispOnExit {
     ~CallsLispOnExit() { ifuncall(cleanup, 0); }
 };
 
-void Lcall_with_cleanup() {
+HANDLER("CALL-WITH-CLEANUP", Lcall_with_cleanup) {
     vs.check_arg(2);
     Tracker tracker;
     CallsLispOnExit guard{vs_base[1]};
     result(ifuncall(vs_base[0], 0));
 }
 
-void Lfp_divide() {
+HANDLER("FP-DIVIDE", Lfp_divide) {
     vs.check_arg(2);
     double const a = ecl_to_double(vs_base[0]);
     double const b = ecl_to_double(vs_base[1]);
@@ -160,21 +162,18 @@ int arithmetic_traps() {
 #endif
 }
 
-void Lfp_traps() { result(make_fixnum(arithmetic_traps())); }
+HANDLER("FP-TRAPS", Lfp_traps) { result(make_fixnum(arithmetic_traps())); }
 
 // (fp-call fn) -> (fn's result, traps seen in C++ afterwards, 1/0 in C++)
-void Lfp_call() {
-    vs.check_arg(1);
-    LAOBJ* r = ifuncall(vs_base[0], 0);
+HANDLER("FP-CALL", Lfp_call) {
+    LAOBJ* r = ifuncall(arg(), 0);
     volatile double zero = 0.0;
     double const inf = 1.0 / zero;
-    result(make_cons(r, make_cons(make_fixnum(arithmetic_traps()),
-                                  make_cons(ecl_make_double_float(inf), Cnil))));
+    result(make_cons(r, make_cons(make_fixnum(arithmetic_traps()), make_cons(ecl_make_double_float(inf), Cnil))));
 }
 
-void Lstring_codes() {
-    vs.check_arg(1);
-    std::unique_ptr<wchar_t[]> copy(readString(vs_base[0]));
+HANDLER("STRING-CODES", Lstring_codes) {
+    std::unique_ptr<wchar_t[]> copy(readString(arg()));
     LAOBJ* codes = Cnil;
     if (copy) {
         std::size_t n = 0;
@@ -184,90 +183,72 @@ void Lstring_codes() {
     result(copy ? codes : make_keyword("NOT-A-STRING"));
 }
 
-void Lfrom_codes() {
+HANDLER("FROM-CODES", Lfrom_codes) {
     vs.check_arg(1);
     std::vector<wchar_t> text;
-    for (LAOBJ* x = vs_base[0]; x != Cnil; x = cdr(x))
-        text.push_back(static_cast<wchar_t>(fix(car(x))));
+    for (LAOBJ* x = vs_base[0]; x != Cnil; x = cdr(x)) text.push_back(static_cast<wchar_t>(fix(car(x))));
     text.push_back(0);
     result(makeLispString(text.data()));
 }
 
 // A list of byte values, as the compact string of their UTF-8.
-void Lfrom_utf8() {
+HANDLER("FROM-UTF8", Lfrom_utf8) {
     vs.check_arg(1);
     std::string bytes;
     for (LAOBJ* x = vs_base[0]; x != Cnil; x = cdr(x)) bytes.push_back(static_cast<char>(fix(car(x))));
     result(makeCompactLispString(bytes.data(), bytes.size()));
 }
 
-void Lnull_string() { result(makeLispString(static_cast<wchar_t const*>(nullptr))); }
+HANDLER("NULL-STRING", Lnull_string) { result(makeLispString(static_cast<wchar_t const*>(nullptr))); }
 
-#define UNARY_LIST_OP(fn)          \
-    void Lhost_##fn() {            \
-        vs.check_arg(1);           \
-        result(fn(vs_base[0]));    \
+// (host-car x) and the like: the host's list operations.
+#define UNARY_LIST_OP(fn, name) \
+    HANDLER(name, Lhost_##fn) { result(fn(arg())); }
+#define BINARY_LIST_OP(fn, name)            \
+    HANDLER(name, Lhost_##fn) {             \
+        vs.check_arg(2);                    \
+        result(fn(vs_base[0], vs_base[1])); \
     }
-UNARY_LIST_OP(car)
-UNARY_LIST_OP(cdr)
-UNARY_LIST_OP(cadr)
-UNARY_LIST_OP(caddr)
-UNARY_LIST_OP(kar)
+UNARY_LIST_OP(car, "HOST-CAR")
+UNARY_LIST_OP(cdr, "HOST-CDR")
+UNARY_LIST_OP(cadr, "HOST-CADR")
+UNARY_LIST_OP(caddr, "HOST-CADDR")
+UNARY_LIST_OP(kar, "HOST-KAR")
+BINARY_LIST_OP(nconc, "HOST-NCONC")
+BINARY_LIST_OP(appendl, "HOST-APPENDL")
 #undef UNARY_LIST_OP
-
-#define BINARY_LIST_OP(fn)                    \
-    void Lhost_##fn() {                       \
-        vs.check_arg(2);                      \
-        result(fn(vs_base[0], vs_base[1]));   \
-    }
-BINARY_LIST_OP(nconc)
-BINARY_LIST_OP(appendl)
 #undef BINARY_LIST_OP
 
-void Lkind() {
-    vs.check_arg(1);
-    result(make_fixnum(type_of(vs_base[0])));
-}
+HANDLER("KIND", Lkind) { result(make_fixnum(type_of(arg()))); }
 
-void Lfix() {
-    vs.check_arg(1);
-    result(make_fixnum(fix(vs_base[0]) + 1));
-}
+HANDLER("FIX", Lfix) { result(make_fixnum(fix(arg()) + 1)); }
 
-void Lfind_symbol() {
+HANDLER("FIND-SYMBOL", Lfind_symbol) {
     vs.check_arg(2);
     result(zel_find_symbol(narrow(vs_base[0]).c_str(), find_package(vs_base[1])));
 }
 
-void Lfind_package() {
-    vs.check_arg(1);
-    result(find_package(vs_base[0]));
+HANDLER("FIND-PACKAGE", Lfind_package) { result(find_package(arg())); }
+
+HANDLER("LOAD-LISP", Lload_lisp) {
+    result(zel_load_and_compile_lisp(narrow(arg()).c_str(), "xml/l", false, true) ? Ct : Cnil);
 }
 
-void Lload_lisp() {
-    vs.check_arg(1);
-    result(zel_load_and_compile_lisp(narrow(vs_base[0]).c_str(), "xml/l", false, true) ? Ct : Cnil);
-}
-
-void Lmake_ptr() {
+HANDLER("MAKE-PTR", Lmake_ptr) {
     vs.check_arg(2);
     result(make_ptr(vs_base[0], reinterpret_cast<void*>(fix(vs_base[1]))));
 }
 
-void Lptr_of() {
+HANDLER("PTR-OF", Lptr_of) {
     vs.check_arg(2);
     void* p = object_to_NonEntity_ptr(vs_base[0], vs_base[1], nullptr);
     result(p ? make_fixnum(reinterpret_cast<long>(p)) : Cnil);
 }
 
-void Lmake_handle() {
-    vs.check_arg(1);
-    result(make_handle(reinterpret_cast<void*>(fix(vs_base[0]))));
-}
+HANDLER("MAKE-HANDLE", Lmake_handle) { result(make_handle(reinterpret_cast<void*>(fix(arg())))); }
 
-void Lhandle_pointer() {
-    vs.check_arg(1);
-    void* p = handle_pointer(vs_base[0]);
+HANDLER("HANDLE-POINTER", Lhandle_pointer) {
+    void* p = handle_pointer(arg());
     result(p ? make_fixnum(reinterpret_cast<long>(p)) : Cnil);
 }
 
@@ -281,17 +262,16 @@ void count_collected(void*, void* made_in) {
 
 LAOBJ* watched_object() {
     LAOBJ* cell = make_cons(make_fixnum(1), Cnil);
-    GC_register_finalizer_no_order(cell, count_collected, reinterpret_cast<void*>(generation),
-                                   nullptr, nullptr);
+    GC_register_finalizer_no_order(cell, count_collected, reinterpret_cast<void*>(generation), nullptr, nullptr);
     return cell;
 }
 
-void Lcollected() {
+HANDLER("COLLECTED", Lcollected) {
     GC_invoke_finalizers();
     result(make_fixnum(collected));
 }
 
-void Lreset_collected() {
+HANDLER("RESET-COLLECTED", Lreset_collected) {
     GC_invoke_finalizers();
     collected = 0;
     ++generation;
@@ -300,7 +280,7 @@ void Lreset_collected() {
 
 // Objects that only the value stack holds, above this handler's arguments,
 // while fn runs (and collects); returns how many were collected meanwhile.
-void Lstack_objects() {
+HANDLER("STACK-OBJECTS", Lstack_objects) {
     vs.check_arg(2);
     long const n = fix(vs_base[0]);
     LAOBJ* fn = vs_base[1];
@@ -314,19 +294,18 @@ void Lstack_objects() {
 
 std::vector<LispRoot>* roots = new std::vector<LispRoot>;  // outlives exit-time releases
 
-void Lroot_objects() {
-    vs.check_arg(1);
-    for (long i = fix(vs_base[0]); i > 0; --i) roots->emplace_back(watched_object());
+HANDLER("ROOT-OBJECTS", Lroot_objects) {
+    for (long i = fix(arg()); i > 0; --i) roots->emplace_back(watched_object());
     result(make_fixnum(static_cast<long>(roots->size())));
 }
 
-void Lrelease_roots() {
+HANDLER("RELEASE-ROOTS", Lrelease_roots) {
     roots->clear();
     result(Cnil);
 }
 
 // Moves and copies keep exactly the slots they should.
-void Lroot_semantics() {
+HANDLER("ROOT-SEMANTICS", Lroot_semantics) {
     std::size_t const base = LispRoot::live();
     bool ok = true;
     {
@@ -348,59 +327,21 @@ void Lroot_semantics() {
     result(ok ? Ct : Cnil);
 }
 
-void Lroot_count() { result(make_fixnum(static_cast<long>(LispRoot::live()))); }
+HANDLER("ROOT-COUNT", Lroot_count) { result(make_fixnum(static_cast<long>(LispRoot::live()))); }
 
-void Linit_xml_again() {
+HANDLER("INIT-XML-AGAIN", Linit_xml_again) {
     auto init = reinterpret_cast<void (*)()>(module_symbol("init_load_init"));
     if (init) init();
     result(init ? Ct : Cnil);
 }
 
 // Writes with C stdio, to check its order against Lisp output.
-void Lc_print() {
-    vs.check_arg(1);
-    std::unique_ptr<wchar_t[]> text(readString(vs_base[0]));
+HANDLER("C-PRINT", Lc_print) {
+    std::unique_ptr<wchar_t[]> text(readString(arg()));
     std::printf("%ls", text ? text.get() : L"");
     result(Cnil);
 }
 
-struct Entry {
-    char const* name;
-    void (*handler)();
-};
-
-Entry const functions[] = {
-    {"ECHO", Lecho},                     {"EXACTLY-TWO", Lexactly_two},
-    {"AT-LEAST-ONE", Lat_least_one},     {"KEYS", Lkeys},
-    {"KEYS-LOOSE", Lkeys_loose},         {"KEYS-THEN-CALL", Lkeys_then_call},
-    {"THROW-CXX", Lthrow_cxx},           {"TYPE-ERROR", Ltype_error},
-    {"LIVE-TRACKERS", Llive_trackers},   {"STACK-BASE", Lstack_base},
-    {"CALL", Lcall},                     {"CALL-WITH-CLEANUP", Lcall_with_cleanup},
-    {"FP-DIVIDE", Lfp_divide},           {"FP-TRAPS", Lfp_traps},
-    {"FP-CALL", Lfp_call},               {"STRING-CODES", Lstring_codes},
-    {"FROM-CODES", Lfrom_codes},         {"NULL-STRING", Lnull_string},
-    {"FROM-UTF8", Lfrom_utf8},
-    {"HOST-CAR", Lhost_car},             {"HOST-CDR", Lhost_cdr},
-    {"HOST-CADR", Lhost_cadr},           {"HOST-CADDR", Lhost_caddr},
-    {"HOST-KAR", Lhost_kar},             {"HOST-NCONC", Lhost_nconc},
-    {"HOST-APPENDL", Lhost_appendl},     {"KIND", Lkind},
-    {"FIX", Lfix},                       {"FIND-SYMBOL", Lfind_symbol},
-    {"FIND-PACKAGE", Lfind_package},     {"LOAD-LISP", Lload_lisp},
-    {"MAKE-PTR", Lmake_ptr},             {"PTR-OF", Lptr_of},
-    {"MAKE-HANDLE", Lmake_handle},       {"HANDLE-POINTER", Lhandle_pointer},
-    {"COLLECTED", Lcollected},           {"RESET-COLLECTED", Lreset_collected},
-    {"STACK-OBJECTS", Lstack_objects},   {"ROOT-OBJECTS", Lroot_objects},
-    {"RELEASE-ROOTS", Lrelease_roots},   {"ROOT-SEMANTICS", Lroot_semantics},
-    {"ROOT-COUNT", Lroot_count},         {"INIT-XML-AGAIN", Linit_xml_again},
-    {"C-PRINT", Lc_print},
-};
-
 }  // namespace
 
-extern "C" void init_load_init() {
-    cl_object package = ecl_find_package("XMLTEST");
-    if (package == ECL_NIL)
-        package = ecl_make_package(ecl_make_simple_base_string("XMLTEST", -1), ECL_NIL, ECL_NIL,
-                                   ECL_NIL);
-    for (Entry const& f : functions) make_package_function(f.name, f.handler, package, 2);
-}
+extern "C" void init_load_init() { testmodule::registerAll("XMLTEST"); }

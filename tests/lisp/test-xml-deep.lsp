@@ -100,3 +100,21 @@ returns the exit code and the reported (name . result) lines."
         (:compare-read (t t t t)) (:serialized t) (:compare-changed (nil t)) (:sax (t 200000 200000 ("x")))
         (:select "x") (:unmarshal nil) (:transform (nil t)) (:from-list 1025)
         (:disposed t) (:end t)))))
+
+(deftest deep-tree-lists ()
+  ;; Lists to a document, back to lists in both forms, and a file read
+  ;; straight into lists, with text beside every level. Only walks here: the
+  ;; host's EQUAL itself recurses on such lists.
+  (with-temp-directory (dir)
+    (multiple-value-call #'check-reports
+      (run-deep dir
+        `(let ((list '("leaf" nil "end"))
+               (file (concatenate 'string dir "lists.xml")))
+           (dotimes (i ,*levels*) (setf list (list "n" (list (cons "i" "1")) (list "t" list))))
+           (flet ((leaf (e) (loop for x = e then (first (third x)) while (consp (third x)) finally (return x))))
+             (let ((d (xml:list-to-document list)))
+               (report :mixed (loop for e = (xml:document-to-list d :mixed t) then (second (third e))
+                                    while (equal (first e) "n") count t))
+               (report :plain (leaf (xml:element-to-list (xml:document-get-root d))))
+               (report :read (and (xml:write-xml d file :pretty-print nil) (leaf (xml:read-xml-list file))))))))
+      '((:mixed 200000) (:plain ("leaf" nil "end")) (:read ("leaf" nil "end")) (:end t)))))

@@ -63,7 +63,8 @@
 
 (deftest unicode-everywhere ()
   ;; Names, texts and values alike go beyond the Basic Multilingual Plane.
-  ;; The engine's XPath cannot spell such a name, so the path below does not.
+  ;; The engine's XPath parser takes name characters up to U+FFFF only (the
+  ;; older XML name rules), so the path below spells no such name.
   (with-clean-cache
     (let* ((u (unicode-text))
            (tag (concatenate 'string "t" u))

@@ -1,5 +1,5 @@
-;;;; Reading, writing and transforming files; encodings and indentation;
-;;;; LAST-ERROR after every kind of failed file call.
+;;;; Writing and transforming files, encodings and indentation; LAST-ERROR
+;;;; after every kind of failed file call.
 
 (defparameter *sample*
   (format nil "<?xml version='1.0'?>~%<r a='1'>~%  <c>~A</c>~%  <d><e/></d>~%</r>~%" (unicode-text)))
@@ -10,14 +10,6 @@
 (defun starts-with (prefix list) (equal prefix (subseq list 0 (min (length list) (length prefix)))))
 (defun indented-p (file) (contains (bytes-text file) (format nil "~%~C<" #\Tab)))
 (defun c-text (document) (xml:element-get-text (xml:document-select-node document "/r/c")))
-
-(deftest reading-leaves-nothing-behind-on-failure ()
-  (with-clean-cache
-    (with-xml-files (dir (good "good.xml" *sample*) (bad "bad.xml" "<r><c></r>") (empty "e.xml" ""))
-      (let ((before (baseline-counts)))
-        (check-equal '(nil nil nil nil) (mapcar #'xml:read-xml (list bad empty dir (concatenate 'string dir "none.xml"))))
-        (check (same-counts-p before)))
-      (check-equal (unicode-text) (c-text (xml:read-xml good))))))
 
 (deftest writing-options ()
   (with-clean-cache

@@ -1,4 +1,4 @@
-;;;; Handles and the handle cache; argument checking common to all functions.
+;;;; Handles and the handle cache; argument counts and keywords of all functions.
 
 (deftest handles-count-and-are-given-back ()
   (xml:clear-xml-cache)
@@ -39,16 +39,3 @@
                   (xml:document-to-list nil :deep t) (xml:read-xml-list "f" :mixed)))
     (let ((c (handler-case (progn (apply (first call) (rest call)) nil) (program-error (c) c))))
       (check-equal call (and c (search (symbol-name (first call)) (princ-to-string c)) call)))))
-
-(deftest strings-where-strings-belong ()
-  (with-clean-cache
-    (let* ((d (xml:document-create))
-           (r (xml:document-set-root d (xml:element-create d "r"))))
-      (check-equal '(nil nil nil nil nil)
-                   (list (xml:element-create d 'r) (xml:element-set-text r 5)
-                         (xml:element-set-attribute r "a" nil) (xml:element-get-child r nil)
-                         (xml:read-xml nil)))
-      (check-equal '(nil nil) (list (xml:element-get-text r) (xml:element-get-attributes r)))
-      ;; Base strings are strings too.
-      (check (xml:element-set-attribute r (coerce "b" 'base-string) "2"))
-      (check-equal "2" (xml:element-get-attribute r "b")))))

@@ -1,7 +1,7 @@
 ;;;; Hostile and odd input through Lisp: what each reader gives for a file
 ;;;; the engine refuses (the refusal rules themselves are the engine's
-;;;; tests'), NULs and lone surrogates in Lisp strings, file: URLs, and
-;;;; quiet errors: no engine message ever reaches stderr.
+;;;; tests'), NULs, lone surrogates and no strings at all where strings
+;;;; belong, file: URLs, and quiet errors: no engine message reaches stderr.
 
 (defun nul (&rest parts)
   "The parts joined with a NUL character between them."
@@ -55,7 +55,7 @@ first start tag; the others read the whole file."
           (xml:parse-xml xxe :on-characters (lambda (s) (push s seen) t))
           (check (notany (lambda (s) (search "SECRET" s)) seen)))))))
 
-(deftest strings-holding-nul-give-nil ()
+(deftest strings-holding-nul-or-no-strings-give-nil ()
   (with-clean-cache
     (with-temp-directory (dir)
       (let* ((doc (xml:deserialize-xml "<r a='1'><c/></r>"))
@@ -65,8 +65,10 @@ first start tag; the others read the whole file."
         (check-equal nil (xml:write-xml doc cut))
         (check-equal nil (directory (concatenate 'string dir "*")))
         ;; A lone surrogate crosses into the engine as it is, and is refused there.
-        (check-equal (make-list 15)
-                     (list (xml:deserialize-xml (nul "<r/>" ""))
+        (check-equal (make-list 20)
+                     (list (xml:element-create doc 'r) (xml:element-set-text root 5)
+                           (xml:element-set-attribute root "a" nil) (xml:element-get-child root nil) (xml:read-xml nil)
+                           (xml:deserialize-xml (nul "<r/>" ""))
                            (xml:deserialize-xml (format nil "<r>~C</r>" (code-char #xD800)))
                            (xml:element-create doc (nul "a" "b"))
                            (xml:element-set-text root (nul "a" "b"))
@@ -79,7 +81,9 @@ first start tag; the others read the whole file."
                            (xml:parse-xml cut) (xml:get-root-tag cut) (xml:load-xml cut)
                            (xml:register-xml-loader (nul "t" "x"))
                            (xml:xml-list-to-document `("r" nil (("c" (("n" . ,(nul "a" "b"))) nil))))))
-        (check-equal "<r a=\"1\"><c/></r>" (subseq (xml:serialize-xml doc) 0 17))))))
+        ;; Base strings are strings too.
+        (check (xml:element-set-attribute root (coerce "b" 'base-string) "2"))
+        (check-equal "<r a=\"1\" b=\"2\"><c/></r>" (subseq (xml:serialize-xml doc) 0 23))))))
 
 (deftest file-urls-name-files-for-every-reader-and-writer ()
   (with-r-loader

@@ -1,4 +1,7 @@
-;;;; Element lists (tag attributes content) and documents built from them.
+;;;; Element lists (tag attributes content): made and grown item by item
+;;;; with the XML-LIST- functions and built into documents, and whole trees
+;;;; in one call with ELEMENT-TO-LIST, DOCUMENT-TO-LIST, READ-XML-LIST and
+;;;; LIST-TO-DOCUMENT.
 
 (defun built (list)
   (let ((root (xml:document-get-root (xml:xml-list-to-document list))))
@@ -24,16 +27,6 @@
     (check-equal nil (xml:xml-list-add-child e '("b" nil nil)))
     (check-equal '("a" nil "t") e))
   (check-equal nil (xml:xml-list-add-child (list "a") '("b" nil nil))))
-
-(deftest documents-from-lists ()
-  (with-clean-cache
-    (let ((tree `("shop" (("name" . "corner") ("u" . ,(unicode-text)))
-                         (("item" (("id" . "1")) "pen") ("box" nil (("deep" nil ,(unicode-text))))))))
-      (check-equal tree (built tree))
-      (with-temp-directory (dir)
-        (let ((file (concatenate 'string dir "shop.xml")))
-          (check (xml:write-xml (xml:xml-list-to-document tree) file))
-          (check-equal tree (element-list-of (xml:document-get-root (xml:read-xml file)))))))))
 
 (deftest failures-drop-only-what-they-spoil ()
   (with-clean-cache
@@ -63,3 +56,120 @@
                           (lambda () (xml:xml-list-add-child (list "r" nil children) '("d" nil nil)))
                           (lambda () (xml:xml-list-add-child 42 '("b" nil nil)))))
         (check-error type-error (funcall call))))))
+
+(defun model-text (parts)
+  "Parts with attributes, labels (Unicode, markup), empty elements, nested holes."
+  (with-output-to-string (s)
+    (format s "<?xml version=\"1.0\"?>~%<model version=\"3\" unit=\"mm\">~%")
+    (dotimes (i parts)
+      (format s "  <part id=\"p~D\" material=\"~A\">~%" i (if (evenp i) "steel" (unicode-text)))
+      (format s "    <label>~A</label>~%" (case (mod i 3) (0 (unicode-text)) (1 "a &lt;b&gt; &amp; c") (t "plain")))
+      (format s "    <dims w=\"~D\" h=\"~D\"/>~%" (* i 3) (+ i 7))
+      (format s "    <holes>~{<hole d=\"~D\"><pos>~:*~D ~:*~D</pos></hole>~}</holes>~%"
+              (loop for k below (mod i 4) collect (+ k 2)))
+      (format s "  </part>~%"))
+    (format s "</model>~%")))
+
+(defun agreed-lists (file &key mixed)
+  "The lists of a file when they agree read straight and through the
+document read from it; else :disagree."
+  (let ((lists (xml:document-to-list (xml:read-xml file) :mixed mixed)))
+    (if (equal lists (xml:read-xml-list file :mixed mixed)) lists :disagree)))
+
+(defun round-trips-p (file)
+  "The document rebuilt from the mixed lists compares equal to the one read."
+  (let ((d (xml:read-xml file)))
+    (xml:compare-xml d (xml:list-to-document (xml:document-to-list d :mixed t)))))
+
+(deftest lists-of-a-model ()
+  (with-clean-cache
+    (with-xml-files (dir (file "model.xml" (model-text 12)))
+      (let* ((d (xml:read-xml file))
+             (root (xml:document-get-root d))
+             (lists (xml:document-to-list d))
+             (entries (xmlprobe:cache-entries)))
+        ;; The lists outlive a collection (their conses came in blocks).
+        (si:gc t)
+        ;; The same lists as a walk through handles, from file and document;
+        ;; without mixed content both forms are one.
+        (check-equal (element-list-of root) lists)
+        (check-equal lists (agreed-lists file))
+        (check-equal lists (agreed-lists file :mixed t))
+        (check (round-trips-p file))
+        ;; Rebuilt by either builder: the same document, attribute order kept.
+        (check-equal lists (element-list-of (xml:document-get-root (xml:xml-list-to-document lists))))
+        (check-equal lists (xml:document-to-list (xml:list-to-document lists)))
+        ;; An inner element alone, and no handle made for any inner element.
+        (let ((part (xml:document-select-node d "/model/part[3]")))
+          (setf entries (xmlprobe:cache-entries))
+          (check-equal (list (third (third lists)) entries) (list (xml:element-to-list part) (xmlprobe:cache-entries))))))))
+
+(deftest mixed-content-comments-and-cdata ()
+  (with-clean-cache
+    (with-xml-files (dir (file "mixed.xml"
+                               (format nil "<r>one<b>bold</b>two<!-- c --><?pi x?>three<e/>~
+                                            <t>a<!--x-->c</t>~
+                                            <p xml:space=\"preserve\"> <q>  </q> </p>~
+                                            <n>~%   ~%</n>~A</r>" (unicode-text)))
+                         (cdata "cdata.xml" "<r><t>a<![CDATA[<raw>]]>b<!--x-->c</t><u><![CDATA[ ]]></u></r>"))
+      ;; Plain: text beside children goes; a childless element has all of its
+      ;; text as one string; blank text goes outside xml:space="preserve".
+      (check-equal `("r" nil (("b" nil "bold") ("e" nil nil) ("t" nil "ac")
+                              ("p" (("xml:space" . "preserve")) (("q" nil "  ")))
+                              ("n" nil nil)))
+                   (agreed-lists file))
+      ;; Mixed: every run stays, in order; a comment or PI ends a run.
+      (check-equal `("r" nil ("one" ("b" nil "bold") "two" "three" ("e" nil nil)
+                              ("t" nil ("a" "c"))
+                              ("p" (("xml:space" . "preserve")) (" " ("q" nil "  ") " "))
+                              ("n" nil nil) ,(unicode-text)))
+                   (agreed-lists file :mixed t))
+      (check (round-trips-p file))
+      ;; CDATA is text, never blank; it comes back as plain text.
+      (check-equal '("r" nil (("t" nil "a<raw>bc") ("u" nil " "))) (agreed-lists cdata))
+      (check-equal '("r" nil (("t" nil ("a<raw>b" "c")) ("u" nil " "))) (agreed-lists cdata :mixed t)))))
+
+(deftest namespaces-stay-declared ()
+  (with-clean-cache
+    (with-xml-files (dir (file "ns.xml"
+                               "<m:model xmlns:m=\"urn:m\" xmlns=\"urn:d\" m:v=\"1\"><part><m:hole d=\"2\"/></part></m:model>"))
+      (check (round-trips-p file))
+      (let ((lists (agreed-lists file)))
+        (check-equal '("m:model" (("xmlns:m" . "urn:m") ("xmlns" . "urn:d") ("m:v" . "1"))
+                       (("part" nil (("m:hole" (("d" . "2")) nil)))))
+                     lists)
+        ;; Written and read again, the rebuilt document has the same names.
+        (let ((copy (concatenate 'string dir "copy.xml")))
+          (check (xml:write-xml (xml:list-to-document lists) copy))
+          (check-equal lists (xml:read-xml-list copy))))
+      ;; An element taken alone declares what it uses from its ancestors.
+      (let ((hole (xml:document-select-node (xml:read-xml file) "//*[local-name()='hole']")))
+        (check-equal '("m:hole" (("xmlns:m" . "urn:m") ("d" . "2")) nil) (xml:element-to-list hole))))))
+
+(deftest building-documents-from-lists ()
+  (with-clean-cache
+    (flet ((built (list) (let ((d (xml:list-to-document list)))
+                           (and d (xml:document-to-list d :mixed t)))))
+      (check-equal '("r" nil ("x" ("b" nil nil) "y")) (built '("r" nil ("x" ("b" nil nil) "y"))))
+      ;; Items of the wrong type fail their element, which its parent leaves
+      ;; out; other atoms in pairs are skipped.
+      (check-equal '("r" (("a" . "1")) (("ok" nil nil) ("last" nil nil)))
+                   (built '("r" (("a" . "1") ("b" . 2)) (("ok" nil nil) ("bad" 5 nil) ("bad" nil 5)
+                                                        ("bad" (("a" "1")) nil) ("bad" ("a") nil)
+                                                        (42 nil nil) 7 ("last" nil nil)))))
+      ;; No root: nil, never a document without one.
+      (check-equal (make-list 7) (mapcar #'xml:list-to-document
+                                         '(nil 42 "r" (42 nil nil) ("r" 5 nil) ("r" nil 5) ("not a name" nil nil)))))))
+
+(deftest nil-for-what-is-no-tree ()
+  (with-xml-files (dir (good "good.xml" "<r><a/></r>") (broken "broken.xml" "<r><a></r>"))
+    (let* ((d (xml:read-xml good))
+           (root (xml:document-get-root d)))
+      (check-equal (make-list 8)
+                   (list (xml:element-to-list d) (xml:element-to-list "r") (xml:element-to-list nil :mixed t)
+                         (xml:document-to-list root) (xml:document-to-list (xml:document-create))
+                         (xml:read-xml-list broken :mixed t) (xml:read-xml-list (concatenate 'string dir "missing.xml"))
+                         (xml:read-xml-list 42)))
+      ;; Stale handles.
+      (xml:clear-xml-cache)
+      (check-equal '(nil nil) (list (xml:element-to-list root) (xml:document-to-list d))))))

@@ -1,4 +1,5 @@
-;;;; Documents to text and back, comparison, root tags and unmarshalling.
+;;;; Documents to text and back (and what no document reads from), comparison,
+;;;; root tags and unmarshalling.
 
 (deftest round-trip-keeps-unicode-and-equality ()
   (with-clean-cache
@@ -32,12 +33,14 @@
 
 (deftest failures-give-nil-and-leave-nothing-behind ()
   (with-clean-cache
-    (let ((before (baseline-counts)))
-      (check-equal '(nil nil nil nil nil nil nil nil nil nil)
-                   (append (mapcar #'xml:serialize-xml (list nil 42 "<r/>"))
-                           (mapcar #'xml:deserialize-xml (list nil 42 "" "<r><c></r>" "<r/><s/>"))
-                           (mapcar #'xml:get-root-tag (list nil 42))))
-      (check (same-counts-p before)))))
+    (with-xml-files (dir (bad "bad.xml" "<r><c></r>") (empty "e.xml" ""))
+      (let ((before (baseline-counts)))
+        (check-equal (make-list 14)
+                     (append (mapcar #'xml:serialize-xml (list nil 42 "<r/>"))
+                             (mapcar #'xml:deserialize-xml (list nil 42 "" "<r><c></r>" "<r/><s/>"))
+                             (mapcar #'xml:get-root-tag (list nil 42))
+                             (mapcar #'xml:read-xml (list bad empty dir (concatenate 'string dir "none.xml")))))
+        (check (same-counts-p before))))))
 
 (deftest deserialized-document-lives-in-the-cache-only ()
   (xml:clear-xml-cache)

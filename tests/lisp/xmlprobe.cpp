@@ -3,13 +3,12 @@
 // what SAX handlers keep from the collector), registers an unmarshalling
 // creator for the root tag "probe" and hands documents to the loader
 // registry, which no function of package XML does.
-#include "platform/host/lisp_internal.h"
-
 #include "lisp/DOMHandleCache.h"
 #include "lisp/LispSAX.h"
 #include "model/TrelDOMElement.h"
 #include "model/XmlObjectFactory.h"
 #include "registry/XmlLoaderRegistry.h"
+#include "tests/lisp/test_module.h"
 #include "unmarshal/Unmarshallable.h"
 #include "unmarshal/Unmarshaller.h"
 
@@ -23,43 +22,28 @@
 
 namespace {
 
-void result(LAOBJ* value) {
-    vs_base[0] = value;
-    vs_top = vs_base + 1;
-}
+using testmodule::arg;
+using testmodule::result;
 
-void Llive_documents() {
-    vs.check_arg(0);
-    result(make_fixnum(XmlObjectFactory::getInstance()->getDocumentCount()));
-}
+HANDLER("LIVE-DOCUMENTS", Llive_documents) { result(make_fixnum(XmlObjectFactory::getInstance()->getDocumentCount())); }
 
-void Llive_nodes() {
-    vs.check_arg(0);
-    result(make_fixnum(XmlObjectFactory::getInstance()->getNodeCount()));
-}
+HANDLER("LIVE-NODES", Llive_nodes) { result(make_fixnum(XmlObjectFactory::getInstance()->getNodeCount())); }
 
-void Lcache_entries() {
-    vs.check_arg(0);
-    result(make_fixnum(DOMHandleCache::entryCount()));
-}
+HANDLER("CACHE-ENTRIES", Lcache_entries) { result(make_fixnum(DOMHandleCache::entryCount())); }
 
 // Bytes in use on both heaps after a full collection: the C++ heap's
 // allocated chunks and the collector's live objects.
-void Lheap_bytes() {
-    vs.check_arg(0);
+HANDLER("HEAP-BYTES", Lheap_bytes) {
     GC_gcollect();
     struct mallinfo2 const m = mallinfo2();
     result(make_fixnum(static_cast<long>(m.uordblks + GC_get_heap_size() - GC_get_free_bytes())));
 }
 
-void Lstamp() {
-    vs.check_arg(1);
-    result(make_fixnum(static_cast<long>(ptr_stamp(vs_base[0]))));
-}
+HANDLER("STAMP", Lstamp) { result(make_fixnum(static_cast<long>(ptr_stamp(arg())))); }
 
 // (restamp type handle stamp): a handle of the same type and pointer with
 // another stamp, as an old handle of a reused address would be.
-void Lrestamp() {
+HANDLER("RESTAMP", Lrestamp) {
     vs.check_arg(3);
     void* pointer = object_to_NonEntity_ptr(vs_base[0], vs_base[1], nullptr);
     result(make_ptr(vs_base[0], pointer, static_cast<std::size_t>(fix(vs_base[2]))));
@@ -69,9 +53,7 @@ void Lrestamp() {
 
 int collected = 0;
 
-void count_collected(void*, void*) {
-    ++collected;
-}
+void count_collected(void*, void*) { ++collected; }
 
 LAOBJ* watched_object() {
     LAOBJ* cell = make_cons(Cnil, Cnil);
@@ -85,27 +67,23 @@ auto* held_errors = new std::vector<XmlSmartPtr<LispErrorHandler>>;
 
 // (hold-in-handlers n): n pairs of handlers, each holding fresh objects that
 // nothing else refers to, as callbacks made on the spot would be.
-void Lhold_in_handlers() {
-    vs.check_arg(1);
-    for (long i = fix(vs_base[0]); i > 0; --i) {
-        held_content->emplace_back(new LispContentHandler(watched_object(), watched_object(),
-                                                          watched_object(), watched_object(),
-                                                          watched_object()));
+HANDLER("HOLD-IN-HANDLERS", Lhold_in_handlers) {
+    for (long i = fix(arg()); i > 0; --i) {
+        held_content->emplace_back(new LispContentHandler(watched_object(), watched_object(), watched_object(),
+                                                          watched_object(), watched_object()));
         held_errors->emplace_back(new LispErrorHandler(watched_object()));
     }
     result(make_fixnum(static_cast<long>(held_content->size())));
 }
 
-void Lrelease_handlers() {
-    vs.check_arg(0);
+HANDLER("RELEASE-HANDLERS", Lrelease_handlers) {
     held_content->clear();
     held_errors->clear();
     result(Cnil);
 }
 
 // Objects collected since the last call.
-void Lcollected() {
-    vs.check_arg(0);
+HANDLER("COLLECTED", Lcollected) {
     GC_invoke_finalizers();
     result(make_fixnum(std::exchange(collected, 0)));
 }
@@ -121,16 +99,16 @@ public:
     ProbeObject() { ++live_objects; }
     ~ProbeObject() override { --live_objects; }
 
-    bool unmarshal(TrelDOMElement const* element, int version) override {
+    bool unmarshal(TrelDOMElement const* element, int v) override {
         if (element->getAttributeValue(L"fail")) return false;
-        wchar_t const* name = element->getAttributeValue(L"name");
-        _name = name ? name : L"";
-        _version = version;
+        wchar_t const* value = element->getAttributeValue(L"name");
+        name = value ? value : L"";
+        version = v;
         return true;
     }
 
-    std::wstring _name;
-    int _version = -1;
+    std::wstring name;
+    int version = -1;
 };
 
 class ProbeCreator : public UnmarshallableObjectCreator {
@@ -140,53 +118,27 @@ public:
 };
 
 // (object-of handle) -> (name version), nil for anything but a probe object
-void Lobject_of() {
-    vs.check_arg(1);
-    auto* object = dynamic_cast<ProbeObject*>(static_cast<Unmarshallable*>(handle_pointer(vs_base[0])));
-    result(object ? make_cons(makeLispString(object->_name.c_str()),
-                              make_cons(make_fixnum(object->_version), Cnil))
+HANDLER("OBJECT-OF", Lobject_of) {
+    auto* object = dynamic_cast<ProbeObject*>(static_cast<Unmarshallable*>(handle_pointer(arg())));
+    result(object ? make_cons(makeLispString(object->name.c_str()), make_cons(make_fixnum(object->version), Cnil))
                   : Cnil);
 }
 
-void Lfree_object() {
-    vs.check_arg(1);
-    delete static_cast<Unmarshallable*>(handle_pointer(vs_base[0]));
+HANDLER("FREE-OBJECT", Lfree_object) {
+    delete static_cast<Unmarshallable*>(handle_pointer(arg()));
     result(make_fixnum(live_objects));
 }
 
-void Llive_objects() {
-    vs.check_arg(0);
-    result(make_fixnum(live_objects));
-}
+HANDLER("LIVE-OBJECTS", Llive_objects) { result(make_fixnum(live_objects)); }
 
 // (load-document handle) -> t when the loader for its root tag loaded it
-void Lload_document() {
-    vs.check_arg(1);
-    result(XmlLoaderRegistry::getInstance()->loadDocument(getDocument(vs_base[0]), nullptr) ? Ct : Cnil);
+HANDLER("LOAD-DOCUMENT", Lload_document) {
+    result(XmlLoaderRegistry::getInstance()->loadDocument(getDocument(arg()), nullptr) ? Ct : Cnil);
 }
-
-struct Entry {
-    char const* name;
-    void (*handler)();
-};
-
-Entry const functions[] = {
-    {"LIVE-DOCUMENTS", Llive_documents},     {"LIVE-NODES", Llive_nodes},
-    {"CACHE-ENTRIES", Lcache_entries},       {"STAMP", Lstamp},
-    {"HEAP-BYTES", Lheap_bytes},
-    {"RESTAMP", Lrestamp},                   {"HOLD-IN-HANDLERS", Lhold_in_handlers},
-    {"RELEASE-HANDLERS", Lrelease_handlers}, {"COLLECTED", Lcollected},
-    {"OBJECT-OF", Lobject_of},               {"FREE-OBJECT", Lfree_object},
-    {"LIVE-OBJECTS", Llive_objects},         {"LOAD-DOCUMENT", Lload_document},
-};
 
 }  // namespace
 
 extern "C" void init_load_init() {
-    cl_object package = ecl_find_package("XMLPROBE");
-    if (package == ECL_NIL)
-        package = ecl_make_package(ecl_make_simple_base_string("XMLPROBE", -1), ECL_NIL, ECL_NIL,
-                                   ECL_NIL);
-    for (Entry const& f : functions) make_package_function(f.name, f.handler, package, 2);
+    testmodule::registerAll("XMLPROBE");
     UnmarshallableObjectFactory::getInstance()->registerCreator(new ProbeCreator);
 }

@@ -28,7 +28,7 @@ struct Tree {
 
 class TreeMaker {
 public:
-    explicit TreeMaker(unsigned seed) : _rng(seed) {}
+    explicit TreeMaker(unsigned seed) : rng_(seed) {}
 
     Tree make(int depth, wchar_t const* rootTag = nullptr) {
         Tree tree;
@@ -46,44 +46,45 @@ public:
     void perturb(Tree& root) {
         Tree& node = somewhere(root);
         int const attributes = int(node.attributes.size()), children = int(node.children.size());
-        switch (below(7)) {
-        case 0: node.text = chance(0.3) ? std::nullopt : std::optional<std::wstring>(pick({L"t", L"u", L"v"})); break;
-        case 1: if (attributes) node.attributes[below(attributes)].second = pick({L"1", L"2", L"3"}); break;
-        case 2: if (attributes) node.attributes.erase(node.attributes.begin() + below(attributes)); break;
-        case 3: if (children) node.children.erase(node.children.begin() + below(children)); break;
-        case 4: node.children.push_back(make(3)); break;
-        case 5: if (children) node.children.push_back(node.children[below(children)]); break;
-        default: if (&node != &root) node.tag = pick({L"a", L"b", L"c"}); break;
-        }
+        int const what = below(7);
+        if (what == 0) node.text = chance(0.3) ? std::nullopt : std::optional<std::wstring>(pick({L"t", L"u", L"v"}));
+        if (what == 1 && attributes) node.attributes[below(attributes)].second = pick({L"1", L"2", L"3"});
+        if (what == 2 && attributes) node.attributes.erase(node.attributes.begin() + below(attributes));
+        if (what == 3 && children) node.children.erase(node.children.begin() + below(children));
+        if (what == 4) node.children.push_back(make(3));
+        if (what == 5 && children) node.children.push_back(node.children[below(children)]);
+        if (what == 6 && &node != &root) node.tag = pick({L"a", L"b", L"c"});
     }
 
     // The tree as text; children and attributes shuffled when asked.
     std::wstring write(Tree const& tree, bool shuffle) {
         std::wstring out = L"<" + tree.tag;
         auto attributes = tree.attributes;
-        if (shuffle) std::shuffle(attributes.begin(), attributes.end(), _rng);
+        if (shuffle) std::shuffle(attributes.begin(), attributes.end(), rng_);
         for (auto const& [key, value] : attributes) out += L" " + key + L"='" + value + L"'";
         out += L">";
         if (tree.text) out += *tree.text;
         std::vector<Tree const*> children;
         for (Tree const& child : tree.children) children.push_back(&child);
-        if (shuffle) std::shuffle(children.begin(), children.end(), _rng);
+        if (shuffle) std::shuffle(children.begin(), children.end(), rng_);
         for (Tree const* child : children) out += write(*child, shuffle);
         return out + L"</" + tree.tag + L">";
     }
 
-    bool chance(double p) { return std::uniform_real_distribution<double>(0, 1)(_rng) < p; }
-    int below(int n) { return n <= 0 ? 0 : std::uniform_int_distribution<int>(0, n - 1)(_rng); }
+    bool chance(double p) { return std::uniform_real_distribution<double>(0, 1)(rng_) < p; }
+    int below(int n) { return n <= 0 ? 0 : std::uniform_int_distribution<int>(0, n - 1)(rng_); }
 
 private:
-    wchar_t const* pick(std::initializer_list<wchar_t const*> choices) { return choices.begin()[below(int(choices.size()))]; }
+    wchar_t const* pick(std::initializer_list<wchar_t const*> choices) {
+        return choices.begin()[below(int(choices.size()))];
+    }
 
     Tree& somewhere(Tree& node) {
         if (node.children.empty() || chance(0.35)) return node;
         return somewhere(node.children[below(int(node.children.size()))]);
     }
 
-    std::mt19937 _rng;
+    std::mt19937 rng_;
 };
 
 class PairingAgreement : public comparetest::LiveObjectTest {

@@ -13,16 +13,16 @@ using Journal = std::vector<std::string>;
 class RecordingHandler : public XmlHandlerImpl {
 public:
     RecordingHandler(wchar_t const* tag, std::string name, Journal& journal)
-        : XmlHandlerImpl(tag), _name(std::move(name)), _journal(journal) {}
-    ~RecordingHandler() override { _journal.push_back("destroy " + _name); }
+        : XmlHandlerImpl(tag), name_(std::move(name)), journal_(journal) {}
+    ~RecordingHandler() override { journal_.push_back("destroy " + name_); }
     bool canHandle(wchar_t const* tag) const override {
-        _journal.push_back("ask " + _name);
+        journal_.push_back("ask " + name_);
         return XmlHandlerImpl::canHandle(tag);
     }
 
 private:
-    std::string _name;
-    Journal& _journal;
+    std::string name_;
+    Journal& journal_;
 };
 
 // The registry's constructor is for derived registries only.

@@ -15,11 +15,11 @@ using testfiles::str;
 // Counts the documents it is given and accepts them.
 class CountingLoader : public XmlLoaderImpl {
 public:
-    CountingLoader(wchar_t const* tag, int& documents) : XmlLoaderImpl(tag), _documents(documents) {}
-    bool loadDocument(TrelDOMDocument const*, XmlLoaderContext*) override { return ++_documents, true; }
+    CountingLoader(wchar_t const* tag, int& documents) : XmlLoaderImpl(tag), documents_(documents) {}
+    bool loadDocument(TrelDOMDocument const*, XmlLoaderContext*) override { return ++documents_, true; }
 
 private:
-    int& _documents;
+    int& documents_;
 };
 
 XmlLoaderRegistry* registry() { return XmlLoaderRegistry::getInstance(); }

@@ -36,21 +36,21 @@ public:
 class List : public UnmarshallableList, public Counted {
 public:
     List(wchar_t const* itemTag, std::function<Unmarshallable*()> makeItem, bool skipUnknown)
-        : _itemTag(itemTag), _makeItem(std::move(makeItem)), _skipUnknown(skipUnknown) {}
+        : itemTag_(itemTag), makeItem_(std::move(makeItem)), skipUnknown_(skipUnknown) {}
     bool unmarshal(TrelDOMElement const* element, int v) override {
         version = v;
         return UnmarshallableList::unmarshal(element, v);
     }
-    bool acceptsChild(TrelDOMElement const* child) override { return child->tagEquals(_itemTag); }
-    Unmarshallable* createItem() override { return _makeItem(); }
-    bool skipUnknownChildren() override { return _skipUnknown; }
+    bool acceptsChild(TrelDOMElement const* child) override { return child->tagEquals(itemTag_); }
+    Unmarshallable* createItem() override { return makeItem_(); }
+    bool skipUnknownChildren() override { return skipUnknown_; }
     List const* list(long i) const { return dynamic_cast<List const*>(elt(i)); }
     Part const* part(long i) const { return dynamic_cast<Part const*>(elt(i)); }
 
 private:
-    wchar_t const* _itemTag;
-    std::function<Unmarshallable*()> _makeItem;
-    bool _skipUnknown;
+    wchar_t const* itemTag_;
+    std::function<Unmarshallable*()> makeItem_;
+    bool skipUnknown_;
 };
 
 List* newAssembly(bool skip) {
@@ -64,13 +64,13 @@ List* newModel(bool skip) {
 
 class Creator : public UnmarshallableObjectCreator {
 public:
-    Creator(wchar_t const* tag, std::function<Unmarshallable*()> make) : _tag(tag), _make(std::move(make)) {}
-    bool canHandle(wchar_t const* tag) const override { return ux_strequal(tag, _tag.c_str()); }
-    Unmarshallable* createObject(wchar_t const*) override { return _make(); }
+    Creator(wchar_t const* tag, std::function<Unmarshallable*()> make) : tag_(tag), make_(std::move(make)) {}
+    bool canHandle(wchar_t const* tag) const override { return ux_strequal(tag, tag_.c_str()); }
+    Unmarshallable* createObject(wchar_t const*) override { return make_(); }
 
 private:
-    std::wstring _tag;
-    std::function<Unmarshallable*()> _make;
+    std::wstring tag_;
+    std::function<Unmarshallable*()> make_;
 };
 
 class Unmarshalling : public testfiles::LiveObjectTest {

@@ -37,6 +37,27 @@ TEST_F(WalkTest, EqualTextsAreOnePointerAcrossNamesValuesAndWalks) {
     EXPECT_EQ(root->getAttributeValue(L"k"), at(root, L"a")->getTag());
 }
 
+// A wrapper made through a moved element's wrapper interns in the document
+// the node is in now: its handles are counted there and may outlive the
+// document the moved element's wrapper was made for.
+TEST_F(WalkTest, WrappersMadeThroughAMovedElementBelongToItsNewDocument) {
+    auto from = parse(L"<a><box><in/></box></a>");
+    auto to = parse(L"<b><in/></b>");
+    auto box = at(rootOf(from), L"box");
+    auto target = rootOf(to);
+    ASSERT_TRUE(target->addChild(static_cast<TrelDOMElement const*>(box)));
+    wchar_t const* tag = at(target, L"in")->getTag();  // interned in `to`
+    int children = 0;
+    EachElement each([&](TrelDOMElement const* e) {
+        ++children;
+        EXPECT_EQ(e->getDocument(), static_cast<TrelDOMDocument const*>(to));
+        EXPECT_EQ(e->getTag(), tag);
+    });
+    box->scanChildren(&each);
+    EXPECT_EQ(children, 1);
+    EXPECT_EQ(XmlSmartPtr<TrelDOMElement>(box->getFirstChild())->getTag(), tag);
+}
+
 std::string utf8Of(wchar_t const* text) {
     unsigned char buffer[256];
     unsigned char const* bytes = InternalToUTF8(text, buffer, sizeof buffer);
@@ -72,13 +93,13 @@ TEST_F(WalkTest, LentStringsAgreeWithTheInternedOnes) {
             std::size_t bytes = 0;
             wchar_t const* interned = e->getAttributeValue(key.c_str());
             ASSERT_EQ(readAttributeUtf8(e, key.c_str(), &value, &bytes), interned != nullptr) << str(key.c_str());
-            if (interned) EXPECT_EQ(std::string(value, bytes), utf8Of(interned)) << str(key.c_str());
+            EXPECT_EQ(interned ? std::string(value, bytes) : "", interned ? utf8Of(interned) : "") << str(key.c_str());
         }
         char const* text = nullptr;
         std::size_t bytes = 0;
         wchar_t const* interned = e->getText();
         ASSERT_EQ(readTextUtf8(e, &text, &bytes), interned != nullptr) << str(e->getTag());
-        if (interned) EXPECT_EQ(std::string(text, bytes), utf8Of(interned));
+        EXPECT_EQ(interned ? std::string(text, bytes) : "", interned ? utf8Of(interned) : "");
     });
     rootOf(doc)->scanTree(&elements);
 }

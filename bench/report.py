@@ -104,6 +104,9 @@ def parse_lisp(lines):
                 yield Figure("lisp", "element walk (CPU)", seconds(cpu["walk"]),
                              "bytecode floor (the same walk over plain lists)", seconds(floor),
                              ratio_of(cpu["walk"], floor), float(m.group(2)) if m.group(2) else None)
+        elif m := re.search(rf"walk: clearing the cache afterwards \(frees the tree\): {NUM} s CPU", line):
+            yield Figure("lisp", "CLEAR-XML-CACHE after the walk, freeing the tree (CPU)", seconds(m.group(1)),
+                         "-", "-", None, None)
         elif m := re.match(rf"(to-list|read-list)\s+{NUM} s CPU \(.*\), (\S+) x lxml (\w+), goal {NUM}", line):
             ratio = float(m.group(3)) if m.group(3) != "-" else None
             yield Figure("lisp", f"{LISP_STEPS[m.group(1)]} (CPU)", seconds(m.group(2)), f"lxml {m.group(4)}", "-",

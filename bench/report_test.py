@@ -26,6 +26,8 @@ copy + free of the input     0.053 s (CPU, best of 1)
 step     lisp-cpu   lxml-cpu  lisp-wall  lxml-wall    cpu-x   wall-x   goal
 walk        0.143      0.009      0.709      0.041    15.54    17.38      -
        walk floor: the same walk over plain lists, no XML call, takes 0.015 s CPU (1.63 x lxml); the walk is 9.53 x the floor, goal 2.0
+       walk: 1000 elements (lxml: 1000); handles and wrappers took 0 MB of RSS before CLEAR-XML-CACHE (270 bytes an element)
+       walk: clearing the cache afterwards (frees the tree): 0.0040 s CPU (0.0050 wall)
 write       0.016      0.000      0.091      0.000        -        -    1.5
 to-list     0.027 s CPU (0.127 wall), 2.93 x lxml walk, goal 1.5
           0.19 x the element-by-element Lisp walk (goal at most 0.33)
@@ -60,6 +62,7 @@ EXPECTED = [
     ("xslt -> DOM (same tree)", "1.44", ""),
     ("element walk (CPU)", "15.54", ""),  # against lxml: information only
     ("element walk (CPU)", "9.53", "**missed**"),  # against the bytecode floor
+    ("CLEAR-XML-CACHE after the walk, freeing the tree (CPU)", "-", ""),
     ("WRITE-XML (CPU)", "-", ""),  # lxml missing: no ratio, no verdict
     ("DOCUMENT-TO-LIST (CPU)", "2.93", "**missed**"),
     ("DOCUMENT-TO-LIST (CPU)", "0.19", "met"),

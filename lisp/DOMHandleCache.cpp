@@ -51,8 +51,14 @@ LAOBJ* DOMHandleCache::makeStructure(TrelDOMDocument const* document) {
 
 LAOBJ* DOMHandleCache::makeStructure(TrelDOMElement const* element) {
     if (!element) return Cnil;
-    std::uint64_t const stamp =
-        getInstance()->_table.addNode(element, HandleTable::Element, element->getDocument());
+    return elementHandle(element, addElement(element, element->getDocument()));
+}
+
+std::uint64_t DOMHandleCache::addElement(TrelDOMElement const* element, TrelDOMDocument const* document) {
+    return getInstance()->_table.addNode(element, HandleTable::Element, document);
+}
+
+LAOBJ* DOMHandleCache::elementHandle(TrelDOMElement const* element, std::uint64_t stamp) {
     return make_ptr(xml_element_struct_def, element, stamp);
 }
 
@@ -63,17 +69,11 @@ LAOBJ* DOMHandleCache::makeStructure(TrelDOMAttribute const* attribute) {
     return make_ptr(xml_attribute_struct_def, attribute, stamp);
 }
 
-bool DOMHandleCache::remove(TrelDOMDocument const* document) {
-    return getInstance()->_table.releaseDocument(document);
-}
+bool DOMHandleCache::remove(TrelDOMDocument const* document) { return getInstance()->_table.releaseDocument(document); }
 
-void DOMHandleCache::clear() {
-    getInstance()->_table.clear();
-}
+void DOMHandleCache::clear() { getInstance()->_table.clear(); }
 
-long DOMHandleCache::entryCount() {
-    return _instance ? _instance->_table.entries() : 0;
-}
+long DOMHandleCache::entryCount() { return _instance ? _instance->_table.entries() : 0; }
 
 TrelDOMDocument* DOMHandleCache::lookupDocument(LAOBJ* handle) {
     return static_cast<TrelDOMDocument*>(
@@ -92,34 +92,21 @@ TrelDOMAttribute* DOMHandleCache::lookupAttribute(LAOBJ* handle) {
 
 // ------------------------------------------------------------ free functions
 
-LAOBJ* makeStructure(TrelDOMDocument const* document) {
-    return DOMHandleCache::makeStructure(document);
-}
+LAOBJ* makeStructure(TrelDOMDocument const* document) { return DOMHandleCache::makeStructure(document); }
 
-LAOBJ* makeStructure(TrelDOMElement const* element) {
-    return DOMHandleCache::makeStructure(element);
-}
+LAOBJ* makeStructure(TrelDOMElement const* element) { return DOMHandleCache::makeStructure(element); }
 
-LAOBJ* makeStructure(TrelDOMAttribute const* attribute) {
-    return DOMHandleCache::makeStructure(attribute);
-}
+LAOBJ* makeStructure(TrelDOMAttribute const* attribute) { return DOMHandleCache::makeStructure(attribute); }
 
 LAOBJ* makeStructure(TrelDOMNode const* node) {
-    if (auto const* element = dynamic_cast<TrelDOMElement const*>(node))
-        return DOMHandleCache::makeStructure(element);
+    if (auto const* element = dynamic_cast<TrelDOMElement const*>(node)) return DOMHandleCache::makeStructure(element);
     if (auto const* attribute = dynamic_cast<TrelDOMAttribute const*>(node))
         return DOMHandleCache::makeStructure(attribute);
     return Cnil;
 }
 
-TrelDOMDocument* getDocument(LAOBJ* handle) {
-    return DOMHandleCache::lookupDocument(handle);
-}
+TrelDOMDocument* getDocument(LAOBJ* handle) { return DOMHandleCache::lookupDocument(handle); }
 
-TrelDOMElement* getElement(LAOBJ* handle) {
-    return DOMHandleCache::lookupElement(handle);
-}
+TrelDOMElement* getElement(LAOBJ* handle) { return DOMHandleCache::lookupElement(handle); }
 
-TrelDOMAttribute* getAttribute(LAOBJ* handle) {
-    return DOMHandleCache::lookupAttribute(handle);
-}
+TrelDOMAttribute* getAttribute(LAOBJ* handle) { return DOMHandleCache::lookupAttribute(handle); }

@@ -31,6 +31,13 @@ public:
     static LAOBJ* makeStructure(TrelDOMElement const* element);
     static LAOBJ* makeStructure(TrelDOMAttribute const* attribute);
 
+    // makeStructure(element) in two steps, for a run of elements of one
+    // document (the children of an element share its document): the entry,
+    // whose stamp makes the handle, and the handle. The entry alone holds
+    // the element; a handle never made leaves it listed like any other.
+    static std::uint64_t addElement(TrelDOMElement const* element, TrelDOMDocument const* document);
+    static LAOBJ* elementHandle(TrelDOMElement const* element, std::uint64_t stamp);
+
     // Gives back one entry of the document (which may die, and with its
     // last entry its nodes' entries go); false when it has none.
     static bool remove(TrelDOMDocument const* document);

@@ -5,33 +5,44 @@
 // and answers nil when one of them is null or the model call fails. New
 // model objects are held by a smart pointer until the handle cache has its
 // own reference, so none is lost when making the handle fails.
+//
+// A walk calls these functions for every element: values, texts and
+// attribute names are made straight from what the tree lends, with nothing
+// interned or wrapped for them, and every string read from the tree is a
+// base string when it is Latin-1 all through, as the list functions make it.
+#include <cstdint>
+#include <cwchar>
+#include <utility>
+#include <vector>
+
 #include "lisp/DOMHandleCache.h"
 #include "lisp/xml_lisp_private.h"
 #include "model/TrelDOMAttribute.h"
 #include "model/TrelDOMDocument.h"
 #include "model/TrelDOMElement.h"
+#include "model/TrelTreeStream.h"
 #include "model/XmlObjectFactory.h"
 
 namespace {
 
 // The attribute names of an element, in scan order.
-class AttributeKeyCollector : public TrelDOMAttributeVisitor {
+class AttributeNameList : public TrelNameSink {
 public:
-    bool visit(TrelDOMAttribute const* attribute) override {
-        LAOBJ* cell = make_cons(makeLispString(attribute->getKey()), Cnil);
+    bool name(wchar_t const* name, std::size_t length) override {
+        LAOBJ* cell = make_cons(makeCompactLispString(name, length), Cnil);
         // Linking through the last cell keeps long attribute lists linear.
-        if (_list == Cnil)
-            _list = cell;
+        if (list_ == Cnil)
+            list_ = cell;
         else
-            nconc(_last, cell);
-        _last = cell;
+            nconc(last_, cell);
+        last_ = cell;
         return true;
     }
-    LAOBJ* list() const { return _list; }
+    LAOBJ* list() const { return list_; }
 
 private:
-    LAOBJ* _list = Cnil;
-    LAOBJ* _last = Cnil;
+    LAOBJ* list_ = Cnil;
+    LAOBJ* last_ = Cnil;
 };
 
 template <class T>
@@ -40,13 +51,51 @@ LAOBJ* handOut(T* created) {
     return makeStructure(static_cast<T const*>(held));
 }
 
-// Handles of the array's elements, in array order.
-LAOBJ* handleList(TrelDOMElementPtrArray const& elements) {
-    LAOBJ* list = Cnil;
-    for (long i = elements.size(); i-- > 0;)
-        list = make_cons(makeStructure(static_cast<TrelDOMElement const*>(elements.elt(i))), list);
-    return list;
-}
+// The elements a scan visits, each entered in the handle cache as it comes
+// (the entry holds the wrapper the scan lets go), their handles made once
+// the scan is over, so that no Lisp runs inside it. The document is asked
+// for once, at the first child: children share their parent's.
+class ChildEntries : public TrelDOMElementVisitor {
+public:
+    explicit ChildEntries(TrelDOMElement const* parent) : parent_(parent), entries_(std::move(spare())) {
+        entries_.clear();
+    }
+    ~ChildEntries() {
+        if (entries_.capacity() > spare().capacity()) spare() = std::move(entries_);
+    }
+    ChildEntries(ChildEntries const&) = delete;
+    ChildEntries& operator=(ChildEntries const&) = delete;
+
+    bool visit(TrelDOMElement const* element) override {
+        if (entries_.empty()) document_ = parent_->getDocument();
+        entries_.push_back({element, DOMHandleCache::addElement(element, document_)});
+        return true;
+    }
+    // Handles of the visited elements, in visit order.
+    LAOBJ* handles() const {
+        LAOBJ* list = Cnil;
+        for (auto it = entries_.rbegin(); it != entries_.rend(); ++it)
+            list = make_cons(DOMHandleCache::elementHandle(it->element, it->stamp), list);
+        return list;
+    }
+
+private:
+    struct Entry {
+        TrelDOMElement const* element;
+        std::uint64_t stamp;
+    };
+    // The storage of the last list, taken by the next one: a walk allocates
+    // none after its widest element. A nested call finds it taken and has
+    // its own.
+    static std::vector<Entry>& spare() {
+        thread_local std::vector<Entry> entries;
+        return entries;
+    }
+
+    TrelDOMElement const* parent_;
+    TrelDOMDocument const* document_ = nullptr;
+    std::vector<Entry> entries_;
+};
 
 }  // namespace
 
@@ -121,7 +170,8 @@ void Lelement_create() {
 void Lelement_get_tag() {
     vs.check_arg(1);
     TrelDOMElement* element = getElement(vs_base[0]);
-    setResult(element ? makeLispString(element->getTag()) : Cnil);
+    wchar_t const* tag = element ? element->getTag() : nullptr;
+    setResult(tag ? makeCompactLispString(tag, std::wcslen(tag)) : Cnil);
 }
 
 void Lelement_get_child() {
@@ -136,9 +186,9 @@ void Lelement_get_children() {
     vs.check_arg(1);
     TrelDOMElement* element = getElement(vs_base[0]);
     if (!element) return setResult(Cnil);
-    TrelDOMElementPtrArray children;
-    element->getChildren(children);
-    setResult(handleList(children));
+    ChildEntries children(element);
+    element->scanChildren(&children);
+    setResult(children.handles());
 }
 
 void Lelement_get_named_children() {
@@ -146,9 +196,9 @@ void Lelement_get_named_children() {
     TrelDOMElement* element = getElement(vs_base[0]);
     WideCopy tag = copyString(vs_base[1]);
     if (!element || !tag) return setResult(Cnil);
-    TrelDOMElementPtrArray children;
-    element->getChildren(tag.get(), children);
-    setResult(handleList(children));
+    ChildEntries children(element);
+    element->scanChildren(tag.get(), &children);
+    setResult(children.handles());
 }
 
 void Lelement_add_child() {
@@ -161,7 +211,10 @@ void Lelement_add_child() {
 void Lelement_get_text() {
     vs.check_arg(1);
     TrelDOMElement* element = getElement(vs_base[0]);
-    setResult(element ? makeLispString(element->getText()) : Cnil);
+    char const* text = nullptr;
+    std::size_t bytes = 0;
+    bool const found = element && readTextUtf8(element, &text, &bytes);
+    setResult(found ? makeCompactLispString(text, bytes) : Cnil);
 }
 
 void Lelement_set_text() {
@@ -175,16 +228,18 @@ void Lelement_get_attributes() {
     vs.check_arg(1);
     TrelDOMElement* element = getElement(vs_base[0]);
     if (!element) return setResult(Cnil);
-    AttributeKeyCollector names;
-    element->scanAttributes(&names);
-    setResult(names.list());
+    AttributeNameList names;
+    setResult(scanAttributeNames(element, names) ? names.list() : Cnil);
 }
 
 void Lelement_get_attribute() {
     vs.check_arg(2);
     TrelDOMElement* element = getElement(vs_base[0]);
     WideCopy name = copyString(vs_base[1]);
-    setResult(element && name ? makeLispString(element->getAttributeValue(name.get())) : Cnil);
+    char const* value = nullptr;
+    std::size_t bytes = 0;
+    bool const found = element && readAttributeUtf8(element, name.get(), &value, &bytes);
+    setResult(found ? makeCompactLispString(value, bytes) : Cnil);
 }
 
 void Lelement_set_attribute() {

@@ -57,7 +57,7 @@ TrelDOMElement* MsxmlDOMElement::getFirstChild() const {
     ComPtr<IXMLDOMNode> first;
     if (FAILED(getWrapped()->get_firstChild(first.put())) || !first) return nullptr;
     ComPtr<IXMLDOMElement> element(castToElement(first.get()));
-    return element ? getMsxmlDocument()->createTrelElement(element.get()) : nullptr;
+    return element ? currentDocument()->createTrelElement(element.get()) : nullptr;
 }
 
 TrelDOMElement* MsxmlDOMElement::getChild(wchar_t const* tag, int index) const {
@@ -70,7 +70,7 @@ TrelDOMElement* MsxmlDOMElement::getChild(wchar_t const* tag, int index) const {
         if (FAILED(list->get_item(i, item.put())) || !isElement(item.get()) || !hasName(item.get(), tag)) continue;
         if (matches++ != index) continue;
         ComPtr<IXMLDOMElement> element(castToElement(item.get()));
-        return element ? getMsxmlDocument()->createTrelElement(element.get()) : nullptr;
+        return element ? currentDocument()->createTrelElement(element.get()) : nullptr;
     }
     return nullptr;
 }
@@ -85,13 +85,13 @@ IXMLDOMNode* MsxmlDOMElement::selectMsxmlNode(wchar_t const* path) const {
 
 TrelDOMNode* MsxmlDOMElement::selectNode(wchar_t const* path) const {
     ComPtr<IXMLDOMNode> node(selectMsxmlNode(path));
-    return node ? getMsxmlDocument()->createTrelNode(node.get()) : nullptr;
+    return node ? currentDocument()->createTrelNode(node.get()) : nullptr;
 }
 
 TrelDOMElement* MsxmlDOMElement::selectElement(wchar_t const* path) const {
     ComPtr<IXMLDOMNode> node(selectMsxmlNode(path));
     ComPtr<IXMLDOMElement> element(castToElement(node.get()));
-    return element ? getMsxmlDocument()->createTrelElement(element.get()) : nullptr;
+    return element ? currentDocument()->createTrelElement(element.get()) : nullptr;
 }
 
 wchar_t const* MsxmlDOMElement::getAttributeValue(wchar_t const* key) const {
@@ -151,7 +151,7 @@ TrelDOMElement* MsxmlDOMElement::addChild(wchar_t const* tag) {
     if (!tag) return nullptr;
     ComPtr<IXMLDOMElement> child(createChild(tag, nullptr));
     ComPtr<IXMLDOMElement> appended(addMsxmlChild(child.get()));
-    return appended ? getMsxmlDocument()->createTrelElement(appended.get()) : nullptr;
+    return appended ? currentDocument()->createTrelElement(appended.get()) : nullptr;
 }
 
 bool MsxmlDOMElement::addComment(wchar_t const* text) {
@@ -173,12 +173,14 @@ bool MsxmlDOMElement::scanChildren(wchar_t const* tag, TrelDOMElementVisitor* v)
 bool MsxmlDOMElement::scanChildren(TrelDOMElementVisitor* v) const {
     ComPtr<IXMLDOMChildCursor> cursor;
     if (FAILED(getReader()->openElementChildren(cursor.put())) || !cursor) return false;
+    MsxmlDOMDocument const* document = nullptr;  // asked for at the first child: most elements have none
     for (;;) {
         IXMLDOMElement* next = nullptr;
         IXMLDOMNodeReader* reader = nullptr;
         HRESULT const hr = cursor->next(&next, &reader);
         if (hr != S_OK) return SUCCEEDED(hr);
-        XmlSmartPtr<TrelDOMElement> child(getMsxmlDocument()->adoptTrelElement(ComPtr<IXMLDOMElement>(next), reader));
+        if (!document) document = currentDocument();
+        XmlSmartPtr<TrelDOMElement> child(document->adoptTrelElement(ComPtr<IXMLDOMElement>(next), reader));
         if (!v->visit(child)) return false;
     }
 }
@@ -190,12 +192,13 @@ bool MsxmlDOMElement::scanChildren(TrelDOMElementVisitor* v) const {
 bool MsxmlDOMElement::scanAttributes(TrelDOMAttributeVisitor* v) const {
     XmlSmartPtr<TrelDOMAttribute> attribute;
     IXMLDOMAttribute* previous = nullptr;
+    MsxmlDOMDocument const* const document = currentDocument();
     for (;;) {
         ComPtr<IXMLDOMAttribute> next;
         HRESULT const hr = getReader()->nextAttribute(previous, next.put());
         if (hr != S_OK) return SUCCEEDED(hr);
         previous = next.get();
-        attribute = getMsxmlDocument()->adoptTrelAttribute(std::move(next));
+        attribute = document->adoptTrelAttribute(std::move(next));
         if (!attribute || !v->visit(attribute)) return false;
     }
 }

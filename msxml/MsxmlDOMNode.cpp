@@ -74,7 +74,9 @@ TrelNodeType MsxmlDOMNode::getType() const { return getNodeType(node_.get()); }
 
 // A node moved into another document belongs to that one now; this wrapper
 // still interns its strings in the document it was made for.
-TrelDOMDocument const* MsxmlDOMNode::getDocument() const {
+TrelDOMDocument const* MsxmlDOMNode::getDocument() const { return currentDocument(); }
+
+MsxmlDOMDocument const* MsxmlDOMNode::currentDocument() const {
     ComPtr<IXMLDOMDocument> owner;
     if (FAILED(node_->get_ownerDocument(owner.put())) || !owner) return document_;
     if (owner.get() == document_->getWrapped()) return document_;
@@ -87,7 +89,7 @@ TrelDOMElement* MsxmlDOMNode::getParent() const {
     if (FAILED(node_->get_parentNode(parent.put())) || !parent) return nullptr;
     ComPtr<IXMLDOMElement> element(castToElement(parent.get()));
     if (!element) return nullptr;
-    return document_->createTrelElement(element.get());
+    return currentDocument()->createTrelElement(element.get());
 }
 
 wchar_t const* MsxmlDOMNode::getName() const {

@@ -47,6 +47,11 @@ public:
     // The engine's fast reader of the node (no new reference).
     IXMLDOMNodeReader* getReader() const { return reader_; }
     MsxmlDOMDocument const* getMsxmlDocument() const { return document_; }
+    // The wrapper of the document the node is in now (this wrapper's own
+    // after a move, when that one has none): the one every wrapper made
+    // from this one must intern in, since its handles are counted there and
+    // may outlive the document this one was made for.
+    MsxmlDOMDocument const* currentDocument() const;
 
     // Qualified name as written (prefix included), interned.
     wchar_t const* getName() const;

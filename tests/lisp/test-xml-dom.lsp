@@ -44,22 +44,29 @@
 
 (deftest elements-move-across-documents ()
   ;; The moved element belongs to the new document, which outlives the old;
-  ;; a handle taken in the old one goes stale with it.
+  ;; a handle taken in the old one goes stale with it. Children taken through
+  ;; such a handle belong to the new document too.
   (with-clean-cache
-    (let* ((a (xml:xml-list-to-document '("a" nil (("moved" (("k" . "v")) "kept")))))
+    (let* ((a (xml:xml-list-to-document '("a" nil (("moved" (("k" . "v")) "kept") ("box" nil (("in" nil nil)))))))
            (b (xml:xml-list-to-document '("b" nil nil)))
            (c (xml:xml-list-to-document '("c" nil nil)))
            (moved (xml:element-get-child (xml:document-get-root a) "moved"))
+           (box (xml:element-get-child (xml:document-get-root a) "box"))
            (fresh (xml:element-create a "fresh"))
            (b-root (xml:document-get-root b)))
       (check (and (xml:element-add-child b-root moved) (xml:element-add-child b-root fresh)))
       (check (xml:element-add-child (xml:document-get-root c) fresh))
       (check-equal "c" (xml:element-get-tag (xml:document-get-root (xml:element-get-document fresh))))
-      (check (xml:document-dispose a))
-      (check-equal nil (xml:element-get-tag moved))
-      (let ((again (xml:element-get-child b-root "moved")))
-        (check-equal '("v" "kept") (list (xml:element-get-attribute again "k") (xml:element-get-text again))))
-      (check-equal "<b><moved k=\"v\">kept</moved></b>" (string-right-trim '(#\Newline) (xml:serialize-xml b))))))
+      (check (xml:element-add-child b-root box))
+      (let ((inside (xml:element-get-children box)))
+        (check (xml:document-dispose a))
+        (check-equal '(nil ("in")) (list (xml:element-get-tag moved) (mapcar #'xml:element-get-tag inside)))
+        (let ((again (xml:element-get-child b-root "moved")))
+          (check-equal '("v" "kept") (list (xml:element-get-attribute again "k") (xml:element-get-text again))))
+        (check-equal "<b><moved k=\"v\">kept</moved><box><in/></box></b>"
+                     (string-right-trim '(#\Newline) (xml:serialize-xml b)))
+        (check (xml:document-dispose b))
+        (check-equal '(nil) (mapcar #'xml:element-get-tag inside))))))
 
 (deftest unicode-everywhere ()
   ;; Names, texts and values alike go beyond the Basic Multilingual Plane.

@@ -2,6 +2,8 @@
 // so equal texts are one pointer whichever way they were read.
 #include <gtest/gtest.h>
 
+#include "model/TrelTreeStream.h"
+#include "platform/host/utf8.h"
 #include "support.h"
 
 namespace msxmltest {
@@ -15,7 +17,9 @@ TEST_F(WalkTest, EqualTextsAreOnePointerAcrossNamesValuesAndWalks) {
     std::vector<wchar_t const*> seen;  // per walk: tags, keys, values, texts in order
     auto const walk = [&] {
         seen.clear();
-        EachAttribute attributes([&](TrelDOMAttribute const* a) { seen.insert(seen.end(), {a->getKey(), a->getValue()}); });
+        EachAttribute attributes([&](TrelDOMAttribute const* a) {
+            seen.insert(seen.end(), {a->getKey(), a->getValue()});
+        });
         EachElement elements([&](TrelDOMElement const* e) {
             seen.push_back(e->getTag());
             e->scanAttributes(&attributes);
@@ -27,11 +31,77 @@ TEST_F(WalkTest, EqualTextsAreOnePointerAcrossNamesValuesAndWalks) {
     auto const first = seen;
     ASSERT_EQ(first.size(), 16u);
     for (size_t i = 0; i < first.size(); ++i)
-        for (size_t j = 0; j < i; ++j)
-            EXPECT_EQ(str(first[i]) == str(first[j]), first[i] == first[j]) << i << " " << j;
+        for (size_t j = 0; j < i; ++j) EXPECT_EQ(str(first[i]) == str(first[j]), first[i] == first[j]) << i << " " << j;
     walk();
     EXPECT_EQ(seen, first);
     EXPECT_EQ(root->getAttributeValue(L"k"), at(root, L"a")->getTag());
+}
+
+// A wrapper made through a moved element's wrapper interns in the document
+// the node is in now: its handles are counted there and may outlive the
+// document the moved element's wrapper was made for.
+TEST_F(WalkTest, WrappersMadeThroughAMovedElementBelongToItsNewDocument) {
+    auto from = parse(L"<a><box><in/></box></a>");
+    auto to = parse(L"<b><in/></b>");
+    auto box = at(rootOf(from), L"box");
+    auto target = rootOf(to);
+    ASSERT_TRUE(target->addChild(static_cast<TrelDOMElement const*>(box)));
+    wchar_t const* tag = at(target, L"in")->getTag();  // interned in `to`
+    int children = 0;
+    EachElement each([&](TrelDOMElement const* e) {
+        ++children;
+        EXPECT_EQ(e->getDocument(), static_cast<TrelDOMDocument const*>(to));
+        EXPECT_EQ(e->getTag(), tag);
+    });
+    box->scanChildren(&each);
+    EXPECT_EQ(children, 1);
+    EXPECT_EQ(XmlSmartPtr<TrelDOMElement>(box->getFirstChild())->getTag(), tag);
+}
+
+std::string utf8Of(wchar_t const* text) {
+    unsigned char buffer[256];
+    unsigned char const* bytes = InternalToUTF8(text, buffer, sizeof buffer);
+    return bytes ? reinterpret_cast<char const*>(bytes) : "(too long)";
+}
+
+struct NameList : TrelNameSink {
+    std::vector<std::wstring> names;
+    bool name(wchar_t const* name, std::size_t length) override {
+        names.emplace_back(name, length);
+        return true;
+    }
+};
+
+// What a walk reads without wrappers or interning (attribute names, values
+// and texts lent by the engine) is what the wrappers give.
+TEST_F(WalkTest, LentStringsAgreeWithTheInternedOnes) {
+    auto doc = parse(
+        L"<r xmlns:p='urn:p' k='' p:k='\u00e9t\u00e9'>"
+        L"<a k='\u65e5\u672c' q='\U0001F600'>caf\u00e9</a>"
+        L"<b xmlns='urn:d'><![CDATA[c]]>t</b><c k='&lt;&amp;'/><d>\u2603</d></r>");
+    EachElement elements([](TrelDOMElement const* e) {
+        std::vector<std::wstring> keys;
+        EachAttribute attributes([&](TrelDOMAttribute const* a) { keys.push_back(str(a->getKey())); });
+        e->scanAttributes(&attributes);
+        NameList lent;
+        EXPECT_TRUE(scanAttributeNames(e, lent));
+        EXPECT_EQ(lent.names, keys) << str(e->getTag());
+
+        keys.push_back(L"absent");
+        for (auto const& key : keys) {
+            char const* value = nullptr;
+            std::size_t bytes = 0;
+            wchar_t const* interned = e->getAttributeValue(key.c_str());
+            ASSERT_EQ(readAttributeUtf8(e, key.c_str(), &value, &bytes), interned != nullptr) << str(key.c_str());
+            EXPECT_EQ(interned ? std::string(value, bytes) : "", interned ? utf8Of(interned) : "") << str(key.c_str());
+        }
+        char const* text = nullptr;
+        std::size_t bytes = 0;
+        wchar_t const* interned = e->getText();
+        ASSERT_EQ(readTextUtf8(e, &text, &bytes), interned != nullptr) << str(e->getTag());
+        EXPECT_EQ(interned ? std::string(text, bytes) : "", interned ? utf8Of(interned) : "");
+    });
+    rootOf(doc)->scanTree(&elements);
 }
 
 }  // namespace

@@ -168,17 +168,21 @@ bool MsxmlDOMElement::scanChildren(wchar_t const* tag, TrelDOMElementVisitor* v)
 
 // Visits exactly the children present at the start, each once, even when a
 // visitor moves, removes or adds children: the engine's child cursor sees
-// to that. Each child gets its own wrapper, released after its visit unless
-// the visitor kept it.
+// to that. A child's wrapper lives through its visit; one the visitor did
+// not keep then stands for the next child.
 bool MsxmlDOMElement::scanChildren(TrelDOMElementVisitor* v) const {
     ComPtr<IXMLDOMChildCursor> cursor;
     if (FAILED(getReader()->openElementChildren(cursor.put())) || !cursor) return false;
+    XmlSmartPtr<MsxmlDOMElement> child;
     for (;;) {
         IXMLDOMElement* next = nullptr;
         IXMLDOMNodeReader* reader = nullptr;
         HRESULT const hr = cursor->next(&next, &reader);
         if (hr != S_OK) return SUCCEEDED(hr);
-        XmlSmartPtr<TrelDOMElement> child(getMsxmlDocument()->adoptTrelElement(ComPtr<IXMLDOMElement>(next), reader));
+        if (child && child->referenceCount() == 1)
+            child->rebind(ComPtr<IXMLDOMNode>(next), reader);
+        else
+            child = getMsxmlDocument()->adoptTrelElement(ComPtr<IXMLDOMElement>(next), reader);
         if (!v->visit(child)) return false;
     }
 }
@@ -186,16 +190,22 @@ bool MsxmlDOMElement::scanChildren(TrelDOMElementVisitor* v) const {
 // Attributes are visited in the order of the engine's attribute map, one
 // step from the last, so a scan stays linear in their number. A visitor
 // must not add or remove attributes of this element. The wrapper of the
-// last one holds the node the next step starts from.
+// last one holds the node the next step starts from; one the visitor did
+// not keep then stands for the next attribute.
 bool MsxmlDOMElement::scanAttributes(TrelDOMAttributeVisitor* v) const {
-    XmlSmartPtr<TrelDOMAttribute> attribute;
+    XmlSmartPtr<MsxmlDOMAttribute> attribute;
     IXMLDOMAttribute* previous = nullptr;
     for (;;) {
         ComPtr<IXMLDOMAttribute> next;
         HRESULT const hr = getReader()->nextAttribute(previous, next.put());
         if (hr != S_OK) return SUCCEEDED(hr);
         previous = next.get();
-        attribute = getMsxmlDocument()->adoptTrelAttribute(std::move(next));
-        if (!attribute || !v->visit(attribute)) return false;
+        auto reader = queryInterface<IXMLDOMNodeReader>(previous, IID_IXMLDOMNodeReader);
+        if (!reader) return false;
+        if (attribute && attribute->referenceCount() == 1)
+            attribute->rebind(ComPtr<IXMLDOMNode>(next.detach()), reader.get());
+        else
+            attribute = getMsxmlDocument()->adoptTrelAttribute(std::move(next), reader.get());
+        if (!v->visit(attribute)) return false;
     }
 }

@@ -21,10 +21,6 @@ int STRING_ENTRY::operator==(wchar_t const* s) const {
 
 HASHkey STRING_ENTRY::hash(wchar_t const* s) { return HASHkey(s); }
 
-// Relaxed: the count orders nothing else.
-long StringCache::incrStringCount() { return stringCount.fetch_add(1, std::memory_order_relaxed); }
-long StringCache::decrStringCount() { return stringCount.fetch_sub(1, std::memory_order_relaxed); }
-
 struct StringCache::Block {
     Block* next;
     size_t bytes;
@@ -189,7 +185,8 @@ struct Utf8Text {
     size_t copyTo(wchar_t* out) const {
         if (ascii) return std::copy(s, s + n, out) - out;
         size_t units = 0;
-        for (Utf8Reader in(reinterpret_cast<char const*>(s), n); !in.done();) out[units++] = static_cast<wchar_t>(in.next());
+        for (Utf8Reader in(reinterpret_cast<char const*>(s), n); !in.done();)
+            out[units++] = static_cast<wchar_t>(in.next());
         return units;
     }
 };
@@ -229,7 +226,7 @@ wchar_t const* StringCache::take(wchar_t* text, size_t n) {
     text[n] = L'\0';
     free_ += recordBytes(n);
     ++count_;
-    incrStringCount();
+    stringCount.fetch_add(1, std::memory_order_relaxed);  // orders nothing else
     return text;
 }
 

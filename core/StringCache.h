@@ -69,9 +69,6 @@ public:
 
     // Texts held over all caches (of every thread).
     static std::atomic<long> stringCount;
-    // Change stringCount by one; return the value before the change.
-    static long incrStringCount();
-    static long decrStringCount();
 
 private:
     // Open addressing with the full hash kept in the slot: a lookup reads

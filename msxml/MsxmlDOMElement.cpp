@@ -25,12 +25,16 @@ bool hasName(IXMLDOMNode* node, wchar_t const* name) {
     return reader && name && SUCCEEDED(reader->readName(&own, nullptr)) && own && wcscmp(own, name) == 0;
 }
 
-}  // namespace
+// Passes on only the elements whose tag equals `tag`; the inner visitor's
+// false still stops the scan.
+struct SelectedChildVisitor : TrelDOMElementVisitor {
+    SelectedChildVisitor(wchar_t const* t, TrelDOMElementVisitor* v) : tag(t), inner(v) {}
+    bool visit(TrelDOMElement const* element) override { return !element->tagEquals(tag) || inner->visit(element); }
+    wchar_t const* tag;
+    TrelDOMElementVisitor* inner;
+};
 
-bool SelectedChildVisitor::visit(TrelDOMElement const* element) {
-    if (!element->tagEquals(tag_)) return true;
-    return inner_->visit(element);
-}
+}  // namespace
 
 MsxmlDOMElement::MsxmlDOMElement(IXMLDOMElement* element, MsxmlDOMDocument const* document)
     : MsxmlDOMNode(element, document) {}

@@ -18,7 +18,6 @@ class MsxmlDOMDocument;
 // carries a reference that the caller releases.
 IXMLDOMElement* castToElement(IXMLDOMNode* node);
 IXMLDOMAttribute* castToAttribute(IXMLDOMNode* node);
-IXMLDOMText* castToText(IXMLDOMNode* node);
 
 // The node's DOM type; 0 for a null node or when the engine cannot tell.
 TrelNodeType getNodeType(IXMLDOMNode* node);

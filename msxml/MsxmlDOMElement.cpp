@@ -172,8 +172,7 @@ bool MsxmlDOMElement::scanChildren(wchar_t const* tag, TrelDOMElementVisitor* v)
 
 // Visits exactly the children present at the start, each once, even when a
 // visitor moves, removes or adds children: the engine's child cursor sees
-// to that. A child's wrapper lives through its visit; one the visitor did
-// not keep then stands for the next child.
+// to that. A child's wrapper the visitor did not keep stands for the next.
 bool MsxmlDOMElement::scanChildren(TrelDOMElementVisitor* v) const {
     ComPtr<IXMLDOMChildCursor> cursor;
     if (FAILED(getReader()->openElementChildren(cursor.put())) || !cursor) return false;

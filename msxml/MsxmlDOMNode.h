@@ -46,9 +46,8 @@ public:
     // The engine's fast reader of the node (no new reference).
     IXMLDOMNodeReader* getReader() const { return reader_; }
     MsxmlDOMDocument const* getMsxmlDocument() const { return document_; }
-    // Points a wrapper that only its scan holds at the scan's next node, of
-    // the same document and kind: a walk then makes a wrapper per level, not
-    // per node. Takes over the reference `node` carries; `reader` is its own.
+    // Points a wrapper only its scan holds at the next node (same document and
+    // kind), taking over the reference `node` carries; `reader` is its own.
     void rebind(ComPtr<IXMLDOMNode> node, IXMLDOMNodeReader* reader) {
         node_ = std::move(node);
         reader_ = reader;

@@ -135,6 +135,9 @@ def parse_model(lines):
         if m := re.match(rf"(\S.*?)\s+model\s+{NUM} s\s+libxml2\s+{NUM} s\s+ratio\s+{NUM}\s+\(limit {NUM}\)", line):
             yield Figure("model", m.group(1), seconds(m.group(2)), "libxml2", seconds(m.group(3)),
                          float(m.group(4)), float(m.group(5)))
+        elif m := re.match(rf"(\S.*?)\s+floor\s+{NUM} s\s+libxml2\s+{NUM} s\s+ratio\s+{NUM}\s+\(information", line):
+            yield Figure("model", m.group(1), seconds(m.group(2)), "libxml2", seconds(m.group(3)),
+                         float(m.group(4)), None)
 
 
 def parse_scaling(lines):

@@ -21,10 +21,6 @@ int STRING_ENTRY::operator==(wchar_t const* s) const {
 
 HASHkey STRING_ENTRY::hash(wchar_t const* s) { return HASHkey(s); }
 
-// Relaxed: the count orders nothing else.
-long StringCache::incrStringCount() { return stringCount.fetch_add(1, std::memory_order_relaxed); }
-long StringCache::decrStringCount() { return stringCount.fetch_sub(1, std::memory_order_relaxed); }
-
 struct StringCache::Block {
     Block* next;
     size_t bytes;
@@ -39,17 +35,25 @@ constexpr size_t kHeader = (2 * sizeof(void*) + alignof(std::max_align_t) - 1) &
 // strings rather than per 4 KiB.
 constexpr size_t kLargestBlock = size_t(2) << 20;
 constexpr size_t kFirstCapacity = 64;
-// A text is stored as its length (this many bytes) followed by its units and
-// a NUL; every record starts on this alignment.
-constexpr size_t kLength = sizeof(size_t);
+// A text is stored as its hash and its length (8 bytes each) followed by its
+// units and a NUL; every record starts on an 8-byte boundary.
+constexpr size_t kLength = sizeof(uint64_t);
+constexpr size_t kRecordHead = 2 * kLength;
 
-constexpr size_t recordBytes(size_t units) { return (kLength + (units + 1) * sizeof(wchar_t) + 7) & ~size_t(7); }
+constexpr size_t recordBytes(size_t units) { return (kRecordHead + (units + 1) * sizeof(wchar_t) + 7) & ~size_t(7); }
 
-size_t lengthOf(wchar_t const* text) {
-    size_t n;
-    std::memcpy(&n, reinterpret_cast<char const*>(text) - kLength, kLength);
+// The length (words 1) or hash (2) stored before a text.
+uint64_t wordBefore(wchar_t const* text, size_t words) {
+    uint64_t n;
+    std::memcpy(&n, reinterpret_cast<char const*>(text) - words * kLength, kLength);
     return n;
 }
+
+// User-space addresses take 48 bits unless a process asks for more.
+static_assert(sizeof(void*) == 8, "a slot packs an address into 48 bits");
+constexpr uint64_t kTagBits = ~uint64_t(0) << 48;
+uint64_t slotOf(wchar_t const* text, uint64_t hash) { return (hash & kTagBits) | reinterpret_cast<uintptr_t>(text); }
+wchar_t const* textOf(uint64_t slot) { return reinterpret_cast<wchar_t const*>(slot & ~kTagBits); }
 
 // The hash of a sequence of code points, the same whichever form the text
 // comes in: two code points a step, so a long text costs half the
@@ -132,7 +136,7 @@ struct WideText {
     uint64_t hash;
 
     WideText(wchar_t const* text, size_t units) : s(text), n(units), hash(hashUnits(text, units)) {}
-    bool equals(wchar_t const* stored) const { return lengthOf(stored) == n && wmemcmp(stored, s, n) == 0; }
+    bool equals(wchar_t const* stored) const { return wordBefore(stored, 1) == n && wmemcmp(stored, s, n) == 0; }
     size_t most() const { return n; }
     size_t copyTo(wchar_t* out) const {
         wmemcpy(out, s, n);
@@ -177,8 +181,8 @@ struct Utf8Text {
         hash = h.finish(units);
     }
     bool equals(wchar_t const* stored) const {
-        if (ascii) return lengthOf(stored) == n && std::equal(s, s + n, stored);
-        size_t const units = lengthOf(stored);
+        if (ascii) return wordBefore(stored, 1) == n && std::equal(s, s + n, stored);
+        size_t const units = wordBefore(stored, 1);
         Utf8Reader in(reinterpret_cast<char const*>(s), n);
         size_t i = 0;
         for (; i < units && !in.done(); ++i)
@@ -189,19 +193,17 @@ struct Utf8Text {
     size_t copyTo(wchar_t* out) const {
         if (ascii) return std::copy(s, s + n, out) - out;
         size_t units = 0;
-        for (Utf8Reader in(reinterpret_cast<char const*>(s), n); !in.done();) out[units++] = static_cast<wchar_t>(in.next());
+        for (Utf8Reader in(reinterpret_cast<char const*>(s), n); !in.done();)
+            out[units++] = static_cast<wchar_t>(in.next());
         return units;
     }
 };
 
 }  // namespace
 
-// `size` was the host table's first row count; this table sizes itself.
-StringCache::StringCache(unsigned) {}
-
 StringCache::~StringCache() {
     stringCount.fetch_sub(static_cast<long>(count_), std::memory_order_relaxed);
-    if (slots_) free_large_block(slots_, capacity_ * sizeof(Slot));
+    if (slots_) free_large_block(slots_, capacity_ * sizeof(uint64_t));
     while (Block* b = blocks_) {
         blocks_ = b->next;
         free_large_block(b, b->bytes);
@@ -221,29 +223,30 @@ wchar_t* StringCache::reserve(size_t n) {
         free_ = reinterpret_cast<char*>(block) + kHeader;
         end_ = reinterpret_cast<char*>(block) + bytes;
     }
-    return reinterpret_cast<wchar_t*>(free_ + kLength);
+    return reinterpret_cast<wchar_t*>(free_ + kRecordHead);
 }
 
-wchar_t const* StringCache::take(wchar_t* text, size_t n) {
-    std::memcpy(free_, &n, kLength);
+wchar_t const* StringCache::take(wchar_t* text, size_t n, uint64_t hash) {
+    std::memcpy(free_, &hash, kLength);
+    std::memcpy(free_ + kLength, &n, kLength);
     text[n] = L'\0';
     free_ += recordBytes(n);
     ++count_;
-    incrStringCount();
+    stringCount.fetch_add(1, std::memory_order_relaxed);  // orders nothing else
     return text;
 }
 
-// Doubles the table (kept at most half full); the slots carry their hashes.
+// Doubles the table (kept at most half full), reading each text's hash.
 void StringCache::grow() {
     size_t const capacity = capacity_ ? capacity_ * 2 : kFirstCapacity;
-    auto* slots = static_cast<Slot*>(allocate_large_block(capacity * sizeof(Slot)));
+    auto* slots = static_cast<uint64_t*>(allocate_large_block(capacity * sizeof(uint64_t)));
     for (size_t i = 0; i < capacity_; ++i) {
-        if (!slots_[i].text) continue;
-        size_t j = slots_[i].hash & (capacity - 1);
-        while (slots[j].text) j = (j + 1) & (capacity - 1);
+        if (!slots_[i]) continue;
+        size_t j = wordBefore(textOf(slots_[i]), 2) & (capacity - 1);
+        while (slots[j]) j = (j + 1) & (capacity - 1);
         slots[j] = slots_[i];
     }
-    if (slots_) free_large_block(slots_, capacity_ * sizeof(Slot));
+    if (slots_) free_large_block(slots_, capacity_ * sizeof(uint64_t));
     slots_ = slots;
     capacity_ = capacity;
 }
@@ -255,15 +258,15 @@ wchar_t const* StringCache::find(Text const& text) {
     if (!slots_) grow();
     size_t mask = capacity_ - 1;
     size_t i = text.hash & mask;
-    for (; slots_[i].text; i = (i + 1) & mask)
-        if (slots_[i].hash == text.hash && text.equals(slots_[i].text)) return slots_[i].text;
+    for (; slots_[i]; i = (i + 1) & mask)
+        if (((slots_[i] ^ text.hash) & kTagBits) == 0 && text.equals(textOf(slots_[i]))) return textOf(slots_[i]);
     if ((count_ + 1) * 2 > capacity_) {
         grow();
         mask = capacity_ - 1;
-        for (i = text.hash & mask; slots_[i].text;) i = (i + 1) & mask;
+        for (i = text.hash & mask; slots_[i];) i = (i + 1) & mask;
     }
     wchar_t* copy = reserve(text.most());
-    slots_[i] = Slot{text.hash, take(copy, text.copyTo(copy))};
+    slots_[i] = slotOf(take(copy, text.copyTo(copy), text.hash), text.hash);
     return copy;
 }
 

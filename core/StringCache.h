@@ -44,7 +44,7 @@ public:
 
 class StringCache {
 public:
-    explicit StringCache(unsigned size = 0);
+    explicit StringCache(unsigned = 0) {}  // the table sizes itself
     // Frees every text; every pointer cache() returned becomes invalid.
     virtual ~StringCache();
     StringCache(StringCache const&) = delete;
@@ -65,22 +65,15 @@ public:
 
     // Distinct texts held, and bytes taken for them and the table.
     size_t size() const { return count_; }
-    size_t bytes() const { return blockBytes_ + capacity_ * sizeof(Slot); }
+    size_t bytes() const { return blockBytes_ + capacity_ * sizeof(uint64_t); }
 
     // Texts held over all caches (of every thread).
     static std::atomic<long> stringCount;
-    // Change stringCount by one; return the value before the change.
-    static long incrStringCount();
-    static long decrStringCount();
 
 private:
-    // Open addressing with the full hash kept in the slot: a lookup reads
-    // one slot and, only when the hash matches, the text; growing reads no
-    // text at all. A first walk over a large document interns millions of
-    // texts, and every read of a cold line is a cache miss.
     struct Slot {
         uint64_t hash;
-        wchar_t const* text;  // null: free; its length is stored just before it
+        wchar_t const* text;
     };
     template <class Text>
     wchar_t const* find(Text const& text);
@@ -88,7 +81,7 @@ private:
     // Room for a text of up to n units with its length and NUL, in the
     // newest block; take() then keeps what the text used.
     wchar_t* reserve(size_t n);
-    wchar_t const* take(wchar_t* text, size_t n);
+    wchar_t const* take(wchar_t* text, size_t n, uint64_t hash);
 
     // Keyed texts (hash: the key, 0 when free): few, a document's names,
     // each asked for over and over.
@@ -97,7 +90,10 @@ private:
     size_t keyedCapacity_ = 0;  // a power of two
     size_t keyedCount_ = 0;
 
-    Slot* slots_ = nullptr;
+    // Open addressing; a slot (0: free) packs the text's address under the
+    // top 16 bits of its hash: a lookup reads the text only when these match.
+    // A first walk interns millions of texts; a small table misses less.
+    uint64_t* slots_ = nullptr;
     size_t capacity_ = 0;  // a power of two
     size_t count_ = 0;
     // Texts are carved out of blocks that die with the cache: a cache never

@@ -190,8 +190,10 @@ TrelDOMNode* MsxmlDOMDocument::createTrelNode(IXMLDOMNode* node) const {
         ComPtr<IXMLDOMElement> element(castToElement(node));
         return element ? createTrelElement(element.get()) : nullptr;
     }
-    case TREL_ATTRIBUTE_NODE:
-        return adoptTrelAttribute(ComPtr<IXMLDOMAttribute>(castToAttribute(node)));
+    case TREL_ATTRIBUTE_NODE: {
+        auto reader = queryInterface<IXMLDOMNodeReader>(node, IID_IXMLDOMNodeReader);
+        return reader ? adoptTrelAttribute(ComPtr<IXMLDOMAttribute>(castToAttribute(node)), reader.get()) : nullptr;
+    }
     case TREL_DOCUMENT_NODE:
         return nullptr;  // the document itself is this object, not a node of its tree
     default:
@@ -204,14 +206,13 @@ TrelDOMElement* MsxmlDOMDocument::createTrelElement(IXMLDOMElement* element) con
 }
 
 // The reference moves into the wrapper only once its memory is there.
-TrelDOMElement* MsxmlDOMDocument::adoptTrelElement(ComPtr<IXMLDOMElement> element, IXMLDOMNodeReader* reader) const {
+MsxmlDOMElement* MsxmlDOMDocument::adoptTrelElement(ComPtr<IXMLDOMElement> element, IXMLDOMNodeReader* reader) const {
     return element ? new MsxmlDOMElement(ComPtr<IXMLDOMNode>(element.detach()), reader, this) : nullptr;
 }
 
-TrelDOMAttribute* MsxmlDOMDocument::adoptTrelAttribute(ComPtr<IXMLDOMAttribute> attribute) const {
-    auto reader = queryInterface<IXMLDOMNodeReader>(attribute.get(), IID_IXMLDOMNodeReader);
-    if (!reader) return nullptr;
-    return new MsxmlDOMAttribute(ComPtr<IXMLDOMNode>(attribute.detach()), reader.get(), this);
+MsxmlDOMAttribute* MsxmlDOMDocument::adoptTrelAttribute(ComPtr<IXMLDOMAttribute> attribute,
+                                                        IXMLDOMNodeReader* reader) const {
+    return attribute ? new MsxmlDOMAttribute(ComPtr<IXMLDOMNode>(attribute.detach()), reader, this) : nullptr;
 }
 
 IXMLDOMElement* MsxmlDOMDocument::createMsxmlElement(wchar_t const* name, wchar_t const* namespaceURI) const {

@@ -8,6 +8,8 @@
 #include "msxml/MsxmlCom.h"
 #include "platform/msxml6/msxml6.h"
 
+class MsxmlDOMAttribute;
+class MsxmlDOMElement;
 class TrelDOMAttribute;
 class TrelDOMElement;
 class TrelDOMNode;
@@ -66,8 +68,8 @@ public:
     TrelDOMNode* createTrelNode(IXMLDOMNode* node) const;
     TrelDOMElement* createTrelElement(IXMLDOMElement* element) const;
     // The same taking over the reference given; `reader` is the element's own.
-    TrelDOMElement* adoptTrelElement(ComPtr<IXMLDOMElement> element, IXMLDOMNodeReader* reader) const;
-    TrelDOMAttribute* adoptTrelAttribute(ComPtr<IXMLDOMAttribute> attribute) const;
+    MsxmlDOMElement* adoptTrelElement(ComPtr<IXMLDOMElement> element, IXMLDOMNodeReader* reader) const;
+    MsxmlDOMAttribute* adoptTrelAttribute(ComPtr<IXMLDOMAttribute> attribute, IXMLDOMNodeReader* reader) const;
 
     // Detached engine nodes of this document, with a reference for the caller.
     IXMLDOMElement* createMsxmlElement(wchar_t const* name, wchar_t const* namespaceURI) const;

@@ -25,12 +25,16 @@ bool hasName(IXMLDOMNode* node, wchar_t const* name) {
     return reader && name && SUCCEEDED(reader->readName(&own, nullptr)) && own && wcscmp(own, name) == 0;
 }
 
-}  // namespace
+// Passes on only the elements whose tag equals `tag`; the inner visitor's
+// false still stops the scan.
+struct SelectedChildVisitor : TrelDOMElementVisitor {
+    SelectedChildVisitor(wchar_t const* t, TrelDOMElementVisitor* v) : tag(t), inner(v) {}
+    bool visit(TrelDOMElement const* element) override { return !element->tagEquals(tag) || inner->visit(element); }
+    wchar_t const* tag;
+    TrelDOMElementVisitor* inner;
+};
 
-bool SelectedChildVisitor::visit(TrelDOMElement const* element) {
-    if (!element->tagEquals(tag_)) return true;
-    return inner_->visit(element);
-}
+}  // namespace
 
 MsxmlDOMElement::MsxmlDOMElement(IXMLDOMElement* element, MsxmlDOMDocument const* document)
     : MsxmlDOMNode(element, document) {}
@@ -168,19 +172,22 @@ bool MsxmlDOMElement::scanChildren(wchar_t const* tag, TrelDOMElementVisitor* v)
 
 // Visits exactly the children present at the start, each once, even when a
 // visitor moves, removes or adds children: the engine's child cursor sees
-// to that. Each child gets its own wrapper, released after its visit unless
-// the visitor kept it.
+// to that. A child's wrapper the visitor did not keep stands for the next.
 bool MsxmlDOMElement::scanChildren(TrelDOMElementVisitor* v) const {
     ComPtr<IXMLDOMChildCursor> cursor;
     if (FAILED(getReader()->openElementChildren(cursor.put())) || !cursor) return false;
     MsxmlDOMDocument const* document = nullptr;  // asked for at the first child: most elements have none
+    XmlSmartPtr<MsxmlDOMElement> child;
     for (;;) {
         IXMLDOMElement* next = nullptr;
         IXMLDOMNodeReader* reader = nullptr;
         HRESULT const hr = cursor->next(&next, &reader);
         if (hr != S_OK) return SUCCEEDED(hr);
         if (!document) document = currentDocument();
-        XmlSmartPtr<TrelDOMElement> child(document->adoptTrelElement(ComPtr<IXMLDOMElement>(next), reader));
+        if (child && child->referenceCount() == 1)
+            child->rebind(ComPtr<IXMLDOMNode>(next), reader);
+        else
+            child = document->adoptTrelElement(ComPtr<IXMLDOMElement>(next), reader);
         if (!v->visit(child)) return false;
     }
 }
@@ -188,9 +195,10 @@ bool MsxmlDOMElement::scanChildren(TrelDOMElementVisitor* v) const {
 // Attributes are visited in the order of the engine's attribute map, one
 // step from the last, so a scan stays linear in their number. A visitor
 // must not add or remove attributes of this element. The wrapper of the
-// last one holds the node the next step starts from.
+// last one holds the node the next step starts from; one the visitor did
+// not keep then stands for the next attribute.
 bool MsxmlDOMElement::scanAttributes(TrelDOMAttributeVisitor* v) const {
-    XmlSmartPtr<TrelDOMAttribute> attribute;
+    XmlSmartPtr<MsxmlDOMAttribute> attribute;
     IXMLDOMAttribute* previous = nullptr;
     MsxmlDOMDocument const* const document = currentDocument();
     for (;;) {
@@ -198,7 +206,12 @@ bool MsxmlDOMElement::scanAttributes(TrelDOMAttributeVisitor* v) const {
         HRESULT const hr = getReader()->nextAttribute(previous, next.put());
         if (hr != S_OK) return SUCCEEDED(hr);
         previous = next.get();
-        attribute = document->adoptTrelAttribute(std::move(next));
-        if (!attribute || !v->visit(attribute)) return false;
+        auto reader = queryInterface<IXMLDOMNodeReader>(previous, IID_IXMLDOMNodeReader);
+        if (!reader) return false;
+        if (attribute && attribute->referenceCount() == 1)
+            attribute->rebind(ComPtr<IXMLDOMNode>(next.detach()), reader.get());
+        else
+            attribute = document->adoptTrelAttribute(std::move(next), reader.get());
+        if (!v->visit(attribute)) return false;
     }
 }

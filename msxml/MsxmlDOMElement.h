@@ -7,18 +7,6 @@
 #include "model/TrelDOMElement.h"
 #include "msxml/MsxmlDOMNode.h"
 
-// Passes on only the elements whose tag equals `tag`; the inner visitor's
-// false still stops the scan.
-class SelectedChildVisitor : public TrelDOMElementVisitor {
-public:
-    SelectedChildVisitor(wchar_t const* tag, TrelDOMElementVisitor* inner) : tag_(tag), inner_(inner) {}
-    bool visit(TrelDOMElement const* element) override;
-
-private:
-    wchar_t const* tag_;            // not owned
-    TrelDOMElementVisitor* inner_;  // not owned
-};
-
 class MsxmlDOMElement : public TrelDOMElement, public MsxmlDOMNode {
 public:
     MsxmlDOMElement(IXMLDOMElement* element, MsxmlDOMDocument const* document);

@@ -17,8 +17,6 @@ IXMLDOMAttribute* castToAttribute(IXMLDOMNode* node) {
     return queryInterface<IXMLDOMAttribute>(node, IID_IXMLDOMAttribute).detach();
 }
 
-IXMLDOMText* castToText(IXMLDOMNode* node) { return queryInterface<IXMLDOMText>(node, IID_IXMLDOMText).detach(); }
-
 // Reading a document drops text that is only white space, unless
 // xml:space="preserve" on the element or above keeps it: such text would not
 // read back, so it is refused where it enters (an empty text clears instead).
@@ -56,7 +54,7 @@ IXMLDOMText* getFirstTextChild(IXMLDOMNode* node) {
     ComPtr<IXMLDOMNode> child;
     if (FAILED(node->get_firstChild(child.put())) || !child) return nullptr;
     if (getNodeType(child.get()) != TREL_TEXT_NODE) return nullptr;
-    return castToText(child.get());
+    return queryInterface<IXMLDOMText>(child.get(), IID_IXMLDOMText).detach();
 }
 
 // The engine answers the reader for every node it hands out; nothing here

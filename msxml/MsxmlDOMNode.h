@@ -18,7 +18,6 @@ class MsxmlDOMDocument;
 // carries a reference that the caller releases.
 IXMLDOMElement* castToElement(IXMLDOMNode* node);
 IXMLDOMAttribute* castToAttribute(IXMLDOMNode* node);
-IXMLDOMText* castToText(IXMLDOMNode* node);
 
 // The node's DOM type; 0 for a null node or when the engine cannot tell.
 TrelNodeType getNodeType(IXMLDOMNode* node);
@@ -52,6 +51,12 @@ public:
     // from this one must intern in, since its handles are counted there and
     // may outlive the document this one was made for.
     MsxmlDOMDocument const* currentDocument() const;
+    // Points a wrapper only its scan holds at the next node (same document and
+    // kind), taking over the reference `node` carries; `reader` is its own.
+    void rebind(ComPtr<IXMLDOMNode> node, IXMLDOMNodeReader* reader) {
+        node_ = std::move(node);
+        reader_ = reader;
+    }
 
     // Qualified name as written (prefix included), interned.
     wchar_t const* getName() const;

@@ -42,13 +42,11 @@ private:
     size_t capacity_ = 0;
 };
 
-void xmlFreeFunc(xmlChar* s) { xmlFree(s); }
-
 struct ReaderState {
     TextBuffer text;
     std::wstring name;  // names no tree table keeps
     // Text the tree holds in pieces, joined for one read.
-    std::unique_ptr<xmlChar, decltype(&xmlFreeFunc)> copy{nullptr, &xmlFreeFunc};
+    std::unique_ptr<xmlChar, void (*)(xmlChar*)> copy{nullptr, [](xmlChar* s) { xmlFree(s); }};
 };
 
 // A read made after the thread's state is gone (during its exit) uses a
@@ -105,8 +103,8 @@ void appendQualified(std::wstring& out, char const* prefix, char const* local) {
 }
 
 // "prefix:local", or "local" without a prefix, of a node of `content`.
-HRESULT qualifiedName(DocContent* content, char const* prefix, char const* local, wchar_t const** name,
-                      size_t* length, uint64_t* key) {
+HRESULT qualifiedName(DocContent* content, char const* prefix, char const* local, wchar_t const** name, size_t* length,
+                      uint64_t* key) {
     xmlDictPtr dict = content ? content->doc()->dict : nullptr;
     if (NameTable::Name const* known = content ? content->names.find(dict, prefix, local) : nullptr)
         return giveName(known->wide, known->serial, name, length, key);
@@ -146,10 +144,6 @@ size_t hashOf(void const* p) {
     return static_cast<size_t>((key >> 3) * 0x9E3779B97F4A7C15ULL >> 20);
 }
 
-bool samePrefix(std::string const& stored, bool prefixed, char const* prefix) {
-    return prefix ? prefixed && stored == prefix : !prefixed;
-}
-
 }  // namespace
 
 size_t readerTextUnits() { return threadState().text.capacity(); }
@@ -176,7 +170,7 @@ NameTable::Name const* NameTable::find(xmlDictPtr dict, char const* prefix, char
     if (!local) return nullptr;
     Name* first = slots_.empty() ? nullptr : lookup(local);
     for (Name* n = first; n; n = n->next)
-        if (samePrefix(n->prefix, n->prefixed, prefix)) return n;
+        if (prefix ? n->prefixed && n->prefix == prefix : !n->prefixed) return n;
     if (!first && !(dict && xmlDictOwns(dict, reinterpret_cast<xmlChar const*>(local)) == 1)) return nullptr;
     if (!first && (names_.size() + 1) * 2 > slots_.size()) grow();
     Name& made = names_.emplace_back(Name{local, prefix ? prefix : "", prefix != nullptr, {}, nullptr, nextSerial()});

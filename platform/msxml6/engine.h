@@ -98,7 +98,6 @@ std::wstring toWide(char const* s, size_t n);
 std::wstring toWide(char const* s);  // null gives L""
 BSTR bstrFromUtf8(char const* s, size_t n);
 BSTR bstrFromUtf8(char const* s);  // null gives null
-inline BSTR bstrFromUtf8(xmlChar const* s) { return bstrFromUtf8(reinterpret_cast<char const*>(s)); }
 
 // XML names as the parser accepts them (all of Unicode's name characters).
 bool isValidNCName(char const* utf8);

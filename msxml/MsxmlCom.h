@@ -8,7 +8,9 @@
 
 #include <cwchar>
 #include <string>
+#include <utility>
 
+#include "platform/msxml6/com.h"
 #include "platform/win32/win32.h"
 
 // The file that path names, or that a file: URL names: every function that
@@ -27,63 +29,22 @@ inline HRESULT createOutputFile(wchar_t const* pathOrUrl, IStream** out) {
     return openFileStream(pathOrUrl, STGM_CREATE | STGM_WRITE, out);
 }
 
+// The engine's owning pointer, except that a ComPtr built from a raw
+// pointer here takes over the reference that came with it.
 template <class T>
-class ComPtr {
+class ComPtr : public mx::ComPtr<T> {
 public:
     ComPtr() noexcept = default;
-    // Takes over the one reference that `adopted` carries.
-    explicit ComPtr(T* adopted) noexcept : p_(adopted) {}
+    explicit ComPtr(T* adopted) noexcept : mx::ComPtr<T>(mx::ComPtr<T>::adopt(adopted)) {}
+    ComPtr(mx::ComPtr<T>&& other) noexcept : mx::ComPtr<T>(std::move(other)) {}
     // Adds a reference of its own.
-    static ComPtr share(T* p) noexcept {
-        if (p) p->AddRef();
-        return ComPtr(p);
-    }
-    ComPtr(ComPtr&& other) noexcept : p_(other.p_) { other.p_ = nullptr; }
-    ComPtr& operator=(ComPtr&& other) noexcept {
-        if (this != &other) {
-            reset();
-            p_ = other.p_;
-            other.p_ = nullptr;
-        }
-        return *this;
-    }
-    ComPtr(ComPtr const&) = delete;
-    ComPtr& operator=(ComPtr const&) = delete;
-    ~ComPtr() { reset(); }
-
-    T* get() const noexcept { return p_; }
-    T* operator->() const noexcept { return p_; }
-    explicit operator bool() const noexcept { return p_ != nullptr; }
-
-    // For out parameters: drops what is held, then lets the callee fill it.
-    T** put() noexcept {
-        reset();
-        return &p_;
-    }
-    // Hands the reference to the caller.
-    T* detach() noexcept {
-        T* p = p_;
-        p_ = nullptr;
-        return p;
-    }
-    void reset() noexcept {
-        if (p_) {
-            T* p = p_;
-            p_ = nullptr;
-            p->Release();
-        }
-    }
-
-private:
-    T* p_ = nullptr;
+    static ComPtr share(T* p) noexcept { return mx::ComPtr<T>::share(p); }
 };
 
 // Asks `object` for another interface; empty when it has none (or is null).
 template <class U>
 ComPtr<U> queryInterface(IUnknown* object, IID const& iid) noexcept {
-    void* out = nullptr;
-    if (!object || FAILED(object->QueryInterface(iid, &out))) return ComPtr<U>();
-    return ComPtr<U>(static_cast<U*>(out));
+    return mx::queryAs<U>(object, iid);
 }
 
 // An owned BSTR (null allowed).
@@ -136,23 +97,19 @@ public:
         v_.vt = VT_I4;
         v_.lVal = value;
     }
-    void setDispatch(IDispatch* object) noexcept {
-        VariantClear(&v_);
-        if (object) object->AddRef();
-        v_.vt = VT_DISPATCH;
-        v_.pdispVal = object;
-    }
-    void setUnknown(IUnknown* object) noexcept {
-        VariantClear(&v_);
-        if (object) object->AddRef();
-        v_.vt = VT_UNKNOWN;
-        v_.punkVal = object;
-    }
+    void setDispatch(IDispatch* object) noexcept { setObject(VT_DISPATCH, object); }
+    void setUnknown(IUnknown* object) noexcept { setObject(VT_UNKNOWN, object); }
 
-    bool isEmpty() const noexcept { return v_.vt == VT_EMPTY; }
     // The string held, or null when the variant holds none.
     BSTR text() const noexcept { return v_.vt == VT_BSTR ? v_.bstrVal : nullptr; }
 
 private:
+    void setObject(VARTYPE type, IUnknown* object) noexcept {
+        VariantClear(&v_);
+        if (object) object->AddRef();
+        v_.vt = type;
+        v_.punkVal = object;  // the same slot as pdispVal
+    }
+
     VARIANT v_;
 };

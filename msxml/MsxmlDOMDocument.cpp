@@ -40,8 +40,8 @@ bool setWriterOutput(IMXWriter* writer, IStream* file) {
     return SUCCEEDED(writer->put_output(output.get()));
 }
 
-bool setWriterProperties(IMXWriter* writer, XmlEncoding const& encoding, bool indent) {
-    if (FAILED(writer->put_indent(toVariantBool(indent)))) return false;
+bool setWriterProperties(IMXWriter* writer, XmlEncoding const& encoding) {
+    if (FAILED(writer->put_indent(VARIANT_TRUE))) return false;
     if (FAILED(writer->put_standalone(VARIANT_TRUE))) return false;
     BStr name(encoding.toString());
     return SUCCEEDED(writer->put_encoding(name.get()));
@@ -59,42 +59,25 @@ bool connectWriter(ISAXXMLReader* reader, IMXWriter* writer) {
 
 bool readWriterOutput(IMXWriter* writer, wchar_t** text) {
     Variant output;
-    if (FAILED(writer->get_output(output.put())) || output.isEmpty()) return false;
-    return handOut(output.text(), text);
+    return SUCCEEDED(writer->get_output(output.put())) && handOut(output.text(), text);
 }
 
-}  // namespace
-
-bool loadDocument(IXMLDOMDocument3* document, wchar_t const* path) {
-    XmlLastFailure::clear();
-    if (!document || !path) return false;
-    if (FAILED(document->put_async(VARIANT_FALSE))) return false;
-    Variant source;
-    source.setString(path);
-    VARIANT_BOOL ok = VARIANT_FALSE;
-    if (SUCCEEDED(document->load(source.get(), &ok)) && ok == VARIANT_TRUE) return true;
-    recordLoadFailure(document, path);
-    return false;
-}
-
-bool saveDocument(IXMLDOMDocument3* document, wchar_t const* path, XmlEncoding const& encoding, bool indent) {
-    return writeDocument(document, path, nullptr, encoding, indent);
-}
-
+// Feeds the document through a SAX reader into an indenting XML writer,
+// into the file `path` or, when `text` is given instead, into a heap string
+// stored in *text (freed by the caller with ux_strfree).
+//
 // The writer streams into the file target, which holds the bytes beside the
 // old file (or in a scratch file) until the commit puts them in place: the
 // output never sits in memory as a whole. The walk checks the whole tree
 // before its first byte, and a failure on the way reverts the target, so an
 // earlier file stays untouched; true only once the new content is in place.
-bool writeDocument(IXMLDOMDocument3* document, wchar_t const* path, wchar_t** text, XmlEncoding const& encoding,
-                   bool indent) {
-    if (!document || (!path && !text)) return false;
+bool writeDocument(IXMLDOMDocument3* document, wchar_t const* path, wchar_t** text, XmlEncoding const& encoding) {
     MsxmlFactory* factory = MsxmlFactory::getInstance();
     ComPtr<ISAXXMLReader> reader(factory->createSAXXMLReader());
     if (!reader) return false;
     ComPtr<IMXWriter> writer(factory->createMXWriter());
     if (!writer) return false;
-    if (!setWriterProperties(writer.get(), encoding, indent)) return false;
+    if (!setWriterProperties(writer.get(), encoding)) return false;
     if (!connectWriter(reader.get(), writer.get())) return false;
     ComPtr<IStream> file;
     if (path && (FAILED(createOutputFile(path, file.put())) || !file)) return false;
@@ -109,8 +92,6 @@ bool writeDocument(IXMLDOMDocument3* document, wchar_t const* path, wchar_t** te
     }
     return SUCCEEDED(file->Commit(STGC_DEFAULT));
 }
-
-namespace {
 
 // Every live wrapper with the identity of its engine document, so that a node
 // moved into another document finds that document's wrapper. Locked, since
@@ -131,6 +112,18 @@ ComPtr<IUnknown> identityOf(IUnknown* object) {
 }
 
 }  // namespace
+
+bool loadDocument(IXMLDOMDocument3* document, wchar_t const* path) {
+    XmlLastFailure::clear();
+    if (!document || !path) return false;
+    if (FAILED(document->put_async(VARIANT_FALSE))) return false;
+    Variant source;
+    source.setString(path);
+    VARIANT_BOOL ok = VARIANT_FALSE;
+    if (SUCCEEDED(document->load(source.get(), &ok)) && ok == VARIANT_TRUE) return true;
+    recordLoadFailure(document, path);
+    return false;
+}
 
 MsxmlDOMDocument::MsxmlDOMDocument(IXMLDOMDocument3* document) : document_(document), cache_(0) {
     if (document_) document_->AddRef();
@@ -216,7 +209,7 @@ MsxmlDOMAttribute* MsxmlDOMDocument::adoptTrelAttribute(ComPtr<IXMLDOMAttribute>
 }
 
 IXMLDOMElement* MsxmlDOMDocument::createMsxmlElement(wchar_t const* name, wchar_t const* namespaceURI) const {
-    if (!document_ || !name) return nullptr;
+    if (!name) return nullptr;
     Variant type;
     type.setInt(NODE_ELEMENT);
     BStr tag(name);
@@ -237,19 +230,15 @@ IXMLDOMElement* MsxmlDOMDocument::createMsxmlElement(wchar_t const* name, wchar_
 }
 
 IXMLDOMText* MsxmlDOMDocument::createMsxmlText(wchar_t const* text) const {
-    if (!document_) return nullptr;
     BStr data(text);
-    IXMLDOMText* node = nullptr;
-    if (FAILED(document_->createTextNode(data.get(), &node))) return nullptr;
-    return node;
+    ComPtr<IXMLDOMText> node;
+    return SUCCEEDED(document_->createTextNode(data.get(), node.put())) ? node.detach() : nullptr;
 }
 
 IXMLDOMComment* MsxmlDOMDocument::createMsxmlComment(wchar_t const* text) const {
-    if (!document_) return nullptr;
     BStr data(text);
-    IXMLDOMComment* node = nullptr;
-    if (FAILED(document_->createComment(data.get(), &node))) return nullptr;
-    return node;
+    ComPtr<IXMLDOMComment> node;
+    return SUCCEEDED(document_->createComment(data.get(), node.put())) ? node.detach() : nullptr;
 }
 
 TrelDOMElement* MsxmlDOMDocument::createElement(wchar_t const* tag, wchar_t const* text) const {
@@ -293,7 +282,6 @@ bool MsxmlDOMDocument::setRoot(TrelDOMElement const* root) {
 }
 
 bool MsxmlDOMDocument::addXMLDeclaration(XmlEncoding const& encoding) {
-    if (!document_) return false;
     wchar_t data[1024];
     wchar_t const* name = encoding.toString();
     swprintf(data, sizeof data / sizeof data[0], L"version='1.0' encoding='%ls'", name ? name : L"");
@@ -311,29 +299,25 @@ bool MsxmlDOMDocument::addComment(wchar_t const* text) {
 
 bool MsxmlDOMDocument::save(wchar_t const* path, XmlEncoding const& encoding, bool indent) const {
     XmlLastFailure::clear();
-    if (!document_ || !path) return false;
-    bool saved = false;
-    if (indent) {
-        saved = saveDocument(document_, path, encoding, true);
-    } else {
-        Variant destination;
-        destination.setString(path);
-        saved = SUCCEEDED(document_->save(destination.get()));
-    }
+    if (!path) return false;
+    Variant destination;
+    destination.setString(path);
+    bool const saved =
+        indent ? writeDocument(document_, path, nullptr, encoding) : SUCCEEDED(document_->save(destination.get()));
     if (!saved) recordWriteFailure(document_, path);
     return saved;
 }
 
 bool MsxmlDOMDocument::saveXML(wchar_t** out, bool indent) const {
     XmlLastFailure::clear();
-    if (!document_ || !out) return false;
+    if (!out) return false;
     if (writeText(out, indent)) return true;
     recordWriteFailure(document_, nullptr);
     return false;
 }
 
 bool MsxmlDOMDocument::writeText(wchar_t** out, bool indent) const {
-    if (indent) return writeDocument(document_, nullptr, out, XmlEncoding::UTF8, true);
+    if (indent) return writeDocument(document_, nullptr, out, XmlEncoding::UTF8);
     ComPtr<IXMLDOMElement> root;  // text without a root element would not read back
     if (FAILED(document_->get_documentElement(root.put())) || !root) return false;
     BStr xml;
@@ -345,7 +329,7 @@ bool MsxmlDOMDocument::load(wchar_t const* path) { return loadDocument(document_
 
 bool MsxmlDOMDocument::loadXML(wchar_t const* text) {
     XmlLastFailure::clear();
-    if (!document_ || !text) return false;
+    if (!text) return false;
     BStr xml(text);
     VARIANT_BOOL ok = VARIANT_FALSE;
     if (SUCCEEDED(document_->loadXML(xml.get(), &ok)) && ok == VARIANT_TRUE) return true;
@@ -354,7 +338,6 @@ bool MsxmlDOMDocument::loadXML(wchar_t const* text) {
 }
 
 void MsxmlDOMDocument::resolveExternals(bool on) {
-    if (!document_) return;
     document_->put_validateOnParse(toVariantBool(on));
     document_->put_resolveExternals(toVariantBool(on));
 }

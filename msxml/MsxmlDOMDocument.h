@@ -17,17 +17,10 @@ class TrelDOMNode;
 // Synchronous load of a file path (or file: URL) into `document`, replacing
 // its content. False for a null path, a missing file or malformed XML.
 bool loadDocument(IXMLDOMDocument3* document, wchar_t const* path);
-// Indented save of `document` to `path`: writeDocument without a text result.
-bool saveDocument(IXMLDOMDocument3* document, wchar_t const* path, XmlEncoding const& encoding, bool indent);
-// Feeds the document through a SAX reader into an XML writer, into the file
-// `path` or, when `text` is given instead, into a heap string stored in *text
-// (freed by the caller with ux_strfree). Exactly one of path and text is given.
-bool writeDocument(IXMLDOMDocument3* document, wchar_t const* path, wchar_t** text, XmlEncoding const& encoding,
-                   bool indent);
 
 class MsxmlDOMDocument : public TrelDOMDocument {
 public:
-    // Holds its own reference to `document`.
+    // Holds its own reference to `document` (not null).
     explicit MsxmlDOMDocument(IXMLDOMDocument3* document);
 
     // Note the order: qualified name first, namespace URI second.

@@ -4,12 +4,6 @@
 #include "model/XmlFailure.h"
 #include "platform/host/ux_string.h"
 
-namespace {
-
-HRESULT toResult(bool goOn) { return goOn ? S_OK : E_FAIL; }
-
-}  // namespace
-
 SAXString::SAXString(wchar_t const* chars, long length, bool trim) {
     if (length < 0) length = 0;
     text_ = length < INLINE ? inline_ : new wchar_t[length + 1];

@@ -14,6 +14,9 @@
 #include "msxml/MsxmlCom.h"
 #include "platform/msxml6/com.h"
 
+// A model handler's answer as the engine's: S_OK goes on, E_FAIL stops.
+inline HRESULT toResult(bool goOn) { return goOn ? S_OK : E_FAIL; }
+
 // A terminated copy of a counted engine string, optionally trimmed of leading
 // and trailing white space. Short texts stay inline: no heap per event.
 class SAXString {

@@ -18,8 +18,6 @@
 
 namespace {
 
-HRESULT toResult(bool goOn) { return goOn ? S_OK : E_FAIL; }
-
 std::size_t counted(int length) { return length > 0 ? static_cast<std::size_t>(length) : 0; }
 
 // Content and lexical handler in one object; forwards to the sink.

@@ -158,6 +158,25 @@ IXMLDOMNode* wrapDecl(DocContent* content);
 // Hands out `object` as the interface `riid` (new reference in *out).
 HRESULT handOut(IXMLDOMNode* object, REFIID riid, void** out);
 
+// ---- node lists and attribute maps (dom_list.cpp) ---------------------------------
+// The live list of `parent`'s children (a document's declaration first).
+IXMLDOMNodeList* newChildList(NodeBase& parent);
+// The live attribute map of an element: namespace declarations, then attributes.
+IXMLDOMNamedNodeMap* newAttributeMap(NodeBase& element);
+
+// ---- XPath 1.0 (dom_xpath.cpp), no namespace prefixes bound ------------------------
+// First match in document order; S_FALSE and null when nothing matches,
+// E_FAIL for a bad expression or one that gives no node-set.
+HRESULT selectFirst(NodeBase& context, std::string const& expression, IXMLDOMNode** node);
+
+// ---- serialisation (dom_save.cpp) -------------------------------------------------
+// The XML text of one node (and subtree) as UTF-8, for get_xml. A non-root
+// element carries the namespace declarations it inherits.
+bool serializeNode(NodeBase& self, std::string& out);
+// The whole document, no added white space, in the encoding its declaration
+// names (UTF-8 without a declaration), written to `stream`.
+HRESULT saveDocument(DocContent* content, IStream* stream);
+
 // ---- child cursors (dom_cursor.cpp) -----------------------------------------------
 // Called before any change that links or unlinks a node: the open child
 // cursors of this thread take hold of the children they have not given yet.
@@ -175,7 +194,7 @@ void applyDeclaration(xmlDocPtr doc, xmlChar const* data);
 // The value of pseudo-attribute `name` in declaration text; empty when absent.
 std::string pseudoAttribute(char const* data, char const* name);
 // Declaration text for a document that has one but no stored text.
-std::string declarationText(xmlDocPtr doc);
+std::string declarationText(xmlDocPtr doc, bool withEncoding = true);
 
 // ---- values -------------------------------------------------------------------
 // Literal replacement of an attribute's value (no entity parsing).

@@ -25,7 +25,7 @@ struct OpenCursors {
     ~OpenCursors();
 };
 
-class ChildCursor final : public IXMLDOMChildCursor {
+class ChildCursor final : public ComObject<IXMLDOMChildCursor, IID_IXMLDOMChildCursor> {
 public:
     // Opens over `parent` (a live element object), reading as it goes when
     // `open` is there to watch for changes, else holding every child now.
@@ -44,17 +44,6 @@ public:
         cursors->first = this;
         return S_OK;
     }
-
-    HRESULT QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IXMLDOMChildCursor) return E_NOINTERFACE;
-        *out = static_cast<IXMLDOMChildCursor*>(this);
-        ++refs_;
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override;
 
     HRESULT next(IXMLDOMElement** child, IXMLDOMNodeReader** reader) override {
         if (!child || !reader) return E_POINTER;
@@ -98,14 +87,12 @@ public:
         return true;
     }
 
-    // Ends this use: the children not given and the element let go.
-    void finish() {
+    // The children not given and the element are let go.
+    ~ChildCursor() override {
         stopWatching();
         for (size_t i = taken_; i < held_.size(); ++i)
             if (held_[i]) held_[i]->release();
-        held_.clear();
         if (parent_) parent_->release();
-        parent_ = nullptr;
     }
 
 private:
@@ -120,7 +107,6 @@ private:
         prev_ = next_ = nullptr;
     }
 
-    ULONG refs_ = 1;
     Node* parent_ = nullptr;     // a reference
     xmlNodePtr last_ = nullptr;  // the child given last, while reading the tree
     std::vector<Node*> held_;    // once holding: a reference each until given
@@ -137,13 +123,6 @@ OpenCursors::~OpenCursors() {
 }
 
 OpenCursors* openCursors() { return ThreadState<OpenCursors>::get(); }
-
-ULONG ChildCursor::Release() {
-    if (--refs_) return refs_;
-    finish();
-    delete this;
-    return 0;
-}
 
 }  // namespace
 

@@ -8,7 +8,6 @@
 #include <cwchar>
 
 #include "platform/msxml6/dom_parse.h"
-#include "platform/msxml6/dom_save.h"
 #include "platform/msxml6/com.h"
 #include "platform/msxml6/dom_util.h"
 #include "platform/msxml6/write_check.h"
@@ -52,13 +51,32 @@ std::string baseUrlOf(wchar_t const* pathOrUrl) {
     return url;
 }
 
-IDispatch* dispatchOf(VARIANT const& v) { return queryAs<IDispatch>(objectOf(v), IID_IDispatch).detach(); }
-
 template <class T>
 HRESULT refuse(T** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     return E_INVALIDARG;
+}
+
+xmlNodePtr newElement(xmlDocPtr doc, std::string const& qname, std::string const& uri) {
+    if (!isValidQName(qname.c_str()) || qname.starts_with("xmlns:")) return nullptr;  // xmlns only declares
+    // A prefix without a namespace stays part of the name until a
+    // declaration of it comes into scope (see insertChild).
+    size_t colon = qname.find(':');
+    bool split = colon != std::string::npos && !uri.empty();
+    std::string prefix = split ? qname.substr(0, colon) : std::string();
+    std::string local = split ? qname.substr(colon + 1) : qname;
+    if (!uri.empty() && !isDeclarableNamespace(split ? prefix.c_str() : nullptr, uri.c_str())) return nullptr;
+    xmlNodePtr n = xmlNewDocNode(doc, nullptr, xstr(local), nullptr);
+    if (n && colon != std::string::npos && !split) markUnbound(doc);
+    if (!n || uri.empty()) return n;
+    markNamespaced(doc);
+    // The declaration goes on the node itself so that a detached node is
+    // self-contained; inserting it drops the declaration where redundant.
+    xmlNsPtr ns = xmlNewNs(n, xstr(uri), split ? xstr(prefix) : nullptr);
+    if (!ns && split) ns = xmlSearchNs(doc, n, xstr(prefix));  // "xml" is predeclared
+    if (ns) xmlSetNs(n, ns);
+    return n;
 }
 
 }  // namespace
@@ -147,15 +165,9 @@ HRESULT DocumentObj::get_documentElement(IXMLDOMElement** root) {
 }
 
 HRESULT DocumentObj::createElement(BSTR tagName, IXMLDOMElement** element) {
-    if (!element) return E_POINTER;
-    *element = nullptr;
-    VARIANT type;
-    type.vt = VT_I4;
-    type.lVal = NODE_ELEMENT;
-    IXMLDOMNode* created = nullptr;
-    HRESULT hr = createNode(type, tagName, nullptr, &created);
-    if (FAILED(hr)) return hr;
-    return handOut(created, IID_IXMLDOMElement, reinterpret_cast<void**>(element));
+    xmlNodePtr n = newElement(content->doc(), utf8Of(tagName), std::string());
+    if (!n) return refuse(element);
+    return createDetached(n, IID_IXMLDOMElement, reinterpret_cast<void**>(element));
 }
 
 // Character data is refused where it enters when XML could not write it back.
@@ -184,31 +196,6 @@ HRESULT DocumentObj::createProcessingInstruction(BSTR target, BSTR data, IXMLDOM
     xmlNodePtr n = xmlNewDocPI(content->doc(), xstr(name), xstr(text));
     return createDetached(n, IID_IXMLDOMProcessingInstruction, reinterpret_cast<void**>(pi));
 }
-
-namespace {
-
-xmlNodePtr newElement(xmlDocPtr doc, std::string const& qname, std::string const& uri) {
-    if (!isValidQName(qname.c_str()) || qname.starts_with("xmlns:")) return nullptr;  // xmlns only declares
-    // A prefix without a namespace stays part of the name until a
-    // declaration of it comes into scope (see insertChild).
-    size_t colon = qname.find(':');
-    bool split = colon != std::string::npos && !uri.empty();
-    std::string prefix = split ? qname.substr(0, colon) : std::string();
-    std::string local = split ? qname.substr(colon + 1) : qname;
-    if (!uri.empty() && !isDeclarableNamespace(split ? prefix.c_str() : nullptr, uri.c_str())) return nullptr;
-    xmlNodePtr n = xmlNewDocNode(doc, nullptr, xstr(local), nullptr);
-    if (n && colon != std::string::npos && !split) markUnbound(doc);
-    if (!n || uri.empty()) return n;
-    markNamespaced(doc);
-    // The declaration goes on the node itself so that a detached node is
-    // self-contained; inserting it drops the declaration where redundant.
-    xmlNsPtr ns = xmlNewNs(n, xstr(uri), split ? xstr(prefix) : nullptr);
-    if (!ns && split) ns = xmlSearchNs(doc, n, xstr(prefix));  // "xml" is predeclared
-    if (ns) xmlSetNs(n, ns);
-    return n;
-}
-
-}  // namespace
 
 HRESULT DocumentObj::createNode(VARIANT type, BSTR name, BSTR namespaceURI, IXMLDOMNode** node) {
     if (!node) return E_POINTER;
@@ -268,16 +255,14 @@ HRESULT DocumentObj::load(VARIANT source, VARIANT_BOOL* ok) {
     if (ok) *ok = VARIANT_FALSE;
     if (source.vt == VT_BSTR) {
         HRESULT hr = S_OK;
-        IStream* stream = openSource(source.bstrVal, &hr);
+        auto stream = ComPtr<IStream>::adopt(openFile(source.bstrVal, STGM_READ, &hr));
         if (!stream) {
             ParseFailure failure;
             failure.code = hr;
             failure.reason = hr == STG_E_FILENOTFOUND ? kNoSuchFile : "The file could not be opened.";
             return finishLoad(nullptr, failure, ok);
         }
-        HRESULT result = loadStream(stream, baseUrlOf(source.bstrVal), ok);
-        stream->Release();
-        return result;
+        return loadStream(stream.get(), baseUrlOf(source.bstrVal), ok);
     }
     IUnknown* object = objectOf(source);
     if (!object) return E_INVALIDARG;
@@ -310,16 +295,15 @@ HRESULT DocumentObj::save(VARIANT destination) {
     if (destination.vt == VT_BSTR) {
         if (!destination.bstrVal || !*destination.bstrVal) return E_INVALIDARG;
         HRESULT hr = S_OK;
-        IStream* stream = openTarget(destination.bstrVal, &hr);
+        auto stream = ComPtr<IStream>::adopt(openFile(destination.bstrVal, STGM_CREATE | STGM_WRITE, &hr));
         if (!stream) return hr;
-        hr = saveDocument(content, stream);
+        hr = saveDocument(content, stream.get());
         // The file is saved only once the commit says so; a failed save is
         // abandoned and never replaces the old file.
         if (SUCCEEDED(hr))
             hr = stream->Commit(STGC_DEFAULT);
         else
             stream->Revert();
-        stream->Release();
         return hr;
     }
     auto stream = queryAs<IStream>(objectOf(destination), IID_IStream);
@@ -350,22 +334,20 @@ HRESULT DocumentObj::get_schemas(VARIANT* schemas) {
         schemas->vt = VT_NULL;
         return S_FALSE;
     }
-    void* out = nullptr;
-    if (FAILED(schemas_->QueryInterface(IID_IDispatch, &out))) return E_FAIL;
+    schemas_->AddRef();
     schemas->vt = VT_DISPATCH;
-    schemas->pdispVal = static_cast<IDispatch*>(out);
+    schemas->pdispVal = schemas_;
     return S_OK;
 }
 
+// No object (VT_NULL, VT_EMPTY or a null pointer) detaches the collection.
 HRESULT DocumentObj::putref_schemas(VARIANT schemas) {
-    IDispatch* collection = nullptr;
-    if (schemas.vt != VT_NULL && schemas.vt != VT_EMPTY) {
-        if (!objectOf(schemas)) {
-            if (schemas.vt != VT_DISPATCH && schemas.vt != VT_UNKNOWN) return E_INVALIDARG;
-        } else if (!(collection = dispatchOf(schemas))) {
-            return E_INVALIDARG;
-        }
-    }
+    IUnknown* object = objectOf(schemas);
+    if (!object && schemas.vt != VT_NULL && schemas.vt != VT_EMPTY && schemas.vt != VT_DISPATCH &&
+        schemas.vt != VT_UNKNOWN)
+        return E_INVALIDARG;
+    IDispatch* collection = queryAs<IDispatch>(object, IID_IDispatch).detach();
+    if (object && !collection) return E_INVALIDARG;
     if (schemas_) schemas_->Release();
     schemas_ = collection;
     return S_OK;
@@ -385,17 +367,9 @@ HRESULT DocumentObj::validate(IXMLDOMParseError** error) {
         failure.code = E_FAIL;
         failure.reason = "The document has no schema or DTD to validate against.";
     }
-    IXMLDOMParseError* result = valid ? newParseError(0, std::wstring(), 0, 0) : errorFrom(failure);
-    if (valid) {
-        setParseError(nullptr);
-    } else {
-        result->AddRef();
-        setParseError(result);
-    }
-    if (error)
-        *error = result;
-    else
-        result->Release();
+    // The document keeps the reason as its parse error; the caller gets a copy.
+    setParseError(valid ? nullptr : errorFrom(failure));
+    if (error) get_parseError(error);
     return valid ? S_OK : S_FALSE;
 }
 

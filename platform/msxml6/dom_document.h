@@ -61,7 +61,7 @@ private:
     HRESULT createDetached(xmlNodePtr node, REFIID riid, void** out);
 
     LoadSettings settings_;
-    IUnknown* schemas_ = nullptr;              // counted
+    IDispatch* schemas_ = nullptr;             // counted
     IXMLDOMParseError* parseError_ = nullptr;  // counted; null: no error so far
 };
 

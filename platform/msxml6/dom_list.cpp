@@ -5,8 +5,6 @@
 // remembers where its last lookup ended, so such a walk is linear; the
 // position is trusted only while the DOM generation is unchanged, i.e. no
 // node was inserted, removed or freed since.
-#include "platform/msxml6/dom_list.h"
-
 #include "platform/msxml6/com.h"
 #include "platform/msxml6/dom_node.h"
 #include "platform/msxml6/dom_util.h"

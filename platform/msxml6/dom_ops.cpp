@@ -3,10 +3,7 @@
 // declaration as a first child, attributes have no parent or siblings,
 // namespace declarations are attributes named xmlns / xmlns:p.
 #include "platform/msxml6/dom_document.h"
-#include "platform/msxml6/dom_list.h"
-#include "platform/msxml6/dom_save.h"
 #include "platform/msxml6/dom_util.h"
-#include "platform/msxml6/dom_xpath.h"
 #include "platform/msxml6/write_check.h"
 
 namespace mx::ops {
@@ -63,37 +60,12 @@ IXMLDOMNode* documentFirst(DocContent* content) {
     return wrapNode(content->doc()->children);
 }
 
+// libxml2 numbers the node kinds the DOM knows as the DOM does.
 DOMNodeType typeOf(xmlNodePtr n) {
-    switch (n->type) {
-    case XML_ELEMENT_NODE:
-        return NODE_ELEMENT;
-    case XML_ATTRIBUTE_NODE:
-        return NODE_ATTRIBUTE;
-    case XML_TEXT_NODE:
-        return NODE_TEXT;
-    case XML_CDATA_SECTION_NODE:
-        return NODE_CDATA_SECTION;
-    case XML_ENTITY_REF_NODE:
-        return NODE_ENTITY_REFERENCE;
-    case XML_ENTITY_NODE:
-    case XML_ENTITY_DECL:
-        return NODE_ENTITY;
-    case XML_PI_NODE:
-        return NODE_PROCESSING_INSTRUCTION;
-    case XML_COMMENT_NODE:
-        return NODE_COMMENT;
-    case XML_DOCUMENT_NODE:
-        return NODE_DOCUMENT;
-    case XML_DOCUMENT_TYPE_NODE:
-    case XML_DTD_NODE:
-        return NODE_DOCUMENT_TYPE;
-    case XML_DOCUMENT_FRAG_NODE:
-        return NODE_DOCUMENT_FRAGMENT;
-    case XML_NOTATION_NODE:
-        return NODE_NOTATION;
-    default:
-        return NODE_INVALID;
-    }
+    static_assert(int{XML_ELEMENT_NODE} == NODE_ELEMENT && int{XML_NOTATION_NODE} == NODE_NOTATION);
+    if (n->type <= XML_NOTATION_NODE) return static_cast<DOMNodeType>(n->type);
+    if (n->type == XML_DTD_NODE) return NODE_DOCUMENT_TYPE;
+    return n->type == XML_ENTITY_DECL ? NODE_ENTITY : NODE_INVALID;
 }
 
 }  // namespace

@@ -134,24 +134,11 @@ void onEndElement(void* ctx, xmlChar const* localname, xmlChar const* prefix, xm
     xmlSAX2EndElementNs(ctx, localname, prefix, uri);
 }
 
-void onComment(void* ctx, xmlChar const* value) {
+// Other markup ends a run of text; libxml2's own handler `build` then makes it.
+template <auto build, class... Args>
+void afterText(void* ctx, Args... args) {
     endText(stateOf(ctx));
-    xmlSAX2Comment(ctx, value);
-}
-
-void onProcessingInstruction(void* ctx, xmlChar const* target, xmlChar const* data) {
-    endText(stateOf(ctx));
-    xmlSAX2ProcessingInstruction(ctx, target, data);
-}
-
-void onCData(void* ctx, xmlChar const* value, int len) {
-    endText(stateOf(ctx));
-    xmlSAX2CDataBlock(ctx, value, len);
-}
-
-void onReference(void* ctx, xmlChar const* name) {
-    endText(stateOf(ctx));
-    xmlSAX2Reference(ctx, name);
+    build(ctx, args...);
 }
 
 void onEndDocument(void* ctx) {
@@ -169,10 +156,10 @@ void installHandlers(xmlParserCtxtPtr ctxt) {
     sax->ignorableWhitespace = onCharacters;  // the same, or libxml2 applies its own blank heuristic
     sax->startElementNs = onStartElement;
     sax->endElementNs = onEndElement;
-    sax->comment = onComment;
-    sax->processingInstruction = onProcessingInstruction;
-    sax->cdataBlock = onCData;
-    sax->reference = onReference;
+    sax->comment = afterText<xmlSAX2Comment>;
+    sax->processingInstruction = afterText<xmlSAX2ProcessingInstruction>;
+    sax->cdataBlock = afterText<xmlSAX2CDataBlock>;
+    sax->reference = afterText<xmlSAX2Reference>;
 }
 
 int optionsFor(LoadSettings const& settings) {

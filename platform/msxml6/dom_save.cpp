@@ -1,6 +1,4 @@
 // Serialisation through libxml2's own writer (no indentation).
-#include "platform/msxml6/dom_save.h"
-
 #include <libxml/encoding.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlsave.h>
@@ -9,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/msxml6/dom_core.h"
 #include "platform/msxml6/dom_util.h"
 #include "platform/msxml6/write_check.h"
 #include "platform/msxml6/xslt_common.h"
@@ -21,8 +20,6 @@ int appendToString(void* context, char const* buffer, int length) {
     static_cast<std::string*>(context)->append(buffer, static_cast<size_t>(length));
     return length;
 }
-
-int closeNothing(void*) { return 0; }
 
 // libxml2 writes namespace names as they are: one holding '<' or '&' would
 // not read back at all, a tab or a line end would read back as a space.
@@ -49,26 +46,14 @@ private:
         if (!ns->href || !strpbrk(chars(ns->href), "&<\t\n\r")) return;
         std::string text;
         for (char const* p = chars(ns->href); *p; ++p) {
-            switch (*p) {
-            case '&':
+            if (*p == '&')
                 text += "&amp;";
-                break;
-            case '<':
+            else if (*p == '<')
                 text += "&lt;";
-                break;
-            case '\t':
-                text += "&#9;";
-                break;
-            case '\n':
-                text += "&#10;";
-                break;
-            case '\r':
-                text += "&#13;";
-                break;
-            default:
+            else if (strchr("\t\n\r", *p))
+                text += "&#" + std::to_string(*p) + ';';
+            else
                 text += *p;
-                break;
-            }
         }
         if (xmlChar* escaped = xmlStrdup(xstr(text))) {
             swapped_.emplace_back(ns, ns->href);
@@ -81,20 +66,10 @@ private:
 
 bool dumpUtf8(std::string& out, xmlNodePtr node, bool wholeDocument) {
     EscapedNamespaceNames escaped(node);
-    xmlSaveCtxtPtr ctx = xmlSaveToIO(appendToString, closeNothing, &out, "UTF-8", XML_SAVE_NO_DECL);
+    xmlSaveCtxtPtr ctx = xmlSaveToIO(appendToString, streamClose, &out, "UTF-8", XML_SAVE_NO_DECL);
     if (!ctx) return false;
     long rc = wholeDocument ? xmlSaveDoc(ctx, reinterpret_cast<xmlDocPtr>(node)) : xmlSaveTree(ctx, node);
     return xmlSaveClose(ctx) >= 0 && rc >= 0;
-}
-
-// Declaration shown by get_xml: the text is a string, so no encoding is named.
-void appendDeclaration(std::string& out, xmlDocPtr doc) {
-    out += "<?xml version=\"";
-    out += doc->version ? chars(doc->version) : "1.0";
-    out += '"';
-    if (doc->standalone == 1) out += " standalone=\"yes\"";
-    if (doc->standalone == 0) out += " standalone=\"no\"";
-    out += "?>\n";
 }
 
 // An element below another one is copied into a scratch document first, so
@@ -122,7 +97,8 @@ bool serializeNode(NodeBase& self, std::string& out) {
     case Kind::Document:
         for (xmlNodePtr c = self.node->children; c; c = c->next)
             if (!treeWritable(c)) return false;
-        if (hasDeclaration(self.content)) appendDeclaration(out, self.content->doc());
+        // The text is a string, so its declaration names no encoding.
+        if (hasDeclaration(self.content)) out += "<?xml " + declarationText(self.content->doc(), false) + "?>\n";
         return dumpUtf8(out, self.node, true);
     case Kind::Element:
         return dumpElement(out, self.node);

@@ -87,9 +87,10 @@ bool isUnbound(xmlNodePtr n) {
 
 std::string prefixOf(xmlNodePtr n) { return std::string(chars(n->name), strchr(chars(n->name), ':')); }
 
-xmlNsPtr declaredOn(xmlNodePtr element, std::string const& prefix) {
+// The declaration of `prefix` (null: the default namespace) on the element.
+xmlNsPtr declaredOn(xmlNodePtr element, xmlChar const* prefix) {
     for (xmlNsPtr ns = element->nsDef; ns; ns = ns->next)
-        if (ns->prefix && prefix == chars(ns->prefix)) return ns;
+        if (xmlStrEqual(ns->prefix, prefix)) return ns;
     return nullptr;
 }
 
@@ -99,7 +100,7 @@ xmlNsPtr lookupPrefix(xmlNodePtr n, xmlNodePtr top, xmlNodePtr outside, std::str
     if (prefix == "xml") return xmlSearchNs(n->doc, n, BAD_CAST "xml");  // always declared
     xmlNodePtr e = n->type == XML_ATTRIBUTE_NODE ? n->parent : n;
     while (e && e->type == XML_ELEMENT_NODE) {
-        if (xmlNsPtr ns = declaredOn(e, prefix)) return ns;
+        if (xmlNsPtr ns = declaredOn(e, xstr(prefix))) return ns;
         e = e == top ? outside : e->parent;
     }
     return nullptr;
@@ -132,12 +133,6 @@ void bindPrefixes(xmlNodePtr top) {
 // parser reading the output would: up to the next declaration of the same
 // prefix, names with that prefix (bound elsewhere or not at all) and, for a
 // default namespace, unprefixed elements.
-bool redeclares(xmlNodePtr element, xmlChar const* prefix) {
-    for (xmlNsPtr d = element->nsDef; d; d = d->next)
-        if (xmlStrEqual(d->prefix, prefix)) return true;
-    return false;
-}
-
 void takeIn(xmlNodePtr n, xmlNsPtr ns) {
     if (isUnbound(n)) {
         if (ns->prefix && prefixOf(n) == chars(ns->prefix)) bindName(n, ns);
@@ -151,7 +146,7 @@ void takeIn(xmlNodePtr n, xmlNsPtr ns) {
 void adoptDeclaration(xmlNodePtr element, xmlNsPtr ns) {
     xmlNodePtr cur = element;
     while (cur) {
-        bool shielded = cur != element && redeclares(cur, ns->prefix);
+        bool shielded = cur != element && declaredOn(cur, ns->prefix);
         if (!shielded) {
             takeIn(cur, ns);
             for (xmlAttrPtr a = cur->properties; a; a = a->next) takeIn(reinterpret_cast<xmlNodePtr>(a), ns);
@@ -331,11 +326,11 @@ void applyDeclaration(xmlDocPtr doc, xmlChar const* data) {
     doc->standalone = standalone == "yes" ? 1 : standalone == "no" ? 0 : -2;
 }
 
-std::string declarationText(xmlDocPtr doc) {
+std::string declarationText(xmlDocPtr doc, bool withEncoding) {
     std::string out = "version=\"";
     out += doc->version ? chars(doc->version) : "1.0";
     out += '"';
-    if (doc->encoding) {
+    if (withEncoding && doc->encoding) {
         out += " encoding=\"";
         out += chars(doc->encoding);
         out += '"';
@@ -349,15 +344,9 @@ HRESULT insertChild(NodeBase& parent, NodeBase& child, IXMLDOMNode** out) {
     if (out) *out = nullptr;
     xmlNodePtr p = parent.target();
     if (!p || parent.kind == Kind::NsDecl) return E_FAIL;
-    switch (child.kind) {
-    case Kind::Document:
-    case Kind::NsDecl:
-    case Kind::Attribute:
-    case Kind::Other:
+    Kind const kind = child.kind;
+    if (kind == Kind::Document || kind == Kind::NsDecl || kind == Kind::Attribute || kind == Kind::Other)
         return E_INVALIDARG;  // not something that can be a child
-    default:
-        break;
-    }
     xmlNodePtr c = child.node;
     if (!c) return E_FAIL;
     if (child.kind == Kind::Decl) return insertDeclaration(parent, child, out);
@@ -437,12 +426,6 @@ HRESULT declareNamespace(xmlNodePtr element, char const* qname, char const* valu
     return S_OK;
 }
 
-bool elementInDocument(xmlNodePtr element) {
-    xmlNodePtr top = element;
-    while (top->parent) top = top->parent;
-    return top->type == XML_DOCUMENT_NODE;
-}
-
 // Another attribute of `element` with the local name and namespace given.
 bool hasExpandedName(xmlNodePtr element, char const* local, xmlNsPtr ns) {
     for (xmlAttrPtr a = element->properties; a; a = a->next)
@@ -519,7 +502,7 @@ HRESULT setElementAttribute(xmlNodePtr element, char const* qname, char const* v
             return xmlNewNsProp(element, ns, BAD_CAST(colon + 1), BAD_CAST value) ? S_OK : E_FAIL;
         }
         // Bound when a declaration comes into scope; in the document it must be there now.
-        if (elementInDocument(element)) return E_INVALIDARG;
+        if (placeOf(element).inDocument) return E_INVALIDARG;
     }
     if (colon) markUnbound(element->doc);
     return xmlNewProp(element, BAD_CAST qname, BAD_CAST value) ? S_OK : E_FAIL;

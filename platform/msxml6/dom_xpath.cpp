@@ -1,14 +1,12 @@
 // XPath through libxml2: one evaluation context per document, compiled
 // expressions cached per thread (the module asks the same few paths over
 // and over).
-#include "platform/msxml6/dom_xpath.h"
-
 #include <libxml/xpathInternals.h>
 
 #include <unordered_map>
 #include <vector>
 
-#include "platform/msxml6/dom_list.h"
+#include "platform/msxml6/dom_core.h"
 #include "platform/msxml6/dom_util.h"
 
 namespace mx {

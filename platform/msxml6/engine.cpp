@@ -16,7 +16,6 @@
 #include <libxslt/extra.h>
 #include <libxslt/functions.h>
 
-#include <cerrno>
 #include <cstring>
 #include <mutex>
 
@@ -58,21 +57,6 @@ std::string localPathOf(char const* url) {
     return out;
 }
 
-int fdRead(void* context, char* buffer, int length) {
-    int fd = static_cast<int>(reinterpret_cast<intptr_t>(context));
-    int done = 0;
-    while (done < length) {
-        ssize_t n = read(fd, buffer + done, static_cast<size_t>(length - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return -1;
-        if (n == 0) break;
-        done += static_cast<int>(n);
-    }
-    return done;
-}
-
-int fdClose(void* context) { return close(static_cast<int>(reinterpret_cast<intptr_t>(context))); }
-
 // The one external-entity loader of the process: refuses everything unless
 // the current thread allowed local files, and then reads plain local files
 // only (no network, no catalog redirection, no transparent decompression).
@@ -91,8 +75,7 @@ xmlParserInputPtr guardedLoader(char const* url, char const*, xmlParserCtxtPtr c
         }
     }
     if (fd < 0) return nullptr;
-    xmlParserInputBufferPtr buffer = xmlParserInputBufferCreateIO(
-        fdRead, fdClose, reinterpret_cast<void*>(static_cast<intptr_t>(fd)), XML_CHAR_ENCODING_NONE);
+    xmlParserInputBufferPtr buffer = xmlParserInputBufferCreateFd(fd, XML_CHAR_ENCODING_NONE);  // closes fd
     if (!buffer) {
         close(fd);
         return nullptr;
@@ -244,8 +227,6 @@ int streamWrite(void* stream, char const* buffer, int length) {
 
 int streamClose(void*) { return 0; }
 
-namespace {
-
 IStream* openFile(wchar_t const* pathOrUrl, DWORD mode, HRESULT* hr) {
     std::string path = pathOrUrl && *pathOrUrl ? localPathOf(toUtf8(pathOrUrl).c_str()) : std::string();
     if (path.empty()) {
@@ -257,12 +238,6 @@ IStream* openFile(wchar_t const* pathOrUrl, DWORD mode, HRESULT* hr) {
     *hr = SHCreateStreamOnFileW(wide.c_str(), mode, &stream);
     return SUCCEEDED(*hr) ? stream : nullptr;
 }
-
-}  // namespace
-
-IStream* openSource(wchar_t const* pathOrUrl, HRESULT* hr) { return openFile(pathOrUrl, STGM_READ, hr); }
-
-IStream* openTarget(wchar_t const* pathOrUrl, HRESULT* hr) { return openFile(pathOrUrl, STGM_CREATE | STGM_WRITE, hr); }
 
 xmlNodePtr engineNodeOf(IUnknown* object) {
     if (!object) return nullptr;

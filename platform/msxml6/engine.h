@@ -6,9 +6,11 @@
 #include <libxml/tree.h>
 #include <libxml/xmlschemas.h>
 
+#include <new>
 #include <string>
 #include <string_view>
 
+#include "platform/msxml6/com.h"
 #include "platform/msxml6/msxml6.h"
 
 namespace mx {
@@ -96,7 +98,6 @@ std::wstring toWide(char const* s, size_t n);
 std::wstring toWide(char const* s);  // null gives L""
 BSTR bstrFromUtf8(char const* s, size_t n);
 BSTR bstrFromUtf8(char const* s);  // null gives null
-inline BSTR bstrFromUtf8(xmlChar const* s) { return bstrFromUtf8(reinterpret_cast<char const*>(s)); }
 
 // XML names as the parser accepts them (all of Unicode's name characters).
 bool isValidNCName(char const* utf8);
@@ -108,6 +109,11 @@ bool isXmlText(std::string_view utf8);
 // namespace name uri (not empty) reads back: any XML text except the names of
 // xml and xmlns bound to other prefixes.
 bool isDeclarableNamespace(char const* prefix, char const* uri);
+
+// A libxml2 string as a view; null gives the empty view.
+inline std::string_view sv(xmlChar const* s) {
+    return s ? std::string_view(reinterpret_cast<char const*>(s)) : std::string_view();
+}
 
 // A library message without the line end (and blanks) it comes with.
 inline std::string_view withoutNewline(char const* message) {
@@ -140,10 +146,9 @@ int streamWrite(void* stream, char const* buffer, int length);
 int streamClose(void* stream);  // does nothing: the caller owns the stream
 
 // Opens a file path or file: URL as given by a caller (no %-unescaping of
-// plain paths, no other schemes). Returns null and sets *hr on failure.
-IStream* openSource(wchar_t const* pathOrUrl, HRESULT* hr);
-// The same names for writing: a file created, or replaced on Commit.
-IStream* openTarget(wchar_t const* pathOrUrl, HRESULT* hr);
+// plain paths, no other schemes): STGM_READ, or STGM_CREATE | STGM_WRITE for
+// a file created, or replaced on Commit. Returns null and sets *hr on failure.
+IStream* openFile(wchar_t const* pathOrUrl, DWORD mode, HRESULT* hr);
 
 // ---- bridges between the parts --------------------------------------------------
 // Every DOM object of the engine answers this private interface.
@@ -180,6 +185,13 @@ HRESULT validateWithCollection(IUnknown* collection, xmlDocPtr doc, std::wstring
 IXMLDOMParseError* newParseError(long code, std::wstring const& reason, long line, long column);
 
 // Creators behind the class factories.
+template <class T>
+HRESULT createAs(REFIID riid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    ensureInit();
+    return handOutNew(new (std::nothrow) T, riid, out);
+}
 HRESULT createDOMDocument(REFIID riid, void** out);
 HRESULT createSAXXMLReader(REFIID riid, void** out);
 HRESULT createMXWriter(REFIID riid, void** out);

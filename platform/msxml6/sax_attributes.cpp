@@ -92,9 +92,9 @@ void SaxAttributes::assignParsed(int count, xmlChar const** tuples, NameCache& c
     }
 }
 
-SaxAttributes::Entry const* SaxAttributes::at(int index) const {
-    if (index < 0 || index >= size()) return nullptr;
-    return &entries_[static_cast<size_t>(index)];
+HRESULT SaxAttributes::give(int index, WideText Entry::*field, wchar_t const** text, int* length) const {
+    if (index < 0 || index >= size()) return E_INVALIDARG;
+    return give(entries_[static_cast<size_t>(index)].*field, text, length);
 }
 
 HRESULT SaxAttributes::give(WideText const& t, wchar_t const** text, int* length) {
@@ -112,26 +112,6 @@ HRESULT SaxAttributes::getLength(int* length) {
     if (!length) return E_POINTER;
     *length = size();
     return S_OK;
-}
-
-HRESULT SaxAttributes::getURI(int index, wchar_t const** uri, int* length) {
-    Entry const* e = at(index);
-    return e ? give(e->uri, uri, length) : E_INVALIDARG;
-}
-
-HRESULT SaxAttributes::getLocalName(int index, wchar_t const** name, int* length) {
-    Entry const* e = at(index);
-    return e ? give(e->local, name, length) : E_INVALIDARG;
-}
-
-HRESULT SaxAttributes::getQName(int index, wchar_t const** name, int* length) {
-    Entry const* e = at(index);
-    return e ? give(e->qname, name, length) : E_INVALIDARG;
-}
-
-HRESULT SaxAttributes::getValue(int index, wchar_t const** value, int* length) {
-    Entry const* e = at(index);
-    return e ? give(e->value, value, length) : E_INVALIDARG;
 }
 
 HRESULT SaxAttributes::getValueFromName(wchar_t const* uri, int uriLength, wchar_t const* localName,

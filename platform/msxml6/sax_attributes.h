@@ -32,26 +32,35 @@ public:
 
     // ISAXAttributes
     HRESULT getLength(int* length) override;
-    HRESULT getURI(int index, wchar_t const** uri, int* length) override;
-    HRESULT getLocalName(int index, wchar_t const** name, int* length) override;
-    HRESULT getQName(int index, wchar_t const** name, int* length) override;
-    HRESULT getValue(int index, wchar_t const** value, int* length) override;
+    HRESULT getURI(int index, wchar_t const** uri, int* length) override {
+        return give(index, &Entry::uri, uri, length);
+    }
+    HRESULT getLocalName(int index, wchar_t const** name, int* length) override {
+        return give(index, &Entry::local, name, length);
+    }
+    HRESULT getQName(int index, wchar_t const** name, int* length) override {
+        return give(index, &Entry::qname, name, length);
+    }
+    HRESULT getValue(int index, wchar_t const** value, int* length) override {
+        return give(index, &Entry::value, value, length);
+    }
     HRESULT getValueFromName(wchar_t const* uri, int uriLength, wchar_t const* localName, int localNameLength,
                              wchar_t const** value, int* length) override;
 
 private:
-    SaxAttributes() = default;
-    ~SaxAttributes() override = default;
-
     struct Entry {
         WideText uri, local, qname, value;
     };
 
+    SaxAttributes() = default;
+    ~SaxAttributes() override = default;
+
     WideText keep(std::string_view utf8);
     WideText keepQName(std::string_view prefix, std::string_view local);
+    // One field of the entry at `index`; E_INVALIDARG out of range.
+    HRESULT give(int index, WideText Entry::*field, wchar_t const** text, int* length) const;
     static HRESULT give(WideText const& t, wchar_t const** text, int* length);
     static bool equals(WideText const& t, wchar_t const* text, int length);
-    Entry const* at(int index) const;
 
     WideBuffer pool_;  // values and uncached names, NUL-terminated; reserved up front so it never moves
     std::vector<Entry> entries_;

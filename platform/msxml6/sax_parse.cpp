@@ -285,8 +285,6 @@ int readMemory(void* context, char* buffer, int length) {
     return static_cast<int>(n);
 }
 
-int closeNothing(void*) { return 0; }
-
 struct ContextDeleter {
     void operator()(xmlParserCtxtPtr ctxt) const {
         if (ctxt->myDoc) xmlFreeDoc(ctxt->myDoc);
@@ -305,8 +303,8 @@ HRESULT parseBytes(SaxEmitter& emitter, ByteSource const& source, bool externalE
     std::unique_ptr<StreamInput> stream(fromText ? nullptr : new StreamInput(source.stream));
     // Text in memory is UTF-8 whatever its declaration says.
     ContextPtr ctxt(
-        fromText ? xmlCreateIOParserCtxt(&handler, nullptr, readMemory, closeNothing, &memory, XML_CHAR_ENCODING_UTF8)
-                 : xmlCreateIOParserCtxt(&handler, nullptr, StreamInput::read, closeNothing, stream.get(),
+        fromText ? xmlCreateIOParserCtxt(&handler, nullptr, readMemory, streamClose, &memory, XML_CHAR_ENCODING_UTF8)
+                 : xmlCreateIOParserCtxt(&handler, nullptr, StreamInput::read, streamClose, stream.get(),
                                          XML_CHAR_ENCODING_NONE));
     if (!ctxt) return E_OUTOFMEMORY;
     // HUGE lifts the size limits; entityDeclWithLimits puts the entity guards

@@ -18,15 +18,10 @@ constexpr wchar_t const* kFeatureExternalParameter = L"http://xml.org/sax/featur
 bool named(wchar_t const* name, wchar_t const* expected) { return name && wcscmp(name, expected) == 0; }
 
 // Marks the reader busy for the duration of one parse.
-class BusyScope {
-public:
-    explicit BusyScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~BusyScope() { flag_ = false; }
-    BusyScope(BusyScope const&) = delete;
-    BusyScope& operator=(BusyScope const&) = delete;
-
-private:
-    bool& flag_;
+struct BusyScope {
+    explicit BusyScope(bool& flag) : flag(flag) { flag = true; }
+    ~BusyScope() { flag = false; }
+    bool& flag;
 };
 
 bool sameObject(IUnknown* a, IUnknown* b) {
@@ -37,14 +32,7 @@ bool sameObject(IUnknown* a, IUnknown* b) {
 
 }  // namespace
 
-HRESULT createSAXXMLReader(REFIID riid, void** out) { return SaxReader::create(riid, out); }
-
-HRESULT SaxReader::create(REFIID riid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    ensureInit();
-    return handOutNew(new (std::nothrow) SaxReader, riid, out);
-}
+HRESULT createSAXXMLReader(REFIID riid, void** out) { return createAs<SaxReader>(riid, out); }
 
 // External entities are one switch: general and parameter entities (and
 // the external DTD subset) are read together, from local files only.
@@ -63,18 +51,13 @@ HRESULT SaxReader::putFeature(wchar_t const* name, VARIANT_BOOL value) {
 
 HRESULT SaxReader::putProperty(wchar_t const* name, VARIANT value) {
     if (!named(name, SAX_PROPERTY_LEXICAL_HANDLER)) return E_INVALIDARG;
-    if (value.vt == VT_EMPTY || value.vt == VT_NULL) {
-        handlers_.lexical.reset();
-        return S_OK;
-    }
-    if (value.vt != VT_UNKNOWN && value.vt != VT_DISPATCH) return E_INVALIDARG;
-    if (!value.punkVal) {
-        handlers_.lexical.reset();
-        return S_OK;
-    }
-    auto lexical = queryAs<ISAXLexicalHandler>(value.punkVal, IID_ISAXLexicalHandler);
-    if (!lexical) return E_NOINTERFACE;
-    handlers_.lexical = lexical;
+    // No object (VT_EMPTY, VT_NULL or a null pointer) removes the handler.
+    IUnknown* object = objectOf(value);
+    if (!object && value.vt != VT_EMPTY && value.vt != VT_NULL && value.vt != VT_UNKNOWN && value.vt != VT_DISPATCH)
+        return E_INVALIDARG;
+    auto lexical = queryAs<ISAXLexicalHandler>(object, IID_ISAXLexicalHandler);
+    if (object && !lexical) return E_NOINTERFACE;
+    handlers_.lexical = std::move(lexical);
     return S_OK;
 }
 
@@ -111,7 +94,7 @@ HRESULT SaxReader::parseURL(wchar_t const* url) {
     if (busy_) return E_FAIL;
     if (!url) return E_INVALIDARG;
     HRESULT hr = S_OK;
-    auto stream = ComPtr<IStream>::adopt(openSource(url, &hr));
+    auto stream = ComPtr<IStream>::adopt(openFile(url, STGM_READ, &hr));
     if (!stream) return FAILED(hr) ? hr : E_FAIL;
     return parseStream(stream.get(), url);
 }

@@ -122,8 +122,6 @@ struct ByteSource;
 
 class MX_INTERNAL SaxReader final : public ComObject<ISAXXMLReader, IID_ISAXXMLReader> {
 public:
-    static HRESULT create(REFIID riid, void** out);
-
     HRESULT putFeature(wchar_t const* name, VARIANT_BOOL value) override;
     HRESULT putProperty(wchar_t const* name, VARIANT value) override;
     HRESULT putContentHandler(ISAXContentHandler* handler) override;
@@ -132,7 +130,6 @@ public:
     HRESULT parseURL(wchar_t const* url) override;
 
 private:
-    SaxReader() = default;
     ~SaxReader() override = default;
 
     SaxHandlers snapshot() const;

@@ -25,10 +25,6 @@
 
 namespace mx {
 
-inline std::string_view sv(xmlChar const* s) {
-    return s ? std::string_view(reinterpret_cast<char const*>(s)) : std::string_view();
-}
-
 inline constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 
 struct NsDecl {

@@ -8,13 +8,6 @@ namespace mx {
 
 namespace {
 
-struct SchemaParserContextFree {
-    void operator()(xmlSchemaParserCtxt* c) const { xmlSchemaFreeParserCtxt(c); }
-};
-struct ValidContextFree {
-    void operator()(xmlSchemaValidCtxt* c) const { xmlSchemaFreeValidCtxt(c); }
-};
-
 // A private copy: libxml2 prunes comments and blank text from the document
 // it compiles, which must not happen to the caller's DOM.
 HRESULT loadSchemaDocument(VARIANT const& source, DocPtr& out) {
@@ -25,7 +18,8 @@ HRESULT loadSchemaDocument(VARIANT const& source, DocPtr& out) {
 }
 
 HRESULT compileSchema(xmlDocPtr doc, SchemaPtr& out) {
-    std::unique_ptr<xmlSchemaParserCtxt, SchemaParserContextFree> context(xmlSchemaNewDocParserCtxt(doc));
+    std::unique_ptr<xmlSchemaParserCtxt, decltype(&xmlSchemaFreeParserCtxt)> context(xmlSchemaNewDocParserCtxt(doc),
+                                                                                     xmlSchemaFreeParserCtxt);
     if (!context) return E_OUTOFMEMORY;
     ErrorSink sink;
     xmlSchemaSetParserStructuredErrors(context.get(), ErrorSink::onStructured, &sink);
@@ -92,7 +86,8 @@ xmlSchemaPtr SchemaCollection::schemaFor(xmlDocPtr doc) const {
 HRESULT SchemaCollection::validate(xmlDocPtr doc, std::wstring& reason, long& line) const {
     xmlSchemaPtr schema = doc ? schemaFor(doc) : nullptr;
     if (!schema) return E_FAIL;
-    std::unique_ptr<xmlSchemaValidCtxt, ValidContextFree> context(xmlSchemaNewValidCtxt(schema));
+    std::unique_ptr<xmlSchemaValidCtxt, decltype(&xmlSchemaFreeValidCtxt)> context(xmlSchemaNewValidCtxt(schema),
+                                                                                   xmlSchemaFreeValidCtxt);
     if (!context) return E_OUTOFMEMORY;
     ErrorSink sink;
     xmlSchemaSetValidStructuredErrors(context.get(), ErrorSink::onStructured, &sink);
@@ -104,12 +99,7 @@ HRESULT SchemaCollection::validate(xmlDocPtr doc, std::wstring& reason, long& li
     return S_FALSE;
 }
 
-HRESULT createSchemaCache(REFIID riid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    ensureInit();
-    return handOutNew(new SchemaCollection, riid, out);
-}
+HRESULT createSchemaCache(REFIID riid, void** out) { return createAs<SchemaCollection>(riid, out); }
 
 // A DOM document is accepted too: its attached collection is used.
 static SchemaCollection* collectionOf(IUnknown* object) {

@@ -15,8 +15,11 @@ namespace mx {
 
 namespace {
 
+// The one "xmlns" of the declarations; a literal, so its address is stable.
+constexpr std::string_view kXmlns = "xmlns";
+
 // The TreeWalker's sink. Every name is in the tree's nodes, which stay put
-// during the walk, or is the one "xmlns" below: their addresses are stable.
+// during the walk, or is kXmlns: their addresses are stable.
 class TreeEvents {
 public:
     explicit TreeEvents(IXMLTreeEventSink& sink) : sink_(sink) {}
@@ -27,9 +30,10 @@ public:
     bool startElement(ElementEvent const& e) {
         attributes_.clear();
         for (NsDecl const& d : e.decls)
-            attributes_.push_back({d.prefix.empty() ? name({}, xmlns()) : name(xmlns(), d.prefix), d.uri.data(),
-                                   d.uri.size()});
-        for (AttrEvent const& a : e.attrs) attributes_.push_back({name(a.prefix, a.local), a.value.data(), a.value.size()});
+            attributes_.push_back(
+                {d.prefix.empty() ? name({}, kXmlns) : name(kXmlns, d.prefix), d.uri.data(), d.uri.size()});
+        for (AttrEvent const& a : e.attrs)
+            attributes_.push_back({name(a.prefix, a.local), a.value.data(), a.value.size()});
         return sink_.startElement(name(e.prefix, e.local), attributes_.data(), attributes_.size());
     }
 
@@ -41,11 +45,6 @@ public:
     bool doctype(std::string_view, std::string_view, std::string_view) { return true; }
 
 private:
-    static std::string_view xmlns() {
-        static constexpr char name[] = "xmlns";
-        return std::string_view(name, 5);
-    }
-
     static XMLTreeName name(std::string_view prefix, std::string_view local) {
         return {prefix.empty() ? nullptr : prefix.data(), prefix.size(), local.data(), local.size()};
     }
@@ -68,15 +67,10 @@ public:
             return E_OUTOFMEMORY;
         }
     }
-
 };
 
 }  // namespace
 
-HRESULT createTreeEventReader(REFIID riid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    return handOutNew(new (std::nothrow) TreeEventReader, riid, out);
-}
+HRESULT createTreeEventReader(REFIID riid, void** out) { return createAs<TreeEventReader>(riid, out); }
 
 }  // namespace mx

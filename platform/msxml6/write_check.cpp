@@ -18,10 +18,6 @@ namespace mx {
 
 namespace {
 
-std::string_view text(xmlChar const* s) {
-    return s ? std::string_view(reinterpret_cast<char const*>(s)) : std::string_view();
-}
-
 // A prefixed name never bound keeps its whole "p:x" as the name, no namespace.
 bool isBound(xmlNodePtr n) { return n->ns || !strchr(reinterpret_cast<char const*>(n->name), ':'); }
 
@@ -31,7 +27,7 @@ bool attributesDistinct(xmlNodePtr element) {
     thread_local std::vector<std::pair<std::string_view, std::string_view>> names;
     names.clear();
     for (xmlAttrPtr a = element->properties; a; a = a->next)
-        if (a->ns) names.emplace_back(text(a->ns->href), text(a->name));
+        if (a->ns) names.emplace_back(sv(a->ns->href), sv(a->name));
     if (names.size() < 2) return true;
     std::sort(names.begin(), names.end());
     return std::adjacent_find(names.begin(), names.end()) == names.end();
@@ -40,7 +36,7 @@ bool attributesDistinct(xmlNodePtr element) {
 // Namespace names are attribute values to the reader: XML characters only.
 bool namespaceNamesAreText(xmlNodePtr element) {
     for (xmlNsPtr ns = element->nsDef; ns; ns = ns->next)
-        if (!isXmlText(text(ns->href))) return false;
+        if (!isXmlText(sv(ns->href))) return false;
     return true;
 }
 
@@ -52,11 +48,11 @@ bool nodeWritable(xmlNodePtr n) {
         return isBound(n);
     case XML_TEXT_NODE:
     case XML_CDATA_SECTION_NODE:
-        return isXmlText(text(n->content));
+        return isXmlText(sv(n->content));
     case XML_COMMENT_NODE:
-        return isCommentText(text(n->content));
+        return isCommentText(sv(n->content));
     case XML_PI_NODE:
-        return isPIData(text(n->content));
+        return isPIData(sv(n->content));
     default:
         return true;
     }
@@ -118,15 +114,15 @@ bool nodeConverts(xmlNodePtr n, Converter& converter) {
     switch (n->type) {
     case XML_ELEMENT_NODE:
         for (xmlNsPtr ns = n->nsDef; ns; ns = ns->next)
-            if (!converter.converts(text(ns->prefix))) return false;
-        return converter.converts(text(n->name)) && (!n->ns || converter.converts(text(n->ns->prefix)));
+            if (!converter.converts(sv(ns->prefix))) return false;
+        return converter.converts(sv(n->name)) && (!n->ns || converter.converts(sv(n->ns->prefix)));
     case XML_ATTRIBUTE_NODE:
-        return converter.converts(text(n->name)) && (!n->ns || converter.converts(text(n->ns->prefix)));
+        return converter.converts(sv(n->name)) && (!n->ns || converter.converts(sv(n->ns->prefix)));
     case XML_CDATA_SECTION_NODE:
     case XML_COMMENT_NODE:
-        return converter.converts(text(n->content));
+        return converter.converts(sv(n->content));
     case XML_PI_NODE:
-        return converter.converts(text(n->name)) && converter.converts(text(n->content));
+        return converter.converts(sv(n->name)) && converter.converts(sv(n->content));
     default:
         return true;
     }

@@ -52,18 +52,8 @@ void toUtf16le(std::string& out, std::string_view s) {
         *p++ = static_cast<char>(u >> 8);
     };
     auto const* b = reinterpret_cast<unsigned char const*>(s.data());
-    size_t n = s.size(), i = 0;
-    while (i < n) {
-        unsigned c = b[i];
-        if (c < 0x80) {
-            put(c);
-            ++i;
-            continue;
-        }
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
-        c &= 0x3F >> extra;
-        for (int k = 1; k <= extra && i + k < n; ++k) c = (c << 6) | (b[i + k] & 0x3F);
-        i += extra + 1;
+    for (size_t i = 0; i < s.size();) {
+        auto c = static_cast<unsigned>(b[i] < 0x80 ? b[i++] : utf8::decodeSequence(b, s.size(), i));
         if (c >= 0x10000) {
             c -= 0x10000;
             put(0xD800 | (c >> 10));
@@ -82,8 +72,7 @@ void XmlOutput::reset(ISequentialStream* stream) {
     out_.clear();
     open_.clear();
     error_ = S_OK;
-    started_ = tagOpen_ = inCDATA_ = inDTD_ = topLevelWritten_ = false;
-    bomDone_ = false;
+    started_ = tagOpen_ = inCDATA_ = inDTD_ = topLevelWritten_ = bomDone_ = false;
     cdataBrackets_ = 0;
 }
 
@@ -126,24 +115,20 @@ HRESULT XmlOutput::done() {
     return error_;
 }
 
-void XmlOutput::declaration() {
+// The XML declaration comes first, once.
+void XmlOutput::ensureStarted() {
+    if (started_) return;
+    started_ = true;
     out_ += options_.encoding == OutputEncoding::Utf16 ? "<?xml version=\"1.0\" encoding=\"UTF-16\""
                                                        : "<?xml version=\"1.0\" encoding=\"UTF-8\"";
     if (options_.standalone) out_ += " standalone=\"yes\"";
     out_ += "?>\n";
 }
 
-void XmlOutput::ensureStarted() {
-    if (started_) return;
-    started_ = true;
-    declaration();
-}
-
 HRESULT XmlOutput::startDocument() {
     if (FAILED(error_)) return error_;
     open_.clear();
-    tagOpen_ = inCDATA_ = inDTD_ = topLevelWritten_ = false;
-    started_ = false;
+    started_ = tagOpen_ = inCDATA_ = inDTD_ = topLevelWritten_ = false;
     ensureStarted();
     return done();
 }
@@ -312,8 +297,6 @@ void XmlOutput::escaped(std::string_view s, bool inAttribute) {
         case '\t':
         case '\n':
         case '\r':
-            charRef(out_, c);
-            break;
         case 0x7F:
             charRef(out_, c);
             break;

@@ -60,15 +60,14 @@ public:
     HRESULT flush();
     // String output: the UTF-8 text so far (a start tag still open lacks its ">").
     std::string const& text() const { return out_; }
-    bool toStream() const { return static_cast<bool>(stream_); }
-    // The stream given to reset; the output keeps a reference to it.
+    // The stream given to reset (null for a string); the output keeps a
+    // reference to it.
     ISequentialStream* stream() const { return stream_.get(); }
     HRESULT error() const { return error_; }
 
 private:
     enum : unsigned char { kInline = 1, kHasChild = 2 };
 
-    void declaration();
     void ensureStarted();
     void closeStartTag();
     void beforeMarkup();

@@ -63,14 +63,7 @@ private:
 
 }  // namespace
 
-HRESULT createMXWriter(REFIID riid, void** out) { return MXWriter::create(riid, out); }
-
-HRESULT MXWriter::create(REFIID riid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    ensureInit();
-    return handOutNew(new (std::nothrow) MXWriter, riid, out);
-}
+HRESULT createMXWriter(REFIID riid, void** out) { return createAs<MXWriter>(riid, out); }
 
 MXWriter::MXWriter() {
     out_.reset(nullptr);
@@ -115,10 +108,10 @@ HRESULT MXWriter::put_output(VARIANT destination) {
 HRESULT MXWriter::get_output(VARIANT* destination) {
     if (!destination) return E_POINTER;
     VariantInit(destination);
-    if (out_.toStream()) {
+    if (ISequentialStream* stream = out_.stream()) {
         destination->vt = VT_UNKNOWN;
-        destination->punkVal = out_.stream();
-        destination->punkVal->AddRef();
+        destination->punkVal = stream;
+        stream->AddRef();
         return S_OK;
     }
     std::string const& text = out_.text();
@@ -151,8 +144,6 @@ HRESULT MXWriter::put_standalone(VARIANT_BOOL standalone) {
     applyOptions();
     return S_OK;
 }
-
-HRESULT MXWriter::flush() { return out_.flush(); }
 
 size_t MXWriter::keep(wchar_t const* s, int length) {
     size_t begin = scratch_.size();
@@ -198,10 +189,6 @@ HRESULT MXWriter::collectAttributes(ISAXAttributes* attributes) {
     return S_OK;
 }
 
-HRESULT MXWriter::putDocumentLocator(ISAXLocator*) { return S_OK; }
-HRESULT MXWriter::startDocument() { return out_.startDocument(); }
-HRESULT MXWriter::endDocument() { return out_.endDocument(); }
-
 // Declarations are written on the next start tag.
 HRESULT MXWriter::startPrefixMapping(wchar_t const* prefix, int prefixLength, wchar_t const* uri, int uriLength) {
     declMarks_.push_back(declText_.size());
@@ -211,8 +198,6 @@ HRESULT MXWriter::startPrefixMapping(wchar_t const* prefix, int prefixLength, wc
     declMarks_.push_back(declText_.size());
     return S_OK;
 }
-
-HRESULT MXWriter::endPrefixMapping(wchar_t const*, int) { return S_OK; }
 
 HRESULT MXWriter::startElement(wchar_t const*, int, wchar_t const* localName, int localNameLength, wchar_t const* qname,
                                int qnameLength, ISAXAttributes* attributes) {
@@ -244,8 +229,6 @@ HRESULT MXWriter::characters(wchar_t const* chars, int length) {
     return out_.characters(scratch_);
 }
 
-HRESULT MXWriter::ignorableWhitespace(wchar_t const* chars, int length) { return characters(chars, length); }
-
 HRESULT MXWriter::processingInstruction(wchar_t const* target, int targetLength, wchar_t const* data, int dataLength) {
     scratch_.clear();
     keep(target, targetLength);
@@ -253,8 +236,6 @@ HRESULT MXWriter::processingInstruction(wchar_t const* target, int targetLength,
     keep(data, dataLength);
     return out_.processingInstruction(kept(0, end), kept(end, scratch_.size()));
 }
-
-HRESULT MXWriter::skippedEntity(wchar_t const*, int) { return S_OK; }
 
 HRESULT MXWriter::startDTD(wchar_t const* name, int nameLength, wchar_t const* publicId, int publicIdLength,
                            wchar_t const* systemId, int systemIdLength) {
@@ -266,12 +247,6 @@ HRESULT MXWriter::startDTD(wchar_t const* name, int nameLength, wchar_t const* p
     keep(systemId, systemIdLength);
     return out_.startDTD(kept(0, a), kept(a, b), kept(b, scratch_.size()));
 }
-
-HRESULT MXWriter::endDTD() { return out_.endDTD(); }
-HRESULT MXWriter::startEntity(wchar_t const*, int) { return S_OK; }
-HRESULT MXWriter::endEntity(wchar_t const*, int) { return S_OK; }
-HRESULT MXWriter::startCDATA() { return out_.startCDATA(); }
-HRESULT MXWriter::endCDATA() { return out_.endCDATA(); }
 
 HRESULT MXWriter::comment(wchar_t const* chars, int length) {
     scratch_.clear();

@@ -36,7 +36,7 @@ class MX_INTERNAL MXWriter final : public IMXWriter,
                                    public IWriterDirect,
                                    private RefCounted {
 public:
-    static HRESULT create(REFIID riid, void** out);
+    MXWriter();
 
     // IUnknown
     HRESULT QueryInterface(REFIID riid, void** out) override;
@@ -49,32 +49,32 @@ public:
     HRESULT put_encoding(BSTR encoding) override;
     HRESULT put_indent(VARIANT_BOOL indent) override;
     HRESULT put_standalone(VARIANT_BOOL standalone) override;
-    HRESULT flush() override;
+    HRESULT flush() override { return out_.flush(); }
 
     // ISAXContentHandler
-    HRESULT putDocumentLocator(ISAXLocator* locator) override;
-    HRESULT startDocument() override;
-    HRESULT endDocument() override;
+    HRESULT putDocumentLocator(ISAXLocator*) override { return S_OK; }
+    HRESULT startDocument() override { return out_.startDocument(); }
+    HRESULT endDocument() override { return out_.endDocument(); }
     HRESULT startPrefixMapping(wchar_t const* prefix, int prefixLength, wchar_t const* uri, int uriLength) override;
-    HRESULT endPrefixMapping(wchar_t const* prefix, int prefixLength) override;
+    HRESULT endPrefixMapping(wchar_t const*, int) override { return S_OK; }
     HRESULT startElement(wchar_t const* uri, int uriLength, wchar_t const* localName, int localNameLength,
                          wchar_t const* qname, int qnameLength, ISAXAttributes* attributes) override;
     HRESULT endElement(wchar_t const* uri, int uriLength, wchar_t const* localName, int localNameLength,
                        wchar_t const* qname, int qnameLength) override;
     HRESULT characters(wchar_t const* chars, int length) override;
-    HRESULT ignorableWhitespace(wchar_t const* chars, int length) override;
+    HRESULT ignorableWhitespace(wchar_t const* chars, int length) override { return characters(chars, length); }
     HRESULT processingInstruction(wchar_t const* target, int targetLength, wchar_t const* data,
                                   int dataLength) override;
-    HRESULT skippedEntity(wchar_t const* name, int length) override;
+    HRESULT skippedEntity(wchar_t const*, int) override { return S_OK; }
 
     // ISAXLexicalHandler
     HRESULT startDTD(wchar_t const* name, int nameLength, wchar_t const* publicId, int publicIdLength,
                      wchar_t const* systemId, int systemIdLength) override;
-    HRESULT endDTD() override;
-    HRESULT startEntity(wchar_t const* name, int length) override;
-    HRESULT endEntity(wchar_t const* name, int length) override;
-    HRESULT startCDATA() override;
-    HRESULT endCDATA() override;
+    HRESULT endDTD() override { return out_.endDTD(); }
+    HRESULT startEntity(wchar_t const*, int) override { return S_OK; }
+    HRESULT endEntity(wchar_t const*, int) override { return S_OK; }
+    HRESULT startCDATA() override { return out_.startCDATA(); }
+    HRESULT endCDATA() override { return out_.endCDATA(); }
     HRESULT comment(wchar_t const* chars, int length) override;
 
     // IWriterDirect
@@ -82,7 +82,6 @@ public:
     HRESULT writeTree(xmlNodePtr root, bool lexical) override;
 
 private:
-    MXWriter();
     ~MXWriter() override;
 
     // UTF-8 copy of a counted wide string, appended to scratch_; returns

@@ -21,25 +21,15 @@ HRESULT XslProcessor::put_input(VARIANT input) {
     return S_OK;
 }
 
+// An output of the wrong kind leaves the previous one in place.
 HRESULT XslProcessor::put_output(VARIANT output) {
-    if (output.vt == VT_EMPTY || output.vt == VT_NULL) {
-        outputDocument_.reset();
-        outputStream_.reset();
-        target_ = Target::None;
-        return S_OK;
-    }
-    IUnknown* object = objectOf(output);
-    if (isDocument(engineNodeOf(object))) {
-        outputDocument_ = ComPtr<IUnknown>::share(object);
-        outputStream_.reset();
-        target_ = Target::Document;
-        return S_OK;
-    }
-    auto stream = queryAs<IStream>(object, IID_IStream);
-    if (!stream) return E_INVALIDARG;
+    bool const none = output.vt == VT_EMPTY || output.vt == VT_NULL;
+    IUnknown* object = none ? nullptr : objectOf(output);
+    bool const document = isDocument(engineNodeOf(object));
+    auto stream = none || document ? ComPtr<IStream>() : queryAs<IStream>(object, IID_IStream);
+    if (!none && !document && !stream) return E_INVALIDARG;
+    outputDocument_ = document ? ComPtr<IUnknown>::share(object) : ComPtr<IUnknown>();
     outputStream_ = std::move(stream);
-    outputDocument_.reset();
-    target_ = Target::Stream;
     return S_OK;
 }
 
@@ -48,7 +38,7 @@ HRESULT XslProcessor::transform(VARIANT_BOOL* done) {
     *done = VARIANT_FALSE;
     ensureInit();
     xmlNodePtr node = input_ ? engineNodeOf(input_.get()) : nullptr;
-    if (!node || target_ == Target::None) return E_FAIL;
+    if (!node || (!outputDocument_ && !outputStream_)) return E_FAIL;
     DocPtr result = run(node);
     if (!result) {
         abandonStream();
@@ -59,48 +49,40 @@ HRESULT XslProcessor::transform(VARIANT_BOOL* done) {
     return hr;
 }
 
-// The original tree is used unless the sheet strips white space from it: a
-// copy of a large document costs about as much as the transformation, while
-// the other changes libxslt makes to its input are undone exactly by the guard.
+// A whole document is used as it is unless the sheet strips white space
+// from it: a copy of a large document costs about as much as the
+// transformation, while the other changes libxslt makes to its input are
+// undone exactly by the guard. A subtree runs as a document of its own.
 DocPtr XslProcessor::run(xmlNodePtr input) {
-    TransformSource source(input, sheet_->stripsSpace());
-    if (!source.doc()) return nullptr;
+    bool const original = isDocument(input) && !sheet_->stripsSpace();
+    DocPtr copy = original ? nullptr : copyAsDocument(input);
+    xmlDocPtr doc = original ? reinterpret_cast<xmlDocPtr>(input) : copy.get();
+    if (!doc) return nullptr;
     std::optional<InputGuard> guard;
-    if (!source.isCopy()) guard.emplace(source.doc());
+    if (original) guard.emplace(doc);
     std::string errors;  // there is no error object to carry them in this interface
-    return sheet_->apply(source.doc(), errors);
+    return sheet_->apply(doc, errors);
 }
 
 HRESULT XslProcessor::deliver(DocPtr result) {
-    switch (target_) {
-    case Target::Document:
-        return replaceDocument(outputDocument_.get(), result.release());
-    case Target::Stream: {
-        // The output is committed before transform returns, so a file is
-        // complete then and a refused commit fails the run; a failed run
-        // keeps the old file. The processor lets go of the stream at once.
-        HRESULT hr = sheet_->write(result.get(), outputStream_.get());
-        if (SUCCEEDED(hr))
-            hr = outputStream_->Commit(STGC_DEFAULT);
-        else
-            outputStream_->Revert();
-        outputStream_.reset();
-        target_ = Target::None;
-        return hr;
-    }
-    case Target::None:
-        break;
-    }
-    return E_FAIL;
+    if (outputDocument_) return replaceDocument(outputDocument_.get(), result.release());
+    // The output is committed before transform returns, so a file is
+    // complete then and a refused commit fails the run; a failed run keeps
+    // the old file. The processor lets go of the stream at once.
+    HRESULT hr = sheet_->write(result.get(), outputStream_.get());
+    if (SUCCEEDED(hr))
+        hr = outputStream_->Commit(STGC_DEFAULT);
+    else
+        outputStream_->Revert();
+    outputStream_.reset();
+    return hr;
 }
 
 // A failed run leaves a file target as it was: its stream is abandoned, not
 // committed empty when it is finally released.
 void XslProcessor::abandonStream() {
-    if (target_ != Target::Stream) return;
     if (outputStream_) outputStream_->Revert();
     outputStream_.reset();
-    target_ = Target::None;
 }
 
 }  // namespace mx

@@ -20,16 +20,13 @@ public:
     HRESULT transform(VARIANT_BOOL* done) override;
 
 private:
-    enum class Target { None, Document, Stream };
-
     DocPtr run(xmlNodePtr input);
     HRESULT deliver(DocPtr result);
     void abandonStream();
 
     std::shared_ptr<CompiledSheet const> sheet_;
     ComPtr<IUnknown> input_;
-    Target target_ = Target::None;
-    ComPtr<IUnknown> outputDocument_;
+    ComPtr<IUnknown> outputDocument_;  // at most one of the two
     ComPtr<IStream> outputStream_;
 };
 

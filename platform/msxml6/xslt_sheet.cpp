@@ -15,11 +15,6 @@ namespace mx {
 
 namespace {
 
-struct TransformContextFree {
-    void operator()(xsltTransformContext* c) const { xsltFreeTransformContext(c); }
-};
-using TransformContextPtr = std::unique_ptr<xsltTransformContext, TransformContextFree>;
-
 bool isXsltElement(xmlNodePtr n, char const* name) {
     return n->type == XML_ELEMENT_NODE && n->ns && xmlStrEqual(n->ns->href, XSLT_NAMESPACE) &&
            xmlStrEqual(n->name, BAD_CAST name);
@@ -157,7 +152,8 @@ DocPtr CompiledSheet::apply(xmlDocPtr input, std::string& errors) const {
         return nullptr;
     }
     ErrorSink sink;
-    TransformContextPtr context(xsltNewTransformContext(sheet_, input));
+    std::unique_ptr<xsltTransformContext, decltype(&xsltFreeTransformContext)> context(
+        xsltNewTransformContext(sheet_, input), xsltFreeTransformContext);
     if (!context) return nullptr;
     xsltSetCtxtSecurityPrefs(lockedDownPrefs(), context.get());
     // Templates calling templates. libxslt counts two steps for a template
@@ -215,15 +211,6 @@ InputGuard::~InputGuard() {
     forEachInSubtree(reinterpret_cast<xmlNodePtr>(doc_), [](xmlNodePtr n) {
         if (n->type == XML_ELEMENT_NODE) n->content = nullptr;
     });
-}
-
-TransformSource::TransformSource(xmlNodePtr node, bool copyWholeDocument) {
-    if (!node) return;
-    bool isDocument = node->type == XML_DOCUMENT_NODE || node->type == XML_HTML_DOCUMENT_NODE;
-    if (isDocument && !copyWholeDocument)
-        original_ = reinterpret_cast<xmlDocPtr>(node);
-    else
-        copy_ = copyAsDocument(node);
 }
 
 }  // namespace mx

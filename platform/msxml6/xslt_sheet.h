@@ -66,18 +66,4 @@ private:
     xmlNodePtr dtdNext_;
 };
 
-// The document a transformation should run on: `node`'s own document when
-// that is safe, else a private copy (a sheet that strips white space, or an
-// input that is a subtree rather than a whole document).
-class TransformSource {
-public:
-    TransformSource(xmlNodePtr node, bool copyWholeDocument);
-    xmlDocPtr doc() const { return copy_ ? copy_.get() : original_; }
-    bool isCopy() const { return copy_ != nullptr; }
-
-private:
-    xmlDocPtr original_ = nullptr;
-    DocPtr copy_;
-};
-
 }  // namespace mx

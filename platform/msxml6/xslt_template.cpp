@@ -52,11 +52,6 @@ private:
 
 }  // namespace
 
-HRESULT createXSLTemplate(REFIID riid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    ensureInit();
-    return handOutNew(new XslTemplate, riid, out);
-}
+HRESULT createXSLTemplate(REFIID riid, void** out) { return createAs<XslTemplate>(riid, out); }
 
 }  // namespace mx

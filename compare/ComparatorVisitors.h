@@ -130,8 +130,8 @@ protected:
 // the scan.
 class AttributeComparator : public BaseAttributeVisitor {
 public:
-    AttributeComparator(TrelDOMComparator const* comparator, TrelDOMElement const* element,
-                        TrelDOMElement const* other, LocationPath* path, TrelDOMNodeLocator* locator)
+    AttributeComparator(TrelDOMComparator const* comparator, TrelDOMElement const* element, TrelDOMElement const* other,
+                        LocationPath* path, TrelDOMNodeLocator* locator)
         : BaseAttributeVisitor(comparator, element, path), other_(other), locator_(locator) {}
 
 protected:

@@ -34,9 +34,7 @@ LocationStep::~LocationStep() { ux_strfree(descriptor_); }
 
 bool LocationStep::operator==(wchar_t const* text) const { return ux_strequal(descriptor_, text); }
 
-bool LocationStep::operator==(LocationStep const& other) const {
-    return ux_strequal(descriptor_, other.descriptor_);
-}
+bool LocationStep::operator==(LocationStep const& other) const { return ux_strequal(descriptor_, other.descriptor_); }
 
 bool LocationStep::nameEquals(wchar_t const* name) const {
     if (descriptor_ == name) return true;
@@ -118,16 +116,13 @@ LocationPath* LocationPath::create(wchar_t const* root, wchar_t const* name, boo
     return create(root)->push(name, isAttribute);
 }
 
-LocationPath* LocationPath::create(wchar_t const* root, wchar_t const* child, wchar_t const* name,
-                                   bool isAttribute) {
+LocationPath* LocationPath::create(wchar_t const* root, wchar_t const* child, wchar_t const* name, bool isAttribute) {
     return create(root)->pushElement(child)->push(name, isAttribute);
 }
 
 // ---- LocationPath: steps --------------------------------------------------------
 
-LocationStep const* LocationPath::getLast() const {
-    return steps_.size() ? steps_.elt(steps_.size() - 1) : nullptr;
-}
+LocationStep const* LocationPath::getLast() const { return steps_.size() ? steps_.elt(steps_.size() - 1) : nullptr; }
 
 LocationStep const* LocationPath::getStep(long index) const {
     return index >= 0 && index < steps_.size() ? steps_.elt(index) : nullptr;
@@ -200,6 +195,4 @@ wchar_t const* LocationPath::toString() const {
 
 bool LocationPath::operator==(wchar_t const* text) const { return ux_strequal(toString(), text); }
 
-bool LocationPath::operator==(LocationPath const& other) const {
-    return ux_strequal(toString(), other.toString());
-}
+bool LocationPath::operator==(LocationPath const& other) const { return ux_strequal(toString(), other.toString()); }

@@ -71,8 +71,7 @@ public:
     // /root/name, or /root/@name when isAttribute.
     static LocationPath* create(wchar_t const* root, wchar_t const* name, bool isAttribute);
     // /root/child/name, or /root/child/@name when isAttribute.
-    static LocationPath* create(wchar_t const* root, wchar_t const* child, wchar_t const* name,
-                                bool isAttribute);
+    static LocationPath* create(wchar_t const* root, wchar_t const* child, wchar_t const* name, bool isAttribute);
 
     bool isAbsolute() const { return absolute_; }
     // Set before the first step: the cached text is not dropped here.
@@ -94,8 +93,7 @@ public:
     // one an attribute step when isAttribute); this path is unchanged.
     LocationPath* append(wchar_t const* name, bool isAttribute) const;
     LocationPath* append(wchar_t const* first, wchar_t const* name, bool isAttribute) const;
-    LocationPath* append(wchar_t const* first, wchar_t const* second, wchar_t const* name,
-                         bool isAttribute) const;
+    LocationPath* append(wchar_t const* first, wchar_t const* second, wchar_t const* name, bool isAttribute) const;
 
     // The text form, cached until the steps change. A step without
     // descriptor prints as nothing. Texts are never cut, however long.

@@ -49,7 +49,7 @@ bool TrelDOMComparator::isExcluded(LocationPath const* path) const {
 namespace {
 
 typedef bool (TrelDOMComparator::*ElementFormFn)(TrelDOMElement const*, TrelDOMElement const*, LocationPath*,
-                                                  TrelDOMNodeLocator*) const;
+                                                 TrelDOMNodeLocator*) const;
 
 }  // namespace
 
@@ -122,8 +122,8 @@ private:
 
 }  // namespace
 
-bool TrelDOMComparator::compareElements(TrelDOMElement const* first, TrelDOMElement const* second,
-                                        LocationPath* path, TrelDOMNodeLocator* locator) const {
+bool TrelDOMComparator::compareElements(TrelDOMElement const* first, TrelDOMElement const* second, LocationPath* path,
+                                        TrelDOMNodeLocator* locator) const {
     DepthStep step(depth_);
     if (step.tooDeep()) return false;
     if (!second->tagEquals(first->getTag())) return false;
@@ -142,8 +142,8 @@ bool TrelDOMComparator::compareElements(TrelDOMElement const* first, TrelDOMElem
 // element takes the first not yet matched child of the second element that
 // compares equal to it in depth. The counts then catch extra children on the
 // second side.
-bool TrelDOMComparator::compareChildren(TrelDOMElement const* first, TrelDOMElement const* second,
-                                        LocationPath* path, TrelDOMNodeLocator* locator) const {
+bool TrelDOMComparator::compareChildren(TrelDOMElement const* first, TrelDOMElement const* second, LocationPath* path,
+                                        TrelDOMNodeLocator* locator) const {
     int_array matched;
     ElementComparator children(this, second, matched, path, locator);
     if (!first->scanChildren(&children)) return false;
@@ -198,8 +198,7 @@ bool TrelDOMComparator::compareNodes(TrelDOMNode const* first, TrelDOMNode const
 }
 
 bool TrelDOMComparator::compareTreeSelectively(TrelDOMDocument const* first, TrelDOMDocument const* second,
-                                               LocationPathPtrArray const& paths,
-                                               TrelDOMNodeLocator* locator) const {
+                                               LocationPathPtrArray const& paths, TrelDOMNodeLocator* locator) const {
     if (first == second) return true;
     if (!first || !second) return false;
     for (long i = 0; i < paths.size(); ++i) {

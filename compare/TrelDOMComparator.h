@@ -110,8 +110,7 @@ private:
     bool compareAttributes(TrelDOMAttribute const* first, TrelDOMAttribute const* second) const;
     // The same verdict as compareElements under the default rules, without
     // a locator.
-    bool compareByDigest(TrelDOMElement const* first, TrelDOMElement const* second,
-                         LocationPath const* path) const;
+    bool compareByDigest(TrelDOMElement const* first, TrelDOMElement const* second, LocationPath const* path) const;
 
     LocationPathOwnerArray exclusions_;
     // Levels of the pairwise search under way (it is bounded).

@@ -11,12 +11,9 @@ namespace {
 // object is alive and reaching its counted part is safe.
 XmlRCObject const* objectOf(void const* key, HandleTable::Kind kind) {
     switch (kind) {
-    case HandleTable::Document:
-        return static_cast<TrelDOMDocument const*>(key);
-    case HandleTable::Element:
-        return static_cast<TrelDOMNode const*>(static_cast<TrelDOMElement const*>(key));
-    case HandleTable::Attribute:
-        break;
+    case HandleTable::Document: return static_cast<TrelDOMDocument const*>(key);
+    case HandleTable::Element: return static_cast<TrelDOMNode const*>(static_cast<TrelDOMElement const*>(key));
+    case HandleTable::Attribute: break;
     }
     return static_cast<TrelDOMNode const*>(static_cast<TrelDOMAttribute const*>(key));
 }
@@ -33,7 +30,7 @@ void* resolve(HandleTable const& table, LAOBJ* type, HandleTable::Kind kind, LAO
 
 DOMHandleCache* DOMHandleCache::_instance = nullptr;
 
-DOMHandleCache::DOMHandleCache() : _table(objectOf) {}
+DOMHandleCache::DOMHandleCache() : table_(objectOf) {}
 
 DOMHandleCache::~DOMHandleCache() = default;
 
@@ -46,7 +43,7 @@ DOMHandleCache* DOMHandleCache::getInstance() {
 // the entry stays listed and is given back like any other.
 LAOBJ* DOMHandleCache::makeStructure(TrelDOMDocument const* document) {
     if (!document) return Cnil;
-    return make_ptr(xml_document_struct_def, document, getInstance()->_table.addDocument(document));
+    return make_ptr(xml_document_struct_def, document, getInstance()->table_.addDocument(document));
 }
 
 LAOBJ* DOMHandleCache::makeStructure(TrelDOMElement const* element) {
@@ -55,7 +52,7 @@ LAOBJ* DOMHandleCache::makeStructure(TrelDOMElement const* element) {
 }
 
 std::uint64_t DOMHandleCache::addElement(TrelDOMElement const* element, TrelDOMDocument const* document) {
-    return getInstance()->_table.addNode(element, HandleTable::Element, document);
+    return getInstance()->table_.addNode(element, HandleTable::Element, document);
 }
 
 LAOBJ* DOMHandleCache::elementHandle(TrelDOMElement const* element, std::uint64_t stamp) {
@@ -65,29 +62,29 @@ LAOBJ* DOMHandleCache::elementHandle(TrelDOMElement const* element, std::uint64_
 LAOBJ* DOMHandleCache::makeStructure(TrelDOMAttribute const* attribute) {
     if (!attribute) return Cnil;
     std::uint64_t const stamp =
-        getInstance()->_table.addNode(attribute, HandleTable::Attribute, attribute->getDocument());
+        getInstance()->table_.addNode(attribute, HandleTable::Attribute, attribute->getDocument());
     return make_ptr(xml_attribute_struct_def, attribute, stamp);
 }
 
-bool DOMHandleCache::remove(TrelDOMDocument const* document) { return getInstance()->_table.releaseDocument(document); }
+bool DOMHandleCache::remove(TrelDOMDocument const* document) { return getInstance()->table_.releaseDocument(document); }
 
-void DOMHandleCache::clear() { getInstance()->_table.clear(); }
+void DOMHandleCache::clear() { getInstance()->table_.clear(); }
 
-long DOMHandleCache::entryCount() { return _instance ? _instance->_table.entries() : 0; }
+long DOMHandleCache::entryCount() { return _instance ? _instance->table_.entries() : 0; }
 
 TrelDOMDocument* DOMHandleCache::lookupDocument(LAOBJ* handle) {
     return static_cast<TrelDOMDocument*>(
-        resolve(getInstance()->_table, xml_document_struct_def, HandleTable::Document, handle));
+        resolve(getInstance()->table_, xml_document_struct_def, HandleTable::Document, handle));
 }
 
 TrelDOMElement* DOMHandleCache::lookupElement(LAOBJ* handle) {
     return static_cast<TrelDOMElement*>(
-        resolve(getInstance()->_table, xml_element_struct_def, HandleTable::Element, handle));
+        resolve(getInstance()->table_, xml_element_struct_def, HandleTable::Element, handle));
 }
 
 TrelDOMAttribute* DOMHandleCache::lookupAttribute(LAOBJ* handle) {
     return static_cast<TrelDOMAttribute*>(
-        resolve(getInstance()->_table, xml_attribute_struct_def, HandleTable::Attribute, handle));
+        resolve(getInstance()->table_, xml_attribute_struct_def, HandleTable::Attribute, handle));
 }
 
 // ------------------------------------------------------------ free functions

@@ -61,7 +61,7 @@ private:
     // Never called by the module: the instance lives until the process ends.
     virtual ~DOMHandleCache();
 
-    HandleTable _table;
+    HandleTable table_;
 
     static DOMHandleCache* _instance;
 };

@@ -30,7 +30,7 @@ public:
     // handles hold, which need not be the XmlRCObject part's address).
     using ObjectOf = XmlRCObject const* (*)(void const* key, Kind kind);
 
-    explicit HandleTable(ObjectOf objectOf) : _objectOf(objectOf) {}
+    explicit HandleTable(ObjectOf objectOf) : objectOf_(objectOf) {}
     ~HandleTable() { clear(); }
     HandleTable(HandleTable const&) = delete;
     HandleTable& operator=(HandleTable const&) = delete;
@@ -52,20 +52,20 @@ public:
     // Gives back every entry.
     void clear();
 
-    long entries() const { return _entries; }
+    long entries() const { return entries_; }
     // Heap bytes held by the records (for measurements).
-    std::size_t recordBytes() const { return _blocks.size() * kBlockRecords * sizeof(Record); }
+    std::size_t recordBytes() const { return blocks_.size() * kBlockRecords * sizeof(Record); }
 
 private:
     static constexpr std::uint32_t kBlockRecords = 4096;
-    static constexpr int kNumberBits = 36;  // stamp: generation above, record number below
+    static constexpr int kNumberBits = 36;                   // stamp: generation above, record number below
     static constexpr std::uint32_t kGenerations = 1u << 24;  // then a record is retired
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
     struct Record {
-        void const* key;      // null while free
-        std::uint32_t tag;    // generation << 2 | kind
-        std::uint32_t link;   // next node of the same document, or next free record
+        void const* key;     // null while free
+        std::uint32_t tag;   // generation << 2 | kind
+        std::uint32_t link;  // next node of the same document, or next free record
     };
     struct DocumentEntry {
         std::uint32_t record;
@@ -74,7 +74,7 @@ private:
     };
     using Block = std::unique_ptr<Record[]>;
 
-    Record& at(std::uint32_t index) const { return _blocks[index / kBlockRecords][index % kBlockRecords]; }
+    Record& at(std::uint32_t index) const { return blocks_[index / kBlockRecords][index % kBlockRecords]; }
     std::uint32_t allocate(void const* key, Kind kind);
     void free(std::uint32_t index);
     std::uint64_t stampOf(std::uint32_t index) const;
@@ -82,21 +82,21 @@ private:
     // Gives back the reference of every record of the chain, each record
     // freed before its object is let go (a destructor may come back here).
     void releaseChain(std::uint32_t first);
-    void release(void const* key, Kind kind) const { _objectOf(key, kind)->removeReference(); }
+    void release(void const* key, Kind kind) const { objectOf_(key, kind)->removeReference(); }
     // With nothing listed, the blocks go back to the heap and numbering goes
     // on past them, so old stamps stay dead.
     void resetIfEmpty();
 
-    ObjectOf _objectOf;
-    std::vector<Block> _blocks;
-    std::uint32_t _used = 0;       // records ever handed out of the blocks
-    std::uint32_t _free = kNone;   // free list
-    std::uint64_t _base = 1;       // number of record 0; 0 is never a stamp
-    long _live = 0;                // records in use
-    long _entries = 0;
-    std::uint32_t _orphans = kNone;  // node records whose document is not listed
-    std::unordered_map<void const*, DocumentEntry> _documents;
+    ObjectOf objectOf_;
+    std::vector<Block> blocks_;
+    std::uint32_t used_ = 0;      // records ever handed out of the blocks
+    std::uint32_t free_ = kNone;  // free list
+    std::uint64_t base_ = 1;      // number of record 0; 0 is never a stamp
+    long live_ = 0;               // records in use
+    long entries_ = 0;
+    std::uint32_t orphans_ = kNone;  // node records whose document is not listed
+    std::unordered_map<void const*, DocumentEntry> documents_;
     // The last document looked up: nodes come in runs of one document.
-    void const* _lastKey = nullptr;
-    DocumentEntry* _lastEntry = nullptr;
+    void const* lastKey_ = nullptr;
+    DocumentEntry* lastEntry_ = nullptr;
 };

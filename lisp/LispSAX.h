@@ -27,27 +27,27 @@ public:
     LispExitLatch(LispExitLatch const&) = delete;
     LispExitLatch& operator=(LispExitLatch const&) = delete;
 
-    bool pending() const { return static_cast<bool>(_exit); }
+    bool pending() const { return static_cast<bool>(exit_); }
 
     // call()'s result; false when an exit was pending or leaves call now.
     template <class Call>
     bool run(Call&& call) noexcept {
-        if (_exit) return false;
+        if (exit_) return false;
         try {
             return call();
         } catch (...) {
-            _exit = std::current_exception();
+            exit_ = std::current_exception();
             return false;
         }
     }
 
     // Continues the exit kept, if any.
     void resume() {
-        if (_exit) std::rethrow_exception(std::exchange(_exit, nullptr));
+        if (exit_) std::rethrow_exception(std::exchange(exit_, nullptr));
     }
 
 private:
-    std::exception_ptr _exit;
+    std::exception_ptr exit_;
 };
 
 // Calls the Lisp function given for each event; nil for an event means no
@@ -55,8 +55,8 @@ private:
 // trimmed, and runs of white space not at all.
 class LispContentHandler : public TrelSAXContentHandler {
 public:
-    LispContentHandler(LAOBJ* startDocument, LAOBJ* endDocument, LAOBJ* startElement,
-                       LAOBJ* endElement, LAOBJ* characters);
+    LispContentHandler(LAOBJ* startDocument, LAOBJ* endDocument, LAOBJ* startElement, LAOBJ* endElement,
+                       LAOBJ* characters);
 
     bool startDocument() override;
     bool endDocument() override;
@@ -68,20 +68,20 @@ public:
 
     // Exits are kept in `latch` (so that two handlers of one parse share
     // one); null goes back to the handler's own.
-    void useExitLatch(LispExitLatch* latch) { _exit = latch ? latch : &_ownExit; }
-    void resumePendingExit() { _exit->resume(); }
+    void useExitLatch(LispExitLatch* latch) { exit_ = latch ? latch : &ownExit_; }
+    void resumePendingExit() { exit_->resume(); }
 
 private:
     bool callWithoutArguments(LispRoot const& function);
 
     // Collector roots: the handler lives in C++ memory, which is not scanned.
-    LispRoot _startDocument;
-    LispRoot _endDocument;
-    LispRoot _startElement;
-    LispRoot _endElement;
-    LispRoot _characters;
-    LispExitLatch _ownExit;
-    LispExitLatch* _exit = &_ownExit;
+    LispRoot startDocument_;
+    LispRoot endDocument_;
+    LispRoot startElement_;
+    LispRoot endElement_;
+    LispRoot characters_;
+    LispExitLatch ownExit_;
+    LispExitLatch* exit_ = &ownExit_;
 };
 
 // Calls its Lisp function with line, column and message of a fatal error;
@@ -92,13 +92,13 @@ public:
 
     void fatalError(int line, int column, wchar_t const* message) override;
 
-    void useExitLatch(LispExitLatch* latch) { _exit = latch ? latch : &_ownExit; }
-    void resumePendingExit() { _exit->resume(); }
+    void useExitLatch(LispExitLatch* latch) { exit_ = latch ? latch : &ownExit_; }
+    void resumePendingExit() { exit_->resume(); }
 
 private:
-    LispRoot _fatalError;
-    LispExitLatch _ownExit;
-    LispExitLatch* _exit = &_ownExit;
+    LispRoot fatalError_;
+    LispExitLatch ownExit_;
+    LispExitLatch* exit_ = &ownExit_;
 };
 
 // Collects a SAX attribute list as ((name . value) ...), in scan order.
@@ -108,12 +108,12 @@ public:
 
     bool visit(wchar_t const* name, wchar_t const* value) override;
 
-    LAOBJ* list() const { return _list; }
+    LAOBJ* list() const { return list_; }
 
 private:
     // On the C stack while it is used, where the collector looks.
-    LAOBJ* _list = Cnil;
-    LAOBJ* _last = Cnil;  // the list's last cons: appending stays linear
+    LAOBJ* list_ = Cnil;
+    LAOBJ* last_ = Cnil;  // the list's last cons: appending stays linear
 };
 
 extern template class XmlSmartPtr<LispContentHandler>;

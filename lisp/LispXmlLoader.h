@@ -28,12 +28,12 @@ public:
     // CLEAR-XML-CACHE).
     LAOBJ* handleDocument(TrelDOMDocument const* document);
 
-    LAOBJ* getFileHandler() const { return _fileHandler.get(); }
-    LAOBJ* getDocumentHandler() const { return _documentHandler.get(); }
+    LAOBJ* getFileHandler() const { return fileHandler_.get(); }
+    LAOBJ* getDocumentHandler() const { return documentHandler_.get(); }
 
 private:
-    LispRoot _fileHandler;
-    LispRoot _documentHandler;
+    LispRoot fileHandler_;
+    LispRoot documentHandler_;
 };
 
 // The registry's view of a LispXmlHandler: loaded means the Lisp function

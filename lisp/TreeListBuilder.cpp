@@ -25,7 +25,8 @@ LAOBJ* makeString(wchar_t const* text, std::size_t length) { return makeCompactL
 LAOBJ* makeString(char const* text, std::size_t length) { return makeCompactLispString(text, length); }
 
 std::size_t addressSlot(char const* prefix, char const* local, std::size_t mask) {
-    auto const h = (reinterpret_cast<std::uintptr_t>(prefix) * 0x9E3779B97F4A7C15ull) ^ reinterpret_cast<std::uintptr_t>(local);
+    auto const h =
+        (reinterpret_cast<std::uintptr_t>(prefix) * 0x9E3779B97F4A7C15ull) ^ reinterpret_cast<std::uintptr_t>(local);
     return static_cast<std::size_t>((h * 0xBF58476D1CE4E5B9ull) >> 40) & mask;
 }
 
@@ -296,7 +297,8 @@ LAOBJ* FileListBuilder::attributeList(Attribute const* attributes, std::size_t c
     LAOBJ* list = Cnil;
     for (std::size_t i = count; i-- > 0;) {
         Attribute const& a = attributes[i];
-        list = core_.cons(core_.cons(names_.find(a.name, a.nameLength), core_.sharedText(a.value, a.valueLength)), list);
+        list =
+            core_.cons(core_.cons(names_.find(a.name, a.nameLength), core_.sharedText(a.value, a.valueLength)), list);
     }
     return list;
 }

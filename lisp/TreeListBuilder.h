@@ -63,7 +63,7 @@ private:
         LAOBJ* last;         // the content list's last cons; nil while empty
         std::size_t runs;    // text runs among the content (mixed form)
         bool hasChildren;
-        bool preserve;       // xml:space="preserve" in scope
+        bool preserve;  // xml:space="preserve" in scope
     };
     // A short text seen lately, found again by its hash: values and texts
     // repeat a lot in models (a sixth of them are distinct), but unbounded
@@ -157,8 +157,7 @@ class FileListBuilder final : public TrelTreeSink {
 public:
     explicit FileListBuilder(bool mixed) : core_(mixed, true) {}
 
-    bool startElement(wchar_t const* name, std::size_t length, Attribute const* attributes,
-                      std::size_t count) override;
+    bool startElement(wchar_t const* name, std::size_t length, Attribute const* attributes, std::size_t count) override;
     bool endElement() override;
     bool text(wchar_t const* chars, std::size_t length, bool cdata) override;
     bool separator() override;

@@ -11,68 +11,62 @@ template class XmlSmartPtr<LispErrorHandler>;
 
 bool LispSAXAttributeVisitor::visit(wchar_t const* name, wchar_t const* value) {
     LAOBJ* cell = make_cons(make_cons(makeLispString(name), makeLispString(value)), Cnil);
-    if (_list == Cnil)
-        _list = cell;
+    if (list_ == Cnil)
+        list_ = cell;
     else
-        nconc(_last, cell);
-    _last = cell;
+        nconc(last_, cell);
+    last_ = cell;
     return true;
 }
 
 // ---------------------------------------------------------- content handler
 
-LispContentHandler::LispContentHandler(LAOBJ* startDocument, LAOBJ* endDocument,
-                                       LAOBJ* startElement, LAOBJ* endElement,
+LispContentHandler::LispContentHandler(LAOBJ* startDocument, LAOBJ* endDocument, LAOBJ* startElement, LAOBJ* endElement,
                                        LAOBJ* characters)
     : TrelSAXContentHandler(true),
-      _startDocument(startDocument),
-      _endDocument(endDocument),
-      _startElement(startElement),
-      _endElement(endElement),
-      _characters(characters) {}
+      startDocument_(startDocument),
+      endDocument_(endDocument),
+      startElement_(startElement),
+      endElement_(endElement),
+      characters_(characters) {}
 
 bool LispContentHandler::callWithoutArguments(LispRoot const& function) {
     if (function.get() == Cnil) return true;
-    return _exit->run([&] { return ifuncall(function.get(), 0) != Cnil; });
+    return exit_->run([&] { return ifuncall(function.get(), 0) != Cnil; });
 }
 
-bool LispContentHandler::startDocument() {
-    return callWithoutArguments(_startDocument);
-}
+bool LispContentHandler::startDocument() { return callWithoutArguments(startDocument_); }
 
-bool LispContentHandler::endDocument() {
-    return callWithoutArguments(_endDocument);
-}
+bool LispContentHandler::endDocument() { return callWithoutArguments(endDocument_); }
 
 bool LispContentHandler::startElement(wchar_t const* tag, TrelSAXAttributes const* attributes) {
-    if (_startElement.get() == Cnil) return true;
-    return _exit->run([&] {
+    if (startElement_.get() == Cnil) return true;
+    return exit_->run([&] {
         LAOBJ* name = makeLispString(tag);
         LispSAXAttributeVisitor collected;
         if (attributes) attributes->scan(&collected);
-        return ifuncall2(_startElement.get(), name, collected.list()) != Cnil;
+        return ifuncall2(startElement_.get(), name, collected.list()) != Cnil;
     });
 }
 
 bool LispContentHandler::endElement(wchar_t const* tag) {
-    if (_endElement.get() == Cnil) return true;
-    return _exit->run([&] { return ifuncall1(_endElement.get(), makeLispString(tag)) != Cnil; });
+    if (endElement_.get() == Cnil) return true;
+    return exit_->run([&] { return ifuncall1(endElement_.get(), makeLispString(tag)) != Cnil; });
 }
 
 bool LispContentHandler::characters(wchar_t const* text) {
-    if (_characters.get() == Cnil) return true;
-    return _exit->run([&] { return ifuncall1(_characters.get(), makeLispString(text)) != Cnil; });
+    if (characters_.get() == Cnil) return true;
+    return exit_->run([&] { return ifuncall1(characters_.get(), makeLispString(text)) != Cnil; });
 }
 
 // ------------------------------------------------------------ error handler
 
-LispErrorHandler::LispErrorHandler(LAOBJ* fatalError) : _fatalError(fatalError) {}
+LispErrorHandler::LispErrorHandler(LAOBJ* fatalError) : fatalError_(fatalError) {}
 
 void LispErrorHandler::fatalError(int line, int column, wchar_t const* message) {
-    if (_fatalError.get() == Cnil) return;
-    _exit->run([&] {
-        ifuncall3(_fatalError.get(), make_fixnum(line), make_fixnum(column),
-                  makeLispString(message));
+    if (fatalError_.get() == Cnil) return;
+    exit_->run([&] {
+        ifuncall3(fatalError_.get(), make_fixnum(line), make_fixnum(column), makeLispString(message));
         return true;
     });
 }
@@ -83,15 +77,14 @@ void LispErrorHandler::fatalError(int line, int column, wchar_t const* message) 
 //           :on-end-element :on-characters :on-error
 void Lparse_xml() {
     if (vs.count() < 1) too_few_arguments();
-    parse_key(vs_base + 1, false, false, 6, Kon_start_document, Kon_end_document,
-              Kon_start_element, Kon_end_element, Kon_characters, Kon_error);
+    parse_key(vs_base + 1, false, false, 6, Kon_start_document, Kon_end_document, Kon_start_element, Kon_end_element,
+              Kon_characters, Kon_error);
     LAOBJ** key = vs_base + 1;
     WideCopy path = copyString(vs_base[0]);
     if (!path) return setResult(Cnil);
     // Outlives both handlers, which point to it.
     LispExitLatch exit;
-    XmlSmartPtr<LispContentHandler> content(
-        new LispContentHandler(key[0], key[1], key[2], key[3], key[4]));
+    XmlSmartPtr<LispContentHandler> content(new LispContentHandler(key[0], key[1], key[2], key[3], key[4]));
     XmlSmartPtr<LispErrorHandler> errors(new LispErrorHandler(key[5]));
     content->useExitLatch(&exit);
     errors->useExitLatch(&exit);

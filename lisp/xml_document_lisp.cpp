@@ -8,9 +8,7 @@
 #include "model/XmlObjectFactory.h"
 
 // :UTF-16 gives UTF-16; everything else, :UTF-8 included, UTF-8.
-XmlEncoding const& getEncoding(LAOBJ* keyword) {
-    return keyword == Kutf16 ? XmlEncoding::UTF16 : XmlEncoding::UTF8;
-}
+XmlEncoding const& getEncoding(LAOBJ* keyword) { return keyword == Kutf16 ? XmlEncoding::UTF16 : XmlEncoding::UTF8; }
 
 // file -> document handle; the cache's reference alone keeps the document.
 void Lread_xml() {

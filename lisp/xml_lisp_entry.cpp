@@ -49,8 +49,7 @@ namespace {
 
 // The module's threads are not announced. Constructed at load and, unlike
 // the debug module, never destroyed.
-alignas(DISABLE_THREAD_NOTIFICATIONS) unsigned char thread_switch_storage[sizeof(
-    DISABLE_THREAD_NOTIFICATIONS)];
+alignas(DISABLE_THREAD_NOTIFICATIONS) unsigned char thread_switch_storage[sizeof(DISABLE_THREAD_NOTIFICATIONS)];
 DISABLE_THREAD_NOTIFICATIONS* const xml_thread_notifications =
     new (thread_switch_storage) DISABLE_THREAD_NOTIFICATIONS("xml");
 
@@ -64,6 +63,8 @@ struct LispFunctionEntry {
 };
 
 // Registered by xml_lisp_initialize.
+// One entry a line:
+// clang-format off
 LispFunctionEntry const documentFunctions[] = {
     {"READ-XML", Lread_xml},
     {"WRITE-XML", Lwrite_xml},
@@ -78,6 +79,7 @@ LispFunctionEntry const documentFunctions[] = {
     {"LAST-ERROR", Llast_error},
     {nullptr, nullptr},
 };
+// clang-format on
 
 // Registered by trel_dom_lisp_initialize.
 LispFunctionEntry const domFunctions[] = {
@@ -126,8 +128,7 @@ int trel_sax_lisp_initialize_done = 0;
 
 int register_functions(LispFunctionEntry const* table) {
     int count = 0;
-    for (; table->name; ++table, ++count)
-        make_package_function(table->name, table->handler, xml_package, 2);
+    for (; table->name; ++table, ++count) make_package_function(table->name, table->handler, xml_package, 2);
     return count;
 }
 

@@ -87,20 +87,14 @@ inline void setResult(LAOBJ* value) {
     vs_top = vs_base + 1;
 }
 
-inline LAOBJ* lispBool(bool value) {
-    return value ? Ct : Cnil;
-}
+inline LAOBJ* lispBool(bool value) { return value ? Ct : Cnil; }
 
 // A readString copy, freed on every path; null for anything but a string
 // and for a string holding a NUL, so that every function refuses such a
 // string (nil) instead of acting on a shortened one. Take copies only after
 // the argument checks, which leave non-locally.
 using WideCopy = std::unique_ptr<wchar_t[]>;
-inline WideCopy copyString(LAOBJ* object) {
-    return WideCopy(readString(object));
-}
+inline WideCopy copyString(LAOBJ* object) { return WideCopy(readString(object)); }
 
 // A string argument that copyString refuses: it holds a NUL.
-inline bool isUnreadableString(LAOBJ* object, WideCopy const& copy) {
-    return !copy && type_of(object) == kind_string;
-}
+inline bool isUnreadableString(LAOBJ* object, WideCopy const& copy) { return !copy && type_of(object) == kind_string; }

@@ -75,8 +75,7 @@ bool setAttributes(TrelDOMElement* element, LAOBJ* attributes, Refusal& refusal)
 ElementPtr createElementFromList(TrelDOMDocument const* document, LAOBJ* list, int depth, Refusal& refusal);
 
 // Text, or children: an entry that builds no element is skipped.
-bool setContent(TrelDOMDocument const* document, TrelDOMElement* element, LAOBJ* content, int depth,
-                Refusal& refusal) {
+bool setContent(TrelDOMDocument const* document, TrelDOMElement* element, LAOBJ* content, int depth, Refusal& refusal) {
     if (type_of(content) == kind_string) {
         WideCopy text = copyString(content);
         if (!text) return refusal.refuse();
@@ -120,9 +119,7 @@ void Lxml_list_create_element() {
     LAOBJ* const children = key[3];
     LAOBJ* const text = key[4];
     LAOBJ* attributeItem = attribute != Cnil ? make_cons(attribute, Cnil) : attributes;
-    LAOBJ* contentItem = text != Cnil    ? text
-                         : child != Cnil ? make_cons(child, Cnil)
-                                         : children;
+    LAOBJ* contentItem = text != Cnil ? text : child != Cnil ? make_cons(child, Cnil) : children;
     setResult(make_cons(vs_base[0], make_cons(attributeItem, make_cons(contentItem, Cnil))));
 }
 

@@ -33,9 +33,7 @@ struct ReferenceRelease {
 // A reference handed over by the callee, given back on every path.
 using HandedReference = std::unique_ptr<TrelDOMDocument, ReferenceRelease>;
 
-LAOBJ* lispStringOf(HostString const& text) {
-    return makeLispString(text.get());
-}
+LAOBJ* lispStringOf(HostString const& text) { return makeLispString(text.get()); }
 
 // (:LOADED flag), with :DISPLAY-MESSAGE and :ERROR-MESSAGE in front of it
 // when the context has them.
@@ -101,8 +99,7 @@ void Lget_root_tag() {
 void Lload_xml() {
     if (vs.count() < 1) too_few_arguments();
     parse_key(vs_base + 1, false, false, 1, Ksource);
-    XmlLoaderContext context(vs_base[1] == Kdatabase ? XmlLoaderContext::DATABASE
-                                                     : XmlLoaderContext::DIRECT);
+    XmlLoaderContext context(vs_base[1] == Kdatabase ? XmlLoaderContext::DATABASE : XmlLoaderContext::DIRECT);
     bool loaded;
     {
         WideCopy path = copyString(vs_base[0]);
@@ -121,7 +118,6 @@ void Lregister_xml_loader() {
     LAOBJ* const documentHandler = vs_base[2];
     WideCopy tag = copyString(vs_base[0]);
     if (isUnreadableString(vs_base[0], tag)) return setResult(Cnil);
-    XmlLoaderRegistry::getInstance()->registerLoader(
-        new LispXmlLoader(tag.get(), fileHandler, documentHandler));
+    XmlLoaderRegistry::getInstance()->registerLoader(new LispXmlLoader(tag.get(), fileHandler, documentHandler));
     setResult(Ct);
 }

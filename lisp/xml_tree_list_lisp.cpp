@@ -99,10 +99,10 @@ public:
 private:
     struct Frame {
         ElementPtr element;
-        LAOBJ* list;        // the element list it was built from
-        LAOBJ* rest;        // the content entries still to build
-        std::size_t mark;   // its namespace bindings begin here
-        bool preserve;      // xml:space="preserve" in scope
+        LAOBJ* list;                    // the element list it was built from
+        LAOBJ* rest;                    // the content entries still to build
+        std::size_t mark;               // its namespace bindings begin here
+        bool preserve;                  // xml:space="preserve" in scope
         std::vector<std::wstring> run;  // the strings met since the last child
     };
 
@@ -143,8 +143,7 @@ private:
         if (!isFinite(attributes) || !isFinite(content)) return nullptr;
         std::size_t const mark = bindings_.size();
         ElementPtr element;
-        if (WideCopy tag = copy(car(list)); tag && declare(attributes))
-            element = create(tag.get());
+        if (WideCopy tag = copy(car(list)); tag && declare(attributes)) element = create(tag.get());
         if (element && setAttributes(element, attributes) &&
             (!parent || parent->addChild(static_cast<TrelDOMElement const*>(element)))) {
             if (isString(content)) {
@@ -210,7 +209,7 @@ private:
     TrelDOMDocument const* document_;
     bool refused_ = false;
     std::vector<Frame> open_;
-    std::unordered_set<LAOBJ*> openLists_;  // those of open_, to refuse a list inside itself
+    std::unordered_set<LAOBJ*> openLists_;                         // those of open_, to refuse a list inside itself
     std::vector<std::pair<std::wstring, std::wstring>> bindings_;  // prefix, URI
 };
 

@@ -8,20 +8,20 @@
 
 class DummyObjectFactory : public XmlObjectFactory {
 public:
-  static DummyObjectFactory* getInstance();
-  static void reset();
+    static DummyObjectFactory* getInstance();
+    static void reset();
 
-  TrelDOMDocument* createDocument() const override;
-  using XmlObjectFactory::createDocument;
-  TrelXSLTProcessor* createXSLTProcessor(TrelDOMDocument const* stylesheet) const override;
-  TrelXSLTProcessor* createXSLTProcessor(wchar_t const* stylesheetPath) const override;
-  TrelXSDValidator* createXSDValidator(TrelDOMDocument const* schema) const override;
-  TrelXSDValidator* createXSDValidator(wchar_t const* schemaPath) const override;
-  TrelSAXXMLReader* createSAXXMLReader() const override;
+    TrelDOMDocument* createDocument() const override;
+    using XmlObjectFactory::createDocument;
+    TrelXSLTProcessor* createXSLTProcessor(TrelDOMDocument const* stylesheet) const override;
+    TrelXSLTProcessor* createXSLTProcessor(wchar_t const* stylesheetPath) const override;
+    TrelXSDValidator* createXSDValidator(TrelDOMDocument const* schema) const override;
+    TrelXSDValidator* createXSDValidator(wchar_t const* schemaPath) const override;
+    TrelSAXXMLReader* createSAXXMLReader() const override;
 
 private:
-  DummyObjectFactory() = default;
-  ~DummyObjectFactory() override = default;
+    DummyObjectFactory() = default;
+    ~DummyObjectFactory() override = default;
 
-  static std::atomic<DummyObjectFactory*> instance;
+    static std::atomic<DummyObjectFactory*> instance;
 };

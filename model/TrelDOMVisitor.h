@@ -10,17 +10,17 @@ class TrelDOMAttribute;
 // an XmlSmartPtr to use it afterwards.
 class TrelDOMElementVisitor {
 public:
-  virtual bool visit(TrelDOMElement const* element) = 0;
+    virtual bool visit(TrelDOMElement const* element) = 0;
 
 protected:
-  // Never deleted through the interface.
-  ~TrelDOMElementVisitor() = default;
+    // Never deleted through the interface.
+    ~TrelDOMElementVisitor() = default;
 };
 
 class TrelDOMAttributeVisitor {
 public:
-  virtual bool visit(TrelDOMAttribute const* attribute) = 0;
+    virtual bool visit(TrelDOMAttribute const* attribute) = 0;
 
 protected:
-  ~TrelDOMAttributeVisitor() = default;
+    ~TrelDOMAttributeVisitor() = default;
 };

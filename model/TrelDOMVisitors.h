@@ -8,11 +8,11 @@
 // Appends a counted reference to every visited element.
 class ChildCollector : public TrelDOMElementVisitor {
 public:
-  explicit ChildCollector(TrelDOMElementPtrArray& out) : out_(out) {}
-  bool visit(TrelDOMElement const* element) override;
+    explicit ChildCollector(TrelDOMElementPtrArray& out) : out_(out) {}
+    bool visit(TrelDOMElement const* element) override;
 
 private:
-  TrelDOMElementPtrArray& out_;
+    TrelDOMElementPtrArray& out_;
 };
 
 // Visits an element with the inner visitor, then its children with itself:
@@ -21,32 +21,32 @@ private:
 // of pending children, so no depth exhausts the C++ stack.
 class RecursiveVisitor : public TrelDOMElementVisitor {
 public:
-  explicit RecursiveVisitor(TrelDOMElementVisitor* inner) : inner_(inner) {}
-  bool visit(TrelDOMElement const* element) override;
+    explicit RecursiveVisitor(TrelDOMElementVisitor* inner) : inner_(inner) {}
+    bool visit(TrelDOMElement const* element) override;
 
 private:
-  bool walkBelow(TrelDOMElement const* top);
+    bool walkBelow(TrelDOMElement const* top);
 
-  TrelDOMElementVisitor* inner_;
-  int level_ = 0;
+    TrelDOMElementVisitor* inner_;
+    int level_ = 0;
 };
 
 // Moves every visited element under the target; never stops.
 class ChildMoveVisitor : public TrelDOMElementVisitor {
 public:
-  explicit ChildMoveVisitor(TrelDOMElement* target) : target_(target) {}
-  bool visit(TrelDOMElement const* element) override;
+    explicit ChildMoveVisitor(TrelDOMElement* target) : target_(target) {}
+    bool visit(TrelDOMElement const* element) override;
 
 private:
-  TrelDOMElement* target_;
+    TrelDOMElement* target_;
 };
 
 // Copies every visited attribute the target lacks; existing values stay.
 class AttributeCopyVisitor : public TrelDOMAttributeVisitor {
 public:
-  explicit AttributeCopyVisitor(TrelDOMElement* target) : target_(target) {}
-  bool visit(TrelDOMAttribute const* attribute) override;
+    explicit AttributeCopyVisitor(TrelDOMElement* target) : target_(target) {}
+    bool visit(TrelDOMAttribute const* attribute) override;
 
 private:
-  TrelDOMElement* target_;
+    TrelDOMElement* target_;
 };

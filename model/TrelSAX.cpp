@@ -15,9 +15,9 @@ void TrelSAXErrorHandler::fatalError(int, int, wchar_t const*) {}
 
 bool TrelSAXXMLReader::parseFile(wchar_t const* path, TrelSAXContentHandler* contentHandler,
                                  TrelSAXErrorHandler* errorHandler) {
-  XmlSmartPtr<TrelSAXXMLReader> reader(XmlObjectFactory::getInstance()->createSAXXMLReader());
-  if (!reader) return false;
-  if (contentHandler) reader->setContentHandler(contentHandler);
-  if (errorHandler) reader->setErrorHandler(errorHandler);
-  return reader->parseFile(path);
+    XmlSmartPtr<TrelSAXXMLReader> reader(XmlObjectFactory::getInstance()->createSAXXMLReader());
+    if (!reader) return false;
+    if (contentHandler) reader->setContentHandler(contentHandler);
+    if (errorHandler) reader->setErrorHandler(errorHandler);
+    return reader->parseFile(path);
 }

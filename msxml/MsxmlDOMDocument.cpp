@@ -177,8 +177,7 @@ wchar_t const* MsxmlDOMDocument::internUtf8(char const* text, size_t n) const {
 
 TrelDOMNode* MsxmlDOMDocument::createTrelNode(IXMLDOMNode* node) const {
     switch (getNodeType(node)) {
-    case TREL_NO_NODE:
-        return nullptr;
+    case TREL_NO_NODE: return nullptr;
     case TREL_ELEMENT_NODE: {
         ComPtr<IXMLDOMElement> element(castToElement(node));
         return element ? createTrelElement(element.get()) : nullptr;
@@ -187,10 +186,8 @@ TrelDOMNode* MsxmlDOMDocument::createTrelNode(IXMLDOMNode* node) const {
         auto reader = queryInterface<IXMLDOMNodeReader>(node, IID_IXMLDOMNodeReader);
         return reader ? adoptTrelAttribute(ComPtr<IXMLDOMAttribute>(castToAttribute(node)), reader.get()) : nullptr;
     }
-    case TREL_DOCUMENT_NODE:
-        return nullptr;  // the document itself is this object, not a node of its tree
-    default:
-        return new MsxmlDOMNode(node, this);
+    case TREL_DOCUMENT_NODE: return nullptr;  // the document itself is this object, not a node of its tree
+    default: return new MsxmlDOMNode(node, this);
     }
 }
 

@@ -114,10 +114,8 @@ wchar_t const* MsxmlDOMNode::getValue() const {
     switch (getNodeType(node_.get())) {
     case TREL_TEXT_NODE:
     case TREL_ATTRIBUTE_NODE:
-    case TREL_ELEMENT_NODE:
-        return readValue();
-    default:
-        return nullptr;
+    case TREL_ELEMENT_NODE: return readValue();
+    default: return nullptr;
     }
 }
 

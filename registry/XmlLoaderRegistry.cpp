@@ -73,8 +73,7 @@ void XmlLoaderContext::setInvalidXmlFile(wchar_t const* fileName) {
 }
 
 void XmlLoaderContext::setNoLoaderFound(wchar_t const* rootTag) {
-    setErrorMessage(
-        formMessage(NO_LOADER_FOUND, L"No loader registered for XML document with root \"{1}\".", rootTag));
+    setErrorMessage(formMessage(NO_LOADER_FOUND, L"No loader registered for XML document with root \"{1}\".", rootTag));
 }
 
 // ---- document loader ------------------------------------------------------------
@@ -107,9 +106,7 @@ XmlLoaderRegistry* XmlLoaderRegistry::getInstance() {
 
 void XmlLoaderRegistry::registerLoader(XmlLoader* loader) { registerHandler(loader); }
 
-XmlLoader* XmlLoaderRegistry::getLoader(wchar_t const* tag) const {
-    return dynamic_cast<XmlLoader*>(getHandler(tag));
-}
+XmlLoader* XmlLoaderRegistry::getLoader(wchar_t const* tag) const { return dynamic_cast<XmlLoader*>(getHandler(tag)); }
 
 bool XmlLoaderRegistry::loadFile(wchar_t const* fileName, XmlLoaderContext* context) const {
     if (!fileName) return false;

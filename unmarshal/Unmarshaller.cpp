@@ -43,9 +43,7 @@ UnmarshallableObjectFactory* UnmarshallableObjectFactory::getInstance() {
     return _instance;
 }
 
-void UnmarshallableObjectFactory::registerCreator(UnmarshallableObjectCreator* creator) {
-    registerHandler(creator);
-}
+void UnmarshallableObjectFactory::registerCreator(UnmarshallableObjectCreator* creator) { registerHandler(creator); }
 
 Unmarshallable* UnmarshallableObjectFactory::createObject(wchar_t const* tag) const {
     auto* creator = dynamic_cast<UnmarshallableObjectCreator*>(getHandler(tag));

@@ -11,8 +11,7 @@ size_t const UX_MAX_PATH = 1024;
 
 // directory + '/' + name (one separator; an absolute name or an empty
 // directory gives the name). False, with result "", when it does not fit.
-bool ux_filenamemerge(wchar_t const* directory, wchar_t const* name, wchar_t* result,
-                      size_t size = UX_MAX_PATH);
+bool ux_filenamemerge(wchar_t const* directory, wchar_t const* name, wchar_t* result, size_t size = UX_MAX_PATH);
 
 // The first existing file of that relative name among the configuration
 // directories, into result; "" and false when there is none.

@@ -53,7 +53,8 @@ struct HASHtable::Block {
 };
 
 HASHtable::HASHtable(unsigned size, EntryKeyFn keyOf, unsigned loadFactor)
-    : rowCount_(roundUpToPowerOfTwo(size ? size : DEFAULT_SIZE)), loadFactor_(loadFactor ? loadFactor : 1),
+    : rowCount_(roundUpToPowerOfTwo(size ? size : DEFAULT_SIZE)),
+      loadFactor_(loadFactor ? loadFactor : 1),
       keyOf_(keyOf) {
     rows_ = newRows(rowCount_);
 }
@@ -97,8 +98,8 @@ HASHentry* HASHtable::new_entry(HASHkey const& key, long walked) {
         bool const full = static_cast<unsigned long>(entries_) >= static_cast<unsigned long>(rowCount_) * loadFactor_;
         // A long walk in a half-empty table means a crowded row: spreading
         // the keys over more rows shortens it.
-        bool const crowded = walked > 8 + 2 * static_cast<long>(loadFactor_) &&
-                             static_cast<unsigned long>(entries_) >= rowCount_ / 2;
+        bool const crowded =
+            walked > 8 + 2 * static_cast<long>(loadFactor_) && static_cast<unsigned long>(entries_) >= rowCount_ / 2;
         if (full || crowded) grow();
     }
     ++entries_;

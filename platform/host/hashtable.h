@@ -87,8 +87,8 @@ private:
     long entries_ = 0;
     unsigned loadFactor_;
     EntryKeyFn keyOf_;
-    Block* blocks_ = nullptr;       // entry storage, freed with the table
-    HASHentry* spare_ = nullptr;    // free entries dropped by a rehash
+    Block* blocks_ = nullptr;     // entry storage, freed with the table
+    HASHentry* spare_ = nullptr;  // free entries dropped by a rehash
     size_t blockUsed_ = 0;
     size_t blockSize_ = 0;
 };
@@ -103,13 +103,13 @@ public:
         return T::hash(static_cast<K>(*static_cast<T*>(entry->data)));
     }
 
-    using HASHtable::ScanFn;
     using HASHtable::entry_count;
     using HASHtable::get_row;
     using HASHtable::longest_row;
     using HASHtable::new_entry;
     using HASHtable::row_count;
     using HASHtable::scan;
+    using HASHtable::ScanFn;
 
 protected:
     // Not virtual: delete through the most derived class, which adds the

@@ -38,8 +38,7 @@ cl_object call_lisp(cl_object fn, int n, cl_object const* args) {
     // The engine would signal a full frame stack from the push below, out
     // of C++ code; say it here instead, as an exception.
     if (env->frs_limit - env->frs_top < 4)
-        raise(HostError::stack_overflow, nullptr, 2, ecl_make_keyword("FRAME-STACK"),
-              ecl_make_fixnum(env->frs_size));
+        raise(HostError::stack_overflow, nullptr, 2, ecl_make_keyword("FRAME-STACK"), ecl_make_fixnum(env->frs_size));
     set_current_frame(nullptr);
     enter_lisp(env);
     cl_object result = ECL_NIL;
@@ -61,8 +60,7 @@ cl_object call_lisp(cl_object fn, int n, cl_object const* args) {
     if (std::uncaught_exceptions() > 0) {
         // Called from a destructor while C++ is already unwinding: a second
         // exception would terminate the process, so this exit is dropped.
-        std::fprintf(stderr,
-                     "quill: a Lisp exit out of a call made during C++ unwinding was dropped\n");
+        std::fprintf(stderr, "quill: a Lisp exit out of a call made during C++ unwinding was dropped\n");
         return ECL_NIL;
     }
     throw LispUnwind{target, ecl_stack_push_values(env)};
@@ -83,9 +81,7 @@ LAOBJ* ifuncall(LAOBJ* fn, int n, ...) {
     return call_lisp(fn, n, args);
 }
 
-LAOBJ* ifuncall1(LAOBJ* fn, LAOBJ* a) {
-    return call_lisp(fn, 1, &a);
-}
+LAOBJ* ifuncall1(LAOBJ* fn, LAOBJ* a) { return call_lisp(fn, 1, &a); }
 
 LAOBJ* ifuncall2(LAOBJ* fn, LAOBJ* a, LAOBJ* b) {
     cl_object args[2] = {a, b};

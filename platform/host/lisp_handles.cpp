@@ -44,8 +44,7 @@ cl_object structure_class(cl_object type) {
 }  // namespace
 
 void init_handles() {
-    g_class_cache =
-        static_cast<cl_object*>(ecl_alloc_uncollectable(2 * kCachedTypes * sizeof(cl_object)));
+    g_class_cache = static_cast<cl_object*>(ecl_alloc_uncollectable(2 * kCachedTypes * sizeof(cl_object)));
     for (int i = 0; i < 2 * kCachedTypes; ++i) g_class_cache[i] = ECL_NIL;
 }
 
@@ -53,9 +52,7 @@ void init_handles() {
 
 using namespace lisp_host;
 
-LAOBJ* make_ptr(LAOBJ* type, void const* pointer) {
-    return make_ptr(type, pointer, 0);
-}
+LAOBJ* make_ptr(LAOBJ* type, void const* pointer) { return make_ptr(type, pointer, 0); }
 
 // Both slots hold fixnums: a handle is then one instance and its slot
 // vector, with no foreign object beside it (handles are made by the hundred
@@ -86,8 +83,7 @@ void* object_to_NonEntity_ptr(LAOBJ* type, LAOBJ* obj, void* otherwise) {
     if (!ECL_INSTANCEP(obj)) return otherwise;
     cl_object cls = structure_class(type);
     // A redefined structure type gets a new class: look again before saying no.
-    if (ECL_CLASS_OF(obj) != cls && (cls = refresh_class(type), ECL_CLASS_OF(obj) != cls))
-        return otherwise;
+    if (ECL_CLASS_OF(obj) != cls && (cls = refresh_class(type), ECL_CLASS_OF(obj) != cls)) return otherwise;
     cl_object* slots = handle_slots(obj);
     if (!slots || ecl_fixnum(slots[0]) == 0) return otherwise;
     return reinterpret_cast<void*>(static_cast<std::uintptr_t>(ecl_fixnum(slots[0])));
@@ -98,10 +94,6 @@ std::size_t ptr_stamp(LAOBJ* handle) {
     return slots ? static_cast<std::size_t>(ecl_fixnum(slots[1])) : 0;
 }
 
-LAOBJ* make_handle(void* pointer) {
-    return ecl_make_foreign_data(ecl_make_keyword("POINTER-VOID"), 0, pointer);
-}
+LAOBJ* make_handle(void* pointer) { return ecl_make_foreign_data(ecl_make_keyword("POINTER-VOID"), 0, pointer); }
 
-void* handle_pointer(LAOBJ* obj) {
-    return ecl_t_of(obj) == t_foreign ? obj->foreign.data : nullptr;
-}
+void* handle_pointer(LAOBJ* obj) { return ecl_t_of(obj) == t_foreign ? obj->foreign.data : nullptr; }

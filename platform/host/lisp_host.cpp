@@ -59,13 +59,9 @@ bool init_value_stack() {
     return true;
 }
 
-cl_object value_stack_name() {
-    return ecl_make_keyword("VALUE-STACK");
-}
+cl_object value_stack_name() { return ecl_make_keyword("VALUE-STACK"); }
 
-cl_object value_stack_size() {
-    return ecl_make_fixnum(kStackSlots);
-}
+cl_object value_stack_size() { return ecl_make_fixnum(kStackSlots); }
 
 // Everything a failed handler leaves to do once its C++ frames are gone.
 struct Pending {
@@ -77,24 +73,20 @@ struct Pending {
     LispUnwind exit{};
 };
 
-[[noreturn]] void signal_now(HostError::Kind kind, char const* format, int nargs, cl_object a,
-                             cl_object b, cl_object c) {
+[[noreturn]] void signal_now(HostError::Kind kind, char const* format, int nargs, cl_object a, cl_object b,
+                             cl_object c) {
     switch (kind) {
-    case HostError::type_error:
-        FEwrong_type_argument(b, a);
+    case HostError::type_error: FEwrong_type_argument(b, a);
     case HostError::stack_overflow:  // a: which stack, b: its size
-        cl_error(5, ecl_make_symbol("STACK-OVERFLOW", "EXT"), ecl_make_keyword("SIZE"), b,
-                 ecl_make_keyword("TYPE"), a);
+        cl_error(5, ecl_make_symbol("STACK-OVERFLOW", "EXT"), ecl_make_keyword("SIZE"), b, ecl_make_keyword("TYPE"), a);
     case HostError::program_error:
-    default:
-        FEprogram_error(format, nargs, a, b, c);
+    default: FEprogram_error(format, nargs, a, b, c);
     }
 }
 
 // Leaves the handler's context: engine frames a stray C++ exception may
 // have skipped, then floating point, then the Lisp action itself.
-[[noreturn]] void resume_lisp(cl_env_ptr env, HandlerFrame& frame, cl_index frs_index,
-                              cl_index bds_index, Pending& p) {
+[[noreturn]] void resume_lisp(cl_env_ptr env, HandlerFrame& frame, cl_index frs_index, cl_index bds_index, Pending& p) {
     if (env->frs_top != env->frs_org + frs_index) env->frs_top = env->frs_org + frs_index;
     if (env->bds_top != env->bds_org + bds_index) ecl_bds_unwind(env, bds_index);
     g_frame = frame.saved_frame;
@@ -106,8 +98,8 @@ struct Pending {
     signal_now(p.error_kind, p.format, p.nargs, p.args[0], p.args[1], p.args[2]);
 }
 
-void record_error(Pending& p, HostError::Kind kind, char const* format, int nargs, cl_object a,
-                  cl_object b = ECL_NIL, cl_object c = ECL_NIL) {
+void record_error(Pending& p, HostError::Kind kind, char const* format, int nargs, cl_object a, cl_object b = ECL_NIL,
+                  cl_object c = ECL_NIL) {
     p.kind = Pending::error;
     p.error_kind = kind;
     p.format = format;
@@ -131,8 +123,7 @@ cl_object run_handler(cl_env_ptr env, HandlerFrame& frame, Handler handler) {
         p.kind = Pending::unwind;
         p.exit = u;
     } catch (HostError const& e) {
-        record_error(p, e.kind, e.format, e.nargs, e.args[0].get(), e.args[1].get(),
-                     e.args[2].get());
+        record_error(p, e.kind, e.format, e.nargs, e.args[0].get(), e.args[1].get(), e.args[2].get());
     } catch (std::exception const& e) {
         record_error(p, HostError::program_error, "C++ exception in ~S: ~A", 2, frame.name,
                      make_simple_string(e.what()));
@@ -168,8 +159,7 @@ cl_object trampoline(cl_narg narg, ...) {
     LAOBJ** const base = std::max(vs_top, vs_mark);
     cl_narg const room = std::max<cl_narg>(narg, 1);
     if (vs_limit - base < room)
-        signal_now(HostError::stack_overflow, nullptr, 2, value_stack_name(), value_stack_size(),
-                   ECL_NIL);
+        signal_now(HostError::stack_overflow, nullptr, 2, value_stack_name(), value_stack_size(), ECL_NIL);
     ecl_va_list args;
     ecl_va_start(args, narg, narg, 0);
     for (cl_narg i = 0; i < narg; ++i) base[i] = ecl_va_arg(args);
@@ -204,19 +194,13 @@ cl_object make_handler_function(cl_object name, Handler handler) {
     return ecl_make_cclosure_va(trampoline, ecl_cons(name, pointer), ECL_NIL, 0);
 }
 
-cl_object frame_name() {
-    return g_frame ? g_frame->name : ECL_NIL;
-}
+cl_object frame_name() { return g_frame ? g_frame->name : ECL_NIL; }
 
 }  // namespace
 
-HandlerFrame* current_frame() {
-    return g_frame;
-}
+HandlerFrame* current_frame() { return g_frame; }
 
-void set_current_frame(HandlerFrame* frame) {
-    g_frame = frame;
-}
+void set_current_frame(HandlerFrame* frame) { g_frame = frame; }
 
 // Trap masks are written only when they change, and on x86-64 directly:
 // the C library's versions save and restore the whole x87 environment.
@@ -241,9 +225,7 @@ unsigned short x87_control() {
     return cw;
 }
 
-void set_x87_control(unsigned short cw) {
-    __asm__ volatile("fldcw %0" : : "m"(cw));
-}
+void set_x87_control(unsigned short cw) { __asm__ volatile("fldcw %0" : : "m"(cw)); }
 
 unsigned short x87_status() {
     unsigned short sw;
@@ -263,8 +245,7 @@ void enter_lisp(cl_env_ptr env) {
     unsigned const traps = env->trap_fpe_bits & kAllTraps;
     // Flags raised by C++ code must not fire as soon as the traps are back.
     unsigned const csr = __builtin_ia32_stmxcsr();
-    unsigned const lisp_csr = ((csr | (kAllTraps << kSseMaskShift)) & ~(traps << kSseMaskShift)) &
-                              ~kAllTraps;
+    unsigned const lisp_csr = ((csr | (kAllTraps << kSseMaskShift)) & ~(traps << kSseMaskShift)) & ~kAllTraps;
     if (csr != lisp_csr) __builtin_ia32_ldmxcsr(lisp_csr);
     unsigned short const cw = x87_control();
     unsigned short const lisp_cw = static_cast<unsigned short>((cw | kAllTraps) & ~traps);
@@ -291,15 +272,12 @@ void enter_lisp(cl_env_ptr env) {
 
 #endif
 
-void raise(HostError::Kind kind, char const* format, int nargs, cl_object a, cl_object b,
-           cl_object c) {
+void raise(HostError::Kind kind, char const* format, int nargs, cl_object a, cl_object b, cl_object c) {
     if (g_frame) throw HostError{kind, format, nargs, {LispRoot(a), LispRoot(b), LispRoot(c)}};
     signal_now(kind, format, nargs, a, b, c);
 }
 
-cl_object type_symbol(char const* name) {
-    return ecl_make_symbol(name, "CL");
-}
+cl_object type_symbol(char const* name) { return ecl_make_symbol(name, "CL"); }
 
 }  // namespace lisp_host
 
@@ -346,9 +324,7 @@ bool lisp_host_attach() {
     return prepare_host();
 }
 
-void lisp_host_shutdown() {
-    cl_shutdown();
-}
+void lisp_host_shutdown() { cl_shutdown(); }
 
 void lisp_host_call(char const* name, void (*entry)()) {
     cl_object symbol = cl_make_symbol(make_simple_string(name));
@@ -375,24 +351,20 @@ LAOBJ* make_package_function(char const* name, void (*handler)(), LAOBJ* package
 // ------------------------------------------------------------ argument errors
 
 void VS::check_arg_failed(int n) {
-    raise(HostError::program_error,
-          "Wrong number of arguments passed to function ~S: expected ~D, got ~D.", 3,
+    raise(HostError::program_error, "Wrong number of arguments passed to function ~S: expected ~D, got ~D.", 3,
           frame_name(), ecl_make_fixnum(n), ecl_make_fixnum(vs_top - vs_base));
 }
 
 void too_few_arguments() {
-    raise(HostError::program_error, "Too few arguments passed to function ~S: got ~D.", 2,
-          frame_name(), ecl_make_fixnum(vs_top - vs_base));
+    raise(HostError::program_error, "Too few arguments passed to function ~S: got ~D.", 2, frame_name(),
+          ecl_make_fixnum(vs_top - vs_base));
 }
 
-void vs_overflow() {
-    raise(HostError::stack_overflow, nullptr, 2, value_stack_name(), value_stack_size());
-}
+void vs_overflow() { raise(HostError::stack_overflow, nullptr, 2, value_stack_name(), value_stack_size()); }
 
 void lisp_program_error(char const* format, LAOBJ* a, LAOBJ* b, LAOBJ* c) {
     int const nargs = c ? 3 : b ? 2 : a ? 1 : 0;
-    raise(HostError::program_error, format, nargs, a ? a : ECL_NIL, b ? b : ECL_NIL,
-          c ? c : ECL_NIL);
+    raise(HostError::program_error, format, nargs, a ? a : ECL_NIL, b ? b : ECL_NIL, c ? c : ECL_NIL);
 }
 
 void lisp_type_error(LAOBJ* datum, char const* expected_type) {
@@ -418,8 +390,7 @@ cl_object key_list(cl_object const* keys, int n) {
 }  // namespace
 
 void parse_key(LAOBJ** base, bool rest, bool allow_other_keys, int n, ...) {
-    if (n < 0 || n > kMaxKeys)
-        lisp_program_error("parse_key: too many keywords in ~S.", frame_name());
+    if (n < 0 || n > kMaxKeys) lisp_program_error("parse_key: too many keywords in ~S.", frame_name());
     cl_object keys[kMaxKeys];
     va_list ap;
     va_start(ap, n);
@@ -427,8 +398,7 @@ void parse_key(LAOBJ** base, bool rest, bool allow_other_keys, int n, ...) {
     va_end(ap);
 
     long const count = std::max<long>(vs_top - base, 0);
-    if (count % 2 != 0)
-        lisp_program_error("Odd number of keyword arguments passed to function ~S.", frame_name());
+    if (count % 2 != 0) lisp_program_error("Odd number of keyword arguments passed to function ~S.", frame_name());
     cl_object values[kMaxKeys];
     cl_object supplied[kMaxKeys];
     std::fill_n(values, n, ECL_NIL);
@@ -437,8 +407,8 @@ void parse_key(LAOBJ** base, bool rest, bool allow_other_keys, int n, ...) {
         int const i = key_index(base[j], keys, n);
         if (i < 0) {
             if (allow_other_keys) continue;
-            lisp_program_error("Unknown keyword ~S passed to function ~S; allowed: ~S.", base[j],
-                               frame_name(), key_list(keys, n));
+            lisp_program_error("Unknown keyword ~S passed to function ~S; allowed: ~S.", base[j], frame_name(),
+                               key_list(keys, n));
         }
         if (supplied[i] == ECL_NIL) {
             values[i] = base[j + 1];

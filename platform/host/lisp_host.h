@@ -105,8 +105,7 @@ void parse_key(LAOBJ** base, bool rest, bool allow_other_keys, int n, ...);
 
 // Signal a Lisp error from handler code (unwinding it first, see above).
 // `format` is a Lisp format control (~S, ~A, ~D) with up to three arguments.
-[[noreturn]] void lisp_program_error(char const* format, LAOBJ* a = nullptr, LAOBJ* b = nullptr,
-                                     LAOBJ* c = nullptr);
+[[noreturn]] void lisp_program_error(char const* format, LAOBJ* a = nullptr, LAOBJ* b = nullptr, LAOBJ* c = nullptr);
 [[noreturn]] void lisp_type_error(LAOBJ* datum, char const* expected_type);
 
 // ----------------------------------------------------------------- objects

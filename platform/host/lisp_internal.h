@@ -24,8 +24,7 @@ inline cl_object& cons_car(cl_object x) {
     return *reinterpret_cast<cl_object*>(reinterpret_cast<std::uintptr_t>(x) - t_list);
 }
 inline cl_object& cons_cdr(cl_object x) {
-    return *reinterpret_cast<cl_object*>(reinterpret_cast<std::uintptr_t>(x) - t_list +
-                                         sizeof(cl_object));
+    return *reinterpret_cast<cl_object*>(reinterpret_cast<std::uintptr_t>(x) - t_list + sizeof(cl_object));
 }
 
 // One live handler call, on the C stack of its trampoline (so `name` is seen
@@ -55,8 +54,8 @@ struct HostError {
     enum Kind { program_error, type_error, stack_overflow } kind;
     char const* format;  // Lisp format control (static text)
     int nargs;
-    LispRoot args[3];    // format arguments; type_error: datum, type;
-                         // stack_overflow: which stack, its size
+    LispRoot args[3];  // format arguments; type_error: datum, type;
+                       // stack_overflow: which stack, its size
 };
 
 // Raises a host error: as a HostError inside a handler, directly as a Lisp

@@ -26,8 +26,7 @@ constexpr char kLoader[] =
 
 void report(char const* what, char const* file, char const* detail) {
     char line[PATH_MAX + 640];
-    std::snprintf(line, sizeof line, "%s %s%s%s", what, file, detail ? ": " : "",
-                  detail ? detail : "");
+    std::snprintf(line, sizeof line, "%s %s%s%s", what, file, detail ? ": " : "", detail ? detail : "");
     std::fprintf(stderr, "quill: %s\n", line);
     wchar_t wide[sizeof line];
     auto const* bytes = reinterpret_cast<unsigned char const*>(line);
@@ -61,8 +60,8 @@ void init_loader() {
 
 }  // namespace lisp_host
 
-bool zel_load_and_compile_lisp(char const* path, [[maybe_unused]] char const* output_dir,
-                               [[maybe_unused]] bool compile, bool report) {
+bool zel_load_and_compile_lisp(char const* path, [[maybe_unused]] char const* output_dir, [[maybe_unused]] bool compile,
+                               bool report) {
     // Sources load as bytecode in a few milliseconds, so nothing is compiled
     // to output_dir.
     char file[PATH_MAX];

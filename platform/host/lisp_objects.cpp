@@ -54,17 +54,11 @@ short type_of(LAOBJ* obj) {
     }
 }
 
-LAOBJ* make_keyword(char const* name) {
-    return ecl_make_keyword(name);
-}
+LAOBJ* make_keyword(char const* name) { return ecl_make_keyword(name); }
 
-LAOBJ* make_fixnum(long n) {
-    return ecl_make_integer(n);
-}
+LAOBJ* make_fixnum(long n) { return ecl_make_integer(n); }
 
-bool is_fixnum(LAOBJ* obj) {
-    return ECL_FIXNUMP(obj);
-}
+bool is_fixnum(LAOBJ* obj) { return ECL_FIXNUMP(obj); }
 
 long fix(LAOBJ* obj) {
     if (!ECL_FIXNUMP(obj)) lisp_type_error(obj, "FIXNUM");
@@ -101,9 +95,7 @@ LAOBJ* makeCompactLispString(wchar_t const* text, std::size_t length) {
     return wide > 0xFF ? makeLispString(text, length) : s;
 }
 
-LAOBJ* makeLispString(wchar_t const* text) {
-    return text ? makeLispString(text, std::wcslen(text)) : ECL_NIL;
-}
+LAOBJ* makeLispString(wchar_t const* text) { return text ? makeLispString(text, std::wcslen(text)) : ECL_NIL; }
 
 namespace {
 
@@ -163,7 +155,6 @@ LAOBJ* makeCompactLispString(char const* utf8, std::size_t length) {
     decodeInto(x->base_string.self + ascii, s, ascii, length);
     return x;
 }
-
 
 LAOBJ* make_simple_string(char const* utf8) {
     if (!utf8) return ECL_NIL;
@@ -228,9 +219,7 @@ cl_object checked_cons(cl_object x) {
 
 }  // namespace
 
-LAOBJ* make_cons(LAOBJ* a, LAOBJ* d) {
-    return ecl_cons(a, d);
-}
+LAOBJ* make_cons(LAOBJ* a, LAOBJ* d) { return ecl_cons(a, d); }
 
 // The collector's block of free conses, linked through their first word; a
 // cons is two words, as ecl_cons allocates it.
@@ -257,21 +246,13 @@ LAOBJ* cdr(LAOBJ* x) {
     return ECL_NIL;
 }
 
-LAOBJ* cadr(LAOBJ* x) {
-    return car(cdr(x));
-}
+LAOBJ* cadr(LAOBJ* x) { return car(cdr(x)); }
 
-LAOBJ* caddr(LAOBJ* x) {
-    return car(cdr(cdr(x)));
-}
+LAOBJ* caddr(LAOBJ* x) { return car(cdr(cdr(x))); }
 
-LAOBJ* cddr(LAOBJ* x) {
-    return cdr(cdr(x));
-}
+LAOBJ* cddr(LAOBJ* x) { return cdr(cdr(x)); }
 
-LAOBJ* kar(LAOBJ* x) {
-    return car(x);
-}
+LAOBJ* kar(LAOBJ* x) { return car(x); }
 
 LAOBJ* rplaca(LAOBJ* cons, LAOBJ* value) {
     cons_car(checked_cons(cons)) = value;
@@ -308,9 +289,7 @@ LAOBJ* find_package(LAOBJ* name) {
     return cl_find_package(name);
 }
 
-LAOBJ* find_package(char const* name) {
-    return name ? find_package(lisp_host::symbol_name_string(name)) : ECL_NIL;
-}
+LAOBJ* find_package(char const* name) { return name ? find_package(lisp_host::symbol_name_string(name)) : ECL_NIL; }
 
 LAOBJ* zel_find_symbol(char const* name, LAOBJ* package) {
     if (!name || !ECL_PACKAGEP(package)) return ECL_NIL;

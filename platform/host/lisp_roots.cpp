@@ -77,14 +77,8 @@ LispRoot& LispRoot::operator=(LispRoot&& other) noexcept {
     return *this;
 }
 
-std::size_t LispRoot::live() {
-    return lisp_host::pool().live;
-}
+std::size_t LispRoot::live() { return lisp_host::pool().live; }
 
-LispCollectorPause::LispCollectorPause() noexcept {
-    GC_disable();
-}
+LispCollectorPause::LispCollectorPause() noexcept { GC_disable(); }
 
-LispCollectorPause::~LispCollectorPause() {
-    GC_enable();
-}
+LispCollectorPause::~LispCollectorPause() { GC_enable(); }

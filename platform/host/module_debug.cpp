@@ -30,9 +30,7 @@ void forget(std::vector<T*>& list, T* item) {
         }
 }
 
-void copyName(char (&target)[32], char const* name) {
-    snprintf(target, sizeof target, "%s", name ? name : "");
-}
+void copyName(char (&target)[32], char const* name) { snprintf(target, sizeof target, "%s", name ? name : ""); }
 
 // The level QUILL_DEBUG gives that name ("XML:3,SAX:1", "XML" alone = 1), or -1.
 int levelFromEnvironment(char const* name) {
@@ -46,8 +44,7 @@ int levelFromEnvironment(char const* name) {
         std::string item = list.substr(start, comma - start);
         size_t colon = item.find(':');
         std::string key = item.substr(0, colon);
-        if (strcasecmp(key.c_str(), name) == 0)
-            return colon == std::string::npos ? 1 : atoi(item.c_str() + colon + 1);
+        if (strcasecmp(key.c_str(), name) == 0) return colon == std::string::npos ? 1 : atoi(item.c_str() + colon + 1);
         start = comma + 1;
     }
     return -1;

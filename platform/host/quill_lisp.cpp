@@ -85,9 +85,7 @@ constexpr char kEvalString[] =
     "      (cl:when (cl:eq #3# #2#) (cl:return))"
     "      (cl:eval #3#)))))";
 
-cl_object lisp(char const* source) {
-    return cl_eval(ecl_read_from_cstring(source));
-}
+cl_object lisp(char const* source) { return cl_eval(ecl_read_from_cstring(source)); }
 
 // Scripts must end, not wait in the debugger: an unhandled error prints the
 // condition and exits 1.
@@ -133,12 +131,8 @@ int exit_code_after_quit() {
 int run_in_outer_frame(Options const& options) {
     const cl_env_ptr env = ecl_process_env();
     volatile int code = 0;
-    ECL_CATCH_ALL_BEGIN(env) {
-        code = run_steps(options);
-    }
-    ECL_CATCH_ALL_IF_CAUGHT {
-        code = exit_code_after_quit();
-    }
+    ECL_CATCH_ALL_BEGIN(env) { code = run_steps(options); }
+    ECL_CATCH_ALL_IF_CAUGHT { code = exit_code_after_quit(); }
     ECL_CATCH_ALL_END;
     return code;
 }

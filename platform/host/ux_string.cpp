@@ -9,11 +9,20 @@ namespace {
 
 bool isBlank(wchar_t c) {
     switch (c) {
-    case L' ': case L'\t': case L'\n': case L'\r': case L'\v': case L'\f':
-    case 0x00A0: case 0x1680: case 0x2028: case 0x2029: case 0x202F: case 0x205F: case 0x3000:
-        return true;
-    default:
-        return c >= 0x2000 && c <= 0x200A;
+    case L' ':
+    case L'\t':
+    case L'\n':
+    case L'\r':
+    case L'\v':
+    case L'\f':
+    case 0x00A0:
+    case 0x1680:
+    case 0x2028:
+    case 0x2029:
+    case 0x202F:
+    case 0x205F:
+    case 0x3000: return true;
+    default: return c >= 0x2000 && c <= 0x200A;
     }
 }
 

@@ -53,10 +53,8 @@ private:
         switch (parent_->kind) {
         case Kind::Document:
         case Kind::Element:
-        case Kind::Attribute:
-            return parent_->node ? parent_->node->children : nullptr;
-        default:
-            return nullptr;
+        case Kind::Attribute: return parent_->node ? parent_->node->children : nullptr;
+        default: return nullptr;
         }
     }
 

@@ -58,20 +58,13 @@ void destroyNode(Node* object) {
 
 Kind kindOf(xmlNodePtr n) {
     switch (n->type) {
-    case XML_ELEMENT_NODE:
-        return Kind::Element;
-    case XML_ATTRIBUTE_NODE:
-        return Kind::Attribute;
-    case XML_TEXT_NODE:
-        return Kind::Text;
-    case XML_CDATA_SECTION_NODE:
-        return Kind::CData;
-    case XML_COMMENT_NODE:
-        return Kind::Comment;
-    case XML_PI_NODE:
-        return xmlStrEqual(n->name, BAD_CAST "xml") ? Kind::Decl : Kind::PI;
-    default:
-        return Kind::Other;
+    case XML_ELEMENT_NODE: return Kind::Element;
+    case XML_ATTRIBUTE_NODE: return Kind::Attribute;
+    case XML_TEXT_NODE: return Kind::Text;
+    case XML_CDATA_SECTION_NODE: return Kind::CData;
+    case XML_COMMENT_NODE: return Kind::Comment;
+    case XML_PI_NODE: return xmlStrEqual(n->name, BAD_CAST "xml") ? Kind::Decl : Kind::PI;
+    default: return Kind::Other;
     }
 }
 
@@ -210,8 +203,7 @@ HRESULT Node::query(REFIID riid, void** out) {
         case Kind::Decl:
             if (riid == IID_IXMLDOMProcessingInstruction) p = static_cast<IXMLDOMProcessingInstruction*>(this);
             break;
-        default:
-            break;
+        default: break;
         }
     }
     if (!p) return E_NOINTERFACE;

@@ -45,12 +45,9 @@ HRESULT giveVariantText(char const* utf8, VARIANT* value) {
 // Text that a node of this kind can hold and write back as it is.
 bool fitsMarkup(Kind kind, std::string const& text) {
     switch (kind) {
-    case Kind::Comment:
-        return isCommentText(text);
-    case Kind::PI:
-        return isPIData(text);
-    default:
-        return isXmlText(text);
+    case Kind::Comment: return isCommentText(text);
+    case Kind::PI: return isPIData(text);
+    default: return isXmlText(text);
     }
 }
 
@@ -73,14 +70,11 @@ DOMNodeType typeOf(xmlNodePtr n) {
 HRESULT nodeName(NodeBase& self, BSTR* name) {
     if (HRESULT hr = prepare(self, name); hr != S_OK) return hr;
     switch (self.kind) {
-    case Kind::Document:
-        return giveText("#document", name);
+    case Kind::Document: return giveText("#document", name);
     case Kind::NsDecl:
         return giveText(self.ns->prefix ? "xmlns:" + std::string(chars(self.ns->prefix)) : std::string("xmlns"), name);
-    case Kind::Decl:
-        return giveText("xml", name);
-    default:
-        break;
+    case Kind::Decl: return giveText("xml", name);
+    default: break;
     }
     xmlNodePtr n = self.node;
     switch (n->type) {
@@ -88,16 +82,11 @@ HRESULT nodeName(NodeBase& self, BSTR* name) {
     case XML_ATTRIBUTE_NODE:
         if (!n->ns || !n->ns->prefix) return giveText(n->name, name);
         return giveText(qualifiedName(n), name);
-    case XML_TEXT_NODE:
-        return giveText("#text", name);
-    case XML_CDATA_SECTION_NODE:
-        return giveText("#cdata-section", name);
-    case XML_COMMENT_NODE:
-        return giveText("#comment", name);
-    case XML_DOCUMENT_FRAG_NODE:
-        return giveText("#document-fragment", name);
-    default:
-        return giveText(n->name, name);
+    case XML_TEXT_NODE: return giveText("#text", name);
+    case XML_CDATA_SECTION_NODE: return giveText("#cdata-section", name);
+    case XML_COMMENT_NODE: return giveText("#comment", name);
+    case XML_DOCUMENT_FRAG_NODE: return giveText("#document-fragment", name);
+    default: return giveText(n->name, name);
     }
 }
 
@@ -110,8 +99,7 @@ HRESULT nodeValue(NodeBase& self, VARIANT* value) {
     case Kind::CData:
     case Kind::Comment:
     case Kind::PI:
-    case Kind::Decl:
-        return giveVariantText(chars(self.node->content), value);
+    case Kind::Decl: return giveVariantText(chars(self.node->content), value);
     case Kind::Attribute: {
         // The usual single text child is read in place; libxml2 would only
         // hand back a copy of the same text.
@@ -121,11 +109,8 @@ HRESULT nodeValue(NodeBase& self, VARIANT* value) {
         XmlString content(xmlNodeGetContent(self.node));
         return giveVariantText(content.c_str(), value);
     }
-    case Kind::NsDecl:
-        return giveVariantText(chars(self.ns->href), value);
-    default:
-        value->vt = VT_NULL;
-        return S_FALSE;
+    case Kind::NsDecl: return giveVariantText(chars(self.ns->href), value);
+    default: value->vt = VT_NULL; return S_FALSE;
     }
 }
 
@@ -149,10 +134,8 @@ HRESULT putNodeValue(NodeBase& self, VARIANT const& value) {
         if (!isXmlText(text)) return E_INVALIDARG;
         setAttributeText(reinterpret_cast<xmlAttrPtr>(self.node), text.c_str());
         return S_OK;
-    case Kind::NsDecl:
-        return setNamespaceValue(self.owner->node, self.ns, text.c_str());
-    default:
-        return E_FAIL;
+    case Kind::NsDecl: return setNamespaceValue(self.owner->node, self.ns, text.c_str());
+    default: return E_FAIL;
     }
 }
 
@@ -161,15 +144,9 @@ HRESULT nodeType(NodeBase& self, DOMNodeType* type) {
     *type = NODE_INVALID;
     if (!alive(self)) return E_FAIL;
     switch (self.kind) {
-    case Kind::Document:
-        *type = NODE_DOCUMENT;
-        break;
-    case Kind::NsDecl:
-        *type = NODE_ATTRIBUTE;
-        break;
-    default:
-        *type = typeOf(self.node);
-        break;
+    case Kind::Document: *type = NODE_DOCUMENT; break;
+    case Kind::NsDecl: *type = NODE_ATTRIBUTE; break;
+    default: *type = typeOf(self.node); break;
     }
     return S_OK;
 }
@@ -179,13 +156,11 @@ HRESULT parentNode(NodeBase& self, IXMLDOMNode** parent) {
     switch (self.kind) {
     case Kind::Document:
     case Kind::NsDecl:
-    case Kind::Attribute:
-        return S_FALSE;  // attributes have no parent in the DOM
+    case Kind::Attribute: return S_FALSE;  // attributes have no parent in the DOM
     case Kind::Decl:
         return giveNode(self.isAttachedDecl() ? wrapNode(reinterpret_cast<xmlNodePtr>(self.content->doc())) : nullptr,
                         parent);
-    default:
-        return giveNode(wrapNode(self.node->parent), parent);
+    default: return giveNode(wrapNode(self.node->parent), parent);
     }
 }
 
@@ -198,13 +173,10 @@ HRESULT childNodes(NodeBase& self, IXMLDOMNodeList** children) {
 HRESULT firstChild(NodeBase& self, IXMLDOMNode** child) {
     if (HRESULT hr = prepare(self, child); hr != S_OK) return hr;
     switch (self.kind) {
-    case Kind::Document:
-        return giveNode(documentFirst(self.content), child);
+    case Kind::Document: return giveNode(documentFirst(self.content), child);
     case Kind::Element:
-    case Kind::Attribute:
-        return giveNode(wrapNode(self.node->children), child);
-    default:
-        return S_FALSE;
+    case Kind::Attribute: return giveNode(wrapNode(self.node->children), child);
+    default: return S_FALSE;
     }
 }
 
@@ -262,14 +234,12 @@ HRESULT namespaceURI(NodeBase& self, BSTR* uri) {
 HRESULT text(NodeBase& self, BSTR* text) {
     if (HRESULT hr = prepare(self, text); hr != S_OK) return hr;
     switch (self.kind) {
-    case Kind::NsDecl:
-        return giveText(self.ns->href, text);
+    case Kind::NsDecl: return giveText(self.ns->href, text);
     case Kind::Text:
     case Kind::CData:
     case Kind::Comment:
     case Kind::PI:
-    case Kind::Decl:
-        return giveText(self.node->content, text);
+    case Kind::Decl: return giveText(self.node->content, text);
     default: {
         XmlString content(xmlNodeGetContent(self.node));
         return giveText(content.get(), text);

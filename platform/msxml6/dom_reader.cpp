@@ -199,26 +199,19 @@ HRESULT Node::readNameKey(wchar_t const** name, size_t* length, uint64_t* key) {
         // Declarations are few; their prefixes are no dictionary names.
         return ns->prefix ? qualifiedName(nullptr, "xmlns", chars(ns->prefix), name, length, key)
                           : constantName(L"xmlns", name, length);
-    case Kind::Decl:
-        return constantName(L"xml", name, length);
-    default:
-        break;
+    case Kind::Decl: return constantName(L"xml", name, length);
+    default: break;
     }
     switch (node->type) {
     case XML_ELEMENT_NODE:
     case XML_ATTRIBUTE_NODE:
         return qualifiedName(content, node->ns && node->ns->prefix ? chars(node->ns->prefix) : nullptr,
                              chars(node->name), name, length, key);
-    case XML_TEXT_NODE:
-        return constantName(L"#text", name, length);
-    case XML_CDATA_SECTION_NODE:
-        return constantName(L"#cdata-section", name, length);
-    case XML_COMMENT_NODE:
-        return constantName(L"#comment", name, length);
-    case XML_DOCUMENT_FRAG_NODE:
-        return constantName(L"#document-fragment", name, length);
-    default:
-        return qualifiedName(content, nullptr, chars(node->name), name, length, key);
+    case XML_TEXT_NODE: return constantName(L"#text", name, length);
+    case XML_CDATA_SECTION_NODE: return constantName(L"#cdata-section", name, length);
+    case XML_COMMENT_NODE: return constantName(L"#comment", name, length);
+    case XML_DOCUMENT_FRAG_NODE: return constantName(L"#document-fragment", name, length);
+    default: return qualifiedName(content, nullptr, chars(node->name), name, length, key);
     }
 }
 
@@ -231,19 +224,15 @@ HRESULT Node::readTextUtf8(char const** text, size_t* bytes) {
     case Kind::CData:
     case Kind::Comment:
     case Kind::PI:
-    case Kind::Decl:
-        return lend(node->content, text, bytes);
-    case Kind::Attribute:
-        return attributeText(node, text, bytes);
-    case Kind::NsDecl:
-        return lend(ns->href, text, bytes);
+    case Kind::Decl: return lend(node->content, text, bytes);
+    case Kind::Attribute: return attributeText(node, text, bytes);
+    case Kind::NsDecl: return lend(ns->href, text, bytes);
     case Kind::Element: {
         xmlNodePtr first = node->children;
         if (!first || first->type != XML_TEXT_NODE) return giveNone(text, bytes);
         return lend(first->content, text, bytes);
     }
-    default:
-        return giveNone(text, bytes);
+    default: return giveNone(text, bytes);
     }
 }
 

@@ -100,14 +100,11 @@ bool serializeNode(NodeBase& self, std::string& out) {
         // The text is a string, so its declaration names no encoding.
         if (hasDeclaration(self.content)) out += "<?xml " + declarationText(self.content->doc(), false) + "?>\n";
         return dumpUtf8(out, self.node, true);
-    case Kind::Element:
-        return dumpElement(out, self.node);
+    case Kind::Element: return dumpElement(out, self.node);
     case Kind::Attribute:
     case Kind::NsDecl:
-    case Kind::Decl:
-        return false;  // no caller writes them on their own
-    default:
-        return dumpUtf8(out, self.node, false);
+    case Kind::Decl: return false;  // no caller writes them on their own
+    default: return dumpUtf8(out, self.node, false);
     }
 }
 

@@ -211,12 +211,9 @@ HRESULT checkPlacement(NodeBase& parent, xmlNodePtr p, xmlNodePtr c) {
             if (root && root != c) return E_FAIL;  // one document element only
         }
         return S_OK;
-    case Kind::Element:
-        return S_OK;
-    case Kind::Attribute:
-        return c->type == XML_TEXT_NODE ? S_OK : E_FAIL;
-    default:
-        return E_FAIL;
+    case Kind::Element: return S_OK;
+    case Kind::Attribute: return c->type == XML_TEXT_NODE ? S_OK : E_FAIL;
+    default: return E_FAIL;
     }
 }
 
@@ -510,21 +507,12 @@ HRESULT setElementAttribute(xmlNodePtr element, char const* qname, char const* v
 
 bool variantText(VARIANT const& v, std::string& out) {
     switch (v.vt) {
-    case VT_BSTR:
-        out = utf8Of(v.bstrVal);
-        return true;
-    case VT_I4:
-        out = std::to_string(v.lVal);
-        return true;
-    case VT_BOOL:
-        out = v.boolVal ? "true" : "false";
-        return true;
+    case VT_BSTR: out = utf8Of(v.bstrVal); return true;
+    case VT_I4: out = std::to_string(v.lVal); return true;
+    case VT_BOOL: out = v.boolVal ? "true" : "false"; return true;
     case VT_EMPTY:
-    case VT_NULL:
-        out.clear();
-        return true;
-    default:
-        return false;
+    case VT_NULL: out.clear(); return true;
+    default: return false;
     }
 }
 

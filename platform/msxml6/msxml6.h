@@ -49,7 +49,7 @@ struct IXMLDOMNode : IDispatch {
     virtual HRESULT get_parentNode(IXMLDOMNode** parent) = 0;        // S_FALSE and null when none
     virtual HRESULT get_childNodes(IXMLDOMNodeList** children) = 0;  // a live list
     virtual HRESULT get_firstChild(IXMLDOMNode** child) = 0;         // S_FALSE and null when none
-    virtual HRESULT get_attributes(IXMLDOMNamedNodeMap** map) = 0;  // S_FALSE and null for non-elements
+    virtual HRESULT get_attributes(IXMLDOMNamedNodeMap** map) = 0;   // S_FALSE and null for non-elements
     virtual HRESULT removeChild(IXMLDOMNode* child, IXMLDOMNode** out) = 0;
     // Moves a node that has a parent; adopts a node of another document;
     // refuses to append an element to itself or to one of its descendants.

@@ -79,13 +79,10 @@ HRESULT SaxReader::parse(VARIANT input) {
     ensureInit();
     if (busy_) return E_FAIL;  // no nested parse on the same reader
     switch (input.vt) {
-    case VT_BSTR:
-        return parseText(input.bstrVal);
+    case VT_BSTR: return parseText(input.bstrVal);
     case VT_UNKNOWN:
-    case VT_DISPATCH:
-        return input.punkVal ? parseObject(input.punkVal) : E_INVALIDARG;
-    default:
-        return E_INVALIDARG;
+    case VT_DISPATCH: return input.punkVal ? parseObject(input.punkVal) : E_INVALIDARG;
+    default: return E_INVALIDARG;
     }
 }
 

@@ -85,24 +85,17 @@ private:
         if (!n) return leave();
         f.next = f.single ? nullptr : n->next;
         switch (n->type) {
-        case XML_ELEMENT_NODE:
-            return enter(n);
-        case XML_TEXT_NODE:
-            return frames_.back().topLevel || text(n);
-        case XML_CDATA_SECTION_NODE:
-            return sink_.cdata(sv(n->content));
-        case XML_COMMENT_NODE:
-            return sink_.comment(sv(n->content));
-        case XML_PI_NODE:
-            return sink_.processingInstruction(sv(n->name), sv(n->content));
+        case XML_ELEMENT_NODE: return enter(n);
+        case XML_TEXT_NODE: return frames_.back().topLevel || text(n);
+        case XML_CDATA_SECTION_NODE: return sink_.cdata(sv(n->content));
+        case XML_COMMENT_NODE: return sink_.comment(sv(n->content));
+        case XML_PI_NODE: return sink_.processingInstruction(sv(n->name), sv(n->content));
         case XML_DTD_NODE: {
             auto* dtd = reinterpret_cast<xmlDtdPtr>(n);
             return sink_.doctype(sv(dtd->name), sv(dtd->ExternalID), sv(dtd->SystemID));
         }
-        case XML_ENTITY_REF_NODE:
-            return entity(n);
-        default:
-            return true;  // declarations, XInclude markers: nothing to report
+        case XML_ENTITY_REF_NODE: return entity(n);
+        default: return true;  // declarations, XInclude markers: nothing to report
         }
     }
 

@@ -42,19 +42,13 @@ bool namespaceNamesAreText(xmlNodePtr element) {
 
 bool nodeWritable(xmlNodePtr n) {
     switch (n->type) {
-    case XML_ELEMENT_NODE:
-        return isBound(n) && attributesDistinct(n) && namespaceNamesAreText(n);
-    case XML_ATTRIBUTE_NODE:
-        return isBound(n);
+    case XML_ELEMENT_NODE: return isBound(n) && attributesDistinct(n) && namespaceNamesAreText(n);
+    case XML_ATTRIBUTE_NODE: return isBound(n);
     case XML_TEXT_NODE:
-    case XML_CDATA_SECTION_NODE:
-        return isXmlText(sv(n->content));
-    case XML_COMMENT_NODE:
-        return isCommentText(sv(n->content));
-    case XML_PI_NODE:
-        return isPIData(sv(n->content));
-    default:
-        return true;
+    case XML_CDATA_SECTION_NODE: return isXmlText(sv(n->content));
+    case XML_COMMENT_NODE: return isCommentText(sv(n->content));
+    case XML_PI_NODE: return isPIData(sv(n->content));
+    default: return true;
     }
 }
 
@@ -119,12 +113,9 @@ bool nodeConverts(xmlNodePtr n, Converter& converter) {
     case XML_ATTRIBUTE_NODE:
         return converter.converts(sv(n->name)) && (!n->ns || converter.converts(sv(n->ns->prefix)));
     case XML_CDATA_SECTION_NODE:
-    case XML_COMMENT_NODE:
-        return converter.converts(sv(n->content));
-    case XML_PI_NODE:
-        return converter.converts(sv(n->name)) && converter.converts(sv(n->content));
-    default:
-        return true;
+    case XML_COMMENT_NODE: return converter.converts(sv(n->content));
+    case XML_PI_NODE: return converter.converts(sv(n->name)) && converter.converts(sv(n->content));
+    default: return true;
     }
 }
 

@@ -282,24 +282,14 @@ void XmlOutput::escaped(std::string_view s, bool inAttribute) {
         copyRun();
         size_t used = 1;
         switch (c) {
-        case '&':
-            out_ += "&amp;";
-            break;
-        case '<':
-            out_ += "&lt;";
-            break;
-        case '>':
-            out_ += "&gt;";
-            break;
-        case '"':
-            out_ += "&quot;";
-            break;
+        case '&': out_ += "&amp;"; break;
+        case '<': out_ += "&lt;"; break;
+        case '>': out_ += "&gt;"; break;
+        case '"': out_ += "&quot;"; break;
         case '\t':
         case '\n':
         case '\r':
-        case 0x7F:
-            charRef(out_, c);
-            break;
+        case 0x7F: charRef(out_, c); break;
         case 0xC2:  // U+0080..U+009F: allowed, but invisible; write them as references
             if (i + 1 < n && b[i + 1] >= 0x80 && b[i + 1] <= 0x9F) {
                 charRef(out_, b[i + 1]);

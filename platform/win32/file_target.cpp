@@ -42,18 +42,17 @@ namespace {
 HRESULT openError(int err) {
     switch (err) {
     case ENOENT:
-    case ENOTDIR:
-        return STG_E_FILENOTFOUND;
+    case ENOTDIR: return STG_E_FILENOTFOUND;
     case ENOSPC:
     case EDQUOT:
-    case EFBIG:
-        return STG_E_MEDIUMFULL;
-    default:
-        return STG_E_ACCESSDENIED;
+    case EFBIG: return STG_E_MEDIUMFULL;
+    default: return STG_E_ACCESSDENIED;
     }
 }
 
-HRESULT writeError(int err) { return (err == ENOSPC || err == EDQUOT || err == EFBIG) ? STG_E_MEDIUMFULL : STG_E_WRITEFAULT; }
+HRESULT writeError(int err) {
+    return (err == ENOSPC || err == EDQUOT || err == EFBIG) ? STG_E_MEDIUMFULL : STG_E_WRITEFAULT;
+}
 
 std::string directoryOf(std::string const& path) {
     size_t slash = path.rfind('/');
@@ -175,8 +174,7 @@ bool copyAttributes(int from, int to) {
 bool takeOver(int fd, int oldFd, struct stat const& old) {
     struct stat now;
     if (fstat(fd, &now) != 0) return false;
-    if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) && fchown(fd, old.st_uid, old.st_gid) != 0)
-        return false;
+    if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) && fchown(fd, old.st_uid, old.st_gid) != 0) return false;
     return fchmod(fd, old.st_mode & 07777) == 0 && copyAttributes(oldFd, fd);
 }
 
@@ -368,15 +366,9 @@ HRESULT FileTarget::commit() {
     if (finished_) return STG_E_REVERTED;
     HRESULT hr = E_FAIL;
     switch (kind_) {
-    case Kind::Direct:
-        hr = commitDirect();
-        break;
-    case Kind::Replace:
-        hr = commitReplace();
-        break;
-    case Kind::InPlace:
-        hr = commitInPlace();
-        break;
+    case Kind::Direct: hr = commitDirect(); break;
+    case Kind::Replace: hr = commitReplace(); break;
+    case Kind::InPlace: hr = commitInPlace(); break;
     }
     abandon();  // what is left: descriptors, a temporary file that was not renamed
     return hr;

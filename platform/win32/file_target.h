@@ -75,9 +75,9 @@ private:
     Kind kind_;
     bool finished_ = false;
     std::string target_;
-    std::string temp_;    // Replace: the new file beside the target
-    UniqueFd targetFd_;   // the target opened for writing (none for a new file)
-    UniqueFd staging_;    // Replace: the new file; InPlace: an anonymous file in memory
+    std::string temp_;   // Replace: the new file beside the target
+    UniqueFd targetFd_;  // the target opened for writing (none for a new file)
+    UniqueFd staging_;   // Replace: the new file; InPlace: an anonymous file in memory
 };
 
 }  // namespace quillwin32

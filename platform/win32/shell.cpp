@@ -18,8 +18,8 @@
 
 namespace {
 
-constexpr intptr_t kStarted = 42;     // above 32: success
-constexpr intptr_t kFileNotFound = 2;  // SE_ERR_FNF
+constexpr intptr_t kStarted = 42;        // above 32: success
+constexpr intptr_t kFileNotFound = 2;    // SE_ERR_FNF
 constexpr intptr_t kNoAssociation = 31;  // SE_ERR_NOASSOC: unsupported verb
 
 HINSTANCE result(intptr_t code) { return reinterpret_cast<HINSTANCE>(code); }
@@ -76,8 +76,7 @@ bool spawnDetached(std::vector<std::string> const& args, std::string const& dir)
     }
     close(report[1]);
     int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {}
     int err = 0;
     bool execFailed = readFully(report[0], &err, sizeof err);
     close(report[0]);

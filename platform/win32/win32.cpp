@@ -67,17 +67,14 @@ void VariantInit(VARIANT* v) {
 HRESULT VariantClear(VARIANT* v) {
     if (!v) return E_INVALIDARG;
     switch (v->vt) {
-    case VT_BSTR:
-        SysFreeString(v->bstrVal);
-        break;
+    case VT_BSTR: SysFreeString(v->bstrVal); break;
     case VT_UNKNOWN:
         if (v->punkVal) v->punkVal->Release();
         break;
     case VT_DISPATCH:
         if (v->pdispVal) v->pdispVal->Release();
         break;
-    default:
-        break;
+    default: break;
     }
     VariantInit(v);
     return S_OK;
@@ -100,8 +97,7 @@ HRESULT VariantCopy(VARIANT* dest, VARIANT const* src) {
     case VT_DISPATCH:
         if (copy.pdispVal) copy.pdispVal->AddRef();
         break;
-    default:
-        break;
+    default: break;
     }
     VariantClear(dest);
     *dest = copy;

@@ -122,7 +122,8 @@ protected:
 inline constexpr IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr IID IID_IDispatch = {0x00020400, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr IID IID_IClassFactory = {0x00000001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-inline constexpr IID IID_ISequentialStream = {0x0c733a30, 0x2a1c, 0x11ce, {0xad, 0xe5, 0x00, 0xaa, 0x00, 0x44, 0x77, 0x3d}};
+inline constexpr IID IID_ISequentialStream = {
+    0x0c733a30, 0x2a1c, 0x11ce, {0xad, 0xe5, 0x00, 0xaa, 0x00, 0x44, 0x77, 0x3d}};
 inline constexpr IID IID_IStream = {0x0000000c, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 // ---- BSTR -------------------------------------------------------------------
@@ -130,7 +131,7 @@ BSTR SysAllocString(OLECHAR const* s);                 // null gives null
 BSTR SysAllocStringLen(OLECHAR const* s, unsigned n);  // s may be null: n uninitialised chars
 unsigned SysStringLen(BSTR s);                         // 0 for null
 unsigned SysStringByteLen(BSTR s);
-void SysFreeString(BSTR s);                            // null is fine
+void SysFreeString(BSTR s);  // null is fine
 
 // ---- VARIANT ----------------------------------------------------------------
 enum VARENUM : VARTYPE {

@@ -1,18 +1,18 @@
 #include "model/DummyObjectFactory.h"
 
-std::atomic<DummyObjectFactory*> DummyObjectFactory::instance{nullptr};
+std::atomic<DummyObjectFactory*> DummyObjectFactory::instance_{nullptr};
 
 // Threads meeting at the first use keep the first instance made.
 DummyObjectFactory* DummyObjectFactory::getInstance() {
-    DummyObjectFactory* current = instance.load(std::memory_order_acquire);
+    DummyObjectFactory* current = instance_.load(std::memory_order_acquire);
     if (current) return current;
     auto* made = new DummyObjectFactory;
-    if (instance.compare_exchange_strong(current, made, std::memory_order_acq_rel)) return made;
+    if (instance_.compare_exchange_strong(current, made, std::memory_order_acq_rel)) return made;
     delete made;
     return current;
 }
 
-void DummyObjectFactory::reset() { delete instance.exchange(nullptr, std::memory_order_acq_rel); }
+void DummyObjectFactory::reset() { delete instance_.exchange(nullptr, std::memory_order_acq_rel); }
 
 TrelDOMDocument* DummyObjectFactory::createDocument() const { return nullptr; }
 

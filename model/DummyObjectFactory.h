@@ -23,5 +23,5 @@ private:
     DummyObjectFactory() = default;
     ~DummyObjectFactory() override = default;
 
-    static std::atomic<DummyObjectFactory*> instance;
+    static std::atomic<DummyObjectFactory*> instance_;
 };

@@ -31,7 +31,7 @@ DocPtr copyAsDocument(xmlNodePtr node);
 
 // While alive, collects what libxml2 and libxslt report on this thread
 // instead of letting it reach stderr. The previous handlers come back on
-// destruction. Pass sink()/transformErrorFunc() to APIs with their own hooks.
+// destruction. APIs with their own hooks take onStructured/onGeneric and the sink.
 class ErrorSink {
 public:
     ErrorSink();

@@ -81,24 +81,34 @@ bool asciiWord(unsigned char const* s, size_t i) {
     return (word & 0x8080808080808080ULL) == 0;
 }
 
-// Decodes the n bytes of s into p (room for n units) and returns the units
-// written; without kStore it only counts them.
-template <bool kStore>
-size_t decodeInto(wchar_t* p, unsigned char const* s, size_t n) {
-    size_t units = 0;
+// Decodes the n bytes of s into p (room for n units); returns the end.
+wchar_t* decodeInto(wchar_t* p, unsigned char const* s, size_t n) {
     size_t i = 0;
     while (i < n) {
         // Eight ASCII bytes at a time while they last.
         while (i + 8 <= n && asciiWord(s, i)) {
-            if constexpr (kStore)
-                for (int k = 0; k < 8; ++k) p[units + k] = s[i + k];
-            units += 8;
+            for (int k = 0; k < 8; ++k) p[k] = s[i + k];
+            p += 8;
             i += 8;
         }
         if (i >= n) break;
-        wchar_t const c = s[i] < 0x80 ? s[i++] : utf8::decodeSequence(s, n, i);
-        if constexpr (kStore) p[units] = c;
-        ++units;
+        *p++ = s[i] < 0x80 ? s[i++] : utf8::decodeSequence(s, n, i);
+    }
+    return p;
+}
+
+// How many units decodeInto writes for the same input.
+size_t decodedLength(unsigned char const* s, size_t n) {
+    size_t units = 0;
+    for (size_t i = 0; i < n; ++units) {
+        if (i + 8 <= n && asciiWord(s, i)) {
+            units += 7;
+            i += 8;
+        } else if (s[i] < 0x80) {
+            ++i;
+        } else {
+            utf8::decodeSequence(s, n, i);
+        }
     }
     return units;
 }
@@ -106,13 +116,14 @@ size_t decodeInto(wchar_t* p, unsigned char const* s, size_t n) {
 }  // namespace
 
 size_t decodeUtf8(wchar_t* out, char const* text, size_t n) {
-    return decodeInto<true>(out, reinterpret_cast<unsigned char const*>(text), n);
+    return static_cast<size_t>(decodeInto(out, reinterpret_cast<unsigned char const*>(text), n) - out);
 }
 
 void appendWide(std::wstring& out, char const* text, size_t n) {
     size_t pos = out.size();
     out.resize(pos + n);
-    out.resize(pos + decodeInto<true>(out.data() + pos, reinterpret_cast<unsigned char const*>(text), n));
+    out.resize(static_cast<size_t>(decodeInto(out.data() + pos, reinterpret_cast<unsigned char const*>(text), n) -
+                                   out.data()));
 }
 
 std::wstring toWide(char const* s, size_t n) {
@@ -127,10 +138,10 @@ std::wstring toWide(char const* s) { return s ? toWide(s, strlen(s)) : std::wstr
 // copy, which matters for whole-document text.
 BSTR bstrFromUtf8(char const* s, size_t n) {
     auto const* bytes = reinterpret_cast<unsigned char const*>(s);
-    size_t const units = decodeInto<false>(nullptr, bytes, n);
+    size_t const units = decodedLength(bytes, n);
     if (units > UINT32_MAX / sizeof(OLECHAR)) return nullptr;
     BSTR out = SysAllocStringLen(nullptr, static_cast<unsigned>(units));
-    if (out) decodeInto<true>(out, bytes, n);
+    if (out) decodeInto(out, bytes, n);
     return out;
 }
 

@@ -16,6 +16,8 @@
 #include <libxslt/extra.h>
 #include <libxslt/functions.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 
@@ -57,6 +59,17 @@ std::string localPathOf(char const* url) {
     return out;
 }
 
+// A file descriptor as libxml2 input. libxml2's own descriptor input gives
+// up when a signal interrupts a read, which would fail the parse.
+int readFd(void* context, char* buffer, int length) {
+    ssize_t n;
+    do n = read(static_cast<int>(reinterpret_cast<intptr_t>(context)), buffer, static_cast<size_t>(length));
+    while (n < 0 && errno == EINTR);
+    return static_cast<int>(n);
+}
+
+int closeFd(void* context) { return close(static_cast<int>(reinterpret_cast<intptr_t>(context))); }
+
 // The one external-entity loader of the process: refuses everything unless
 // the current thread allowed local files, and then reads plain local files
 // only (no network, no catalog redirection, no transparent decompression).
@@ -75,8 +88,9 @@ xmlParserInputPtr guardedLoader(char const* url, char const*, xmlParserCtxtPtr c
         }
     }
     if (fd < 0) return nullptr;
-    xmlParserInputBufferPtr buffer = xmlParserInputBufferCreateFd(fd, XML_CHAR_ENCODING_NONE);  // closes fd
-    if (!buffer) {
+    void* const context = reinterpret_cast<void*>(static_cast<intptr_t>(fd));
+    xmlParserInputBufferPtr buffer = xmlParserInputBufferCreateIO(readFd, closeFd, context, XML_CHAR_ENCODING_NONE);
+    if (!buffer) {  // this libxml2 leaves fd open when it fails
         close(fd);
         return nullptr;
     }

@@ -9,7 +9,7 @@
 ;;;; (loaders aside); after a top-level CLEAR-XML-CACHE no document, node or
 ;;;; entry. The last "seed N" line printed names the batch to replay (traced
 ;;;; with LISP_FUZZ_TRACE). Loaded by test-xml-call-fuzz.lsp and by
-;;;; `make fuzz-lisp` (MAIN); uses the probe and host test modules if loaded.
+;;;; `make fuzz-lisp` (MAIN), after the probe and host test modules.
 
 (defpackage "QUILL-FUZZ"
   (:use "COMMON-LISP")
@@ -45,12 +45,6 @@
   (if (< (fill-pointer pool) +pool-size+)
       (vector-push-extend item pool)
       (setf (aref pool (rnd +pool-size+)) item)))
-
-(defun probe (name &rest args)
-  "Calls XMLPROBE or XMLTEST function name when that module is loaded."
-  (let ((symbol (loop for package in '("XMLPROBE" "XMLTEST")
-                       thereis (and (find-package package) (find-symbol name package)))))
-    (when (and symbol (fboundp symbol)) (apply symbol args))))
 
 (defun file (name) (concatenate 'string *dir* name))
 
@@ -91,17 +85,12 @@
   (ext:run-program "/bin/chmod" (list "000" (file "noperm.xml")) :output nil :error nil))
 
 (defvar *folders-made* 0)
-
 (defun make-temp-directory ()
   "A new folder, in memory where the system has one (saves sync their
 files); never a name used before in this process."
-  (let ((parent (if (probe-file "/dev/shm/") "/dev/shm/" "/tmp/")))
-    (loop for dir = (format nil "~Aquill-lisp-fuzz-~D-~D/" parent (si:getpid) (incf *folders-made*))
-          unless (probe-file dir)
-            do (ensure-directories-exist dir) (return dir))))
-
-(defun remove-temp-directory (dir)
-  (ext:run-program "/bin/rm" (list "-rf" dir) :output nil :error nil))
+  (loop for i = (incf *folders-made*)
+        for dir = (format nil "~:[/tmp/~;/dev/shm/~]quill-lisp-fuzz-~D-~D/" (probe-file "/dev/shm/") (si:getpid) i)
+        unless (probe-file dir) do (ensure-directories-exist dir) (return dir)))
 
 (defun wide-text () (coerce (list #\a (code-char #xE9) (code-char #x6F22) (code-char #x1F600)) 'string))
 
@@ -449,7 +438,7 @@ files); never a name used before in this process."
     ((:document :element :node) (when value (remember-handle value)))
     (:elements (dolist (h value) (when (chance 30) (remember-handle h))))
     (:list (when (and value (chance 50)) (remember *lists* value)))
-    (:object (when value (probe "FREE-OBJECT" value)))))
+    (:object (when value (xmlprobe:free-object value)))))
 
 ;; What a document holds reads back the same: its text through
 ;; DESERIALIZE-XML, its mixed lists through LIST-TO-DOCUMENT.
@@ -518,8 +507,8 @@ files); never a name used before in this process."
 (defun check-nothing-left ()
   "After a top-level clear no document, node or entry may remain."
   (xml:clear-xml-cache)
-  (let ((counts (list (probe "LIVE-DOCUMENTS") (probe "LIVE-NODES") (probe "CACHE-ENTRIES"))))
-    (unless (every (lambda (n) (member n '(0 nil))) counts)
+  (let ((counts (list (xmlprobe:live-documents) (xmlprobe:live-nodes) (xmlprobe:cache-entries))))
+    (unless (equal counts '(0 0 0))
       (fail 'xml:clear-xml-cache '() "left documents, nodes, entries ~S" counts))))
 
 (defun register-every-tag ()
@@ -535,7 +524,7 @@ registration wins does not depend on earlier batches."
         (*lists* (make-array 0 :adjustable t :fill-pointer t))
         (*recent* '())
         (cwd (ext:getcwd))
-        (base (probe "STACK-BASE")))
+        (base (xmltest:stack-base)))
     (seed-random seed)
     (unwind-protect
          (progn
@@ -545,18 +534,18 @@ registration wins does not depend on earlier batches."
            (check-nothing-left)
            (dotimes (i calls)
              (setf *index* i)
-             (let ((roots (probe "ROOT-COUNT")) (registrations *registrations*))
+             (let ((roots (xmltest:root-count)) (registrations *registrations*))
                (guarded #'fuzz-call)
                ;; Only loaders keep roots once a call is over.
-               (unless (or (eql roots (probe "ROOT-COUNT")) (/= registrations *registrations*))
-                 (fail 'root-count '() "collector roots ~D before, ~D after" roots (probe "ROOT-COUNT"))))
-             (unless (eql base (probe "STACK-BASE"))
+               (unless (or (eql roots (xmltest:root-count)) (/= registrations *registrations*))
+                 (fail 'root-count '() "collector roots ~D before, ~D after" roots (xmltest:root-count))))
+             (unless (eql base (xmltest:stack-base))
                (fail 'stack-base '() "value stack base moved"))
              (when (chance 1) (check-nothing-left)))
            (setf *index* calls)
            (check-nothing-left))
       (ext:chdir cwd)
-      (remove-temp-directory *dir*))
+      (ext:run-program "/bin/rm" (list "-rf" *dir*) :output nil :error nil))
     (reverse *failures*)))
 
 (defun env-integer (name default)

@@ -103,7 +103,8 @@ handlers' C++ objects and, with the probe module, model objects and entries."
         (values code (read-file out) (read-file err))))))
 
 (defun read-file (path)
-  (with-open-file (s path :if-does-not-exist nil)
+  "The file's text (UTF-8); empty when it does not exist."
+  (with-open-file (s path :if-does-not-exist nil :external-format :utf-8)
     (if s
         (let ((text (make-string (file-length s)))) (subseq text 0 (read-sequence text s)))
         "")))

@@ -159,9 +159,7 @@ files); never a name used before in this process."
                  (eql 0 (search *dir* name))
                  (eql 0 (search (concatenate 'string "file://" *dir*) name)))))))
 
-(defun circular (list)
-  (setf (cdr (last list)) list)
-  list)
+(defun circular (list) (setf (cdr (last list)) list) list)
 
 (defun element-list (depth)
   "A random element list, mostly well made."
@@ -204,10 +202,7 @@ files); never a name used before in this process."
 
 (defun handle-of (predicate)
   "A pooled handle that satisfies predicate, when one comes up quickly."
-  (loop repeat 6
-        for h = (handle)
-        when (funcall predicate h) do (return h)
-        finally (return h)))
+  (loop repeat 6 for h = (handle) when (funcall predicate h) do (return h) finally (return h)))
 
 (defun forged-handle ()
   (let ((real (and (> (fill-pointer *handles*) 0) (aref *handles* (rnd (fill-pointer *handles*))))))
@@ -232,9 +227,7 @@ files); never a name used before in this process."
 (defun callback-action ()
   "What a callback does each time it is called: its result, or an exit."
   (let ((r (rnd 100)))
-    (cond ((< r 35) t)
-          ((< r 42) nil)
-          ((< r 45) 1)
+    (cond ((< r 35) t) ((< r 42) nil) ((< r 45) 1)
           ((< r 75) (when (< *depth* +max-depth+) (fuzz-call)) t)
           ((< r 80) (xml:document-dispose (handle)) t)
           ((< r 83) (xml:clear-xml-cache) t)
@@ -242,9 +235,7 @@ files); never a name used before in this process."
           ((< r 87) (error 'fuzz-signal))
           (t (funcall (pick *exits*))))))
 
-(defun callback (&rest args)
-  (declare (ignore args))
-  (callback-action))
+(defun callback (&rest args) (declare (ignore args)) (callback-action))
 
 (defparameter *misc*
   (list nil t 0 -1 most-positive-fixnum (expt 2 100) (- (expt 3 70)) 1.5 -0.0 1d300 1/3 #c(1 2)
@@ -254,12 +245,7 @@ files); never a name used before in this process."
 
 (defun any-value (depth)
   (case (rnd 12)
-    ((0 1 2) (handle))
-    (3 (pick *misc*))
-    (4 (any-text))
-    (5 (any-tag))
-    (6 (file-name))
-    (7 (pick *paths*))
+    ((0 1 2) (handle)) (3 (pick *misc*)) (4 (any-text)) (5 (any-tag)) (6 (file-name)) (7 (pick *paths*))
     (8 (if (< depth 2) (a-list) (list 1 2)))
     (9 (pick (list (cons 1 2) (list "a" "b") (circular (list 1 2)) (list (handle)))))
     (10 (xml-text))
@@ -549,8 +535,7 @@ registration wins does not depend on earlier batches."
     (reverse *failures*)))
 
 (defun env-integer (name default)
-  (let ((text (ext:getenv name)))
-    (or (and text (parse-integer text :junk-allowed t)) default)))
+  (or (parse-integer (or (ext:getenv name) "") :junk-allowed t) default))
 
 (defun main ()
   "The long run: LISP_FUZZ_CALLS calls (default one million) in batches of

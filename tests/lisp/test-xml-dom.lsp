@@ -46,25 +46,6 @@
         (check (xml:document-dispose b))
         (check-equal '(nil) (tags inside))))))
 
-(deftest unicode-crosses-every-string-argument-and-result ()
-  ;; Names, texts and values beyond the Basic Multilingual Plane. The
-  ;; engine's XPath parser takes name characters up to U+FFFF only, so the
-  ;; path below spells no such name.
-  (with-clean-cache
-    (let* ((u (unicode-text))
-           (tag (concatenate 'string "t" u))
-           (d (xml:document-create))
-           (e (xml:document-set-root d (xml:element-create d tag))))
-      (check (and (xml:element-set-text e u) (xml:element-set-attribute e tag u)))
-      (check-equal (list tag u (list tag) u u)
-                   (list (xml:element-get-tag e) (xml:element-get-text e) (xml:element-get-attributes e)
-                         (xml:element-get-attribute e tag) (xml:attribute-get-value (xml:document-select-node d "/*/@*"))))
-      ;; Serialized flat and read back equal.
-      (let* ((text (xml:serialize-xml d)) (again (xml:deserialize-xml text)))
-        (check-equal (list t t nil t text)
-                     (list (contains text u) (contains text (format nil "<~A" tag)) (contains text (format nil ">~%<"))
-                           (xml:compare-xml d again) (xml:serialize-xml again)))))))
-
 (deftest text-comparison-and-root-tags ()
   (with-clean-cache
     (with-xml-files (dir (bad "bad.xml" "<r><c></r>") (empty "e.xml" "")

@@ -9,7 +9,7 @@
 ;;;; (loaders aside); after a top-level CLEAR-XML-CACHE no document, node or
 ;;;; entry. The last "seed N" line printed names the batch to replay (traced
 ;;;; with LISP_FUZZ_TRACE). Loaded by test-xml-call-fuzz.lsp and by
-;;;; `make fuzz-lisp` (MAIN); uses the probe and host test modules if loaded.
+;;;; `make fuzz-lisp` (MAIN), after the probe and host test modules.
 
 (defpackage "QUILL-FUZZ"
   (:use "COMMON-LISP")
@@ -45,12 +45,6 @@
   (if (< (fill-pointer pool) +pool-size+)
       (vector-push-extend item pool)
       (setf (aref pool (rnd +pool-size+)) item)))
-
-(defun probe (name &rest args)
-  "Calls XMLPROBE or XMLTEST function name when that module is loaded."
-  (let ((symbol (loop for package in '("XMLPROBE" "XMLTEST")
-                       thereis (and (find-package package) (find-symbol name package)))))
-    (when (and symbol (fboundp symbol)) (apply symbol args))))
 
 (defun file (name) (concatenate 'string *dir* name))
 
@@ -91,17 +85,12 @@
   (ext:run-program "/bin/chmod" (list "000" (file "noperm.xml")) :output nil :error nil))
 
 (defvar *folders-made* 0)
-
 (defun make-temp-directory ()
   "A new folder, in memory where the system has one (saves sync their
 files); never a name used before in this process."
-  (let ((parent (if (probe-file "/dev/shm/") "/dev/shm/" "/tmp/")))
-    (loop for dir = (format nil "~Aquill-lisp-fuzz-~D-~D/" parent (si:getpid) (incf *folders-made*))
-          unless (probe-file dir)
-            do (ensure-directories-exist dir) (return dir))))
-
-(defun remove-temp-directory (dir)
-  (ext:run-program "/bin/rm" (list "-rf" dir) :output nil :error nil))
+  (loop for i = (incf *folders-made*)
+        for dir = (format nil "~:[/tmp/~;/dev/shm/~]quill-lisp-fuzz-~D-~D/" (probe-file "/dev/shm/") (si:getpid) i)
+        unless (probe-file dir) do (ensure-directories-exist dir) (return dir)))
 
 (defun wide-text () (coerce (list #\a (code-char #xE9) (code-char #x6F22) (code-char #x1F600)) 'string))
 
@@ -170,9 +159,7 @@ files); never a name used before in this process."
                  (eql 0 (search *dir* name))
                  (eql 0 (search (concatenate 'string "file://" *dir*) name)))))))
 
-(defun circular (list)
-  (setf (cdr (last list)) list)
-  list)
+(defun circular (list) (setf (cdr (last list)) list) list)
 
 (defun element-list (depth)
   "A random element list, mostly well made."
@@ -215,10 +202,7 @@ files); never a name used before in this process."
 
 (defun handle-of (predicate)
   "A pooled handle that satisfies predicate, when one comes up quickly."
-  (loop repeat 6
-        for h = (handle)
-        when (funcall predicate h) do (return h)
-        finally (return h)))
+  (loop repeat 6 for h = (handle) when (funcall predicate h) do (return h) finally (return h)))
 
 (defun forged-handle ()
   (let ((real (and (> (fill-pointer *handles*) 0) (aref *handles* (rnd (fill-pointer *handles*))))))
@@ -243,9 +227,7 @@ files); never a name used before in this process."
 (defun callback-action ()
   "What a callback does each time it is called: its result, or an exit."
   (let ((r (rnd 100)))
-    (cond ((< r 35) t)
-          ((< r 42) nil)
-          ((< r 45) 1)
+    (cond ((< r 35) t) ((< r 42) nil) ((< r 45) 1)
           ((< r 75) (when (< *depth* +max-depth+) (fuzz-call)) t)
           ((< r 80) (xml:document-dispose (handle)) t)
           ((< r 83) (xml:clear-xml-cache) t)
@@ -253,9 +235,7 @@ files); never a name used before in this process."
           ((< r 87) (error 'fuzz-signal))
           (t (funcall (pick *exits*))))))
 
-(defun callback (&rest args)
-  (declare (ignore args))
-  (callback-action))
+(defun callback (&rest args) (declare (ignore args)) (callback-action))
 
 (defparameter *misc*
   (list nil t 0 -1 most-positive-fixnum (expt 2 100) (- (expt 3 70)) 1.5 -0.0 1d300 1/3 #c(1 2)
@@ -265,12 +245,7 @@ files); never a name used before in this process."
 
 (defun any-value (depth)
   (case (rnd 12)
-    ((0 1 2) (handle))
-    (3 (pick *misc*))
-    (4 (any-text))
-    (5 (any-tag))
-    (6 (file-name))
-    (7 (pick *paths*))
+    ((0 1 2) (handle)) (3 (pick *misc*)) (4 (any-text)) (5 (any-tag)) (6 (file-name)) (7 (pick *paths*))
     (8 (if (< depth 2) (a-list) (list 1 2)))
     (9 (pick (list (cons 1 2) (list "a" "b") (circular (list 1 2)) (list (handle)))))
     (10 (xml-text))
@@ -449,7 +424,7 @@ files); never a name used before in this process."
     ((:document :element :node) (when value (remember-handle value)))
     (:elements (dolist (h value) (when (chance 30) (remember-handle h))))
     (:list (when (and value (chance 50)) (remember *lists* value)))
-    (:object (when value (probe "FREE-OBJECT" value)))))
+    (:object (when value (xmlprobe:free-object value)))))
 
 ;; What a document holds reads back the same: its text through
 ;; DESERIALIZE-XML, its mixed lists through LIST-TO-DOCUMENT.
@@ -518,8 +493,8 @@ files); never a name used before in this process."
 (defun check-nothing-left ()
   "After a top-level clear no document, node or entry may remain."
   (xml:clear-xml-cache)
-  (let ((counts (list (probe "LIVE-DOCUMENTS") (probe "LIVE-NODES") (probe "CACHE-ENTRIES"))))
-    (unless (every (lambda (n) (member n '(0 nil))) counts)
+  (let ((counts (list (xmlprobe:live-documents) (xmlprobe:live-nodes) (xmlprobe:cache-entries))))
+    (unless (equal counts '(0 0 0))
       (fail 'xml:clear-xml-cache '() "left documents, nodes, entries ~S" counts))))
 
 (defun register-every-tag ()
@@ -535,7 +510,7 @@ registration wins does not depend on earlier batches."
         (*lists* (make-array 0 :adjustable t :fill-pointer t))
         (*recent* '())
         (cwd (ext:getcwd))
-        (base (probe "STACK-BASE")))
+        (base (xmltest:stack-base)))
     (seed-random seed)
     (unwind-protect
          (progn
@@ -545,23 +520,22 @@ registration wins does not depend on earlier batches."
            (check-nothing-left)
            (dotimes (i calls)
              (setf *index* i)
-             (let ((roots (probe "ROOT-COUNT")) (registrations *registrations*))
+             (let ((roots (xmltest:root-count)) (registrations *registrations*))
                (guarded #'fuzz-call)
                ;; Only loaders keep roots once a call is over.
-               (unless (or (eql roots (probe "ROOT-COUNT")) (/= registrations *registrations*))
-                 (fail 'root-count '() "collector roots ~D before, ~D after" roots (probe "ROOT-COUNT"))))
-             (unless (eql base (probe "STACK-BASE"))
+               (unless (or (eql roots (xmltest:root-count)) (/= registrations *registrations*))
+                 (fail 'root-count '() "collector roots ~D before, ~D after" roots (xmltest:root-count))))
+             (unless (eql base (xmltest:stack-base))
                (fail 'stack-base '() "value stack base moved"))
              (when (chance 1) (check-nothing-left)))
            (setf *index* calls)
            (check-nothing-left))
       (ext:chdir cwd)
-      (remove-temp-directory *dir*))
+      (ext:run-program "/bin/rm" (list "-rf" *dir*) :output nil :error nil))
     (reverse *failures*)))
 
 (defun env-integer (name default)
-  (let ((text (ext:getenv name)))
-    (or (and text (parse-integer text :junk-allowed t)) default)))
+  (or (parse-integer (or (ext:getenv name) "") :junk-allowed t) default))
 
 (defun main ()
   "The long run: LISP_FUZZ_CALLS calls (default one million) in batches of

@@ -6,7 +6,8 @@
 (defpackage "QUILL-TEST"
   (:use "COMMON-LISP")
   (:export "DEFTEST" "CHECK" "CHECK-EQUAL" "CHECK-ERROR" "RUN-TESTS" "WITH-TEMP-DIRECTORY"
-           "RUN-QUILL-LISP" "TEST-MODULE" "READ-FILE" "FULL-GC" "EXITS" "CONTAINS"))
+           "RUN-QUILL-LISP" "TEST-MODULE" "READ-FILE" "FULL-GC" "EXITS" "CONTAINS"
+           "WITH-NO-LEFTOVERS"))
 
 (in-package "QUILL-TEST")
 
@@ -61,6 +62,20 @@
         (cons :restarted (lambda () (restart-case (funcall call (lambda () (invoke-restart 'skip)))
                                       (skip () (values :restarted)))))))
 
+(defun leftovers ()
+  "What a call may not leave behind: collector roots, the value stack's base,
+handlers' C++ objects and, with the probe module, model objects and entries."
+  (list* (xmltest:root-count) (xmltest:stack-base) (xmltest:live-trackers)
+         (loop for name in '("LIVE-DOCUMENTS" "LIVE-NODES" "CACHE-ENTRIES")
+               for probe = (and (find-package "XMLPROBE") (find-symbol name "XMLPROBE"))
+               when probe collect (funcall probe))))
+
+(defmacro with-no-leftovers (&body body)
+  "Runs body, then checks that it left nothing behind (see LEFTOVERS)."
+  (let ((before (gensym)))
+    `(let ((,before (leftovers)))
+       (multiple-value-prog1 (progn ,@body) (check-equal ,before (leftovers))))))
+
 (defun make-temp-directory ()
   (loop for i from 0
         for dir = (format nil "/tmp/quill-test-~D-~D/" (si:getpid) i)
@@ -88,7 +103,8 @@
         (values code (read-file out) (read-file err))))))
 
 (defun read-file (path)
-  (with-open-file (s path :if-does-not-exist nil)
+  "The file's text (UTF-8); empty when it does not exist."
+  (with-open-file (s path :if-does-not-exist nil :external-format :utf-8)
     (if s
         (let ((text (make-string (file-length s)))) (subseq text 0 (read-sequence text s)))
         "")))

@@ -110,16 +110,11 @@ HANDLER("STACK-BASE", Lstack_base) { result(make_fixnum(reinterpret_cast<long>(v
 
 LAOBJ* call_with(LAOBJ* fn, LAOBJ** args, int n) {
     switch (n) {
-    case 0:
-        return ifuncall(fn, 0);
-    case 1:
-        return ifuncall1(fn, args[0]);
-    case 2:
-        return ifuncall2(fn, args[0], args[1]);
-    case 3:
-        return ifuncall3(fn, args[0], args[1], args[2]);
-    default:
-        return ifuncall(fn, 4, args[0], args[1], args[2], args[3]);
+    case 0: return ifuncall(fn, 0);
+    case 1: return ifuncall1(fn, args[0]);
+    case 2: return ifuncall2(fn, args[0], args[1]);
+    case 3: return ifuncall3(fn, args[0], args[1], args[2]);
+    default: return ifuncall(fn, 4, args[0], args[1], args[2], args[3]);
     }
 }
 
@@ -265,6 +260,8 @@ LAOBJ* watched_object() {
     GC_register_finalizer_no_order(cell, count_collected, reinterpret_cast<void*>(generation), nullptr, nullptr);
     return cell;
 }
+
+HANDLER("WATCHED", Lwatched) { result(watched_object()); }
 
 HANDLER("COLLECTED", Lcollected) {
     GC_invoke_finalizers();

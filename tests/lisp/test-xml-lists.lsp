@@ -3,17 +3,12 @@
 ;;;; in one call with ELEMENT-TO-LIST, DOCUMENT-TO-LIST, READ-XML-LIST and
 ;;;; LIST-TO-DOCUMENT.
 
-(defun built (list)
-  (let ((root (xml:document-get-root (xml:xml-list-to-document list))))
-    (and root (element-list-of root))))
-
 (deftest making-and-growing-lists ()
-  (check-equal '("a" (("one" . "1")) "t")
-               (xml:xml-list-create-element "a" :attribute '("one" . "1") :attributes '(("two" . "2"))
-                                                :text "t" :children '(("b" nil nil))))
-  (check-equal '("a" nil (("b" nil nil)))
-               (xml:xml-list-create-element "a" :child '("b" nil nil) :children '(("c" nil nil))))
-  (check-equal '(42 :x 7) (xml:xml-list-create-element 42 :attributes :x :text 7))
+  (check-equal '(("a" (("one" . "1")) "t") ("a" nil (("b" nil nil))) (42 :x 7))
+               (list (xml:xml-list-create-element "a" :attribute '("one" . "1") :attributes '(("two" . "2"))
+                                                      :text "t" :children '(("b" nil nil)))
+                     (xml:xml-list-create-element "a" :child '("b" nil nil) :children '(("c" nil nil)))
+                     (xml:xml-list-create-element 42 :attributes :x :text 7)))
   (let ((e (xml:xml-list-create-element "a")))
     ;; Into a nil item the result is the list from that item on; into a
     ;; list, the item itself.
@@ -24,27 +19,33 @@
     (check-equal '("a" (("k" . "v") ("l" . "w")) (("b" nil nil) ("c" nil "x"))) e))
   ;; Text excludes children; a list without the item cannot grow.
   (let ((e (xml:xml-list-create-element "a" :text "t")))
-    (check-equal nil (xml:xml-list-add-child e '("b" nil nil)))
-    (check-equal '("a" nil "t") e))
-  (check-equal nil (xml:xml-list-add-child (list "a") '("b" nil nil))))
+    (check-equal '(nil ("a" nil "t") nil) (list (xml:xml-list-add-child e '("b" nil nil)) e
+                                                (xml:xml-list-add-child (list "a") '("b" nil nil))))))
 
 (deftest failures-drop-only-what-they-spoil ()
   (with-clean-cache
-    ;; A bad attribute entry fails its element, subtree and all; the parent
-    ;; goes on without it.
-    (check-equal '("r" nil (("ok" nil nil) ("last" nil nil)))
-                 (built '("r" nil (("ok" nil nil)
-                                   ("bad" (("a" "two-item-list")) nil)
-                                   ("bad" ((("cons") . "v")) (("lost" nil nil)))
-                                   (nil nil nil)
-                                   ("last" nil nil)))))
-    ;; Names or values that are no strings are skipped; missing items are nil.
-    (check-equal '("r" (("a" . "1")) nil) (built '("r" (("a" . "1") ("b" . 2) (c . "3")))))
-    ;; A failed root leaves a document without root, still returned.
+    ;; A bad entry fails its element, subtree and all; the parent goes on
+    ;; without it. Names or values that are no strings are skipped.
+    (flet ((old (list) (let ((root (xml:document-get-root (xml:xml-list-to-document list))))
+                         (and root (element-list-of root))))
+           (new (list) (let ((d (xml:list-to-document list))) (and d (xml:document-to-list d :mixed t)))))
+      (check-equal '("r" nil (("ok" nil nil) ("last" nil nil)))
+                   (old '("r" nil (("ok" nil nil) ("bad" (("a" "two-item-list")) nil)
+                                   ("bad" ((("cons") . "v")) (("lost" nil nil))) (nil nil nil) ("last" nil nil)))))
+      (check-equal '("r" (("a" . "1")) nil) (old '("r" (("a" . "1") ("b" . 2) (c . "3")))))
+      (check-equal '("r" nil ("x" ("b" nil nil) "y")) (new '("r" nil ("x" ("b" nil nil) "y"))))
+      (check-equal '("r" (("a" . "1")) (("ok" nil nil) ("last" nil nil)))
+                   (new '("r" (("a" . "1") ("b" . 2)) (("ok" nil nil) ("bad" 5 nil) ("bad" nil 5) ("bad" (("a" "1")) nil)
+                                                      ("bad" ("a") nil) (42 nil nil) 7 ("last" nil nil))))))
+    ;; A failed root: the old builder returns a document without root, the
+    ;; new one nil.
     (dolist (bad '((42 nil nil) (("r") nil nil) ("r" (("a" "1")) nil) ("not a name" nil nil) nil))
       (let ((d (xml:xml-list-to-document bad)))
         (check (and (xml:xml-document-struct-p d) (null (xml:document-get-root d))))))
-    ;; Items of the wrong type, circular lists included, are type errors.
+    (check-equal (make-list 7) (mapcar #'xml:list-to-document
+                                       '(nil 42 "r" (42 nil nil) ("r" 5 nil) ("r" nil 5) ("not a name" nil nil))))
+    ;; For the old builder, items of the wrong type, circular lists
+    ;; included, are type errors.
     (let ((pairs (list (cons "a" "1")))
           (children (list (list "c" nil nil))))
       (setf (cdr pairs) pairs (cdr children) children)
@@ -85,23 +86,19 @@ document read from it; else :disagree."
   (with-clean-cache
     (with-xml-files (dir (file "model.xml" (model-text 12)))
       (let* ((d (xml:read-xml file))
-             (root (xml:document-get-root d))
-             (lists (xml:document-to-list d))
-             (entries (xmlprobe:cache-entries)))
+             (lists (xml:document-to-list d)))
         ;; The lists outlive a collection (their conses came in blocks).
         (si:gc t)
-        ;; The same lists as a walk through handles, from file and document;
-        ;; without mixed content both forms are one.
-        (check-equal (element-list-of root) lists)
-        (check-equal lists (agreed-lists file))
-        (check-equal lists (agreed-lists file :mixed t))
-        (check (round-trips-p file))
-        ;; Rebuilt by either builder: the same document, attribute order kept.
-        (check-equal lists (element-list-of (xml:document-get-root (xml:xml-list-to-document lists))))
-        (check-equal lists (xml:document-to-list (xml:list-to-document lists)))
+        ;; The same lists as a walk through handles, from file and document
+        ;; (without mixed content both forms are one), and rebuilt by either
+        ;; builder: the same document, attribute order kept.
+        (check-equal (list lists lists lists t lists lists)
+                     (list (element-list-of (xml:document-get-root d)) (agreed-lists file) (agreed-lists file :mixed t)
+                           (round-trips-p file) (element-list-of (xml:document-get-root (xml:xml-list-to-document lists)))
+                           (xml:document-to-list (xml:list-to-document lists))))
         ;; An inner element alone, and no handle made for any inner element.
-        (let ((part (xml:document-select-node d "/model/part[3]")))
-          (setf entries (xmlprobe:cache-entries))
+        (let* ((part (xml:document-select-node d "/model/part[3]"))
+               (entries (xmlprobe:cache-entries)))
           (check-equal (list (third (third lists)) entries) (list (xml:element-to-list part) (xmlprobe:cache-entries))))))))
 
 (deftest mixed-content-comments-and-cdata ()
@@ -133,33 +130,15 @@ document read from it; else :disagree."
   (with-clean-cache
     (with-xml-files (dir (file "ns.xml"
                                "<m:model xmlns:m=\"urn:m\" xmlns=\"urn:d\" m:v=\"1\"><part><m:hole d=\"2\"/></part></m:model>"))
-      (check (round-trips-p file))
-      (let ((lists (agreed-lists file)))
-        (check-equal '("m:model" (("xmlns:m" . "urn:m") ("xmlns" . "urn:d") ("m:v" . "1"))
-                       (("part" nil (("m:hole" (("d" . "2")) nil)))))
-                     lists)
-        ;; Written and read again, the rebuilt document has the same names.
-        (let ((copy (concatenate 'string dir "copy.xml")))
-          (check (xml:write-xml (xml:list-to-document lists) copy))
-          (check-equal lists (xml:read-xml-list copy))))
+      ;; Written and read again, the rebuilt document has the same names.
+      (let ((lists (agreed-lists file)) (copy (concatenate 'string dir "copy.xml")))
+        (check-equal '(t ("m:model" (("xmlns:m" . "urn:m") ("xmlns" . "urn:d") ("m:v" . "1"))
+                          (("part" nil (("m:hole" (("d" . "2")) nil))))) t t)
+                     (list (round-trips-p file) lists (xml:write-xml (xml:list-to-document lists) copy)
+                           (equal lists (xml:read-xml-list copy)))))
       ;; An element taken alone declares what it uses from its ancestors.
       (let ((hole (xml:document-select-node (xml:read-xml file) "//*[local-name()='hole']")))
         (check-equal '("m:hole" (("xmlns:m" . "urn:m") ("d" . "2")) nil) (xml:element-to-list hole))))))
-
-(deftest building-documents-from-lists ()
-  (with-clean-cache
-    (flet ((built (list) (let ((d (xml:list-to-document list)))
-                           (and d (xml:document-to-list d :mixed t)))))
-      (check-equal '("r" nil ("x" ("b" nil nil) "y")) (built '("r" nil ("x" ("b" nil nil) "y"))))
-      ;; Items of the wrong type fail their element, which its parent leaves
-      ;; out; other atoms in pairs are skipped.
-      (check-equal '("r" (("a" . "1")) (("ok" nil nil) ("last" nil nil)))
-                   (built '("r" (("a" . "1") ("b" . 2)) (("ok" nil nil) ("bad" 5 nil) ("bad" nil 5)
-                                                        ("bad" (("a" "1")) nil) ("bad" ("a") nil)
-                                                        (42 nil nil) 7 ("last" nil nil)))))
-      ;; No root: nil, never a document without one.
-      (check-equal (make-list 7) (mapcar #'xml:list-to-document
-                                         '(nil 42 "r" (42 nil nil) ("r" 5 nil) ("r" nil 5) ("not a name" nil nil)))))))
 
 (deftest nil-for-what-is-no-tree ()
   (with-xml-files (dir (good "good.xml" "<r><a/></r>") (broken "broken.xml" "<r><a></r>"))

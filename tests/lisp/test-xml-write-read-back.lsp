@@ -4,33 +4,28 @@
 ;;;; file, is the engine's tests' concern.
 
 (defun chars (&rest codes) (map 'string #'code-char codes))
-(defun path-in (dir name) (concatenate 'string dir name))
 
 (defun signature (element)
   "Tag, attributes (namespace declarations left out: writers may move them)
 and text or children, exactly as the API reads them."
-  (list (xml:element-get-tag element)
-        (loop for name in (xml:element-get-attributes element)
-              unless (eql 0 (search "xmlns" name)) collect (cons name (xml:element-get-attribute element name)))
-        (xml:element-get-text element)
-        (mapcar #'signature (xml:element-get-children element))))
-
-(defun doc-signature (document)
-  (let ((root (and document (xml:document-get-root document)))) (and root (signature root))))
-
-(defun write-modes (document dir)
-  "The document written in every mode and read back: (mode . document-or-nil)."
-  (flet ((file (mode &rest options)
-           (let ((out (path-in dir (format nil "~(~A~).xml" mode))))
-             (cons mode (and (apply #'xml:write-xml document out options) (xml:read-xml out))))))
-    (list (file :pretty-utf-8) (file :pretty-utf-16 :encoding :utf-16) (file :flat :pretty-print nil)
-          (cons :serialized (let ((text (xml:serialize-xml document))) (and text (xml:deserialize-xml text)))))))
+  (and element
+       (list (xml:element-get-tag element)
+             (loop for name in (xml:element-get-attributes element)
+                   unless (eql 0 (search "xmlns" name)) collect (cons name (xml:element-get-attribute element name)))
+             (xml:element-get-text element)
+             (mapcar #'signature (xml:element-get-children element)))))
 
 (defun reads-back-p (document dir)
-  "True when every mode wrote the document and read it back the same."
-  (let ((expected (doc-signature document)))
-    (loop for (mode . again) in (write-modes document dir)
-          always (or (and again (eq t (xml:compare-xml document again)) (equal expected (doc-signature again)))
+  "True when every mode of WRITE-XML and SERIALIZE-XML wrote the document and
+it read back the same."
+  (let ((expected (signature (xml:document-get-root document))))
+    (loop for (mode . options) in '((:pretty-utf-8) (:pretty-utf-16 :encoding :utf-16) (:flat :pretty-print nil) (:serialized))
+          for out = (format nil "~A~(~A~).xml" dir mode)
+          for again = (if (eq mode :serialized)
+                          (let ((text (xml:serialize-xml document))) (and text (xml:deserialize-xml text)))
+                          (and (apply #'xml:write-xml document out options) (xml:read-xml out)))
+          always (or (and again (eq t (xml:compare-xml document again))
+                          (equal expected (signature (xml:document-get-root again))))
                      (progn (format t "~&  ~A does not read back~%" mode) nil)))))
 
 ;;; ---- the oracle
@@ -124,9 +119,7 @@ and text or children, exactly as the API reads them."
     (let* ((d (xml:xml-list-to-document '("r" (("xmlns:p" . "urn:old")) (("p:c" nil "t")))))
            (r (xml:document-get-root d))
            (decl (xml:document-select-node d "/r/namespace::p")))
-      (check-equal "urn:old" (xml:attribute-get-value decl))
-      (check (xml:attribute-set-value decl "urn:new"))
-      (check-equal '("urn:new" "urn:new" nil) (list (xml:attribute-get-value decl) (xml:element-get-attribute r "xmlns:p")
-                                                    (xml:attribute-set-value decl "")))
-      (check (xml:element-set-attribute r "xmlns:p" "urn:new2"))
-      (check-equal "urn:new2" (xml:element-get-attribute r "xmlns:p")))))
+      (check-equal '("urn:old" t "urn:new" "urn:new" nil t "urn:new2")
+                   (list (xml:attribute-get-value decl) (xml:attribute-set-value decl "urn:new")
+                         (xml:attribute-get-value decl) (xml:element-get-attribute r "xmlns:p") (xml:attribute-set-value decl "")
+                         (xml:element-set-attribute r "xmlns:p" "urn:new2") (xml:element-get-attribute r "xmlns:p"))))))

@@ -2,7 +2,7 @@
 
 (in-package "QUILL-TEST")
 
-(export '(write-text read-bytes bytes-text with-xml-files unicode-text baseline-counts
+(export '(write-text read-bytes with-xml-files unicode-text baseline-counts
           same-counts-p with-clean-cache entity-bomb external-entity element-list-of))
 
 (defun write-text (path text)
@@ -18,11 +18,6 @@
       (let ((v (make-array (file-length s) :element-type '(unsigned-byte 8))))
         (read-sequence v s)
         (coerce v 'list)))))
-
-(defun bytes-text (path)
-  "The file decoded as UTF-8."
-  (with-open-file (s path :external-format :utf-8)
-    (let ((text (make-string (file-length s)))) (subseq text 0 (read-sequence text s)))))
 
 (defmacro with-xml-files ((dir &rest files) &body body)
   "Binds dir to a fresh temporary directory and each (var name text) to the

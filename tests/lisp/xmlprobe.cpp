@@ -1,6 +1,6 @@
 // Test-only module (package XMLPROBE): shows the XML module's bookkeeping to
 // the Lisp tests (live model objects, handle-cache entries, handle stamps,
-// what SAX handlers keep from the collector), registers an unmarshalling
+// SAX handlers held from C++), registers an unmarshalling
 // creator for the root tag "probe" and hands documents to the loader
 // registry, which no function of package XML does.
 #include "lisp/DOMHandleCache.h"
@@ -51,27 +51,19 @@ HANDLER("RESTAMP", Lrestamp) {
 
 // ---------------------------------------------- SAX handlers as collector roots
 
-int collected = 0;
-
-void count_collected(void*, void*) { ++collected; }
-
-LAOBJ* watched_object() {
-    LAOBJ* cell = make_cons(Cnil, Cnil);
-    GC_register_finalizer_no_order(cell, count_collected, nullptr, nullptr, nullptr);
-    return cell;
-}
-
 // Never destroyed: handlers may still be held when the process exits.
 auto* held_content = new std::vector<XmlSmartPtr<LispContentHandler>>;
 auto* held_errors = new std::vector<XmlSmartPtr<LispErrorHandler>>;
 
-// (hold-in-handlers n): n pairs of handlers, each holding fresh objects that
-// nothing else refers to, as callbacks made on the spot would be.
+// (hold-in-handlers n make): n pairs of handlers, each holding fresh objects
+// from make that nothing else refers to, as callbacks made on the spot would be.
 HANDLER("HOLD-IN-HANDLERS", Lhold_in_handlers) {
-    for (long i = fix(arg()); i > 0; --i) {
-        held_content->emplace_back(new LispContentHandler(watched_object(), watched_object(), watched_object(),
-                                                          watched_object(), watched_object()));
-        held_errors->emplace_back(new LispErrorHandler(watched_object()));
+    vs.check_arg(2);
+    LAOBJ* make = vs_base[1];
+    auto fresh = [make] { return ifuncall(make, 0); };
+    for (long i = fix(vs_base[0]); i > 0; --i) {
+        held_content->emplace_back(new LispContentHandler(fresh(), fresh(), fresh(), fresh(), fresh()));
+        held_errors->emplace_back(new LispErrorHandler(fresh()));
     }
     result(make_fixnum(static_cast<long>(held_content->size())));
 }
@@ -80,12 +72,6 @@ HANDLER("RELEASE-HANDLERS", Lrelease_handlers) {
     held_content->clear();
     held_errors->clear();
     result(Cnil);
-}
-
-// Objects collected since the last call.
-HANDLER("COLLECTED", Lcollected) {
-    GC_invoke_finalizers();
-    result(make_fixnum(std::exchange(collected, 0)));
 }
 
 // ------------------------------------------------- unmarshalling and loading

@@ -5,9 +5,9 @@
 #include <thread>
 #include <vector>
 
-#include "dom_fixture.h"
+#include "tests/unit/common/engine_objects.h"
 
-using namespace domtest;
+using namespace enginetest;
 
 namespace {
 

@@ -4,9 +4,9 @@
 // exhausts the stack fails its test instead of ending the run.
 #include <cstdlib>
 
-#include "dom_fixture.h"
+#include "tests/unit/common/engine_objects.h"
 
-using namespace domtest;
+using namespace enginetest;
 
 namespace {
 

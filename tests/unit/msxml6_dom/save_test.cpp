@@ -4,10 +4,10 @@
 #include <signal.h>
 #include <sys/resource.h>
 
-#include "dom_fixture.h"
+#include "tests/unit/common/engine_objects.h"
 #include "tests/unit/common/as_user.h"
 
-using namespace domtest;
+using namespace enginetest;
 
 namespace {
 

@@ -15,6 +15,7 @@
 namespace saxtest {
 
 using namespace enginetest;
+using Events = std::vector<std::string>;
 
 inline std::wstring wide(std::string const& s) { return mx::toWide(s.data(), s.size()); }
 inline std::string narrow(std::wstring const& s) { return mx::toUtf8(s.data(), s.size()); }
@@ -35,29 +36,27 @@ inline ComPtr<IMXWriter> newWriter() {
 // event line whether the callback answers with a failure. With `forward`
 // set it passes the lexical events on instead: as a separate lexical
 // handler it makes the reader take its general event path.
-class Recorder final : public ISAXContentHandler, public ISAXLexicalHandler, public ISAXErrorHandler {
+class Recorder final : public ISAXContentHandler,
+                       public ISAXLexicalHandler,
+                       public ISAXErrorHandler,
+                       private mx::RefCounted {
 public:
-    static ComPtr<Recorder> create() { return ComPtr<Recorder>(new Recorder); }
+    static ComPtr<Recorder> create() { return ComPtr<Recorder>::adopt(new Recorder); }
 
-    std::vector<std::string> events;
+    Events events;
     std::function<HRESULT(std::string const&)> fail;
     ComPtr<ISAXLexicalHandler> forward;
     HRESULT lastCode = S_OK;
 
     HRESULT QueryInterface(REFIID riid, void** out) override {
-        if (riid == IID_IUnknown || riid == IID_ISAXContentHandler) *out = static_cast<ISAXContentHandler*>(this);
-        else if (riid == IID_ISAXLexicalHandler) *out = static_cast<ISAXLexicalHandler*>(this);
-        else if (riid == IID_ISAXErrorHandler) *out = static_cast<ISAXErrorHandler*>(this);
-        else return *out = nullptr, E_NOINTERFACE;
-        AddRef();
-        return S_OK;
+        *out = riid == IID_IUnknown || riid == IID_ISAXContentHandler ? static_cast<ISAXContentHandler*>(this)
+               : riid == IID_ISAXLexicalHandler                       ? static_cast<void*>(static_cast<ISAXLexicalHandler*>(this))
+               : riid == IID_ISAXErrorHandler                         ? static_cast<void*>(static_cast<ISAXErrorHandler*>(this))
+                                                                      : nullptr;
+        return *out ? AddRef(), S_OK : E_NOINTERFACE;
     }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        ULONG n = --refs_;
-        if (n == 0) delete this;
-        return n;
-    }
+    ULONG AddRef() override { return addRef(); }
+    ULONG Release() override { return release(); }
 
     HRESULT putDocumentLocator(ISAXLocator*) override { return S_OK; }
     HRESULT startDocument() override { return log("startDocument"); }
@@ -74,10 +73,7 @@ public:
         for (int i = 0; i < n; ++i) {
             wchar_t const *au, *al, *aq, *av;
             int aul, all, aql, avl;
-            a->getURI(i, &au, &aul);
-            a->getLocalName(i, &al, &all);
-            a->getQName(i, &aq, &aql);
-            a->getValue(i, &av, &avl);
+            a->getURI(i, &au, &aul), a->getLocalName(i, &al, &all), a->getQName(i, &aq, &aql), a->getValue(i, &av, &avl);
             line += " @" + s(au, aul) + "|" + s(al, all) + "|" + s(aq, aql) + "=" + s(av, avl);
         }
         return log(line);
@@ -92,8 +88,8 @@ public:
     }
     HRESULT skippedEntity(wchar_t const* n, int l) override { return log("skipped " + s(n, l)); }
 
-    HRESULT startDTD(wchar_t const* n, int nl, wchar_t const* p, int pl, wchar_t const* sy, int sl) override {
-        return forward ? forward->startDTD(n, nl, p, pl, sy, sl) : log("startDTD " + s(n, nl) + "|" + s(p, pl) + "|" + s(sy, sl));
+    HRESULT startDTD(wchar_t const* n, int nl, wchar_t const* p, int pl, wchar_t const* y, int yl) override {
+        return forward ? forward->startDTD(n, nl, p, pl, y, yl) : log("startDTD " + s(n, nl) + "|" + s(p, pl) + "|" + s(y, yl));
     }
     HRESULT endDTD() override { return forward ? forward->endDTD() : log("endDTD"); }
     HRESULT startEntity(wchar_t const* n, int l) override {
@@ -108,35 +104,27 @@ public:
 
     HRESULT error(ISAXLocator*, wchar_t const* m, HRESULT) override { return log("error " + s(m, -1)); }
     HRESULT fatalError(ISAXLocator* l, wchar_t const* m, HRESULT code) override {
-        int ln = 0, col = 0;
-        l->getLineNumber(&ln);
-        l->getColumnNumber(&col);
+        int line = 0, column = 0;
+        l->getLineNumber(&line), l->getColumnNumber(&column);
         lastCode = code;
-        return log("fatal " + std::to_string(ln) + ":" + std::to_string(col) + " " + s(m, -1));
+        return log("fatal " + std::to_string(line) + ":" + std::to_string(column) + " " + s(m, -1));
     }
     HRESULT ignorableWarning(ISAXLocator*, wchar_t const* m, HRESULT) override { return log("warning " + s(m, -1)); }
 
-    std::vector<std::string> matching(std::string const& prefix) const {
-        std::vector<std::string> r;
-        for (auto const& e : events)
-            if (e.rfind(prefix, 0) == 0) r.push_back(e);
+    Events matching(std::string const& prefix) const {
+        Events r;
+        std::copy_if(events.begin(), events.end(), std::back_inserter(r), [&](auto& e) { return e.rfind(prefix, 0) == 0; });
         return r;
     }
 
 private:
-    Recorder() = default;
-    ~Recorder() = default;
-
     static std::string s(wchar_t const* p, int n) {
-        if (!p) return "<null>";
-        return narrow(std::wstring(p, n < 0 ? wcslen(p) : static_cast<size_t>(n)));
+        return p ? narrow(std::wstring(p, n < 0 ? wcslen(p) : static_cast<size_t>(n))) : "<null>";
     }
     HRESULT log(std::string line) {
         events.push_back(line);
         return fail ? fail(line) : S_OK;
     }
-
-    ULONG refs_ = 0;
 };
 
 // Installs a recorder as every handler of the reader.
@@ -150,31 +138,18 @@ inline ComPtr<Recorder> record(ISAXXMLReader* reader) {
 
 // Reads from `data` at most `chunk` bytes per call; collects writes, and
 // fails every write once `writeLimit` bytes would be exceeded.
-class MemoryStream final : public IStream {
+class MemoryStream final : public mx::ComObject<IStream, IID_IStream> {
 public:
     static ComPtr<MemoryStream> create(std::string data = {}, size_t chunk = SIZE_MAX) {
-        auto* s = new MemoryStream;
-        s->data = std::move(data);
-        s->chunk = chunk;
-        return ComPtr<MemoryStream>(s);
+        auto s = ComPtr<MemoryStream>::adopt(new MemoryStream);
+        s->data = std::move(data), s->chunk = chunk;
+        return s;
     }
 
     std::string data;
     size_t chunk = SIZE_MAX;
     size_t writeLimit = SIZE_MAX;
 
-    HRESULT QueryInterface(REFIID riid, void** out) override {
-        if (riid != IID_IUnknown && riid != IID_IStream && riid != IID_ISequentialStream) return *out = nullptr, E_NOINTERFACE;
-        *out = static_cast<IStream*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        ULONG n = --refs_;
-        if (n == 0) delete this;
-        return n;
-    }
     HRESULT Read(void* buffer, ULONG size, ULONG* read) override {
         size_t n = std::min({static_cast<size_t>(size), chunk, data.size() - pos_});
         memcpy(buffer, data.data() + pos_, n);
@@ -190,20 +165,15 @@ public:
     }
 
 private:
-    MemoryStream() = default;
-    ~MemoryStream() = default;
     size_t pos_ = 0;
-    ULONG refs_ = 0;
 };
 
-inline HRESULT parseText(ISAXXMLReader* reader, std::wstring const& xml) {
-    Arg text(xml);
-    return reader->parse(textVariant(text));
-}
+inline VARIANT streamVariant(MemoryStream* s) { return objectVariant(static_cast<IStream*>(s), VT_UNKNOWN); }
+
+inline HRESULT parseText(ISAXXMLReader* reader, std::wstring const& xml) { return reader->parse(textVariant(Arg(xml))); }
 
 inline HRESULT parseBytes(ISAXXMLReader* reader, std::string const& bytes, size_t chunk = SIZE_MAX) {
-    auto stream = MemoryStream::create(bytes, chunk);
-    return reader->parse(objectVariant(static_cast<IStream*>(stream.get()), VT_UNKNOWN));
+    return reader->parse(streamVariant(MemoryStream::create(bytes, chunk).get()));
 }
 
 inline HRESULT parseNode(ISAXXMLReader* reader, IUnknown* node) { return reader->parse(objectVariant(node)); }
@@ -213,8 +183,7 @@ inline std::wstring const kDecl = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n
 
 // The writer's collected text (string output).
 inline std::wstring outputOf(IMXWriter* writer) {
-    VARIANT out;
-    VariantInit(&out);
+    VARIANT out{};
     if (FAILED(writer->get_output(&out)) || out.vt != VT_BSTR) return VariantClear(&out), L"<no output>";
     return take(out.bstrVal);
 }
@@ -223,9 +192,7 @@ inline std::wstring outputOf(IMXWriter* writer) {
 // lexical handler.
 inline ComPtr<IMXWriter> writerFor(ISAXXMLReader* reader, bool indent, bool lexical = true) {
     auto writer = newWriter();
-    VARIANT empty;
-    VariantInit(&empty);
-    writer->put_output(empty);
+    writer->put_output(VARIANT{});
     writer->put_indent(indent ? VARIANT_TRUE : VARIANT_FALSE);
     reader->putContentHandler(query<ISAXContentHandler>(writer.get(), IID_ISAXContentHandler).get());
     if (lexical) reader->putProperty(SAX_PROPERTY_LEXICAL_HANDLER, objectVariant(writer.get()));
@@ -236,7 +203,8 @@ inline ComPtr<IMXWriter> writerFor(ISAXXMLReader* reader, bool indent, bool lexi
 // equal dumps mean equal trees.
 inline void dumpNode(xmlNodePtr n, int depth, std::string& out) {
     auto str = [](xmlChar const* s) { return std::string(s ? reinterpret_cast<char const*>(s) : ""); };
-    std::string pad(static_cast<size_t>(depth) * 2, ' ');
+    std::string const pad(static_cast<size_t>(depth) * 2, ' ');
+    char const* const kinds[] = {"T", "C", "!"};
     switch (n->type) {
     case XML_ELEMENT_NODE: {
         out += pad + "E {" + (n->ns ? str(n->ns->href) : "") + "}" + str(n->name);
@@ -252,9 +220,9 @@ inline void dumpNode(xmlNodePtr n, int depth, std::string& out) {
         for (xmlNodePtr c = n->children; c; c = c->next) dumpNode(c, depth + 1, out);
         break;
     }
-    case XML_TEXT_NODE: out += pad + "T [" + str(n->content) + "]\n"; break;
-    case XML_CDATA_SECTION_NODE: out += pad + "C [" + str(n->content) + "]\n"; break;
-    case XML_COMMENT_NODE: out += pad + "! [" + str(n->content) + "]\n"; break;
+    case XML_TEXT_NODE: case XML_CDATA_SECTION_NODE: case XML_COMMENT_NODE:
+        out += pad + kinds[n->type == XML_TEXT_NODE ? 0 : n->type == XML_COMMENT_NODE ? 2 : 1] + " [" + str(n->content) + "]\n";
+        break;
     case XML_PI_NODE: out += pad + "? " + str(n->name) + " [" + str(n->content) + "]\n"; break;
     default: break;
     }
@@ -262,9 +230,8 @@ inline void dumpNode(xmlNodePtr n, int depth, std::string& out) {
 
 inline std::string dump(IUnknown* document) {
     xmlDocPtr doc = mx::engineDocOf(document);
-    if (!doc) return "<not a document>";
-    std::string out;
-    for (xmlNodePtr c = doc->children; c; c = c->next) dumpNode(c, 0, out);
+    std::string out = doc ? "" : "<not a document>";
+    for (xmlNodePtr c = doc ? doc->children : nullptr; c; c = c->next) dumpNode(c, 0, out);
     return out;
 }
 

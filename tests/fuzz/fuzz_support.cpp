@@ -11,9 +11,6 @@
 
 namespace fuzz {
 
-Bstr::Bstr(std::wstring const& s) : b_(SysAllocStringLen(s.data(), static_cast<unsigned>(s.size()))) {}
-Bstr::~Bstr() { SysFreeString(b_); }
-
 std::wstring take(BSTR s) {
     std::wstring out = s ? std::wstring(s, SysStringLen(s)) : std::wstring();
     SysFreeString(s);
@@ -97,18 +94,11 @@ public:
     size_t events = 0;
 
     HRESULT QueryInterface(REFIID riid, void** out) override {
-        if (riid == IID_IUnknown || riid == IID_ISAXContentHandler)
-            *out = static_cast<ISAXContentHandler*>(this);
-        else if (riid == IID_ISAXLexicalHandler)
-            *out = static_cast<ISAXLexicalHandler*>(this);
-        else if (riid == IID_ISAXErrorHandler)
-            *out = static_cast<ISAXErrorHandler*>(this);
-        else {
-            *out = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
+        *out = riid == IID_IUnknown || riid == IID_ISAXContentHandler ? static_cast<ISAXContentHandler*>(this)
+               : riid == IID_ISAXLexicalHandler ? static_cast<void*>(static_cast<ISAXLexicalHandler*>(this))
+               : riid == IID_ISAXErrorHandler   ? static_cast<void*>(static_cast<ISAXErrorHandler*>(this))
+                                                : nullptr;
+        return *out ? AddRef(), S_OK : E_NOINTERFACE;
     }
     ULONG AddRef() override { return addRef(); }
     ULONG Release() override { return release(); }
@@ -116,9 +106,7 @@ public:
     HRESULT putDocumentLocator(ISAXLocator*) override { return S_OK; }
     HRESULT startDocument() override { return note(); }
     HRESULT endDocument() override { return note(); }
-    HRESULT startPrefixMapping(wchar_t const* p, int pl, wchar_t const* u, int ul) override {
-        return note(p, pl) | note(u, ul);
-    }
+    HRESULT startPrefixMapping(wchar_t const* p, int pl, wchar_t const* u, int ul) override { return note(p, pl, u, ul); }
     HRESULT endPrefixMapping(wchar_t const* p, int pl) override { return note(p, pl); }
     HRESULT startElement(wchar_t const* u, int ul, wchar_t const* l, int ll, wchar_t const* q, int ql,
                          ISAXAttributes* a) override {
@@ -127,25 +115,20 @@ public:
         for (int i = 0; i < n; ++i) {
             wchar_t const *au = nullptr, *al = nullptr, *aq = nullptr, *av = nullptr;
             int aul = 0, all = 0, aql = 0, avl = 0;
-            a->getURI(i, &au, &aul);
-            a->getLocalName(i, &al, &all);
-            a->getQName(i, &aq, &aql);
-            a->getValue(i, &av, &avl);
-            note(au, aul), note(al, all), note(aq, aql), note(av, avl);
+            a->getURI(i, &au, &aul), a->getLocalName(i, &al, &all), a->getQName(i, &aq, &aql), a->getValue(i, &av, &avl);
+            note(au, aul, al, all, aq, aql), note(av, avl);
         }
-        return note(u, ul) | note(l, ll) | note(q, ql);
+        return note(u, ul, l, ll, q, ql);
     }
     HRESULT endElement(wchar_t const* u, int ul, wchar_t const* l, int ll, wchar_t const* q, int ql) override {
-        return note(u, ul) | note(l, ll) | note(q, ql);
+        return note(u, ul, l, ll, q, ql);
     }
     HRESULT characters(wchar_t const* c, int n) override { return note(c, n); }
     HRESULT ignorableWhitespace(wchar_t const* c, int n) override { return note(c, n); }
-    HRESULT processingInstruction(wchar_t const* t, int tl, wchar_t const* d, int dl) override {
-        return note(t, tl) | note(d, dl);
-    }
+    HRESULT processingInstruction(wchar_t const* t, int tl, wchar_t const* d, int dl) override { return note(t, tl, d, dl); }
     HRESULT skippedEntity(wchar_t const* n, int l) override { return note(n, l); }
     HRESULT startDTD(wchar_t const* n, int nl, wchar_t const* p, int pl, wchar_t const* s, int sl) override {
-        return note(n, nl) | note(p, pl) | note(s, sl);
+        return note(n, nl, p, pl, s, sl);
     }
     HRESULT endDTD() override { return note(); }
     HRESULT startEntity(wchar_t const* n, int l) override { return note(n, l); }
@@ -162,12 +145,19 @@ public:
     HRESULT ignorableWarning(ISAXLocator*, wchar_t const* m, HRESULT) override { return note(m, -1); }
 
 private:
-    HRESULT note(wchar_t const* s = nullptr, int n = 0) {
+    // One event; sums every unit of each (text, length) pair, a length
+    // below 0 meaning NUL-terminated.
+    template <class... Texts>
+    HRESULT note(Texts... texts) {
         ++events;
-        if (!s) return S_OK;
-        size_t length = n < 0 ? wcslen(s) : static_cast<size_t>(n);
-        for (size_t i = 0; i < length; ++i) sum_ += static_cast<uint32_t>(s[i]);
+        if constexpr (sizeof...(texts) > 0) sum(texts...);
         return S_OK;
+    }
+    template <class... More>
+    void sum(wchar_t const* s, int n, More... more) {
+        size_t const length = !s ? 0 : n < 0 ? wcslen(s) : static_cast<size_t>(n);
+        for (size_t i = 0; i < length; ++i) sum_ += static_cast<uint32_t>(s[i]);
+        if constexpr (sizeof...(more) > 0) sum(more...);
     }
 
     uint32_t sum_ = 0;

@@ -19,16 +19,12 @@ using mx::ComPtr;
 [[noreturn]] void fail(char const* what);
 
 // An owned BSTR argument (embedded NULs kept).
-class Bstr {
-public:
-    explicit Bstr(std::wstring const& s);
-    ~Bstr();
+struct Bstr {
+    explicit Bstr(std::wstring const& s) : b(SysAllocStringLen(s.data(), static_cast<unsigned>(s.size()))) {}
+    ~Bstr() { SysFreeString(b); }
     Bstr(Bstr const&) = delete;
-    Bstr& operator=(Bstr const&) = delete;
-    operator BSTR() const { return b_; }
-
-private:
-    BSTR b_;
+    operator BSTR() const { return b; }
+    BSTR b;
 };
 
 // Takes ownership of a BSTR result; "" for null.

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "platform/msxml6/engine.h"
+#include "tests/unit/common/sax_recorder.h"
 
 namespace fuzz {
 
@@ -85,84 +86,6 @@ private:
     size_t pos_ = 0;
 };
 
-// Reads every string it is given, so that a bad pointer or length shows.
-class Reader final : public ISAXContentHandler,
-                     public ISAXLexicalHandler,
-                     public ISAXErrorHandler,
-                     private mx::RefCounted {
-public:
-    size_t events = 0;
-
-    HRESULT QueryInterface(REFIID riid, void** out) override {
-        *out = riid == IID_IUnknown || riid == IID_ISAXContentHandler ? static_cast<ISAXContentHandler*>(this)
-               : riid == IID_ISAXLexicalHandler ? static_cast<void*>(static_cast<ISAXLexicalHandler*>(this))
-               : riid == IID_ISAXErrorHandler   ? static_cast<void*>(static_cast<ISAXErrorHandler*>(this))
-                                                : nullptr;
-        return *out ? AddRef(), S_OK : E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return addRef(); }
-    ULONG Release() override { return release(); }
-
-    HRESULT putDocumentLocator(ISAXLocator*) override { return S_OK; }
-    HRESULT startDocument() override { return note(); }
-    HRESULT endDocument() override { return note(); }
-    HRESULT startPrefixMapping(wchar_t const* p, int pl, wchar_t const* u, int ul) override { return note(p, pl, u, ul); }
-    HRESULT endPrefixMapping(wchar_t const* p, int pl) override { return note(p, pl); }
-    HRESULT startElement(wchar_t const* u, int ul, wchar_t const* l, int ll, wchar_t const* q, int ql,
-                         ISAXAttributes* a) override {
-        int n = 0;
-        if (a) a->getLength(&n);
-        for (int i = 0; i < n; ++i) {
-            wchar_t const *au = nullptr, *al = nullptr, *aq = nullptr, *av = nullptr;
-            int aul = 0, all = 0, aql = 0, avl = 0;
-            a->getURI(i, &au, &aul), a->getLocalName(i, &al, &all), a->getQName(i, &aq, &aql), a->getValue(i, &av, &avl);
-            note(au, aul, al, all, aq, aql), note(av, avl);
-        }
-        return note(u, ul, l, ll, q, ql);
-    }
-    HRESULT endElement(wchar_t const* u, int ul, wchar_t const* l, int ll, wchar_t const* q, int ql) override {
-        return note(u, ul, l, ll, q, ql);
-    }
-    HRESULT characters(wchar_t const* c, int n) override { return note(c, n); }
-    HRESULT ignorableWhitespace(wchar_t const* c, int n) override { return note(c, n); }
-    HRESULT processingInstruction(wchar_t const* t, int tl, wchar_t const* d, int dl) override { return note(t, tl, d, dl); }
-    HRESULT skippedEntity(wchar_t const* n, int l) override { return note(n, l); }
-    HRESULT startDTD(wchar_t const* n, int nl, wchar_t const* p, int pl, wchar_t const* s, int sl) override {
-        return note(n, nl, p, pl, s, sl);
-    }
-    HRESULT endDTD() override { return note(); }
-    HRESULT startEntity(wchar_t const* n, int l) override { return note(n, l); }
-    HRESULT endEntity(wchar_t const* n, int l) override { return note(n, l); }
-    HRESULT startCDATA() override { return note(); }
-    HRESULT endCDATA() override { return note(); }
-    HRESULT comment(wchar_t const* c, int n) override { return note(c, n); }
-    HRESULT error(ISAXLocator*, wchar_t const* m, HRESULT) override { return note(m, -1); }
-    HRESULT fatalError(ISAXLocator* l, wchar_t const* m, HRESULT) override {
-        int line = 0, column = 0;
-        if (l) l->getLineNumber(&line), l->getColumnNumber(&column);
-        return note(m, -1);
-    }
-    HRESULT ignorableWarning(ISAXLocator*, wchar_t const* m, HRESULT) override { return note(m, -1); }
-
-private:
-    // One event; sums every unit of each (text, length) pair, a length
-    // below 0 meaning NUL-terminated.
-    template <class... Texts>
-    HRESULT note(Texts... texts) {
-        ++events;
-        if constexpr (sizeof...(texts) > 0) sum(texts...);
-        return S_OK;
-    }
-    template <class... More>
-    void sum(wchar_t const* s, int n, More... more) {
-        size_t const length = !s ? 0 : n < 0 ? wcslen(s) : static_cast<size_t>(n);
-        for (size_t i = 0; i < length; ++i) sum_ += static_cast<uint32_t>(s[i]);
-        if constexpr (sizeof...(more) > 0) sum(more...);
-    }
-
-    uint32_t sum_ = 0;
-};
-
 }  // namespace
 
 ComPtr<IStream> memoryStream(uint8_t const* data, size_t size, size_t piece) {
@@ -173,13 +96,14 @@ size_t saxEvents(uint8_t const* data, size_t size) {
     ComPtr<ISAXXMLReader> reader;
     if (FAILED(mx::createSAXXMLReader(IID_ISAXXMLReader, reinterpret_cast<void**>(reader.put()))))
         fail("no SAX reader");
-    auto handler = ComPtr<Reader>::adopt(new Reader);
+    auto handler = enginetest::Recorder::create();
+    handler->keep = false;
     reader->putContentHandler(handler.get());
     reader->putErrorHandler(handler.get());
     reader->putProperty(SAX_PROPERTY_LEXICAL_HANDLER, objectVariant(static_cast<ISAXContentHandler*>(handler.get())));
     ComPtr<IStream> stream = memoryStream(data, size, 1 + size % 61);
     reader->parse(objectVariant(stream.get()));
-    return handler->events;
+    return handler->count;
 }
 
 namespace {

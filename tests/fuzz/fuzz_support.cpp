@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "platform/msxml6/engine.h"
-#include "tests/unit/common/sax_recorder.h"
+#include "tests/unit/common/engine_handlers.h"
 
 namespace fuzz {
 
@@ -61,35 +61,9 @@ bool loadBytes(IXMLDOMDocument3* doc, uint8_t const* data, size_t size) {
     return SUCCEEDED(doc->load(objectVariant(stream.get()), &ok)) && ok == VARIANT_TRUE;
 }
 
-namespace {
-
-class MemoryStream final : public mx::ComObject<IStream, IID_IStream> {
-public:
-    MemoryStream(uint8_t const* data, size_t size, size_t piece) : data_(data), size_(size), piece_(piece) {}
-
-    HRESULT Read(void* buffer, ULONG size, ULONG* read) override {
-        size_t n = std::min({static_cast<size_t>(size), piece_, size_ - pos_});
-        if (n) memcpy(buffer, data_ + pos_, n);
-        pos_ += n;
-        if (read) *read = static_cast<ULONG>(n);
-        return S_OK;
-    }
-    HRESULT Write(void const*, ULONG, ULONG* written) override {
-        if (written) *written = 0;
-        return STG_E_ACCESSDENIED;
-    }
-
-private:
-    uint8_t const* data_;
-    size_t size_;
-    size_t piece_;
-    size_t pos_ = 0;
-};
-
-}  // namespace
-
 ComPtr<IStream> memoryStream(uint8_t const* data, size_t size, size_t piece) {
-    return ComPtr<IStream>::adopt(new MemoryStream(data, size, std::max<size_t>(piece, 1)));
+    auto stream = enginetest::MemoryStream::create(std::string(reinterpret_cast<char const*>(data), size), std::max<size_t>(piece, 1));
+    return ComPtr<IStream>(stream.get());
 }
 
 size_t saxEvents(uint8_t const* data, size_t size) {

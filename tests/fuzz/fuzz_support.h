@@ -57,7 +57,7 @@ ComPtr<IXMLDOMDocument3> newDocument();
 bool loadText(IXMLDOMDocument3* doc, std::wstring const& text);
 bool loadBytes(IXMLDOMDocument3* doc, uint8_t const* data, size_t size);
 
-// A read-only stream over the caller's bytes, handed out in small pieces so
+// A stream over a copy of the caller's bytes, handed out in small pieces so
 // that the parsers see input split at every kind of boundary.
 ComPtr<IStream> memoryStream(uint8_t const* data, size_t size, size_t piece);
 

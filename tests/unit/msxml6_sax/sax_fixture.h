@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tests/unit/common/engine_objects.h"
-#include "tests/unit/common/sax_recorder.h"
+#include "tests/unit/common/engine_handlers.h"
 
 namespace saxtest {
 
@@ -41,38 +41,6 @@ inline ComPtr<Recorder> record(ISAXXMLReader* reader) {
     reader->putProperty(SAX_PROPERTY_LEXICAL_HANDLER, objectVariant(static_cast<ISAXContentHandler*>(r.get()), VT_UNKNOWN));
     return r;
 }
-
-// Reads from `data` at most `chunk` bytes per call; collects writes, and
-// fails every write once `writeLimit` bytes would be exceeded.
-class MemoryStream final : public mx::ComObject<IStream, IID_IStream> {
-public:
-    static ComPtr<MemoryStream> create(std::string data = {}, size_t chunk = SIZE_MAX) {
-        auto s = ComPtr<MemoryStream>::adopt(new MemoryStream);
-        s->data = std::move(data), s->chunk = chunk;
-        return s;
-    }
-
-    std::string data;
-    size_t chunk = SIZE_MAX;
-    size_t writeLimit = SIZE_MAX;
-
-    HRESULT Read(void* buffer, ULONG size, ULONG* read) override {
-        size_t n = std::min({static_cast<size_t>(size), chunk, data.size() - pos_});
-        memcpy(buffer, data.data() + pos_, n);
-        pos_ += n;
-        if (read) *read = static_cast<ULONG>(n);
-        return S_OK;
-    }
-    HRESULT Write(void const* buffer, ULONG size, ULONG* written) override {
-        bool const full = data.size() + size > writeLimit;
-        if (!full) data.append(static_cast<char const*>(buffer), size);
-        if (written) *written = full ? 0 : size;
-        return full ? STG_E_MEDIUMFULL : S_OK;
-    }
-
-private:
-    size_t pos_ = 0;
-};
 
 inline VARIANT streamVariant(MemoryStream* s) { return objectVariant(static_cast<IStream*>(s), VT_UNKNOWN); }
 

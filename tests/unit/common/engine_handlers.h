@@ -1,8 +1,10 @@
-// A SAX handler for the tests and the fuzzers: records content, lexical and
-// error events as lines of text, reading every string it is given.
+// COM objects of the tests and the fuzzers: a SAX handler that records
+// events as lines of text, reading every string it is given, and an
+// in-memory stream.
 #pragma once
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
 #include <functional>
 #include <iterator>
@@ -111,6 +113,38 @@ private:
         if (keep) events.push_back(line);
         return fail ? fail(line) : S_OK;
     }
+};
+
+// Reads from `data` at most `chunk` bytes per call; collects writes, and
+// fails every write once `writeLimit` bytes would be exceeded.
+class MemoryStream final : public mx::ComObject<IStream, IID_IStream> {
+public:
+    static mx::ComPtr<MemoryStream> create(std::string data = {}, size_t chunk = SIZE_MAX) {
+        auto s = mx::ComPtr<MemoryStream>::adopt(new MemoryStream);
+        s->data = std::move(data), s->chunk = chunk;
+        return s;
+    }
+
+    std::string data;
+    size_t chunk = SIZE_MAX;
+    size_t writeLimit = SIZE_MAX;
+
+    HRESULT Read(void* buffer, ULONG size, ULONG* read) override {
+        size_t n = std::min({static_cast<size_t>(size), chunk, data.size() - pos_});
+        memcpy(buffer, data.data() + pos_, n);
+        pos_ += n;
+        if (read) *read = static_cast<ULONG>(n);
+        return S_OK;
+    }
+    HRESULT Write(void const* buffer, ULONG size, ULONG* written) override {
+        bool const full = data.size() + size > writeLimit;
+        if (!full) data.append(static_cast<char const*>(buffer), size);
+        if (written) *written = full ? 0 : size;
+        return full ? STG_E_MEDIUMFULL : S_OK;
+    }
+
+private:
+    size_t pos_ = 0;
 };
 
 }  // namespace enginetest

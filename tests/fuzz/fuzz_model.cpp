@@ -57,10 +57,14 @@ public:
 
 private:
     TrelDOMDocument* doc() { return docs_[calls_.byte() % docs_.size()]; }
-    TrelDOMElement* pick() { return pool_.empty() ? nullptr : static_cast<TrelDOMElement*>(pool_[calls_.byte() % pool_.size()]); }
+    TrelDOMElement* pick() {
+        return pool_.empty() ? nullptr : static_cast<TrelDOMElement*>(pool_[calls_.byte() % pool_.size()]);
+    }
     void keep(TrelDOMElement* e) {
-        if (e && pool_.size() < kMaxElements) pool_.push_back(e);
-        else if (e) Element dropped(e);  // a count-0 result must still be let go
+        if (e && pool_.size() < kMaxElements)
+            pool_.push_back(e);
+        else if (e)
+            Element dropped(e);  // a count-0 result must still be let go
     }
     void onElement(uint8_t op, TrelDOMElement* e);
 
@@ -105,8 +109,10 @@ void Builder::onElement(uint8_t op, TrelDOMElement* e) {
     case 10:
     case 13: {
         std::wstring const a = calls_.text(), b = calls_.text();
-        if (op == 10) e->setAttribute(a.c_str(), b.c_str());
-        else e->addChild(a.c_str(), b.c_str());
+        if (op == 10)
+            e->setAttribute(a.c_str(), b.c_str());
+        else
+            e->addChild(a.c_str(), b.c_str());
         return;
     }
     case 11: e->addChild(pick()); return;  // attaches, or moves (also across documents)

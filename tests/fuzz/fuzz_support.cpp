@@ -62,7 +62,8 @@ bool loadBytes(IXMLDOMDocument3* doc, uint8_t const* data, size_t size) {
 }
 
 ComPtr<IStream> memoryStream(uint8_t const* data, size_t size, size_t piece) {
-    auto stream = enginetest::MemoryStream::create(std::string(reinterpret_cast<char const*>(data), size), std::max<size_t>(piece, 1));
+    auto stream = enginetest::MemoryStream::create(std::string(reinterpret_cast<char const*>(data), size),
+                                                   std::max<size_t>(piece, 1));
     return ComPtr<IStream>(stream.get());
 }
 

@@ -29,17 +29,17 @@ public:
     static mx::ComPtr<Recorder> create() { return mx::ComPtr<Recorder>::adopt(new Recorder); }
 
     std::vector<std::string> events;
-    size_t count = 0;    // of all events
-    bool keep = true;    // false: count the events only
+    size_t count = 0;  // of all events
+    bool keep = true;  // false: count the events only
     std::function<HRESULT(std::string const&)> fail;
     mx::ComPtr<ISAXLexicalHandler> forward;
     HRESULT lastCode = S_OK;
 
     HRESULT QueryInterface(REFIID riid, void** out) override {
         *out = riid == IID_IUnknown || riid == IID_ISAXContentHandler ? static_cast<ISAXContentHandler*>(this)
-               : riid == IID_ISAXLexicalHandler                       ? static_cast<void*>(static_cast<ISAXLexicalHandler*>(this))
-               : riid == IID_ISAXErrorHandler                         ? static_cast<void*>(static_cast<ISAXErrorHandler*>(this))
-                                                                      : nullptr;
+               : riid == IID_ISAXLexicalHandler ? static_cast<void*>(static_cast<ISAXLexicalHandler*>(this))
+               : riid == IID_ISAXErrorHandler   ? static_cast<void*>(static_cast<ISAXErrorHandler*>(this))
+                                                : nullptr;
         return *out ? AddRef(), S_OK : E_NOINTERFACE;
     }
     ULONG AddRef() override { return addRef(); }
@@ -60,7 +60,8 @@ public:
         for (int i = 0; i < n; ++i) {
             wchar_t const *au, *al, *aq, *av;
             int aul, all, aql, avl;
-            a->getURI(i, &au, &aul), a->getLocalName(i, &al, &all), a->getQName(i, &aq, &aql), a->getValue(i, &av, &avl);
+            a->getURI(i, &au, &aul), a->getLocalName(i, &al, &all), a->getQName(i, &aq, &aql),
+                a->getValue(i, &av, &avl);
             line += " @" + s(au, aul) + "|" + s(al, all) + "|" + s(aq, aql) + "=" + s(av, avl);
         }
         return log(line);
@@ -76,7 +77,8 @@ public:
     HRESULT skippedEntity(wchar_t const* n, int l) override { return log("skipped " + s(n, l)); }
 
     HRESULT startDTD(wchar_t const* n, int nl, wchar_t const* p, int pl, wchar_t const* y, int yl) override {
-        return forward ? forward->startDTD(n, nl, p, pl, y, yl) : log("startDTD " + s(n, nl) + "|" + s(p, pl) + "|" + s(y, yl));
+        return forward ? forward->startDTD(n, nl, p, pl, y, yl)
+                       : log("startDTD " + s(n, nl) + "|" + s(p, pl) + "|" + s(y, yl));
     }
     HRESULT endDTD() override { return forward ? forward->endDTD() : log("endDTD"); }
     HRESULT startEntity(wchar_t const* n, int l) override {
@@ -87,7 +89,9 @@ public:
     }
     HRESULT startCDATA() override { return forward ? forward->startCDATA() : log("startCDATA"); }
     HRESULT endCDATA() override { return forward ? forward->endCDATA() : log("endCDATA"); }
-    HRESULT comment(wchar_t const* c, int n) override { return forward ? forward->comment(c, n) : log("comment " + s(c, n)); }
+    HRESULT comment(wchar_t const* c, int n) override {
+        return forward ? forward->comment(c, n) : log("comment " + s(c, n));
+    }
 
     HRESULT error(ISAXLocator*, wchar_t const* m, HRESULT) override { return log("error " + s(m, -1)); }
     HRESULT fatalError(ISAXLocator* l, wchar_t const* m, HRESULT code) override {
@@ -100,7 +104,8 @@ public:
 
     std::vector<std::string> matching(std::string const& prefix) const {
         std::vector<std::string> r;
-        std::copy_if(events.begin(), events.end(), std::back_inserter(r), [&](auto& e) { return e.rfind(prefix, 0) == 0; });
+        std::copy_if(events.begin(), events.end(), std::back_inserter(r),
+                     [&](auto& e) { return e.rfind(prefix, 0) == 0; });
         return r;
     }
 

@@ -151,7 +151,8 @@ inline ComPtr<IXMLDOMNode> append(IXMLDOMNode* parent, IXMLDOMNode* child) {
     return out;
 }
 
-inline ComPtr<IXMLDOMNode> createElement(IXMLDOMDocument3* doc, std::wstring const& name, std::wstring const& uri = L"") {
+inline ComPtr<IXMLDOMNode> createElement(IXMLDOMDocument3* doc, std::wstring const& name,
+                                         std::wstring const& uri = L"") {
     ComPtr<IXMLDOMNode> node;
     VARIANT type{};
     type.vt = VT_I4, type.lVal = NODE_ELEMENT;

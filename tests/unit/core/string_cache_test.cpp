@@ -23,7 +23,8 @@ std::vector<std::wstring> manyTexts(size_t n) {
     std::vector<std::wstring> out;
     wchar_t const* const tails[] = {L"", L"\u00e9", L"\U0001F600"};
     for (size_t i = 0; i < n; ++i)
-        out.push_back(i % 4 == 3 ? std::to_wstring(i / 4) : std::wstring(40, L'p') + std::to_wstring(i / 4) + tails[i % 4]);
+        out.push_back(i % 4 == 3 ? std::to_wstring(i / 4)
+                                 : std::wstring(40, L'p') + std::to_wstring(i / 4) + tails[i % 4]);
     return out;
 }
 
@@ -104,7 +105,9 @@ TEST_F(StringCacheTest, Utf8AndWideFormsOfATextShareOneEntry) {
         {"\xC3\xA9t\xC3\xA9", L"\u00e9t\u00e9"},
         {"\xE4\xB8\xAD", L"\u4e2d"},
         {"x\xF0\x9F\x98\x80", L"x\U0001F600"},
-        {"a\xFF" "b", L"a\uFFFDb"},       // no lead byte
+        {"a\xFF"
+         "b",
+         L"a\uFFFDb"},                    // no lead byte
         {"z\xC3", L"z\uFFFD"},            // cut short
         {"\xE4\x41\x42", L"\uFFFDAB"},    // no continuation byte
         {"\xC0\xAF", L"\uFFFD"},          // overlong
@@ -123,8 +126,8 @@ TEST_F(StringCacheTest, Utf8AndWideFormsOfATextShareOneEntry) {
     // Only n bytes count: no NUL is needed after them.
     EXPECT_EQ(utf8First.cacheUtf8("abcdef", 3), utf8First.cache(L"abc"));
     EXPECT_EQ(utf8First.cacheUtf8(nullptr, 0), nullptr);
-    EXPECT_EQ(wideFirst.size(), std::size(forms) - 2);     // the last three are one text
-    EXPECT_EQ(utf8First.size(), wideFirst.size() + 1);     // and "abc"
+    EXPECT_EQ(wideFirst.size(), std::size(forms) - 2);  // the last three are one text
+    EXPECT_EQ(utf8First.size(), wideFirst.size() + 1);  // and "abc"
     EXPECT_EQ(stored(), static_cast<long>(utf8First.size() + wideFirst.size()));
 }
 

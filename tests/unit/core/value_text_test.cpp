@@ -22,10 +22,14 @@ std::wstring written(double v) {
 // like scanf and leaves the value alone when it fails; writing stays within
 // the size given.
 TEST(ValueText, DoublesRoundTripWithSixteenSignificantDigits) {
-    std::pair<double, wchar_t const*> const cases[] = {
-        {1.0 / 3.0, L"0.3333333333333333"}, {0.1, L"0.1"},         {2.5, L"2.5"},
-        {100, L"100"},                      {-0.0, L"-0"},         {1e300, L"1e+300"},
-        {123456789012345678.0, L"1.234567890123457e+17"},          {-7.25e-12, L"-7.25e-12"}};
+    std::pair<double, wchar_t const*> const cases[] = {{1.0 / 3.0, L"0.3333333333333333"},
+                                                       {0.1, L"0.1"},
+                                                       {2.5, L"2.5"},
+                                                       {100, L"100"},
+                                                       {-0.0, L"-0"},
+                                                       {1e300, L"1e+300"},
+                                                       {123456789012345678.0, L"1.234567890123457e+17"},
+                                                       {-7.25e-12, L"-7.25e-12"}};
     for (auto [value, text] : cases) {
         EXPECT_EQ(written(value), text);
         double back = 0;

@@ -67,7 +67,8 @@ void fillAndCheck(unsigned initialRows, long n) {
     unsigned const rows = table.row_count();
     std::vector<std::unique_ptr<T>> items;
     auto add = [&](long to) {
-        for (long k = static_cast<long>(items.size()); k < to; ++k) table.insert(items.emplace_back(new T{k * 3 + 1}).get());
+        for (long k = static_cast<long>(items.size()); k < to; ++k)
+            table.insert(items.emplace_back(new T{k * 3 + 1}).get());
     };
     auto everyKeyOnce = [&] {
         for (auto const& item : items) ASSERT_EQ(table.copies(item->key, item.get()), 1) << "key " << item->key;

@@ -12,8 +12,8 @@ TEST(Load, WhiteSpaceOnlyTextIsDroppedOutsidePreserveScopes) {
         L"  <f>x <g/> </f>\n  <h>\n   &amp;  </h></r>");
     auto r = rootOf(doc.get());
     // Blank text next to non-blank text is part of that text node.
-    for (auto [path, names] : {std::pair{L".", L"a b f h"}, {L"a", L""}, {L"b", L"#text c #text d"}, {L"b/d", L"e"},
-                               {L"f", L"#text g"}})
+    for (auto [path, names] :
+         {std::pair{L".", L"a b f h"}, {L"a", L""}, {L"b", L"#text c #text d"}, {L"b/d", L"e"}, {L"f", L"#text g"}})
         EXPECT_EQ(names, childNames(select(r.get(), path).get())) << path;
     EXPECT_EQ(L"x ", textOf(select(r.get(), L"f/text()").get()));
     EXPECT_EQ(L"\n   &  ", textOf(select(r.get(), L"h").get()));
@@ -26,7 +26,8 @@ TEST(Load, NamespaceDeclarationsAreListedAsAttributes) {
     ASSERT_EQ(S_OK, r->get_attributes(map.put()));
     std::wstring names;
     ComPtr<IXMLDOMNode> item;
-    for (long i = 0; map->get_item(i, item.put()) == S_OK; ++i) names += nameOf(item.get()) + L"=" + textOf(item.get()) + L";";
+    for (long i = 0; map->get_item(i, item.put()) == S_OK; ++i)
+        names += nameOf(item.get()) + L"=" + textOf(item.get()) + L";";
     EXPECT_EQ(L"xmlns=urn:d;xmlns:p=urn:p;a=1;p:b=2;", names);
     EXPECT_EQ(S_FALSE, map->getNamedItem(Arg(L"b"), item.put()));  // the qualified name is p:b
     ASSERT_EQ(S_OK, map->getNamedItem(Arg(L"p:b"), item.put()));
@@ -136,15 +137,16 @@ TEST(Refusal, NulsEntityBombsAndAbsurdNestingFail) {
     }
     // Sizes beyond the parser's defaults read back.
     std::string const big(11 * 1000 * 1000, 'y'), name(60000, 'n');
-    EXPECT_TRUE(loadFile(newDocument().get(), dir.write("big.xml", "<" + name + " a='" + big + "'>" + big + "</" + name + ">")));
+    EXPECT_TRUE(loadFile(newDocument().get(),
+                         dir.write("big.xml", "<" + name + " a='" + big + "'>" + big + "</" + name + ">")));
 }
 
 TEST(Refusal, ExternalEntitiesAndDtdsStayUnreadButDeclaredDefaultsApply) {
     TempDir dir;
     dir.write("ext.dtd", "<!ATTLIST r outside CDATA 'read'>");
     dir.write("secret.txt", "TOP-SECRET");
-    std::string const xxe = "<!DOCTYPE r [<!ENTITY x SYSTEM 'file://" + (dir / "secret.txt").string() +
-                            "'>]><r>[&x;]</r>";
+    std::string const xxe =
+        "<!DOCTYPE r [<!ENTITY x SYSTEM 'file://" + (dir / "secret.txt").string() + "'>]><r>[&x;]</r>";
     std::string const text =
         "<!DOCTYPE r SYSTEM 'ext.dtd' [<!ATTLIST r a CDATA 'dflt' b CDATA #FIXED 'fx'>]><r a='own'/>";
     auto doc = newDocument();

@@ -51,7 +51,8 @@ DOMNodeType typeOf(IXMLDOMNode* node) {
 template <class Visit>
 void forEachAttribute(IXMLDOMNodeReader* r, Visit visit) {
     ComPtr<IXMLDOMAttribute> at;
-    for (ComPtr<IXMLDOMAttribute> next; r->nextAttribute(at.get(), next.put()) == S_OK; visit(at.get())) at = std::move(next);
+    for (ComPtr<IXMLDOMAttribute> next; r->nextAttribute(at.get(), next.put()) == S_OK; visit(at.get()))
+        at = std::move(next);
 }
 
 // Every read of `node`, its attributes and, recursively, its children
@@ -145,7 +146,10 @@ TEST(Reader, AttributeLookupsAndBounds) {
     auto root = rootOf(doc.get());
     auto r = readerOf(root.get());
     // Matched by qualified name only; present but empty is not absent.
-    for (auto [name, value] : {std::pair{L"xmlns:q", L"(null)"}, {L"a", L"(null)"}, {L"b", L""}, {L"missing", L"(null)"},
+    for (auto [name, value] : {std::pair{L"xmlns:q", L"(null)"},
+                               {L"a", L"(null)"},
+                               {L"b", L""},
+                               {L"missing", L"(null)"},
                                {static_cast<wchar_t const*>(nullptr), L"(null)"}})
         EXPECT_EQ(readAttribute(r, name), value) << (name ? name : L"null");
     EXPECT_EQ(E_POINTER, r->readName(nullptr, nullptr));
@@ -271,7 +275,8 @@ TEST(Reader, ReadersOfFreedNodesFail) {
     ASSERT_TRUE(node);
     xmlUnlinkNode(node);
     xmlFreeNode(node);
-    EXPECT_EQ(readName(re) + readText(re) + readAttribute(re, L"k") + readName(rk), L"(failed)(failed)(failed)(failed)");
+    EXPECT_EQ(readName(re) + readText(re) + readAttribute(re, L"k") + readName(rk),
+              L"(failed)(failed)(failed)(failed)");
     ComPtr<IXMLDOMChildCursor> cursor;
     EXPECT_EQ(E_FAIL, re->openElementChildren(cursor.put()));
     EXPECT_EQ(E_FAIL, re->nextAttribute(nullptr, none.put()));

@@ -32,7 +32,10 @@ TEST(Save, TheDeclarationChoosesTheEncoding) {
     ASSERT_EQ(S_OK, saveTo(ascii.get(), out));
     auto back = newDocument();
     ASSERT_TRUE(loadFile(back.get(), out.wstring()));
-    EXPECT_EQ(L"\x1F600" L"a", textOf(rootOf(back.get()).get()));
+    EXPECT_EQ(
+        L"\x1F600"
+        L"a",
+        textOf(rootOf(back.get()).get()));
     EXPECT_EQ(L"\x6F22", textOf(select(back.get(), L"r/@a").get()));
     for (wchar_t const* encoding : {L"UTF-16BE", L"UTF-16LE", L"windows-1252"}) {
         ASSERT_EQ(S_OK, saveTo(declared(encoding, L"\xE9").get(), out)) << encoding;

@@ -53,8 +53,11 @@ TEST(Tree, PrefixesBindWhereTheyAreDeclared) {
     auto c = element(rootOf(nested.get()).get(), L"c");
     ASSERT_EQ(S_OK, setAttribute(c.get(), L"xmlns:p", L"urn:2"));
     ASSERT_EQ(S_OK, setAttribute(c.get(), L"xmlns", L"urn:d"));
-    for (auto [path, expected] : {std::pair{L"*[1]/*[1]", L"urn:2"}, {L"*[1]/*/@*", L"urn:2"}, {L"*[1]/*[2]", L"urn:d"},
-                                  {L"*[1]/*[3]/*", L"urn:o"}, {L"*[2]", L"urn:1"}})
+    for (auto [path, expected] : {std::pair{L"*[1]/*[1]", L"urn:2"},
+                                  {L"*[1]/*/@*", L"urn:2"},
+                                  {L"*[1]/*[2]", L"urn:d"},
+                                  {L"*[1]/*[3]/*", L"urn:o"},
+                                  {L"*[2]", L"urn:1"}})
         EXPECT_EQ(expected, uriOf(select(rootOf(nested.get()).get(), path).get())) << path;
     // Bound late, p:a and q:a may turn out to be one name: then nothing is written.
     auto same = parse(L"<r xmlns:p='urn:u' xmlns:q='urn:u'/>");
@@ -84,8 +87,8 @@ TEST(Tree, RemovedNodesKeepTheirNamespaces) {
 TEST(Tree, CharacterDataXmlCannotHoldIsRefused) {
     auto doc = parse(L"<r a='v'>t<!--c--><?p d?></r>");
     auto root = rootOf(doc.get());
-    for (std::wstring bad : {std::wstring(L"a\x01"), std::wstring(L"\x0B"), std::wstring(L"x\xFFFE"),
-                             std::wstring(L"\xFFFF")}) {
+    for (std::wstring bad :
+         {std::wstring(L"a\x01"), std::wstring(L"\x0B"), std::wstring(L"x\xFFFE"), std::wstring(L"\xFFFF")}) {
         Arg text(bad);
         ComPtr<IXMLDOMText> t;
         EXPECT_EQ(E_INVALIDARG, doc->createTextNode(text, t.put()));
@@ -107,7 +110,7 @@ TEST(Tree, CharacterDataXmlCannotHoldIsRefused) {
 TEST(Tree, SelectSingleNodeGivesFirstMatchInDocumentOrder) {
     auto doc = parse(L"<r><a id='1'><c/></a><b/><a id='2'/><c id='3'/></r>");
     auto r = rootOf(doc.get());
-    EXPECT_EQ(L"a", nameOf(select(r.get(), L"c | a").get()));  // union in document order
+    EXPECT_EQ(L"a", nameOf(select(r.get(), L"c | a").get()));                // union in document order
     EXPECT_EQ(L"<none>", attribute(element(r.get(), L"//c").get(), L"id"));  // the nested one comes first
     EXPECT_TRUE(query<IXMLDOMAttribute>(select(r.get(), L"a/@id").get(), IID_IXMLDOMAttribute));
     ComPtr<IXMLDOMNode> none;
@@ -149,7 +152,8 @@ TEST(Lifetime, NodesOutliveTheirDocumentObject) {
     text->get_parentNode(parent.put());
     EXPECT_EQ(L"<c>x</c>", xmlOf(parent.get()));
     ASSERT_EQ(S_OK, parent->get_ownerDocument(owner.put()));
-    EXPECT_EQ(L"<r a=\"1\"><c>x</c></r>", xmlOf(rootOf(query<IXMLDOMDocument3>(owner.get(), IID_IXMLDOMDocument3).get()).get()));
+    EXPECT_EQ(L"<r a=\"1\"><c>x</c></r>",
+              xmlOf(rootOf(query<IXMLDOMDocument3>(owner.get(), IID_IXMLDOMDocument3).get()).get()));
 }
 
 TEST(Lifetime, DetachedNodesAreFreedOrKeptByTheirHolders) {

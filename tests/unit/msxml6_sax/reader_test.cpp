@@ -27,9 +27,10 @@ Parsed text(std::wstring const& xml) {
 TEST(SaxEvents, NamespacesReachEveryNameAndPrefixMappingsBracketTheElement) {
     auto run = text(L"<r xmlns='urn:d' xmlns:p='urn:p' a='1' p:b='2'><p:c/><e xmlns=''/></r>");
     ASSERT_EQ(S_OK, run.hr);
-    Events expected{"startDocument", "prefix =urn:d", "prefix p=urn:p", "start urn:d|r|r @|a|a=1 @urn:p|b|p:b=2",
-                    "start urn:p|c|p:c", "end urn:p|c|p:c", "prefix =", "start |e|e", "end |e|e", "endPrefix ",
-                    "end urn:d|r|r", "endPrefix p", "endPrefix ", "endDocument"};
+    Events expected{"startDocument",     "prefix =urn:d",   "prefix p=urn:p", "start urn:d|r|r @|a|a=1 @urn:p|b|p:b=2",
+                    "start urn:p|c|p:c", "end urn:p|c|p:c", "prefix =",       "start |e|e",
+                    "end |e|e",          "endPrefix ",      "end urn:d|r|r",  "endPrefix p",
+                    "endPrefix ",        "endDocument"};
     EXPECT_EQ(expected, run.rec->events);
     // Namespace names that are no URIs arrive as they are, with a warning at most.
     run = text(L"<p:r xmlns:p='a b'><e xmlns='\u00e9t\u00e9'/></p:r>");
@@ -39,12 +40,24 @@ TEST(SaxEvents, NamespacesReachEveryNameAndPrefixMappingsBracketTheElement) {
 }
 
 TEST(SaxEvents, TextRunsArriveWholeWithEntitiesExpanded) {
-    auto run = text(L"<!DOCTYPE r [<!ENTITY e 'E&#38;#38;V'><!ENTITY m '<i>in</i>'>]>"
-                    L"<r a='x&amp;y&lt;&#38;z&e;'>  a &amp; b &e;&e;  <![CDATA[<&]]>&m;&#x1F600;</r>");
+    auto run = text(
+        L"<!DOCTYPE r [<!ENTITY e 'E&#38;#38;V'><!ENTITY m '<i>in</i>'>]>"
+        L"<r a='x&amp;y&lt;&#38;z&e;'>  a &amp; b &e;&e;  <![CDATA[<&]]>&m;&#x1F600;</r>");
     ASSERT_EQ(S_OK, run.hr);
-    Events expected{"startDocument", "startDTD r||", "endDTD", "start |r|r @|a|a=x&y<&zE&V",
-                    "chars   a & b E&VE&V  ", "startCDATA", "chars <&", "endCDATA", "start |i|i", "chars in",
-                    "end |i|i", "chars \xF0\x9F\x98\x80", "end |r|r", "endDocument"};
+    Events expected{"startDocument",
+                    "startDTD r||",
+                    "endDTD",
+                    "start |r|r @|a|a=x&y<&zE&V",
+                    "chars   a & b E&VE&V  ",
+                    "startCDATA",
+                    "chars <&",
+                    "endCDATA",
+                    "start |i|i",
+                    "chars in",
+                    "end |i|i",
+                    "chars \xF0\x9F\x98\x80",
+                    "end |r|r",
+                    "endDocument"};
     EXPECT_EQ(expected, run.rec->events);
     // A run of text longer than the parser's buffers still arrives whole.
     std::string long_ = std::string(1500000, 'a') + " \n " + std::string(1500000, 'b');
@@ -81,8 +94,9 @@ TEST(SaxErrors, OneFatalErrorWithPositionAndMessageThenNothing) {
 TEST(SaxErrors, RefusedInputGivesOneFatalError) {
     using namespace std::string_literals;
     std::vector<Parsed> runs;
-    for (std::string const& bad : {""s, "<r>"s, "<r></r><r/>"s, "<r a='1' a='2'/>"s, "<p:r/>"s, "<r>&undefined;</r>"s,
-                                   "<r>\xC3</r>"s, "text"s, "<r/>\0<s/>"s, "<r/>\n\0"s, "\xFF\xFE<\0r\0/\0>\0\x00\xD8"s})
+    for (std::string const& bad :
+         {""s, "<r>"s, "<r></r><r/>"s, "<r a='1' a='2'/>"s, "<p:r/>"s, "<r>&undefined;</r>"s, "<r>\xC3</r>"s, "text"s,
+          "<r/>\0<s/>"s, "<r/>\n\0"s, "\xFF\xFE<\0r\0/\0>\0\x00\xD8"s})
         runs.push_back(bytes(bad, 7));
     for (std::wstring const& bad : {L"<r/>\0<s/>"s, L"<r>a\0b</r>"s, L"<r>\xD800</r>"s, L"<r a='\xDBFF'/>"s})
         runs.push_back(text(bad));
@@ -132,16 +146,18 @@ TEST(SaxSafety, NestingBeyondTheTreeLimitFails) {
     EXPECT_TRUE(FAILED(fromText.hr));
     EXPECT_EQ(1u, fromText.rec->matching("fatal").size());
     EXPECT_EXIT(std::_Exit([&] {
-        auto doc = parse(wide(deep.substr(3, deep.size() - 7)));
-        ComPtr<IXMLDOMElement> top;
-        ComPtr<IXMLDOMNode> old, out;
-        if (!doc || FAILED(doc->createElement(Arg(L"a"), top.put())) ||
-            FAILED(doc->removeChild(rootOf(doc.get()).get(), old.put())) ||
-            FAILED(top->appendChild(old.get(), out.put())) || FAILED(doc->appendChild(top.get(), out.put())))
-            return 1;
-        auto reader = newReader();
-        return FAILED(parseNode(reader.get(), doc.get())) ? 0 : 1;
-    }()), ::testing::ExitedWithCode(0), "");
+                    auto doc = parse(wide(deep.substr(3, deep.size() - 7)));
+                    ComPtr<IXMLDOMElement> top;
+                    ComPtr<IXMLDOMNode> old, out;
+                    if (!doc || FAILED(doc->createElement(Arg(L"a"), top.put())) ||
+                        FAILED(doc->removeChild(rootOf(doc.get()).get(), old.put())) ||
+                        FAILED(top->appendChild(old.get(), out.put())) ||
+                        FAILED(doc->appendChild(top.get(), out.put())))
+                        return 1;
+                    auto reader = newReader();
+                    return FAILED(parseNode(reader.get(), doc.get())) ? 0 : 1;
+                }()),
+                ::testing::ExitedWithCode(0), "");
 }
 
 TEST(SaxSafety, EntityBombsFailCleanly) {

@@ -38,13 +38,16 @@ inline ComPtr<Recorder> record(ISAXXMLReader* reader) {
     auto r = Recorder::create();
     reader->putContentHandler(r.get());
     reader->putErrorHandler(r.get());
-    reader->putProperty(SAX_PROPERTY_LEXICAL_HANDLER, objectVariant(static_cast<ISAXContentHandler*>(r.get()), VT_UNKNOWN));
+    reader->putProperty(SAX_PROPERTY_LEXICAL_HANDLER,
+                        objectVariant(static_cast<ISAXContentHandler*>(r.get()), VT_UNKNOWN));
     return r;
 }
 
 inline VARIANT streamVariant(MemoryStream* s) { return objectVariant(static_cast<IStream*>(s), VT_UNKNOWN); }
 
-inline HRESULT parseText(ISAXXMLReader* reader, std::wstring const& xml) { return reader->parse(textVariant(Arg(xml))); }
+inline HRESULT parseText(ISAXXMLReader* reader, std::wstring const& xml) {
+    return reader->parse(textVariant(Arg(xml)));
+}
 
 inline HRESULT parseBytes(ISAXXMLReader* reader, std::string const& bytes, size_t chunk = SIZE_MAX) {
     return reader->parse(streamVariant(MemoryStream::create(bytes, chunk).get()));
@@ -94,8 +97,14 @@ inline void dumpNode(xmlNodePtr n, int depth, std::string& out) {
         for (xmlNodePtr c = n->children; c; c = c->next) dumpNode(c, depth + 1, out);
         break;
     }
-    case XML_TEXT_NODE: case XML_CDATA_SECTION_NODE: case XML_COMMENT_NODE:
-        out += pad + kinds[n->type == XML_TEXT_NODE ? 0 : n->type == XML_COMMENT_NODE ? 2 : 1] + " [" + str(n->content) + "]\n";
+    case XML_TEXT_NODE:
+    case XML_CDATA_SECTION_NODE:
+    case XML_COMMENT_NODE:
+        out += pad +
+               kinds[n->type == XML_TEXT_NODE      ? 0
+                     : n->type == XML_COMMENT_NODE ? 2
+                                                   : 1] +
+               " [" + str(n->content) + "]\n";
         break;
     case XML_PI_NODE: out += pad + "? " + str(n->name) + " [" + str(n->content) + "]\n"; break;
     default: break;

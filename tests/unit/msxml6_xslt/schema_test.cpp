@@ -8,9 +8,10 @@ using namespace enginetest;
 namespace {
 
 ComPtr<IXMLDOMSchemaCollection2> collectionOf(std::wstring const& rootContent) {
-    auto schema = parse(L"<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>\n  <!-- a comment the compiler would "
-                        L"prune -->\n  <xs:element name='r'><xs:complexType>" +
-                        rootContent + L"</xs:complexType></xs:element>\n</xs:schema>");
+    auto schema = parse(
+        L"<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>\n  <!-- a comment the compiler would "
+        L"prune -->\n  <xs:element name='r'><xs:complexType>" +
+        rootContent + L"</xs:complexType></xs:element>\n</xs:schema>");
     auto collection = create<IXMLDOMSchemaCollection2>(CLSID_XMLSchemaCache60, IID_IXMLDOMSchemaCollection2);
     EXPECT_TRUE(schema && SUCCEEDED(collection->add(Arg(L""), objectVariant(schema.get())))) << "schema refused";
     return collection;
@@ -31,8 +32,9 @@ std::wstring reasonOf(IXMLDOMDocument3* doc, IXMLDOMSchemaCollection2* collectio
 }  // namespace
 
 TEST(SchemaValidation, ReasonsAreTheValidatorsAndEachCollectionUsesItsOwnSchema) {
-    auto a = collectionOf(L"<xs:sequence><xs:element name='a' type='xs:int' maxOccurs='unbounded'/></xs:sequence>"
-                          L"<xs:attribute name='v' type='xs:boolean' use='required'/>");
+    auto a = collectionOf(
+        L"<xs:sequence><xs:element name='a' type='xs:int' maxOccurs='unbounded'/></xs:sequence>"
+        L"<xs:attribute name='v' type='xs:boolean' use='required'/>");
     auto b = collectionOf(L"<xs:sequence><xs:element name='b' type='xs:string'/></xs:sequence>");
     std::pair<wchar_t const*, wchar_t const*> const cases[] = {
         {L"<r v='true'><a>1</a><a>2</a></r>", L""},

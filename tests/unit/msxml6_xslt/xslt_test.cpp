@@ -10,8 +10,8 @@ namespace {
 std::wstring const kInput = L"<list><item>a</item><item>b</item></list>";
 
 std::wstring sheet(std::wstring const& body, std::wstring const& extraNamespaces = L"") {
-    return L"<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform' " + extraNamespaces +
-           L">" + body + L"</xsl:stylesheet>";
+    return L"<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform' " + extraNamespaces + L">" +
+           body + L"</xsl:stylesheet>";
 }
 
 // The style sheet's processor, with `input` set; empty on failure.
@@ -19,8 +19,8 @@ ComPtr<IXSLProcessor> processorFor(std::wstring const& sheetText, IXMLDOMDocumen
     ComPtr<IXSLProcessor> processor;
     auto sheetDoc = parse(sheetText);
     auto xslt = create<IXSLTemplate>(CLSID_XSLTemplate60, IID_IXSLTemplate);
-    if (sheetDoc && SUCCEEDED(xslt->putref_stylesheet(sheetDoc.get())) && SUCCEEDED(xslt->createProcessor(processor.put())) &&
-        FAILED(processor->put_input(objectVariant(input))))
+    if (sheetDoc && SUCCEEDED(xslt->putref_stylesheet(sheetDoc.get())) &&
+        SUCCEEDED(xslt->createProcessor(processor.put())) && FAILED(processor->put_input(objectVariant(input))))
         processor.reset();
     return processor;
 }
@@ -35,9 +35,11 @@ bool run(IXSLProcessor* processor, VARIANT output) {
 std::string transformToFile(std::wstring const& sheetText, IXMLDOMDocument3* input, TempDir const& dir) {
     auto processor = processorFor(sheetText, input);
     ComPtr<IStream> stream;
-    if (!processor || FAILED(SHCreateStreamOnFileW(dir.file("out.xml").c_str(), STGM_CREATE | STGM_WRITE, stream.put())))
+    if (!processor ||
+        FAILED(SHCreateStreamOnFileW(dir.file("out.xml").c_str(), STGM_CREATE | STGM_WRITE, stream.put())))
         return "<no processor>";
-    return run(processor.get(), objectVariant(stream.get(), VT_UNKNOWN)) ? readFile(dir / "out.xml") : "<transform failed>";
+    return run(processor.get(), objectVariant(stream.get(), VT_UNKNOWN)) ? readFile(dir / "out.xml")
+                                                                         : "<transform failed>";
 }
 
 // The result document of a run, as XML; "<failed>" when the run fails.
@@ -51,9 +53,13 @@ std::wstring transformToString(IXSLProcessor* processor) {
 TEST(XsltOutput, StreamFollowsXslOutput) {
     TempDir dir;
     auto input = parse(kInput);
-    std::wstring const items = L"<xsl:template match='/'><r><xsl:for-each select='list/item'><e>\u00e9\u20ac<xsl:value-of "
-                               L"select='.'/></e></xsl:for-each></r></xsl:template>";
-    std::string const utf8 = "<r><e>\xC3\xA9\xE2\x82\xAC" "a</e><e>\xC3\xA9\xE2\x82\xAC" "b</e></r>\n";
+    std::wstring const items =
+        L"<xsl:template match='/'><r><xsl:for-each select='list/item'><e>\u00e9\u20ac<xsl:value-of "
+        L"select='.'/></e></xsl:for-each></r></xsl:template>";
+    std::string const utf8 =
+        "<r><e>\xC3\xA9\xE2\x82\xAC"
+        "a</e><e>\xC3\xA9\xE2\x82\xAC"
+        "b</e></r>\n";
     std::pair<std::wstring, std::string> const cases[] = {
         // Latin-1 bytes, a character reference for what Latin-1 lacks, two-space indentation.
         {L"<xsl:output encoding='ISO-8859-1' indent='yes'/>" + items,
@@ -70,9 +76,9 @@ TEST(XsltOutput, StreamFollowsXslOutput) {
 TEST(XsltOutput, DocumentTargetIsReplacedByTheResult) {
     auto input = parse(kInput);
     auto target = parse(L"<old><stuff/></old>");
-    auto processor = processorFor(
-        sheet(L"<xsl:template match='/'><copy n='{count(//item)}'><xsl:copy-of select='list/item[2]'/></copy></xsl:template>"),
-        input.get());
+    auto processor = processorFor(sheet(L"<xsl:template match='/'><copy n='{count(//item)}'><xsl:copy-of "
+                                        L"select='list/item[2]'/></copy></xsl:template>"),
+                                  input.get());
     ASSERT_TRUE(processor && target);
     ASSERT_TRUE(run(processor.get(), objectVariant(target.get())));
     EXPECT_EQ(xmlOf(rootOf(target.get()).get()), L"<copy n=\"2\"><item>b</item></copy>");
@@ -102,8 +108,9 @@ TEST(XsltIntegrity, InputAndSheetStayAsTheyWere) {
         auto input = newDocument();
         input->put_preserveWhiteSpace(VARIANT_TRUE);
         ASSERT_TRUE(loadXML(input.get(), L"<r>\n  <a> </a>\n  <b>x</b>\n</r>"));
-        auto sheetDoc = parse(sheet(std::wstring(strip) + L"<xsl:template match='/'><n><xsl:value-of "
-                                                          L"select='count(//text())'/></n><xsl:text> </xsl:text></xsl:template>"));
+        auto sheetDoc =
+            parse(sheet(std::wstring(strip) + L"<xsl:template match='/'><n><xsl:value-of "
+                                              L"select='count(//text())'/></n><xsl:text> </xsl:text></xsl:template>"));
         std::wstring const inputBefore = xmlOf(input.get()), sheetBefore = xmlOf(sheetDoc.get());
         auto xslt = create<IXSLTemplate>(CLSID_XSLTemplate60, IID_IXSLTemplate);
         ComPtr<IXSLProcessor> processor;
@@ -151,7 +158,8 @@ TEST(XsltSecurity, NoFileIsReadOrWritten) {
     EXPECT_EQ(transformToString(writer.get()), L"<failed>");
     EXPECT_FALSE(std::filesystem::exists(dir / "written.xml"));
     for (wchar_t const* kind : {L"import", L"include"}) {
-        auto sheetDoc = parse(sheet(std::wstring(L"<xsl:") + kind + L" href='" + other + L"'/><xsl:template match='/'/>"));
+        auto sheetDoc =
+            parse(sheet(std::wstring(L"<xsl:") + kind + L" href='" + other + L"'/><xsl:template match='/'/>"));
         auto xslt = create<IXSLTemplate>(CLSID_XSLTemplate60, IID_IXSLTemplate);
         EXPECT_TRUE(FAILED(xslt->putref_stylesheet(sheetDoc.get()))) << kind;
     }

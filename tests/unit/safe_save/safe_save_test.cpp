@@ -31,8 +31,10 @@ class SafeSave : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(doc_ && doc_->loadXML(L"<r><a>1</a></r>")); }
     std::wstring sheet(std::string const& name, std::string const& templateBody) const {
-        return dir_.write(name, "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
-                                "<xsl:template match='/'>" + templateBody + "</xsl:template></xsl:stylesheet>");
+        return dir_.write(name,
+                          "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+                          "<xsl:template match='/'>" +
+                              templateBody + "</xsl:template></xsl:stylesheet>");
     }
 
     TempDir dir_;
@@ -109,7 +111,8 @@ TEST_F(SafeSave, PeakMemoryDoesNotGrowWithTheOutput) {
     }
     ASSERT_TRUE(doc_->load((dir_ / "in.xml").wstring().c_str()));
     fs::path const out = dir_ / "out.xml";
-    for (auto [indent, encoding] : {std::pair{false, &XmlEncoding::UTF8}, {true, &XmlEncoding::UTF8}, {true, &XmlEncoding::UTF16}}) {
+    for (auto [indent, encoding] :
+         {std::pair{false, &XmlEncoding::UTF8}, {true, &XmlEncoding::UTF8}, {true, &XmlEncoding::UTF16}}) {
         int const code = inChild(
             [&, indent = indent, encoding = encoding] {
                 if (!(std::ofstream("/proc/self/clear_refs") << "5" << std::flush)) _exit(kCannotResetPeak);

@@ -116,18 +116,20 @@ TEST(Targets, PipesReceiveTheBytesAndStayPipes) {
     close(reader);
     // The reader goes away while the save is on: the save fails, and the
     // process is not ended by SIGPIPE (its default action).
-    EXPECT_EQ(0, inChild([&] {
-                  signal(SIGPIPE, SIG_DFL);
-                  int early = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-                  IStream* s = early < 0 ? nullptr : openStream(fifo);
-                  if (!s) return false;
-                  close(early);
-                  bool failed = FAILED(s->Write("<r/>", 4, nullptr)) && FAILED(s->Commit(STGC_DEFAULT));
-                  s->Release();
-                  sigset_t pending;
-                  sigpending(&pending);
-                  return failed && !sigismember(&pending, SIGPIPE);
-              }, false));
+    EXPECT_EQ(0, inChild(
+                     [&] {
+                         signal(SIGPIPE, SIG_DFL);
+                         int early = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+                         IStream* s = early < 0 ? nullptr : openStream(fifo);
+                         if (!s) return false;
+                         close(early);
+                         bool failed = FAILED(s->Write("<r/>", 4, nullptr)) && FAILED(s->Commit(STGC_DEFAULT));
+                         s->Release();
+                         sigset_t pending;
+                         sigpending(&pending);
+                         return failed && !sigismember(&pending, SIGPIPE);
+                     },
+                     false));
     EXPECT_TRUE(S_ISFIFO(statOf(fifo).st_mode));
     EXPECT_EQ(1, filesIn(dir.path()));
 }
@@ -139,10 +141,13 @@ TEST(Targets, DevicesAndRedirectedStandardOutputAreWrittenInPlace) {
     auto out = dir / "stdout.txt";
     writeFile(out, "");
     ino_t inode = statOf(out).st_ino;
-    EXPECT_EQ(0, inChild([&] {
-                  int fd = open(out.c_str(), O_WRONLY | O_APPEND);
-                  return fd >= 0 && dup2(fd, 1) >= 0 && save("/dev/stdout", "<r/>") == S_OK && write(1, "!", 1) == 1;
-              }, false));
+    EXPECT_EQ(0, inChild(
+                     [&] {
+                         int fd = open(out.c_str(), O_WRONLY | O_APPEND);
+                         return fd >= 0 && dup2(fd, 1) >= 0 && save("/dev/stdout", "<r/>") == S_OK &&
+                                write(1, "!", 1) == 1;
+                     },
+                     false));
     EXPECT_EQ("<r/>!", readFile(out));
     EXPECT_EQ(inode, statOf(out).st_ino);
 
@@ -170,16 +175,18 @@ TEST(Targets, HardLinkedFilesAreUpdatedInPlace) {
 
     // Too big for the file size limit: refused before the old content is
     // touched, although every write to the stream went through.
-    EXPECT_EQ(0, inChild([&] {
-                  signal(SIGXFSZ, SIG_IGN);
-                  IStream* s = openStream(target);
-                  bool const wrote = s && writeAll(s, std::string(10000, 'x'));
-                  rlimit limit{4096, 4096};
-                  setrlimit(RLIMIT_FSIZE, &limit);
-                  bool const refused = wrote && s->Commit(STGC_DEFAULT) == STG_E_MEDIUMFULL;
-                  if (s) s->Release();
-                  return refused;
-              }, false));
+    EXPECT_EQ(0, inChild(
+                     [&] {
+                         signal(SIGXFSZ, SIG_IGN);
+                         IStream* s = openStream(target);
+                         bool const wrote = s && writeAll(s, std::string(10000, 'x'));
+                         rlimit limit{4096, 4096};
+                         setrlimit(RLIMIT_FSIZE, &limit);
+                         bool const refused = wrote && s->Commit(STGC_DEFAULT) == STG_E_MEDIUMFULL;
+                         if (s) s->Release();
+                         return refused;
+                     },
+                     false));
     EXPECT_EQ("short", readFile(other));
     EXPECT_EQ(5, statOf(target).st_size);
 }
@@ -200,7 +207,8 @@ TEST(Targets, ReplacementKeepsModeOwnerGroupAndAttributes) {
     EXPECT_EQ(0640u, st.st_mode & 07777);
     EXPECT_TRUE(!root || (st.st_uid == kNobody && st.st_gid == kNobody));
     char value[8] = {};
-    EXPECT_TRUE(!attributes || (getxattr(target.c_str(), "user.quill", value, sizeof value) == 4 && value == std::string("kept")));
+    EXPECT_TRUE(!attributes ||
+                (getxattr(target.c_str(), "user.quill", value, sizeof value) == 4 && value == std::string("kept")));
     EXPECT_EQ(1, filesIn(dir.path()));
 }
 

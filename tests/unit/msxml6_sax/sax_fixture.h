@@ -18,6 +18,13 @@ using namespace enginetest;
 
 using Events = std::vector<std::string>;
 
+// Event lines joined by "; ", for comparing a whole parse at once.
+inline std::string joined(Events const& events) {
+    std::string out;
+    for (auto const& e : events) out += (out.empty() ? "" : "; ") + e;
+    return out;
+}
+
 inline std::wstring wide(std::string const& s) { return mx::toWide(s.data(), s.size()); }
 inline std::string narrow(std::wstring const& s) { return mx::toUtf8(s.data(), s.size()); }
 

@@ -131,6 +131,11 @@ TEST(Tree, XmlDeclarationBecomesTheDocumentsDeclaration) {
     auto r = createElement(doc.get(), L"r");
     append(doc.get(), r.get());
     EXPECT_EQ(L"xml r", childNames(doc.get()));
+    ComPtr<IXMLDOMNode> first;
+    VARIANT data;
+    ASSERT_EQ(S_OK, doc->get_firstChild(first.put()));
+    ASSERT_EQ(S_OK, first->get_nodeValue(&data));
+    EXPECT_EQ(L"version='1.0' encoding='UTF-16'", take(data.bstrVal));
     std::wstring text = xmlOf(doc.get());
     EXPECT_EQ(0u, text.find(L"<?xml version=\"1.0\"?>"));
     EXPECT_EQ(text.rfind(L"<?xml"), text.find(L"<?xml"));  // exactly one

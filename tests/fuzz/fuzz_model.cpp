@@ -57,10 +57,14 @@ public:
 
 private:
     TrelDOMDocument* doc() { return docs_[calls_.byte() % docs_.size()]; }
-    TrelDOMElement* pick() { return pool_.empty() ? nullptr : static_cast<TrelDOMElement*>(pool_[calls_.byte() % pool_.size()]); }
+    TrelDOMElement* pick() {
+        return pool_.empty() ? nullptr : static_cast<TrelDOMElement*>(pool_[calls_.byte() % pool_.size()]);
+    }
     void keep(TrelDOMElement* e) {
-        if (e && pool_.size() < kMaxElements) pool_.push_back(e);
-        else if (e) Element dropped(e);  // a count-0 result must still be let go
+        if (e && pool_.size() < kMaxElements)
+            pool_.push_back(e);
+        else if (e)
+            Element dropped(e);  // a count-0 result must still be let go
     }
     void onElement(uint8_t op, TrelDOMElement* e);
 
@@ -73,16 +77,11 @@ void Builder::step() {
     uint8_t op = calls_.byte() % 20;
     switch (op) {
     case 0: keep(doc()->createElement(calls_.text().c_str())); return;
-    case 1: {
+    case 1:
+    case 2: {  // the document first, then the two strings
         TrelDOMDocument* d = doc();
-        std::wstring tag = calls_.text(), ns = calls_.text();
-        keep(d->createElementNS(tag.c_str(), ns.c_str()));
-        return;
-    }
-    case 2: {
-        TrelDOMDocument* d = doc();
-        std::wstring tag = calls_.text(), text = calls_.text();
-        keep(d->createElement(tag.c_str(), text.c_str()));
+        std::wstring const a = calls_.text(), b = calls_.text();
+        keep(op == 1 ? d->createElementNS(a.c_str(), b.c_str()) : d->createElement(a.c_str(), b.c_str()));
         return;
     }
     case 3: doc()->setRoot(pick()); return;
@@ -107,18 +106,17 @@ void Builder::onElement(uint8_t op, TrelDOMElement* e) {
     Element hold(e);  // the pool may change below
     switch (op) {
     case 9: e->setText(calls_.text().c_str()); return;
-    case 10: {
-        std::wstring key = calls_.text(), value = calls_.text();
-        e->setAttribute(key.c_str(), value.c_str());
+    case 10:
+    case 13: {
+        std::wstring const a = calls_.text(), b = calls_.text();
+        if (op == 10)
+            e->setAttribute(a.c_str(), b.c_str());
+        else
+            e->addChild(a.c_str(), b.c_str());
         return;
     }
     case 11: e->addChild(pick()); return;  // attaches, or moves (also across documents)
     case 12: keep(e->addChild(calls_.text().c_str())); return;
-    case 13: {
-        std::wstring tag = calls_.text(), text = calls_.text();
-        e->addChild(tag.c_str(), text.c_str());
-        return;
-    }
     case 14: {
         // Removing: the element moves under a new element that is never attached.
         Element holder(doc()->createElement(L"holder"));
@@ -128,18 +126,8 @@ void Builder::onElement(uint8_t op, TrelDOMElement* e) {
     case 15: e->addComment(calls_.text().c_str()); return;
     case 16: keep(e->getParent()); return;
     case 17: keep(e->getFirstChild()); return;
-    case 18: {
-        TrelDOMElement* found = e->selectElement(calls_.text().c_str());
-        keep(found);
-        return;
-    }
-    default: {
-        std::wstring key = calls_.text();
-        e->getAttributeValue(key.c_str());
-        e->getText();
-        e->childCount();
-        return;
-    }
+    case 18: keep(e->selectElement(calls_.text().c_str())); return;
+    default: e->getAttributeValue(calls_.text().c_str()), e->getText(), e->childCount(); return;
     }
 }
 
@@ -162,10 +150,8 @@ void saveEveryWay(TrelDOMDocument const* doc, std::wstring const& path) {
 extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
     static std::wstring const path = fuzz::scratchFile("model.xml");
     Calls calls(data, size);
-    {
-        Builder builder(calls);
-        while (!calls.done()) builder.step();
-        for (Document const& d : builder.documents()) saveEveryWay(d, path);
-    }
+    Builder builder(calls);
+    while (!calls.done()) builder.step();
+    for (Document const& d : builder.documents()) saveEveryWay(d, path);
     return 0;
 }

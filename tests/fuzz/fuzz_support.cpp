@@ -8,11 +8,9 @@
 #include <filesystem>
 
 #include "platform/msxml6/engine.h"
+#include "tests/unit/common/engine_handlers.h"
 
 namespace fuzz {
-
-Bstr::Bstr(std::wstring const& s) : b_(SysAllocStringLen(s.data(), static_cast<unsigned>(s.size()))) {}
-Bstr::~Bstr() { SysFreeString(b_); }
 
 std::wstring take(BSTR s) {
     std::wstring out = s ? std::wstring(s, SysStringLen(s)) : std::wstring();
@@ -63,133 +61,24 @@ bool loadBytes(IXMLDOMDocument3* doc, uint8_t const* data, size_t size) {
     return SUCCEEDED(doc->load(objectVariant(stream.get()), &ok)) && ok == VARIANT_TRUE;
 }
 
-namespace {
-
-class MemoryStream final : public mx::ComObject<IStream, IID_IStream> {
-public:
-    MemoryStream(uint8_t const* data, size_t size, size_t piece) : data_(data), size_(size), piece_(piece) {}
-
-    HRESULT Read(void* buffer, ULONG size, ULONG* read) override {
-        size_t n = std::min({static_cast<size_t>(size), piece_, size_ - pos_});
-        if (n) memcpy(buffer, data_ + pos_, n);
-        pos_ += n;
-        if (read) *read = static_cast<ULONG>(n);
-        return S_OK;
-    }
-    HRESULT Write(void const*, ULONG, ULONG* written) override {
-        if (written) *written = 0;
-        return STG_E_ACCESSDENIED;
-    }
-
-private:
-    uint8_t const* data_;
-    size_t size_;
-    size_t piece_;
-    size_t pos_ = 0;
-};
-
-// Reads every string it is given, so that a bad pointer or length shows.
-class Reader final : public ISAXContentHandler,
-                     public ISAXLexicalHandler,
-                     public ISAXErrorHandler,
-                     private mx::RefCounted {
-public:
-    size_t events = 0;
-
-    HRESULT QueryInterface(REFIID riid, void** out) override {
-        if (riid == IID_IUnknown || riid == IID_ISAXContentHandler)
-            *out = static_cast<ISAXContentHandler*>(this);
-        else if (riid == IID_ISAXLexicalHandler)
-            *out = static_cast<ISAXLexicalHandler*>(this);
-        else if (riid == IID_ISAXErrorHandler)
-            *out = static_cast<ISAXErrorHandler*>(this);
-        else {
-            *out = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return addRef(); }
-    ULONG Release() override { return release(); }
-
-    HRESULT putDocumentLocator(ISAXLocator*) override { return S_OK; }
-    HRESULT startDocument() override { return note(); }
-    HRESULT endDocument() override { return note(); }
-    HRESULT startPrefixMapping(wchar_t const* p, int pl, wchar_t const* u, int ul) override {
-        return note(p, pl) | note(u, ul);
-    }
-    HRESULT endPrefixMapping(wchar_t const* p, int pl) override { return note(p, pl); }
-    HRESULT startElement(wchar_t const* u, int ul, wchar_t const* l, int ll, wchar_t const* q, int ql,
-                         ISAXAttributes* a) override {
-        int n = 0;
-        if (a) a->getLength(&n);
-        for (int i = 0; i < n; ++i) {
-            wchar_t const *au = nullptr, *al = nullptr, *aq = nullptr, *av = nullptr;
-            int aul = 0, all = 0, aql = 0, avl = 0;
-            a->getURI(i, &au, &aul);
-            a->getLocalName(i, &al, &all);
-            a->getQName(i, &aq, &aql);
-            a->getValue(i, &av, &avl);
-            note(au, aul), note(al, all), note(aq, aql), note(av, avl);
-        }
-        return note(u, ul) | note(l, ll) | note(q, ql);
-    }
-    HRESULT endElement(wchar_t const* u, int ul, wchar_t const* l, int ll, wchar_t const* q, int ql) override {
-        return note(u, ul) | note(l, ll) | note(q, ql);
-    }
-    HRESULT characters(wchar_t const* c, int n) override { return note(c, n); }
-    HRESULT ignorableWhitespace(wchar_t const* c, int n) override { return note(c, n); }
-    HRESULT processingInstruction(wchar_t const* t, int tl, wchar_t const* d, int dl) override {
-        return note(t, tl) | note(d, dl);
-    }
-    HRESULT skippedEntity(wchar_t const* n, int l) override { return note(n, l); }
-    HRESULT startDTD(wchar_t const* n, int nl, wchar_t const* p, int pl, wchar_t const* s, int sl) override {
-        return note(n, nl) | note(p, pl) | note(s, sl);
-    }
-    HRESULT endDTD() override { return note(); }
-    HRESULT startEntity(wchar_t const* n, int l) override { return note(n, l); }
-    HRESULT endEntity(wchar_t const* n, int l) override { return note(n, l); }
-    HRESULT startCDATA() override { return note(); }
-    HRESULT endCDATA() override { return note(); }
-    HRESULT comment(wchar_t const* c, int n) override { return note(c, n); }
-    HRESULT error(ISAXLocator*, wchar_t const* m, HRESULT) override { return note(m, -1); }
-    HRESULT fatalError(ISAXLocator* l, wchar_t const* m, HRESULT) override {
-        int line = 0, column = 0;
-        if (l) l->getLineNumber(&line), l->getColumnNumber(&column);
-        return note(m, -1);
-    }
-    HRESULT ignorableWarning(ISAXLocator*, wchar_t const* m, HRESULT) override { return note(m, -1); }
-
-private:
-    HRESULT note(wchar_t const* s = nullptr, int n = 0) {
-        ++events;
-        if (!s) return S_OK;
-        size_t length = n < 0 ? wcslen(s) : static_cast<size_t>(n);
-        for (size_t i = 0; i < length; ++i) sum_ += static_cast<uint32_t>(s[i]);
-        return S_OK;
-    }
-
-    uint32_t sum_ = 0;
-};
-
-}  // namespace
-
 ComPtr<IStream> memoryStream(uint8_t const* data, size_t size, size_t piece) {
-    return ComPtr<IStream>::adopt(new MemoryStream(data, size, std::max<size_t>(piece, 1)));
+    auto stream = enginetest::MemoryStream::create(std::string(reinterpret_cast<char const*>(data), size),
+                                                   std::max<size_t>(piece, 1));
+    return ComPtr<IStream>(stream.get());
 }
 
 size_t saxEvents(uint8_t const* data, size_t size) {
     ComPtr<ISAXXMLReader> reader;
     if (FAILED(mx::createSAXXMLReader(IID_ISAXXMLReader, reinterpret_cast<void**>(reader.put()))))
         fail("no SAX reader");
-    auto handler = ComPtr<Reader>::adopt(new Reader);
+    auto handler = enginetest::Recorder::create();
+    handler->keep = false;
     reader->putContentHandler(handler.get());
     reader->putErrorHandler(handler.get());
     reader->putProperty(SAX_PROPERTY_LEXICAL_HANDLER, objectVariant(static_cast<ISAXContentHandler*>(handler.get())));
     ComPtr<IStream> stream = memoryStream(data, size, 1 + size % 61);
     reader->parse(objectVariant(stream.get()));
-    return handler->events;
+    return handler->count;
 }
 
 namespace {

@@ -19,16 +19,12 @@ using mx::ComPtr;
 [[noreturn]] void fail(char const* what);
 
 // An owned BSTR argument (embedded NULs kept).
-class Bstr {
-public:
-    explicit Bstr(std::wstring const& s);
-    ~Bstr();
+struct Bstr {
+    explicit Bstr(std::wstring const& s) : b(SysAllocStringLen(s.data(), static_cast<unsigned>(s.size()))) {}
+    ~Bstr() { SysFreeString(b); }
     Bstr(Bstr const&) = delete;
-    Bstr& operator=(Bstr const&) = delete;
-    operator BSTR() const { return b_; }
-
-private:
-    BSTR b_;
+    operator BSTR() const { return b; }
+    BSTR b;
 };
 
 // Takes ownership of a BSTR result; "" for null.
@@ -61,7 +57,7 @@ ComPtr<IXMLDOMDocument3> newDocument();
 bool loadText(IXMLDOMDocument3* doc, std::wstring const& text);
 bool loadBytes(IXMLDOMDocument3* doc, uint8_t const* data, size_t size);
 
-// A read-only stream over the caller's bytes, handed out in small pieces so
+// A stream over a copy of the caller's bytes, handed out in small pieces so
 // that the parsers see input split at every kind of boundary.
 ComPtr<IStream> memoryStream(uint8_t const* data, size_t size, size_t piece);
 

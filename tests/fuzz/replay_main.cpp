@@ -6,41 +6,28 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <string>
 #include <vector>
 
 #include "fuzz_support.h"
 
-namespace {
-
-int replay(std::filesystem::path const& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
-    return 1;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     namespace fs = std::filesystem;
-    int files = 0;
+    std::vector<fs::path> inputs;
     for (int i = 1; i < argc; ++i) {
-        fs::path arg(argv[i]);
-        if (fs::is_regular_file(arg)) {
-            files += replay(arg);
-            continue;
-        }
-        if (!fs::is_directory(arg)) continue;
-        std::vector<fs::path> inputs;
-        for (auto const& entry : fs::directory_iterator(arg))
-            if (entry.is_regular_file()) inputs.push_back(entry.path());
-        std::sort(inputs.begin(), inputs.end());
-        for (auto const& p : inputs) {
-            fprintf(stderr, "replay %s\n", p.c_str());
-            files += replay(p);
-        }
+        std::vector<fs::path> found;
+        if (fs::is_regular_file(argv[i])) found.push_back(argv[i]);
+        if (fs::is_directory(argv[i]))
+            for (auto const& entry : fs::directory_iterator(argv[i]))
+                if (entry.is_regular_file()) found.push_back(entry.path());
+        std::sort(found.begin(), found.end());
+        inputs.insert(inputs.end(), found.begin(), found.end());
     }
-    printf("%d inputs replayed\n", files);
-    return files > 0 ? 0 : 1;
+    for (auto const& p : inputs) {
+        fprintf(stderr, "replay %s\n", p.c_str());
+        std::ifstream in(p, std::ios::binary);
+        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+    }
+    printf("%zu inputs replayed\n", inputs.size());
+    return inputs.empty() ? 1 : 0;
 }

@@ -1,6 +1,6 @@
 // The engine's objects as the engine tests use them: documents made through
 // the class factory, owned argument strings, borrowed variants, and the
-// usual reads of a node.
+// usual reads and edits of a node.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/msxml6/com.h"
 #include "platform/msxml6/engine.h"
 #include "platform/msxml6/msxml6.h"
-#include "platform/msxml6/com.h"
 #include "tests/unit/common/temp_files.h"
 
 namespace enginetest {
@@ -40,27 +40,15 @@ struct Arg {
     BSTR b;
 };
 
+// Variants borrowing their value for one call.
 inline VARIANT textVariant(BSTR s) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = s;  // borrowed
+    VARIANT v{};
+    v.vt = VT_BSTR, v.bstrVal = s;
     return v;
 }
-
 inline VARIANT objectVariant(IUnknown* o, VARTYPE vt = VT_DISPATCH) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = vt;
-    v.punkVal = o;  // borrowed
-    return v;
-}
-
-inline VARIANT intVariant(LONG n) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_I4;
-    v.lVal = n;
+    VARIANT v{};
+    v.vt = vt, v.punkVal = o;
     return v;
 }
 
@@ -85,9 +73,8 @@ inline bool loadXML(IXMLDOMDocument3* doc, std::wstring const& text) {
 }
 
 inline bool loadFile(IXMLDOMDocument3* doc, std::wstring const& path) {
-    Arg a(path);
     VARIANT_BOOL ok = VARIANT_FALSE;
-    return SUCCEEDED(doc->load(textVariant(a), &ok)) && ok == VARIANT_TRUE;
+    return SUCCEEDED(doc->load(textVariant(Arg(path)), &ok)) && ok == VARIANT_TRUE;
 }
 
 // A document loaded from text; empty (and a failure) when it does not load.
@@ -99,33 +86,19 @@ inline ComPtr<IXMLDOMDocument3> parse(std::wstring const& text) {
 }
 
 inline HRESULT saveTo(IXMLDOMDocument3* doc, std::filesystem::path const& path) {
-    Arg p(path.wstring());
-    return doc->save(textVariant(p));
+    return doc->save(textVariant(Arg(path.wstring())));
 }
 
-inline std::wstring xmlOf(IXMLDOMNode* node) {
+// A string property of a node; `failed` when the call fails.
+template <class Get>
+std::wstring textProperty(IXMLDOMNode* node, Get get, wchar_t const* failed) {
     BSTR s = nullptr;
-    if (!node || FAILED(node->get_xml(&s))) return L"<no xml>";
-    return take(s);
+    return node && SUCCEEDED((node->*get)(&s)) ? take(s) : failed;
 }
-
-inline std::wstring nameOf(IXMLDOMNode* node) {
-    BSTR s = nullptr;
-    if (!node || FAILED(node->get_nodeName(&s))) return L"<failed>";
-    return take(s);
-}
-
-inline std::wstring textOf(IXMLDOMNode* node) {
-    BSTR s = nullptr;
-    EXPECT_TRUE(SUCCEEDED(node->get_text(&s)));
-    return take(s);
-}
-
-inline std::wstring uriOf(IXMLDOMNode* node) {
-    BSTR s = nullptr;
-    node->get_namespaceURI(&s);
-    return take(s);
-}
+inline std::wstring xmlOf(IXMLDOMNode* n) { return textProperty(n, &IXMLDOMNode::get_xml, L"<no xml>"); }
+inline std::wstring nameOf(IXMLDOMNode* n) { return textProperty(n, &IXMLDOMNode::get_nodeName, L"<failed>"); }
+inline std::wstring textOf(IXMLDOMNode* n) { return textProperty(n, &IXMLDOMNode::get_text, L"<failed>"); }
+inline std::wstring uriOf(IXMLDOMNode* n) { return textProperty(n, &IXMLDOMNode::get_namespaceURI, L""); }
 
 inline ComPtr<IXMLDOMElement> rootOf(IXMLDOMDocument3* doc) {
     ComPtr<IXMLDOMElement> root;
@@ -150,6 +123,57 @@ inline std::wstring parseReason(IXMLDOMDocument3* doc) {
     if (FAILED(doc->get_parseError(error.put())) || !error) return L"<none>";
     error->get_reason(&reason);
     return take(reason);
+}
+
+// Calls visit(child) for each of a node's children, in order.
+template <class Visit>
+void forEachChild(IXMLDOMNode* node, Visit visit) {
+    ComPtr<IXMLDOMNodeList> children;
+    long length = 0;
+    if (SUCCEEDED(node->get_childNodes(children.put()))) children->get_length(&length);
+    for (long i = 0; i < length; ++i) {
+        ComPtr<IXMLDOMNode> child;
+        children->get_item(i, child.put());
+        visit(child.get());
+    }
+}
+
+// The names of a node's children, "#text" etc. included, space-separated.
+inline std::wstring childNames(IXMLDOMNode* node) {
+    std::wstring out;
+    forEachChild(node, [&](IXMLDOMNode* child) { out += (out.empty() ? L"" : L" ") + nameOf(child); });
+    return out;
+}
+
+inline ComPtr<IXMLDOMNode> append(IXMLDOMNode* parent, IXMLDOMNode* child) {
+    ComPtr<IXMLDOMNode> out;
+    parent->appendChild(child, out.put());
+    return out;
+}
+
+inline ComPtr<IXMLDOMNode> createElement(IXMLDOMDocument3* doc, std::wstring const& name,
+                                         std::wstring const& uri = L"") {
+    ComPtr<IXMLDOMNode> node;
+    VARIANT type{};
+    type.vt = VT_I4, type.lVal = NODE_ELEMENT;
+    Arg u(uri);
+    doc->createNode(type, Arg(name), uri.empty() ? nullptr : u.b, node.put());
+    return node;
+}
+
+// An attribute's value; "<none>" when the element has no such attribute.
+inline std::wstring attribute(IXMLDOMElement* e, std::wstring const& name) {
+    VARIANT v;
+    if (!e || e->getAttribute(Arg(name), &v) != S_OK) return L"<none>";
+    return take(v.bstrVal);
+}
+
+inline HRESULT setAttribute(IXMLDOMElement* e, std::wstring const& name, std::wstring const& value) {
+    return e->setAttribute(Arg(name), textVariant(Arg(value)));
+}
+
+inline ComPtr<IXMLDOMNodeReader> readerOf(IUnknown* node) {
+    return mx::queryAs<IXMLDOMNodeReader>(node, IID_IXMLDOMNodeReader);
 }
 
 // Entity bombs: a billion laughs, and 50 KB referenced 20 000 times (1 GB

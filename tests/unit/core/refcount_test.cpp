@@ -17,35 +17,27 @@ protected:
     ~Counted() override { --alive; }
 };
 
-class CountedTest : public ::testing::Test {
-protected:
+struct CountedTest : ::testing::Test {
     void TearDown() override { EXPECT_EQ(Counted::alive, 0) << "leaked"; }
 };
 
 }  // namespace
 
-TEST_F(CountedTest, NewObjectsStartAtZeroAndDieWithTheLastReference) {
+TEST_F(CountedTest, ObjectsDieWithTheLastReferenceAndSelfAssignmentKeepsTheCount) {
     auto* object = new Counted;
     EXPECT_EQ(object->referenceCount(), 0);
     {
         XmlSmartPtr<Counted> first(object);
-        {
-            XmlSmartPtr<Counted> second(first);
-            EXPECT_EQ(object->referenceCount(), 2);
-        }
+        { XmlSmartPtr<Counted> second(first); }
         EXPECT_EQ(Counted::alive, 1);  // the first still holds it
-        first = first;                 // the same object, by itself, as a copy and as the raw pointer: no count changes
+        first = first;                 // by itself, as a copy and as the raw pointer
         XmlSmartPtr<Counted> copy(first);
         first = copy;
         first = static_cast<Counted*>(copy);
         EXPECT_EQ(object->referenceCount(), 2);
     }
-    EXPECT_EQ(Counted::alive, 0);
-}
-
-// The new object must gain its reference before the old one is dropped: here
-// the old object holds the only reference to the new one.
-TEST_F(CountedTest, AssigningAnObjectKeptAliveOnlyByTheOldOne) {
+    // The new object must gain its reference before the old one is dropped:
+    // here the old object holds the only reference to the new one.
     XmlSmartPtr<Counted> p(new Counted(new Counted));
     p = p->child_;
     EXPECT_EQ(Counted::alive, 1);
@@ -59,14 +51,10 @@ TEST_F(CountedTest, CacheEntriesOwnOneReferenceEach) {
     XmlRCObjectCache cache;
     EXPECT_FALSE(cache.remove(a));  // empty
     cache.add(nullptr);
-    EXPECT_EQ(cache.size(), 0);
-    cache.add(a);
-    cache.add(b);
-    cache.add(a);
+    cache.add(a), cache.add(b), cache.add(a);
     EXPECT_EQ(a->referenceCount(), 2);
     EXPECT_TRUE(cache.remove(a));  // the first of the two entries; later entries move down
-    EXPECT_EQ(cache.size(), 2);
-    EXPECT_TRUE(cache.elt(0) == b && cache.elt(1) == a);
+    EXPECT_TRUE(cache.size() == 2 && cache.elt(0) == b && cache.elt(1) == a);
     EXPECT_TRUE(cache.remove(a));  // the last reference: a dies
     EXPECT_EQ(Counted::alive, 2);
     EXPECT_FALSE(cache.remove(a) || cache.remove(nullptr) || cache.remove(stranger));

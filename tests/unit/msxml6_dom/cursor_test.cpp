@@ -5,9 +5,9 @@
 #include <thread>
 #include <vector>
 
-#include "dom_fixture.h"
+#include "tests/unit/common/engine_objects.h"
 
-using namespace domtest;
+using namespace enginetest;
 
 namespace {
 
@@ -52,8 +52,9 @@ ComPtr<IXMLDOMNode> removeFrom(IXMLDOMNode* parent, IXMLDOMNode* child) {
     return removed;
 }
 
-char const* const kTree = "<top><r>t<a id='1'><x id='x'/><y id='y'/></a><!--c--><b id='2'/>u<c id='3'/><d id='4'/></r>"
-                          "<other/></top>";
+char const* const kTree =
+    "<top><r>t<a id='1'><x id='x'/><y id='y'/></a><!--c--><b id='2'/>u<c id='3'/><d id='4'/></r>"
+    "<other/></top>";
 
 }  // namespace
 

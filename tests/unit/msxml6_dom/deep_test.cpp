@@ -4,9 +4,9 @@
 // exhausts the stack fails its test instead of ending the run.
 #include <cstdlib>
 
-#include "dom_fixture.h"
+#include "tests/unit/common/engine_objects.h"
 
-using namespace domtest;
+using namespace enginetest;
 
 namespace {
 
@@ -71,8 +71,9 @@ TEST(DeepTrees, MovesRepairNamespacesOnceADocumentHasAny) {
 
 // Each append moves the whole chain built so far: linear only when a move
 // does not walk the subtree it moves. Under a default namespace only the
-// top of the chain needs xmlns="".
-TEST(DeepTrees, ChainsBuiltBottomUpAndMovedWhole) {
+// top of the chain needs xmlns="". Below the root of a parsed chain, the
+// copy made for the output declares the prefix.
+TEST(DeepTrees, ChainsBuiltBottomUpMovedWholeAndCopiedForOutput) {
     inChild([] {
         auto doc = parse(L"<r><s/><t xmlns='urn:d'/></r>");
         ComPtr<IXMLDOMNode> built = bottomUp(doc.get(), kLevels);
@@ -81,17 +82,10 @@ TEST(DeepTrees, ChainsBuiltBottomUpAndMovedWhole) {
         if (!built || !append(s.get(), built.get()) || !append(t.get(), built.get())) return false;
         std::wstring const expected =
             L"<r><s/><t xmlns=\"urn:d\"><a xmlns=\"\">" + chain(kLevels, L"a").substr(3) + L"</t></r>";
-        return xmlOf(rootOf(doc.get()).get()) == expected;
-    });
-}
-
-TEST(DeepTrees, DeepCopiesAndTheirOutput) {
-    inChild([] {
-        std::wstring const text = chain(kLevels, L"p:a", L" xmlns:p=\"urn:p\"");
-        auto doc = parse(text);
-        // Below the root: the copy made for the output declares the prefix.
-        auto second = select(rootOf(doc.get()).get(), L"*");
-        return xmlOf(second.get()) == chain(kLevels - 1, L"p:a", L" xmlns:p=\"urn:p\"");
+        auto prefixed = parse(chain(kLevels, L"p:a", L" xmlns:p=\"urn:p\""));
+        auto second = select(rootOf(prefixed.get()).get(), L"*");
+        return xmlOf(rootOf(doc.get()).get()) == expected &&
+               xmlOf(second.get()) == chain(kLevels - 1, L"p:a", L" xmlns:p=\"urn:p\"");
     });
 }
 
@@ -110,8 +104,7 @@ TEST(DeepTrees, ReadingAndWritingShareOneDepthLimit) {
             !append(doc.get(), extra.get()))
             return false;
         writeFile(dir / "old.xml", "<old/>");
-        bool const notSaved = FAILED(saveTo(doc.get(), dir / "old.xml")) &&
-                              readFile(dir / "old.xml") == "<old/>";
+        bool const notSaved = FAILED(saveTo(doc.get(), dir / "old.xml")) && readFile(dir / "old.xml") == "<old/>";
         BSTR xml = nullptr;
         bool const noText = FAILED(doc->get_xml(&xml)) && !xml;
         return readsLimit && notSaved && noText;

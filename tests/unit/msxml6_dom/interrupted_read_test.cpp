@@ -12,10 +12,10 @@
 #include <chrono>
 #include <thread>
 
-#include "dom_fixture.h"
+#include "tests/unit/common/engine_objects.h"
 #include "tests/unit/common/temp_files.h"
 
-using namespace domtest;
+using namespace enginetest;
 
 namespace {
 

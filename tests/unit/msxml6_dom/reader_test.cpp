@@ -3,34 +3,36 @@
 // nodes that libxml2 freed.
 #include <libxml/tree.h>
 
+#include <map>
 #include <utility>
 #include <vector>
 
-#include "dom_fixture.h"
+#include "tests/unit/common/engine_objects.h"
 
-using namespace domtest;
+using namespace enginetest;
 
 namespace {
 
 // A lent text as a string: "(null)" for S_FALSE with null, "(failed)" for a
 // failure; the length given must match the text.
-std::wstring lent(HRESULT hr, wchar_t const* s, size_t n) {
+template <class Read>
+std::wstring lent(Read read) {
+    wchar_t const* s = nullptr;
+    size_t n = 0;
+    HRESULT const hr = read(&s, &n);
     if (FAILED(hr)) return L"(failed)";
     if (hr == S_FALSE || !s) return hr == S_FALSE && !s ? L"(null)" : L"(inconsistent)";
     EXPECT_EQ(n, wcslen(s));
     return s;
 }
-#define LENT(call)                   \
-    [&] {                            \
-        wchar_t const* s = nullptr;  \
-        size_t n = 0;                \
-        HRESULT hr = call;           \
-        return lent(hr, s, n);       \
-    }()
-std::wstring readName(ComPtr<IXMLDOMNodeReader> const& r) { return LENT(r->readName(&s, &n)); }
-std::wstring readText(ComPtr<IXMLDOMNodeReader> const& r) { return LENT(r->readText(&s, &n)); }
+std::wstring readName(ComPtr<IXMLDOMNodeReader> const& r) {
+    return lent([&](auto s, auto n) { return r->readName(s, n); });
+}
+std::wstring readText(ComPtr<IXMLDOMNodeReader> const& r) {
+    return lent([&](auto s, auto n) { return r->readText(s, n); });
+}
 std::wstring readAttribute(ComPtr<IXMLDOMNodeReader> const& r, wchar_t const* name) {
-    return LENT(r->readAttribute(name, &s, &n));
+    return lent([&](auto s, auto n) { return r->readAttribute(name, s, n); });
 }
 
 std::wstring valueOf(IXMLDOMNode* node) {
@@ -42,8 +44,15 @@ std::wstring valueOf(IXMLDOMNode* node) {
 
 DOMNodeType typeOf(IXMLDOMNode* node) {
     DOMNodeType type = NODE_INVALID;
-    if (node) node->get_nodeType(&type);
-    return type;
+    return node && SUCCEEDED(node->get_nodeType(&type)) ? type : NODE_INVALID;
+}
+
+// Calls visit(attribute) for each attribute the reader gives, in order.
+template <class Visit>
+void forEachAttribute(IXMLDOMNodeReader* r, Visit visit) {
+    ComPtr<IXMLDOMAttribute> at;
+    for (ComPtr<IXMLDOMAttribute> next; r->nextAttribute(at.get(), next.put()) == S_OK; visit(at.get()))
+        at = std::move(next);
 }
 
 // Every read of `node`, its attributes and, recursively, its children
@@ -134,22 +143,25 @@ TEST(Reader, AgreesWithTheStandardInterfaces) {
 
 TEST(Reader, AttributeLookupsAndBounds) {
     auto doc = parse(L"<r xmlns:p='urn:p' xmlns='urn:d' p:a='1' b=''><c>t</c></r>");
-    auto r = readerOf(rootOf(doc.get()).get());
-    EXPECT_EQ(readAttribute(r, L"xmlns:q"), L"(null)");
-    EXPECT_EQ(readAttribute(r, L"a"), L"(null)") << "matched by qualified name only";
-    EXPECT_EQ(readAttribute(r, L"b"), L"") << "present but empty is not absent";
-    EXPECT_EQ(readAttribute(r, L"missing"), L"(null)");
-    EXPECT_EQ(readAttribute(r, nullptr), L"(null)");
+    auto root = rootOf(doc.get());
+    auto r = readerOf(root.get());
+    // Matched by qualified name only; present but empty is not absent.
+    for (auto [name, value] : {std::pair{L"xmlns:q", L"(null)"},
+                               {L"a", L"(null)"},
+                               {L"b", L""},
+                               {L"missing", L"(null)"},
+                               {static_cast<wchar_t const*>(nullptr), L"(null)"}})
+        EXPECT_EQ(readAttribute(r, name), value) << (name ? name : L"null");
     EXPECT_EQ(E_POINTER, r->readName(nullptr, nullptr));
 
     // Only an element has attributes and element children; a step from an
     // attribute of another element is refused.
-    auto b = query<IXMLDOMAttribute>(select(rootOf(doc.get()).get(), L"@b").get(), IID_IXMLDOMAttribute);
+    auto b = query<IXMLDOMAttribute>(select(root.get(), L"@b").get(), IID_IXMLDOMAttribute);
     ASSERT_TRUE(b);
     EXPECT_EQ(readAttribute(readerOf(b.get()), L"b"), L"(failed)");
     ComPtr<IXMLDOMChildCursor> cursor;
     EXPECT_EQ(E_FAIL, readerOf(b.get())->openElementChildren(cursor.put()));
-    auto c = element(rootOf(doc.get()).get(), L"*");
+    auto c = element(root.get(), L"*");
     ComPtr<IXMLDOMAttribute> none;
     EXPECT_EQ(E_INVALIDARG, readerOf(c.get())->nextAttribute(b.get(), none.put()));
     EXPECT_EQ(S_FALSE, readerOf(c.get())->nextAttribute(nullptr, none.put()));
@@ -166,37 +178,71 @@ TEST(Reader, AttributeLookupsAndBounds) {
     EXPECT_FALSE(child || reader);
 }
 
-// Names of a tree keep one pointer for the tree's life, whatever else is
-// read between; prefixed forms of one local name stay apart, and a name
-// that libxml2 keeps outside the tree's dictionary still reads right.
-TEST(Reader, NamesComeFromTheTreesTable) {
-    std::wstring text = L"<r xmlns:p='urn:p' xmlns:q='urn:q'>";
-    for (int i = 0; i < 300; ++i) text += L"<n" + std::to_wstring(i) + L" p:a='1' q:a='2' a='3'/>";
-    auto doc = parse(text + L"</r>");
-    auto root = rootOf(doc.get());
-    auto nameAt = [&](wchar_t const* path) {
+// Key -> name of every element and non-declaration attribute under `node`;
+// a key met with two texts fails.
+void collectKeys(IXMLDOMNode* node, std::map<uint64_t, std::wstring>& keys) {
+    auto const add = [&](IUnknown* of) {
         wchar_t const* name = nullptr;
-        EXPECT_EQ(S_OK, readerOf(element(root.get(), path).get())->readName(&name, nullptr));
-        return name;
+        uint64_t key = 0;
+        ASSERT_EQ(S_OK, readerOf(of)->readNameKey(&name, nullptr, &key));
+        ASSERT_NE(key, 0u) << name;
+        auto const [at, added] = keys.emplace(key, name);
+        EXPECT_TRUE(added || at->second == name) << "one key for " << at->second << " and " << name;
     };
-    wchar_t const* first = nameAt(L"n0");
-    std::vector<std::wstring> keys;
-    for (int i = 0; i < 300; ++i) {
-        auto e = element(root.get(), (L"n" + std::to_wstring(i)).c_str());
-        ComPtr<IXMLDOMAttribute> at;
-        for (ComPtr<IXMLDOMAttribute> next; readerOf(e.get())->nextAttribute(at.get(), next.put()) == S_OK;) {
-            at = std::move(next);
-            if (i == 299) keys.push_back(readName(readerOf(at.get())));
+    add(node);
+    forEachAttribute(readerOf(node).get(), [&](IXMLDOMAttribute* at) {
+        if (nameOf(at).rfind(L"xmlns", 0) != 0) add(at);
+    });
+    forEachChild(node, [&](IXMLDOMNode* child) {
+        if (typeOf(child) == NODE_ELEMENT) collectKeys(child, keys);
+    });
+}
+
+// Names of a tree keep one pointer for the tree's life, whatever else is
+// read between; prefixed forms of one local name stay apart. A name key
+// stays with one text for good, across nodes, trees and tree lifetimes
+// (walkers keep what they made of a name under its key); text nodes and
+// names libxml2 keeps outside the tree's dictionary have none but still read.
+TEST(Reader, NamesAndNameKeysComeFromTheTreesTable) {
+    std::wstring text = L"<r xmlns:p='urn:p' xmlns:q='urn:q'><a p:x='1' x='2'>t</a><p:a p:x='4'/>";
+    for (int i = 0; i < 300; ++i) text += L"<n" + std::to_wstring(i) + L" p:a='1' q:a='2' a='3'/>";
+    text += L"</r>";
+    std::map<uint64_t, std::wstring> first;
+    {
+        auto doc = parse(text);
+        auto root = rootOf(doc.get());
+        wchar_t const* n0 = nullptr;
+        auto nameOfN0 = [&] { return readerOf(element(root.get(), L"n0").get())->readName(&n0, nullptr); };
+        ASSERT_EQ(S_OK, nameOfN0());
+        wchar_t const* const firstN0 = n0;
+        collectKeys(root.get(), first);
+        EXPECT_EQ(first.size(), 306u);  // one a text: r a p:x x p:a q:a n0..n299
+        std::vector<std::wstring> names;
+        forEachAttribute(readerOf(element(root.get(), L"n299").get()).get(),
+                         [&](IXMLDOMAttribute* at) { names.push_back(readName(readerOf(at))); });
+        EXPECT_EQ(names, (std::vector<std::wstring>{L"p:a", L"q:a", L"a"}));
+        ASSERT_EQ(S_OK, nameOfN0());
+        EXPECT_EQ(n0, firstN0);
+
+        auto a = element(root.get(), L"a");
+        xmlAddChild(mx::engineNodeOf(a.get()), xmlNewNode(nullptr, BAD_CAST "outside"));
+        auto outside = element(a.get(), L"outside");
+        EXPECT_EQ(readName(readerOf(outside.get())), L"outside");
+        ComPtr<IXMLDOMNode> t;
+        a->get_firstChild(t.put());
+        for (IUnknown* none : {static_cast<IUnknown*>(t.get()), static_cast<IUnknown*>(outside.get())}) {
+            wchar_t const* name = nullptr;
+            uint64_t key = 7;
+            EXPECT_EQ(S_OK, readerOf(none)->readNameKey(&name, nullptr, &key));
+            EXPECT_EQ(key, 0u) << name;
         }
     }
-    EXPECT_EQ(nameAt(L"n0"), first);
-    EXPECT_EQ(std::wstring(first), L"n0");
-    EXPECT_EQ(keys, (std::vector<std::wstring>{L"p:a", L"q:a", L"a"}));
-
-    xmlNodePtr outside = xmlNewNode(nullptr, BAD_CAST "outside");
-    xmlAddChild(mx::engineNodeOf(root.get()), outside);
-    EXPECT_EQ(nameOf(element(root.get(), L"outside").get()), L"outside");
-    EXPECT_EQ(readName(readerOf(element(root.get(), L"outside").get())), L"outside");
+    // The same names in a tree made after the first one died: new keys.
+    std::map<uint64_t, std::wstring> second;
+    auto again = parse(text);
+    collectKeys(rootOf(again.get()).get(), second);
+    EXPECT_EQ(second.size(), first.size());
+    for (auto const& [key, name] : second) EXPECT_EQ(first.count(key), 0u) << "key of " << name << " reused";
 }
 
 // The per-thread text buffer gives back what one large text took.
@@ -218,8 +264,7 @@ TEST(Reader, ReadersOfFreedNodesFail) {
     ComPtr<IXMLDOMAttribute> decl, k, none;
     ASSERT_EQ(S_OK, readerOf(root.get())->nextAttribute(nullptr, decl.put()));
     auto rd = readerOf(decl.get());
-    xmlNodePtr rootNode = mx::engineNodeOf(root.get());
-    xmlFreeNs(std::exchange(rootNode->nsDef, nullptr));
+    xmlFreeNs(std::exchange(mx::engineNodeOf(root.get())->nsDef, nullptr));
     EXPECT_EQ(readName(rd) + readText(rd), L"(failed)(failed)");
 
     auto e = element(root.get(), L"e");
@@ -230,11 +275,11 @@ TEST(Reader, ReadersOfFreedNodesFail) {
     ASSERT_TRUE(node);
     xmlUnlinkNode(node);
     xmlFreeNode(node);
-    EXPECT_EQ(readName(re) + readText(re) + readAttribute(re, L"k"), L"(failed)(failed)(failed)");
+    EXPECT_EQ(readName(re) + readText(re) + readAttribute(re, L"k") + readName(rk),
+              L"(failed)(failed)(failed)(failed)");
     ComPtr<IXMLDOMChildCursor> cursor;
     EXPECT_EQ(E_FAIL, re->openElementChildren(cursor.put()));
     EXPECT_EQ(E_FAIL, re->nextAttribute(nullptr, none.put()));
-    EXPECT_EQ(readName(rk), L"(failed)");
     EXPECT_EQ(xmlOf(root.get()), L"<r a=\"x\"/>");
 }
 

@@ -1,50 +1,22 @@
-// Editing: moves (also across documents), the DOM's refusals, attributes and
-// prefixes, XPath selection, the XML declaration as a processing
-// instruction, and node objects that outlive their document or their
-// libxml2 node. Leaks and use-after-free show under the sanitizer build.
-#include "dom_fixture.h"
+// Editing: the DOM's refusals, attributes and prefixes, XPath selection, the
+// XML declaration as a processing instruction, and node objects that outlive
+// their document or their libxml2 node. Leaks and use-after-free show under
+// the sanitizer build. (Moves, also across documents, are the object model's
+// element tests.)
+#include "tests/unit/common/engine_objects.h"
 
-using namespace domtest;
+using namespace enginetest;
 
 namespace {
-
-TEST(Tree, AppendMovesANodeButNeverIntoItself) {
-    auto doc = parse(L"<r><a><x><c/></x></a><b/></r>");
-    auto r = rootOf(doc.get());
-    auto x = select(r.get(), L"a/x");
-    EXPECT_EQ(x.get(), append(select(r.get(), L"b").get(), x.get()).get());  // the node itself comes back
-    EXPECT_EQ(L"<r><a/><b><x><c/></x></b></r>", xmlOf(r.get()));
-    ComPtr<IXMLDOMNode> out;
-    EXPECT_TRUE(FAILED(x->appendChild(x.get(), out.put())));
-    EXPECT_TRUE(FAILED(select(x.get(), L"c")->appendChild(x.get(), out.put())));
-    EXPECT_FALSE(out);
-    EXPECT_EQ(L"<r><a/><b><x><c/></x></b></r>", xmlOf(r.get()));
-}
 
 // Every name the parser accepts can be created, and nothing else.
 TEST(Tree, CreatedNamesFollowTheParsersRules) {
     auto doc = parse(L"<r/>");
     for (std::wstring name : {L"t\U0001F600", L"\U00010400x", L"p:local", L"caf\u00E9"})
         EXPECT_TRUE(createElement(doc.get(), name)) << name.size();
-    for (std::wstring name : {L"1x", L"a b", L":x", L"x:", L"a:b:c", L""})
-        EXPECT_FALSE(createElement(doc.get(), name)) << name.size();
+    for (std::wstring name : {L"1x", L"a b", L":x", L"x:", L"a:b:c", L""}) EXPECT_FALSE(createElement(doc.get(), name));
     ComPtr<IXMLDOMElement> refused;
     EXPECT_TRUE(FAILED(doc->createElement(Arg(L"xmlns:x"), refused.put())));
-}
-
-TEST(Tree, NodesMoveAcrossDocumentsAndOutliveTheirSource) {
-    auto target = parse(L"<t xmlns:p='urn:p'/>");
-    ComPtr<IXMLDOMNode> moved;
-    {
-        auto source = parse(L"<s xmlns:p='urn:p' xmlns:q='urn:q'><p:a q:z='1'>text<b/></p:a></s>");
-        moved = select(rootOf(source.get()).get(), L"*");
-        ASSERT_TRUE(append(rootOf(target.get()).get(), moved.get()));
-    }  // the source document goes away here; the moved nodes must not depend on it
-    EXPECT_EQ(L"<t xmlns:p=\"urn:p\"><p:a xmlns:q=\"urn:q\" q:z=\"1\">text<b/></p:a></t>",
-              xmlOf(rootOf(target.get()).get()));
-    ComPtr<IXMLDOMDocument> owner;
-    moved->get_ownerDocument(owner.put());
-    EXPECT_EQ(static_cast<IXMLDOMDocument*>(target.get()), owner.get());
 }
 
 TEST(Tree, SetAttributeIsLiteralAndDeclaresNamespaces) {
@@ -81,8 +53,11 @@ TEST(Tree, PrefixesBindWhereTheyAreDeclared) {
     auto c = element(rootOf(nested.get()).get(), L"c");
     ASSERT_EQ(S_OK, setAttribute(c.get(), L"xmlns:p", L"urn:2"));
     ASSERT_EQ(S_OK, setAttribute(c.get(), L"xmlns", L"urn:d"));
-    for (auto [path, expected] : {std::pair{L"*[1]/*[1]", L"urn:2"}, {L"*[1]/*/@*", L"urn:2"}, {L"*[1]/*[2]", L"urn:d"},
-                                  {L"*[1]/*[3]/*", L"urn:o"}, {L"*[2]", L"urn:1"}})
+    for (auto [path, expected] : {std::pair{L"*[1]/*[1]", L"urn:2"},
+                                  {L"*[1]/*/@*", L"urn:2"},
+                                  {L"*[1]/*[2]", L"urn:d"},
+                                  {L"*[1]/*[3]/*", L"urn:o"},
+                                  {L"*[2]", L"urn:1"}})
         EXPECT_EQ(expected, uriOf(select(rootOf(nested.get()).get(), path).get())) << path;
     // Bound late, p:a and q:a may turn out to be one name: then nothing is written.
     auto same = parse(L"<r xmlns:p='urn:u' xmlns:q='urn:u'/>");
@@ -112,8 +87,8 @@ TEST(Tree, RemovedNodesKeepTheirNamespaces) {
 TEST(Tree, CharacterDataXmlCannotHoldIsRefused) {
     auto doc = parse(L"<r a='v'>t<!--c--><?p d?></r>");
     auto root = rootOf(doc.get());
-    for (std::wstring bad : {std::wstring(L"a\x01"), std::wstring(L"\x0B"), std::wstring(L"x\xFFFE"),
-                             std::wstring(L"\xFFFF")}) {
+    for (std::wstring bad :
+         {std::wstring(L"a\x01"), std::wstring(L"\x0B"), std::wstring(L"x\xFFFE"), std::wstring(L"\xFFFF")}) {
         Arg text(bad);
         ComPtr<IXMLDOMText> t;
         EXPECT_EQ(E_INVALIDARG, doc->createTextNode(text, t.put()));
@@ -135,10 +110,8 @@ TEST(Tree, CharacterDataXmlCannotHoldIsRefused) {
 TEST(Tree, SelectSingleNodeGivesFirstMatchInDocumentOrder) {
     auto doc = parse(L"<r><a id='1'><c/></a><b/><a id='2'/><c id='3'/></r>");
     auto r = rootOf(doc.get());
-    EXPECT_EQ(L"2", attribute(element(r.get(), L"a[2]").get(), L"id"));
-    EXPECT_EQ(L"a", nameOf(select(r.get(), L"c | a").get()));  // union in document order
+    EXPECT_EQ(L"a", nameOf(select(r.get(), L"c | a").get()));                // union in document order
     EXPECT_EQ(L"<none>", attribute(element(r.get(), L"//c").get(), L"id"));  // the nested one comes first
-    EXPECT_EQ(L"b", nameOf(select(select(r.get(), L"a[2]").get(), L"preceding-sibling::*[1]").get()));
     EXPECT_TRUE(query<IXMLDOMAttribute>(select(r.get(), L"a/@id").get(), IID_IXMLDOMAttribute));
     ComPtr<IXMLDOMNode> none;
     EXPECT_EQ(S_FALSE, r->selectSingleNode(Arg(L"zzz"), none.put()));
@@ -158,10 +131,10 @@ TEST(Tree, XmlDeclarationBecomesTheDocumentsDeclaration) {
     auto r = createElement(doc.get(), L"r");
     append(doc.get(), r.get());
     EXPECT_EQ(L"xml r", childNames(doc.get()));
-    VARIANT data;
     ComPtr<IXMLDOMNode> first;
-    doc->get_firstChild(first.put());
-    first->get_nodeValue(&data);
+    VARIANT data;
+    ASSERT_EQ(S_OK, doc->get_firstChild(first.put()));
+    ASSERT_EQ(S_OK, first->get_nodeValue(&data));
     EXPECT_EQ(L"version='1.0' encoding='UTF-16'", take(data.bstrVal));
     std::wstring text = xmlOf(doc.get());
     EXPECT_EQ(0u, text.find(L"<?xml version=\"1.0\"?>"));
@@ -180,11 +153,12 @@ TEST(Lifetime, NodesOutliveTheirDocumentObject) {
         text = select(rootOf(doc.get()).get(), L"c/text()");
     }
     ComPtr<IXMLDOMNode> parent;
+    ComPtr<IXMLDOMDocument> owner;
     text->get_parentNode(parent.put());
     EXPECT_EQ(L"<c>x</c>", xmlOf(parent.get()));
-    ComPtr<IXMLDOMDocument> owner;
     ASSERT_EQ(S_OK, parent->get_ownerDocument(owner.put()));
-    EXPECT_EQ(L"<r a=\"1\"><c>x</c></r>", xmlOf(rootOf(query<IXMLDOMDocument3>(owner.get(), IID_IXMLDOMDocument3).get()).get()));
+    EXPECT_EQ(L"<r a=\"1\"><c>x</c></r>",
+              xmlOf(rootOf(query<IXMLDOMDocument3>(owner.get(), IID_IXMLDOMDocument3).get()).get()));
 }
 
 TEST(Lifetime, DetachedNodesAreFreedOrKeptByTheirHolders) {

@@ -16,7 +16,8 @@ std::wstring write(IUnknown* doc, bool indent, bool direct) {
     if (!direct) {  // a separate lexical handler: the general event path
         auto forward = Recorder::create();
         forward->forward = query<ISAXLexicalHandler>(writer.get(), IID_ISAXLexicalHandler);
-        reader->putProperty(SAX_PROPERTY_LEXICAL_HANDLER, objectVariant(static_cast<ISAXLexicalHandler*>(forward.get()), VT_UNKNOWN));
+        reader->putProperty(SAX_PROPERTY_LEXICAL_HANDLER,
+                            objectVariant(static_cast<ISAXLexicalHandler*>(forward.get()), VT_UNKNOWN));
     }
     EXPECT_EQ(S_OK, parseNode(reader.get(), doc));
     return outputOf(writer.get());
@@ -43,8 +44,9 @@ private:
     }
 
     void children(std::string& s, int depth) {
-        static char const* const texts[] = {"x", " spaced  out ", "a&amp;b", "&lt;t&gt;", "\t", "\xC3\xA9\xE2\x82\xAC",
-                                            "line\nbreak", "cr&#xD;", "q\"'", "]]&gt;"};
+        static char const* const texts[] = {
+            "x",           " spaced  out ", "a&amp;b", "&lt;t&gt;", "\t", "\xC3\xA9\xE2\x82\xAC",
+            "line\nbreak", "cr&#xD;",       "q\"'",    "]]&gt;"};
         static char const* const blanks[] = {"  ", "\n\t", " \n  "};
         unsigned n = pick(5);
         for (unsigned i = 0; i < n; ++i) {

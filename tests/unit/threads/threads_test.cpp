@@ -77,41 +77,36 @@ struct Walker : TrelDOMElementVisitor, TrelDOMAttributeVisitor {
 struct Outcome {
     std::string failure;
     long walkedAtExit = 0;
-    void check(bool ok, std::string const& what) {
-        if (!ok && failure.empty()) failure = what;
-    }
+    void check(bool ok, std::string const& what) { failure += ok || !failure.empty() ? "" : what; }
 };
 
 std::wstring owned(wchar_t* text) {
     std::wstring copy = text ? text : L"(null)";
-    ux_strfree(text);
-    return copy;
+    return ux_strfree(text), copy;
 }
 
-// One round of a thread's work; everything it makes dies before it returns.
 struct Files {
     TempDir dir;
-    std::wstring sheet = dir.write("list.xsl", kSheet);
-    std::wstring schema = dir.write("model.xsd", kSchema);
-    std::wstring broken = dir.write("broken.xml", "<model><part></model>");
+    std::wstring sheet = dir.write("list.xsl", kSheet), schema = dir.write("model.xsd", kSchema),
+                 broken = dir.write("broken.xml", "<model><part></model>");
 };
+
+// One round of a thread's work; everything it makes dies before it returns.
 
 void round(int thread, int n, Files const& files, Outcome& out) {
     XmlObjectFactory* factory = XmlObjectFactory::getInstance();
     std::string const stem = "t" + std::to_string(thread) + "-" + std::to_string(n);
     XmlSmartPtr<TrelDOMDocument> built(factory->createDocument());
-    out.check(built && built->loadXML(modelText(thread).c_str()), "loadXML");
-    if (!built) return;
     std::wstring const saved = files.dir.file(stem + ".xml");
-    out.check(built->save(saved.c_str(), n % 2 == 0), "save");
-
+    out.check(built->loadXML(modelText(thread).c_str()) && built->save(saved.c_str(), n % 2 == 0), "loadXML, save");
     XmlSmartPtr<TrelDOMDocument> loaded(factory->createDocument(saved.c_str()));
     out.check(bool(loaded), "load from file");
     if (!loaded) return;
     Walker walk;
     loaded->scanTree(&walk);
-    out.check(walk.elements == 1 + 3 * kItems && walk.attributes == 1 + 2 * kItems, "walk counts");
-    out.check(walk.sizes == 7L * kItems * (kItems - 1) / 2, "walk sizes");
+    out.check(walk.elements == 1 + 3 * kItems && walk.attributes == 1 + 2 * kItems &&
+                  walk.sizes == 7L * kItems * (kItems - 1) / 2,
+              "walk");
     wchar_t const* name = loaded->getText(L"/model/part[@id='p5']/name");
     out.check(name && std::wstring(name) == L"t" + std::to_wstring(thread) + L"-5", "XPath");
     out.check(owned(XML_UTILITIES::getRootTag(saved.c_str())) == L"model", "root tag by SAX");
@@ -132,8 +127,8 @@ void round(int thread, int n, Files const& files, Outcome& out) {
     out.check(schema && !schema->validateDocument(loaded, errors) && errors.find(L"edited") != std::wstring::npos,
               "edit is invalid, and the message says why");
     TrelDOMNodeLocator locator;
-    out.check(!comparator.compareTree(loaded, built, &locator), "edit is seen");
-    out.check(wcslen(locator.getPath().toString()) > 0, "locator records the difference");
+    out.check(!comparator.compareTree(loaded, built, &locator) && wcslen(locator.getPath().toString()) > 0,
+              "the edit is seen and located");
 
     std::wstring const text = owned(XML_UTILITIES::serialize(loaded, false, false));
     out.check(text.find(L"edited=\"" + std::to_wstring(n) + L"\"") != std::wstring::npos, "serialised edit");
@@ -184,8 +179,7 @@ TEST(Threads, EachWithItsOwnDocumentsAtOnce) {
         EXPECT_EQ(outcomes[t].walkedAtExit, 1 + 3 * kItems) << "thread " << t;
     }
     XmlObjectFactory* factory = XmlObjectFactory::getInstance();
-    EXPECT_EQ(factory->getDocumentCount(), 0);
-    EXPECT_EQ(factory->getNodeCount(), 0);
+    EXPECT_TRUE(factory->getDocumentCount() == 0 && factory->getNodeCount() == 0) << "documents or nodes leaked";
     EXPECT_EQ(StringCache::stringCount, stringsBefore);
 }
 

@@ -1,5 +1,7 @@
-// BSTR and VARIANT.
-#include "win32_fixture.h"
+// BSTR, VARIANT and the library loader.
+#include <gtest/gtest.h>
+
+#include "platform/win32/win32.h"
 
 namespace {
 
@@ -7,15 +9,12 @@ TEST(Bstr, LengthIsStoredAndEmbeddedNulsSurvive) {
     wchar_t const text[] = {L'a', L'\0', L'b'};
     BSTR s = SysAllocStringLen(text, 3);
     ASSERT_NE(nullptr, s);
-    EXPECT_EQ(3u, SysStringLen(s));
-    EXPECT_EQ(3u * sizeof(wchar_t), SysStringByteLen(s));
-    EXPECT_EQ(L'b', s[2]);
-    EXPECT_EQ(L'\0', s[3]);  // terminated as well
+    EXPECT_TRUE(SysStringLen(s) == 3 && SysStringByteLen(s) == 3 * sizeof(wchar_t));
+    EXPECT_TRUE(s[2] == L'b' && s[3] == L'\0');  // terminated as well
     SysFreeString(s);
-    BSTR blank = SysAllocStringLen(nullptr, 4);
+    BSTR blank = SysAllocStringLen(nullptr, 4);  // the characters are the caller's to write
     ASSERT_NE(nullptr, blank);
-    EXPECT_EQ(4u, SysStringLen(blank));
-    EXPECT_EQ(0, blank[4]);  // terminated; the characters are the caller's to write
+    EXPECT_TRUE(SysStringLen(blank) == 4 && blank[4] == 0);
     SysFreeString(blank);
     EXPECT_EQ(nullptr, SysAllocString(nullptr));
     EXPECT_EQ(0u, SysStringLen(nullptr));
@@ -32,9 +31,7 @@ public:
 };
 
 TEST(Variant, CopyDuplicatesStringsAndCountsObjects) {
-    VARIANT a, b;
-    VariantInit(&a);
-    VariantInit(&b);
+    VARIANT a{}, b{};
     a.vt = VT_BSTR;
     a.bstrVal = SysAllocString(L"text");
     ASSERT_EQ(S_OK, VariantCopy(&b, &a));
@@ -54,6 +51,21 @@ TEST(Variant, CopyDuplicatesStringsAndCountsObjects) {
     a.vt = VT_UNKNOWN;
     a.punkVal = nullptr;
     EXPECT_EQ(S_OK, VariantClear(&a));  // a null object is fine
+}
+
+TEST(Library, DllNameFindsTheEngineBesideThisLibrary) {
+    HMODULE engine = LoadLibraryA("msxml6.dll");
+    ASSERT_NE(nullptr, engine);
+    EXPECT_NE(nullptr, GetProcAddress(engine, "DllGetClassObject"));
+    EXPECT_EQ(nullptr, GetProcAddress(engine, "NoSuchEntryPoint"));
+    EXPECT_TRUE(FreeLibrary(engine));
+    HMODULE again = LoadLibraryA("MSXML6.DLL");  // names are not case-sensitive
+    EXPECT_NE(nullptr, again);
+    FreeLibrary(again);
+    for (char const* missing : {"no-such-library.dll", "", static_cast<char const*>(nullptr)})
+        EXPECT_EQ(nullptr, LoadLibraryA(missing));
+    EXPECT_EQ(nullptr, GetProcAddress(nullptr, "x"));
+    EXPECT_FALSE(FreeLibrary(nullptr));
 }
 
 }  // namespace

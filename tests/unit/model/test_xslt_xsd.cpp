@@ -13,22 +13,18 @@ char const kSheet[] =
     "<xsl:sort select='@v' data-type='number'/><i><xsl:value-of select='@v'/></i>"
     "</xsl:for-each></sum></xsl:template></xsl:stylesheet>";
 
-using XsltTest = ModelTest;
-
-TEST_F(XsltTest, TransformIntoADocumentAndIntoAFile) {
+TEST_F(ModelTest, TransformIntoADocumentAndIntoAFile) {
     TempDir dir;
-    std::wstring const sheet = dir.write("sheet.xsl", kSheet);
+    std::wstring const sheet = dir.write("sheet.xsl", kSheet), out = dir.file("out.xml");
     auto input = parse(L"<list><item v='3'/><item v='1'/><item v='2'/></list>");
     XmlSmartPtr<TrelDOMDocument> result(input->transform(sheet.c_str()));
     ASSERT_TRUE(result);
     EXPECT_EQ(textAt(result, L"/sum/@n") + textAt(result, L"/sum/i[1]"), L"31");
     EXPECT_EQ(liveDocuments(), 2) << "the processor was released";
-    std::wstring const out = dir.file("out.xml");
     ASSERT_TRUE(input->transform(sheet.c_str(), out.c_str()));
     XmlSmartPtr<TrelDOMDocument> written(factory()->createDocument(out.c_str()));
     ASSERT_TRUE(written);
-    EXPECT_EQ(textAt(written, L"/sum/i[3]"), L"3");
-    EXPECT_EQ(textAt(input, L"/list/item[1]/@v"), L"3") << "the input is left alone";
+    EXPECT_EQ(textAt(written, L"/sum/i[3]") + textAt(input, L"/list/item[1]/@v"), L"33") << "the input is left alone";
 }
 
 TEST(InternalStylesheet, FoundAmongTheConfigurationDirectories) {
@@ -39,11 +35,10 @@ TEST(InternalStylesheet, FoundAmongTheConfigurationDirectories) {
     wchar_t const* a = TrelXSLTProcessor::getInternalStylesheet(L"a.xsl");
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(std::wstring(a), first.file("xml/stylesheet/a.xsl"));
-    wchar_t const* b = TrelXSLTProcessor::getInternalStylesheet(L"b.xsl");
-    EXPECT_EQ(b, a) << "one static buffer, overwritten";
-    EXPECT_EQ(std::wstring(b), second.file("xml/stylesheet/b.xsl"));
-    EXPECT_EQ(TrelXSLTProcessor::getInternalStylesheet(L"missing.xsl"), nullptr);
-    EXPECT_EQ(TrelXSLTProcessor::getInternalStylesheet(nullptr), nullptr);
+    EXPECT_EQ(TrelXSLTProcessor::getInternalStylesheet(L"b.xsl"), a) << "one static buffer, overwritten";
+    EXPECT_EQ(std::wstring(a), second.file("xml/stylesheet/b.xsl"));
+    EXPECT_FALSE(TrelXSLTProcessor::getInternalStylesheet(L"missing.xsl") ||
+                 TrelXSLTProcessor::getInternalStylesheet(nullptr));
 }
 
 }  // namespace

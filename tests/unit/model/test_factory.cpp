@@ -1,7 +1,4 @@
-// The object factories: live counters, loading by path, and the factory
-// that makes nothing.
-#include "model/DummyObjectFactory.h"
-#include "model/TrelXSDValidator.h"
+// The object factory: live counters and loading by path.
 #include "model/TrelXSLTProcessor.h"
 #include "model/XML_UTILITIES.h"
 #include "model_test_support.h"
@@ -37,24 +34,6 @@ TEST_F(ModelTest, CreateDocumentFromPathLoadsOrLeavesNothing) {
                  XML_UTILITIES::deserialize(reinterpret_cast<unsigned char const*>("<a")) ||
                  factory()->createXSLTProcessor(L"/nonexistent/sheet.xsl"));
     EXPECT_EQ(liveDocuments(), 1);
-}
-
-// A module author handed the factory that makes nothing gets null from
-// every creation, a path that loads included.
-TEST_F(ModelTest, DummyFactoryCreatesNothing) {
-    TempDir dir;
-    std::wstring const good = dir.write("good.xml", "<r/>");
-    XmlSmartPtr<TrelDOMDocument> document = parse(L"<r/>");
-    DummyObjectFactory* dummy = DummyObjectFactory::getInstance();
-    EXPECT_NE(static_cast<XmlObjectFactory*>(dummy), factory());
-    EXPECT_TRUE(!dummy->createDocument() && !dummy->createDocument(good.c_str()) &&
-                !dummy->createXSLTProcessor(document) && !dummy->createXSLTProcessor(good.c_str()) &&
-                !dummy->createXSDValidator(document) && !dummy->createXSDValidator(good.c_str()) &&
-                !dummy->createSAXXMLReader());
-    EXPECT_EQ(dummy->getDocumentCount() + dummy->getNodeCount(), 0);
-    DummyObjectFactory::reset();
-    EXPECT_EQ(DummyObjectFactory::getInstance()->getDocumentCount(), 0) << "a fresh one after reset";
-    DummyObjectFactory::reset();
 }
 
 }  // namespace

@@ -13,7 +13,8 @@ class FailureTest : public BackendTest {};
 TEST_F(FailureTest, EachThreadHasItsOwn) {
     EXPECT_FALSE(factory()->createDocument(file("none.xml").c_str()));
     ASSERT_NE(XmlLastFailure::get(), nullptr);
-    EXPECT_EQ(XmlLastFailure::get()->message + XmlLastFailure::get()->file, L"No such file or directory" + file("none.xml"));
+    EXPECT_EQ(XmlLastFailure::get()->message + XmlLastFailure::get()->file,
+              L"No such file or directory" + file("none.xml"));
     bool otherSawOne = true;
     std::thread([&] { otherSawOne = XmlLastFailure::get() != nullptr; }).join();
     EXPECT_FALSE(otherSawOne);

@@ -2,7 +2,6 @@
 // temporary folder, and trees read back as plain values.
 #pragma once
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -58,21 +57,6 @@ inline std::vector<std::wstring> childTags(TrelDOMElement const* element) {
     EachElement each([&](TrelDOMElement const* e) { tags.push_back(str(e->getTag())); });
     element->scanChildren(&each);
     return tags;
-}
-
-// The whole subtree as one line: tag {namespace} [attributes sorted] "text"
-// (children). Equal trees give equal lines, whatever the attribute order.
-inline std::wstring describe(TrelDOMElement const* element) {
-    std::vector<std::wstring> attributes;
-    EachAttribute collect([&](TrelDOMAttribute const* a) { attributes.push_back(keyValue(a)); });
-    element->scanAttributes(&collect);
-    std::sort(attributes.begin(), attributes.end());
-    std::wstring out = str(element->getTag()) + L" {" + str(element->getNamespace()) + L"} [";
-    for (auto const& line : attributes) out += line + L";";
-    out += L"] \"" + str(element->getText()) + L"\" (";
-    EachElement children([&](TrelDOMElement const* child) { out += describe(child); });
-    element->scanChildren(&children);
-    return out + L")";
 }
 
 // The document's text without indentation.

@@ -57,25 +57,6 @@ TEST_F(Comparator, RulesAndTheRecordedFailure) {
     }
 }
 
-// Same depth keeps the record; deeper takes the path, and the node unless
-// it is null; the locator holds one reference to its node.
-TEST_F(Comparator, LocatorTakesOnlyDeeperPaths) {
-    auto document = parse(L"<r><a/><b/></r>");
-    XmlSmartPtr<TrelDOMElement> a(document->selectElement(L"/r/a")), b(document->selectElement(L"/r/b"));
-    auto path = [](wchar_t const* text) { return std::unique_ptr<LocationPath>(LocationPath::parse(text)); };
-    {
-        TrelDOMNodeLocator locator;
-        locator.overwrite(path(L"/r/a").get(), a);
-        locator.overwrite(path(L"/r/b").get(), b);
-        locator.overwrite(path(L"/r/b/c").get(), nullptr);
-        EXPECT_EQ(locator.path.toString() + tagOf(locator.node), std::wstring(L"/r/b/ca"));
-        EXPECT_EQ(a->referenceCount(), 2);
-        locator.overwrite(path(L"/1/2/3/4").get(), b);
-        EXPECT_EQ(a->referenceCount(), 1);
-    }
-    EXPECT_EQ(b->referenceCount(), 1);
-}
-
 // Only those exact paths: other item elements and attributes count.
 TEST_F(Comparator, ExcludedNodesAreNeitherComparedNorCounted) {
     EXPECT_TRUE(comparator_.registerExclusion(LocationPath::parse(L"/root/item")) &&

@@ -10,31 +10,6 @@ std::unique_ptr<LocationPath> own(LocationPath* path) { return std::unique_ptr<L
 std::wstring text(LocationPath* made) { return own(made)->toString(); }
 std::wstring descriptor(LocationStep const* step) { return step && step->toString() ? step->toString() : L"(null)"; }
 
-// Nothing but the slash is special: no trimming, predicates or escapes; a
-// doubled slash is an empty step, a trailing one prints once.
-TEST(LocationPath, ParsingAndPrinting) {
-    for (wchar_t const* empty : {static_cast<wchar_t const*>(nullptr), L""}) {
-        auto path = own(LocationPath::parse(empty));
-        EXPECT_EQ(std::to_wstring(path->isAbsolute()) + std::to_wstring(path->stepCount()) + path->toString(), L"00");
-    }
-    auto slash = own(LocationPath::parse(L"/"));
-    EXPECT_TRUE(slash->isAbsolute() && slash->stepCount() == 0);
-    EXPECT_EQ(own(LocationPath::parse(L"/a/b/"))->stepCount(), 2);
-    auto doubled = own(LocationPath::parse(L"a//b"));
-    ASSERT_EQ(doubled->stepCount(), 3);
-    EXPECT_EQ(descriptor(doubled->getStep(1)), L"");  // empty, not missing
-    for (auto [source, printed] :
-         std::vector<std::pair<wchar_t const*, wchar_t const*>>{{L"/", L"/"},
-                                                                {L"/a/b/", L"/a/b"},
-                                                                {L"/a//", L"/a/"},
-                                                                {L"/a/b/@c", nullptr},
-                                                                {L"//a", nullptr},
-                                                                {L"/ a /b[2]/@c d/x\\y", nullptr},
-                                                                {L"/model/q:stamp/@seed", nullptr}})
-        EXPECT_EQ(text(LocationPath::parse(source)), printed ? printed : source);
-    EXPECT_EQ(descriptor(own(LocationPath::parse(L"/ a /@c d"))->getLast()), L"@c d");
-}
-
 // Builders make new paths and leave their source alone; copies are deep;
 // pop undoes a push and never fails.
 TEST(LocationPath, BuildersAppendAndPop) {

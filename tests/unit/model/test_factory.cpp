@@ -32,6 +32,7 @@ TEST_F(ModelTest, CreateDocumentFromPathLoadsOrLeavesNothing) {
     EXPECT_FALSE(factory()->createDocument(dir.write("bad.xml", "<root><open></root>").c_str()) ||
                  factory()->createDocument(dir.file("missing.xml").c_str()) ||
                  XML_UTILITIES::deserialize(reinterpret_cast<unsigned char const*>("<a")) ||
+                 XML_UTILITIES::serializeToUTF8(nullptr, true, true) ||
                  factory()->createXSLTProcessor(L"/nonexistent/sheet.xsl"));
     EXPECT_EQ(liveDocuments(), 1);
 }

@@ -20,18 +20,6 @@ std::wstring take(wchar_t* text) {
     return copy;
 }
 
-TEST_F(ModelTest, SerializeCanTakeOverTheCallersOnlyReference) {
-    EXPECT_FALSE(XML_UTILITIES::serialize(nullptr, false, true) || XML_UTILITIES::serializeToUTF8(nullptr, true, true));
-    TrelDOMDocument* document = XML_UTILITIES::deserialize(L"<r a='1'><c>x</c></r>");
-    ASSERT_NE(document, nullptr);
-    EXPECT_EQ(document->referenceCount(), 1) << "deserialize hands over one reference";
-    std::wstring const kept = take(XML_UTILITIES::serialize(document, false, false));
-    EXPECT_NE(take(XML_UTILITIES::serialize(document, true, false)).find(L"\n\t<c>x</c>"), std::wstring::npos);
-    EXPECT_EQ(liveDocuments(), 1);
-    EXPECT_EQ(take(XML_UTILITIES::serialize(document, false, true)), kept);
-    EXPECT_EQ(liveDocuments(), 0) << "the handed-over reference was the last";
-}
-
 TEST_F(ModelTest, SystemInfoHasTheSixFactsInOrder) {
     XmlSmartPtr<TrelDOMDocument> document(factory()->createDocument());
     TrelDOMElement* raw = XML_UTILITIES::systemInfoToXML(document, L"s:System", L"urn:sys");

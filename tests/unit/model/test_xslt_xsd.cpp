@@ -13,20 +13,6 @@ char const kSheet[] =
     "<xsl:sort select='@v' data-type='number'/><i><xsl:value-of select='@v'/></i>"
     "</xsl:for-each></sum></xsl:template></xsl:stylesheet>";
 
-TEST_F(ModelTest, TransformIntoADocumentAndIntoAFile) {
-    TempDir dir;
-    std::wstring const sheet = dir.write("sheet.xsl", kSheet), out = dir.file("out.xml");
-    auto input = parse(L"<list><item v='3'/><item v='1'/><item v='2'/></list>");
-    XmlSmartPtr<TrelDOMDocument> result(input->transform(sheet.c_str()));
-    ASSERT_TRUE(result);
-    EXPECT_EQ(textAt(result, L"/sum/@n") + textAt(result, L"/sum/i[1]"), L"31");
-    EXPECT_EQ(liveDocuments(), 2) << "the processor was released";
-    ASSERT_TRUE(input->transform(sheet.c_str(), out.c_str()));
-    XmlSmartPtr<TrelDOMDocument> written(factory()->createDocument(out.c_str()));
-    ASSERT_TRUE(written);
-    EXPECT_EQ(textAt(written, L"/sum/i[3]") + textAt(input, L"/list/item[1]/@v"), L"33") << "the input is left alone";
-}
-
 TEST(InternalStylesheet, FoundAmongTheConfigurationDirectories) {
     TempDir first, second;
     first.write("xml/stylesheet/a.xsl", kSheet);

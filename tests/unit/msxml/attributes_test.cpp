@@ -7,18 +7,6 @@ namespace {
 
 class AttributeTest : public BackendTest {};
 
-TEST_F(AttributeTest, ValuesAreReadByExactQualifiedName) {
-    auto doc = parse(L"<r a='1' B='2' xml:lang='en' empty=''/>");
-    auto root = rootOf(doc);
-    std::pair<wchar_t const*, wchar_t const*> const values[] = {{L"a", L"1"},         {L"xml:lang", L"en"},
-                                                                {L"b", L"(null)"},    {L"lang", L"(null)"},
-                                                                {nullptr, L"(null)"}, {L"empty", L""}};
-    for (auto [key, value] : values) EXPECT_EQ(str(root->getAttributeValue(key)), value) << str(key);
-    EXPECT_TRUE(root->attributeEquals(L"B", L"2") && root->attributeEquals(L"empty", L""));
-    EXPECT_FALSE(root->attributeEquals(L"B", L"3") || root->attributeEquals(L"xml:lang", L"EN") ||
-                 root->attributeEquals(L"missing", L""));
-}
-
 // Keeps every stride-th wrapper it is shown (none for 0); reads each
 // attribute unless told not to.
 struct Recorder : TrelDOMAttributeVisitor {

@@ -46,25 +46,6 @@ TEST_F(DocumentTest, ParentIsTheEnclosingElementOnly) {
     EXPECT_EQ(str(XmlSmartPtr<TrelDOMElement>(grandchild->getParent())->getTag()), L"r");
 }
 
-// The declaration comes out first and decides the encoding of a save;
-// without one the argument does not decide either: UTF-8.
-TEST_F(DocumentTest, DeclarationAndCommentsGoWhereTheyAreAdded) {
-    auto doc = newDocument();
-    ASSERT_TRUE(doc->addXMLDeclaration(XmlEncoding::UTF16));
-    ASSERT_TRUE(doc->setRoot(XmlSmartPtr<TrelDOMElement>(doc->createElement(L"r"))) && doc->addComment(L"after"));
-    std::wstring const text = flat(doc);
-    EXPECT_EQ(text.rfind(L"<?xml version=\"1.0\"", 0), 0u) << text;
-    ASSERT_NE(text.find(L"<!--after-->"), std::wstring::npos) << text;
-    EXPECT_LT(text.find(L"<r/>"), text.find(L"<!--after-->")) << text;
-    ASSERT_TRUE(doc->save(file("decl.xml").c_str(), XmlEncoding::UTF8, false));
-    EXPECT_NE(readFile(dir() / "decl.xml").find(std::string("e\0n\0c\0o\0d\0i\0n\0g\0", 16)), std::string::npos);
-    XmlSmartPtr<TrelDOMDocument> reloaded(factory()->createDocument(file("decl.xml").c_str()));
-    ASSERT_TRUE(reloaded);
-    EXPECT_EQ(str(rootOf(reloaded)->getTag()), L"r");
-    ASSERT_TRUE(parse(L"<r>\u00e9</r>")->save(file("flat.xml").c_str(), XmlEncoding::UTF16, false));
-    EXPECT_NE(readFile(dir() / "flat.xml").find("<r>\xc3\xa9</r>"), std::string::npos);
-}
-
 // Plain node wrappers (text, comments) read as elements and attributes do;
 // the document itself is no node of its tree.
 TEST_F(DocumentTest, TextHasAValueCommentsHaveNone) {

@@ -150,14 +150,4 @@ TEST_F(Unmarshalling, AFailingItemStopsItsList) {
     EXPECT_TRUE(hollow.unmarshal(XmlSmartPtr<TrelDOMElement>(root->getFirstChild()), 0));
 }
 
-TEST_F(Unmarshalling, FirstRegisteredCreatorWins) {
-    static int first, second;  // creators outlive the test
-    first = second = 0;
-    add(L"um-first", [] { return ++first, newModel(false); });
-    add(L"um-first", [] { return ++second, newModel(false); });
-    EXPECT_EQ(read(L"<um-first><assembly/></um-first>"), L"0(0())");
-    EXPECT_NE(std::unique_ptr<Unmarshallable>(creators()->createObject(L"um-first")), nullptr);
-    EXPECT_EQ(first * 10 + second, 20);
-}
-
 }  // namespace

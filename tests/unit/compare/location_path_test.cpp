@@ -1,5 +1,5 @@
-// Location paths: parsing and printing, the builders, pop, step names and
-// equality.
+// Location paths: the builders, pop, step names and equality (parsed
+// paths at work: the exclusion and selection tests).
 #include <memory>
 
 #include "compare_support.h"

@@ -1,23 +1,33 @@
-// XML_UTILITIES: serialising with a handed-over reference, the system
-// information element and showing a document in the viewer.
+// The services around documents: loading by path, the system information
+// element, showing a document in the viewer, and the lookup of the style
+// sheets shipped with the module (the search order itself: host
+// file_names_test).
 #include <unistd.h>
 
 #include <filesystem>
 
+#include "model/TrelXSLTProcessor.h"
 #include "model/XML_UTILITIES.h"
 #include "model_test_support.h"
 #include "platform/host/system.h"
-#include "platform/host/ux_string.h"
 
 using namespace modeltest;
 
 namespace {
 
-// The wide text of a host string, which is freed.
-std::wstring take(wchar_t* text) {
-    std::wstring copy = testfiles::str(text);
-    ux_strfree(text);
-    return copy;
+// Failed loads delete their documents at once.
+TEST_F(ModelTest, CreateDocumentFromPathLoadsOrLeavesNothing) {
+    TempDir dir;
+    XmlSmartPtr<TrelDOMDocument> loaded(
+        factory()->createDocument(dir.write("good.xml", "<?xml version='1.0'?><root a='1'>x</root>").c_str()));
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(textAt(loaded, L"/root"), L"x");
+    EXPECT_FALSE(factory()->createDocument(dir.write("bad.xml", "<root><open></root>").c_str()) ||
+                 factory()->createDocument(dir.file("missing.xml").c_str()) ||
+                 XML_UTILITIES::deserialize(reinterpret_cast<unsigned char const*>("<a")) ||
+                 XML_UTILITIES::serializeToUTF8(nullptr, true, true) ||
+                 factory()->createXSLTProcessor(L"/nonexistent/sheet.xsl"));
+    EXPECT_EQ(liveDocuments(), 1);
 }
 
 TEST_F(ModelTest, SystemInfoHasTheSixFactsInOrder) {
@@ -68,6 +78,20 @@ TEST_F(ModelTest, SendToBrowserSavesIndentedUnderAnXmlNameAndOpensIt) {
     EXPECT_EQ(opened(3).parent_path(), files.path());
     EXPECT_EQ(opened(3).extension(), ".xml");
     EXPECT_NE(readFile(opened(3)).find("<c>x</c>"), std::string::npos);
+}
+
+TEST(InternalStylesheet, FoundAmongTheConfigurationDirectories) {
+    TempDir first, second;
+    first.write("xml/stylesheet/a.xsl", "<x/>");
+    second.write("xml/stylesheet/b.xsl", "<x/>");
+    testfiles::ScopedEnv config("QUILL_CONFIG_PATH", first.path().string() + ":" + second.path().string());
+    wchar_t const* a = TrelXSLTProcessor::getInternalStylesheet(L"a.xsl");
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(std::wstring(a), first.file("xml/stylesheet/a.xsl"));
+    EXPECT_EQ(TrelXSLTProcessor::getInternalStylesheet(L"b.xsl"), a) << "one static buffer, overwritten";
+    EXPECT_EQ(std::wstring(a), second.file("xml/stylesheet/b.xsl"));
+    EXPECT_FALSE(TrelXSLTProcessor::getInternalStylesheet(L"missing.xsl") ||
+                 TrelXSLTProcessor::getInternalStylesheet(nullptr));
 }
 
 }  // namespace

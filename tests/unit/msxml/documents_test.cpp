@@ -1,5 +1,4 @@
-// Document wrappers: building trees, declarations and comments, plain
-// nodes, saving and loading.
+// Document wrappers: building a tree of one root, parents, plain nodes.
 #include "msxml/MsxmlDOMNode.h"
 #include "support.h"
 

@@ -1,5 +1,5 @@
 // The code every element and document implementation shares: typed readers
-// with their fixed text forms, path helpers, tree scans and merge.
+// and writers with their fixed text forms, path helpers, tree scans, merge.
 #include <cmath>
 #include <string>
 #include <vector>

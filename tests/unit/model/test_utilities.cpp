@@ -1,11 +1,13 @@
-// The services around documents: loading by path, the system information
-// element, showing a document in the viewer, and the lookup of the style
-// sheets shipped with the module (the search order itself: host
-// file_names_test).
+// The services around documents: the factory that makes nothing, loading
+// by path, the system information element, showing a document in the
+// viewer, and the lookup of the style sheets shipped with the module (the
+// search order itself: host file_names_test).
 #include <unistd.h>
 
 #include <filesystem>
 
+#include "model/DummyObjectFactory.h"
+#include "model/TrelXSDValidator.h"
 #include "model/TrelXSLTProcessor.h"
 #include "model/XML_UTILITIES.h"
 #include "model_test_support.h"
@@ -14,6 +16,18 @@
 using namespace modeltest;
 
 namespace {
+
+// A module author handed the factory that makes nothing gets null from
+// every creation, a path that would load included.
+TEST(DummyObjectFactory, MakesNothing) {
+    DummyObjectFactory* dummy = DummyObjectFactory::getInstance();
+    EXPECT_FALSE(dummy->createDocument(L"any.xml") || dummy->createXSLTProcessor(L"any.xsl") ||
+                 dummy->createXSLTProcessor(static_cast<TrelDOMDocument const*>(nullptr)) ||
+                 dummy->createXSDValidator(L"any.xsd") ||
+                 dummy->createXSDValidator(static_cast<TrelDOMDocument const*>(nullptr)) ||
+                 dummy->createSAXXMLReader());
+    DummyObjectFactory::reset();
+}
 
 // Failed loads delete their documents at once.
 TEST_F(ModelTest, CreateDocumentFromPathLoadsOrLeavesNothing) {

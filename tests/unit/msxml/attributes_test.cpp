@@ -1,5 +1,5 @@
-// Attributes read through their element and through the wrappers a scan
-// lends: each wrapper counted while it lives, none left behind.
+// Attributes through the wrappers a scan lends: each wrapper counted while
+// it lives, none left behind, none standing for another attribute.
 #include "support.h"
 
 namespace msxmltest {

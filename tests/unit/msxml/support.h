@@ -13,7 +13,6 @@
 namespace msxmltest {
 
 using testfiles::parse;
-using testfiles::readFile;
 using testfiles::str;
 using testfiles::writeFile;
 

@@ -1,4 +1,4 @@
-// Element wrappers: navigation, text, editing and scans.
+// Element wrappers: children by name and index, and the scans of children.
 #include "support.h"
 
 namespace msxmltest {

@@ -13,45 +13,39 @@ namespace {
 
 int liveObjects = 0;  // test objects alive now
 
-// Every object records the version it was given and shows itself as text.
-struct Shown : Unmarshallable {
+// Every test object is counted and shows itself as text.
+struct Shown {
     Shown() { ++liveObjects; }
-    ~Shown() override { --liveObjects; }
+    virtual ~Shown() { --liveObjects; }
     virtual std::wstring show() const = 0;
-    int version = -1;
 };
 
-// <part name="..."/>; fails without a name.
-struct Part : Shown {
+// <part name="..."/> with the version it was given; fails without a name.
+struct Part : Unmarshallable, Shown {
     bool unmarshal(TrelDOMElement const* element, int v) override {
-        version = v;
         wchar_t const* value = element->getAttributeValue(L"name");
-        return value && (name = value, true);
+        return version = v, value && (name = value, true);
     }
     std::wstring show() const override { return name + std::to_wstring(version); }
     std::wstring name;
+    int version = -1;
 };
 
-// Items are the children with one tag; others are skipped or fatal.
-class List : public UnmarshallableList {
+// Items are the children with one tag; others are skipped or fatal. Shown
+// as the version, then the items: "3(a3 b3)".
+class List : public UnmarshallableList, public Shown {
 public:
     List(wchar_t const* itemTag, std::function<Unmarshallable*()> makeItem, bool skipUnknown)
-        : itemTag_(itemTag), makeItem_(std::move(makeItem)), skipUnknown_(skipUnknown) {
-        ++liveObjects;
-    }
-    ~List() override { --liveObjects; }
+        : itemTag_(itemTag), makeItem_(std::move(makeItem)), skipUnknown_(skipUnknown) {}
     bool unmarshal(TrelDOMElement const* element, int v) override {
         return version_ = v, UnmarshallableList::unmarshal(element, v);
     }
     bool acceptsChild(TrelDOMElement const* child) override { return child->tagEquals(itemTag_); }
     Unmarshallable* createItem() override { return makeItem_(); }
     bool skipUnknownChildren() override { return skipUnknown_; }
-    // The version, then the items: "3(a3 b3)".
-    std::wstring show() const {
+    std::wstring show() const override {
         std::wstring out = std::to_wstring(version_) + L"(";
-        for (long i = 0; i < size(); ++i)
-            out += (i ? L" " : L"") + (dynamic_cast<Part*>(elt(i)) ? dynamic_cast<Part*>(elt(i))->show()
-                                                                   : dynamic_cast<List*>(elt(i))->show());
+        for (long i = 0; i < size(); ++i) out += (i ? L" " : L"") + dynamic_cast<Shown&>(*elt(i)).show();
         return out + L")";
     }
 

@@ -1,18 +1,18 @@
-// Shared by the backend tests: the live-object fixture with a temporary
-// folder, and helpers that read trees back as plain values.
+// Shared by the engine-backed model tests: the live-object fixture with a
+// temporary folder, and trees read back as plain values.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "model/TrelDOMAttribute.h"
+#include "platform/host/ux_string.h"
 #include "tests/unit/common/live_objects.h"
 #include "tests/unit/common/temp_files.h"
 
 namespace msxmltest {
 
 using testfiles::parse;
-using testfiles::readFile;
 using testfiles::str;
 using testfiles::writeFile;
 
@@ -51,13 +51,20 @@ struct EachAttribute : TrelDOMAttributeVisitor {
 inline std::wstring keyValue(TrelDOMAttribute const* a) { return str(a->getKey()) + L"=" + str(a->getValue()); }
 
 // The tags of the element children, in order.
-std::vector<std::wstring> childTags(TrelDOMElement const* element);
-
-// The whole subtree as one line: tag {namespace} [attributes sorted] "text"
-// (children). Equal trees give equal lines, whatever the attribute order.
-std::wstring describe(TrelDOMElement const* element);
+inline std::vector<std::wstring> childTags(TrelDOMElement const* element) {
+    std::vector<std::wstring> tags;
+    EachElement each([&](TrelDOMElement const* e) { tags.push_back(str(e->getTag())); });
+    element->scanChildren(&each);
+    return tags;
+}
 
 // The document's text without indentation.
-std::wstring flat(TrelDOMDocument const* document);
+inline std::wstring flat(TrelDOMDocument const* document) {
+    wchar_t* text = nullptr;
+    if (!document->saveXML(&text, false)) return L"(failed)";
+    std::wstring result(text);
+    ux_strfree(text);
+    return result;
+}
 
 }  // namespace msxmltest

@@ -1,7 +1,6 @@
 // A walk's strings: names, attribute values and texts come from one place,
-// so equal texts are one pointer whichever way they were read.
-#include <gtest/gtest.h>
-
+// so equal texts are one pointer whichever way they were read; the strings
+// a walk borrows without interning agree with them.
 #include "model/TrelTreeStream.h"
 #include "platform/host/utf8.h"
 #include "support.h"
@@ -15,24 +14,19 @@ TEST_F(WalkTest, EqualTextsAreOnePointerAcrossNamesValuesAndWalks) {
     auto doc = parse(L"<r xmlns:p='urn:p' k='a' p:k='r'><a k='p:k'>k</a><p:k/><a/></r>");
     auto root = rootOf(doc);
     std::vector<wchar_t const*> seen;  // per walk: tags, keys, values, texts in order
-    auto const walk = [&] {
-        seen.clear();
-        EachAttribute attributes([&](TrelDOMAttribute const* a) {
-            seen.insert(seen.end(), {a->getKey(), a->getValue()});
-        });
-        EachElement elements([&](TrelDOMElement const* e) {
-            seen.push_back(e->getTag());
-            e->scanAttributes(&attributes);
-            seen.push_back(e->getText());
-        });
-        root->scanTree(&elements);
-    };
-    walk();
+    EachAttribute attributes([&](TrelDOMAttribute const* a) { seen.insert(seen.end(), {a->getKey(), a->getValue()}); });
+    EachElement elements([&](TrelDOMElement const* e) {
+        seen.push_back(e->getTag());
+        e->scanAttributes(&attributes);
+        seen.push_back(e->getText());
+    });
+    root->scanTree(&elements);
     auto const first = seen;
     ASSERT_EQ(first.size(), 16u);
     for (size_t i = 0; i < first.size(); ++i)
         for (size_t j = 0; j < i; ++j) EXPECT_EQ(str(first[i]) == str(first[j]), first[i] == first[j]) << i << " " << j;
-    walk();
+    seen.clear();
+    root->scanTree(&elements);
     EXPECT_EQ(seen, first);
     EXPECT_EQ(root->getAttributeValue(L"k"), at(root, L"a")->getTag());
 }
@@ -58,48 +52,43 @@ TEST_F(WalkTest, WrappersMadeThroughAMovedElementBelongToItsNewDocument) {
     EXPECT_EQ(XmlSmartPtr<TrelDOMElement>(box->getFirstChild())->getTag(), tag);
 }
 
-std::string utf8Of(wchar_t const* text) {
-    unsigned char buffer[256];
-    unsigned char const* bytes = InternalToUTF8(text, buffer, sizeof buffer);
-    return bytes ? reinterpret_cast<char const*>(bytes) : "(too long)";
-}
-
 struct NameList : TrelNameSink {
     std::vector<std::wstring> names;
-    bool name(wchar_t const* name, std::size_t length) override {
-        names.emplace_back(name, length);
-        return true;
-    }
+    bool name(wchar_t const* name, std::size_t length) override { return names.emplace_back(name, length), true; }
 };
 
-// What a walk reads without wrappers or interning (attribute names, values
-// and texts lent by the engine) is what the wrappers give.
+// The interned string in UTF-8, or "" for none; `lent` the same for the
+// borrowed bytes of a read that reported `found`.
+std::string utf8Of(wchar_t const* text) {
+    unsigned char buffer[256];
+    unsigned char const* bytes = text ? InternalToUTF8(text, buffer, sizeof buffer) : nullptr;
+    return bytes ? reinterpret_cast<char const*>(bytes) : "";
+}
+std::string lent(bool found, char const* bytes, std::size_t length) { return found ? std::string(bytes, length) : ""; }
+
 TEST_F(WalkTest, LentStringsAgreeWithTheInternedOnes) {
     auto doc = parse(
-        L"<r xmlns:p='urn:p' k='' p:k='\u00e9t\u00e9'>"
-        L"<a k='\u65e5\u672c' q='\U0001F600'>caf\u00e9</a>"
+        L"<r xmlns:p='urn:p' k='' p:k='\u00e9t\u00e9'><a k='\u65e5\u672c' q='\U0001F600'>caf\u00e9</a>"
         L"<b xmlns='urn:d'><![CDATA[c]]>t</b><c k='&lt;&amp;'/><d>\u2603</d></r>");
     EachElement elements([](TrelDOMElement const* e) {
         std::vector<std::wstring> keys;
         EachAttribute attributes([&](TrelDOMAttribute const* a) { keys.push_back(str(a->getKey())); });
         e->scanAttributes(&attributes);
-        NameList lent;
-        EXPECT_TRUE(scanAttributeNames(e, lent));
-        EXPECT_EQ(lent.names, keys) << str(e->getTag());
-
+        NameList names;
+        EXPECT_TRUE(scanAttributeNames(e, names));
+        EXPECT_EQ(names.names, keys) << str(e->getTag());
+        char const* bytes = nullptr;
+        std::size_t length = 0;
         keys.push_back(L"absent");
         for (auto const& key : keys) {
-            char const* value = nullptr;
-            std::size_t bytes = 0;
             wchar_t const* interned = e->getAttributeValue(key.c_str());
-            ASSERT_EQ(readAttributeUtf8(e, key.c_str(), &value, &bytes), interned != nullptr) << str(key.c_str());
-            EXPECT_EQ(interned ? std::string(value, bytes) : "", interned ? utf8Of(interned) : "") << str(key.c_str());
+            bool const found = readAttributeUtf8(e, key.c_str(), &bytes, &length);
+            EXPECT_EQ(found, interned != nullptr) << str(key.c_str());
+            EXPECT_EQ(lent(found, bytes, length), utf8Of(interned)) << str(key.c_str());
         }
-        char const* text = nullptr;
-        std::size_t bytes = 0;
-        wchar_t const* interned = e->getText();
-        ASSERT_EQ(readTextUtf8(e, &text, &bytes), interned != nullptr) << str(e->getTag());
-        EXPECT_EQ(interned ? std::string(text, bytes) : "", interned ? utf8Of(interned) : "");
+        bool const found = readTextUtf8(e, &bytes, &length);
+        EXPECT_EQ(found, e->getText() != nullptr) << str(e->getTag());
+        EXPECT_EQ(lent(found, bytes, length), utf8Of(e->getText())) << str(e->getTag());
     });
     rootOf(doc)->scanTree(&elements);
 }

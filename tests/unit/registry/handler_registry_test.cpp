@@ -1,3 +1,5 @@
+// The handler registry: the first handler for a tag wins, the scan stops
+// there, and the registry destroys its handlers in registration order.
 #include <string>
 #include <vector>
 
@@ -7,8 +9,7 @@
 
 namespace {
 
-// What the handlers were asked and when they died, in order.
-using Journal = std::vector<std::string>;
+using Journal = std::vector<std::string>;  // what the handlers were asked and when they died
 
 class RecordingHandler : public XmlHandlerImpl {
 public:
@@ -25,53 +26,38 @@ private:
     Journal& journal_;
 };
 
-// The registry's constructor is for derived registries only.
-struct TestRegistry : XmlHandlerRegistry {
+struct TestRegistry : XmlHandlerRegistry {  // the constructor is for derived registries only
     using XmlHandlerRegistry::clearHandlers;
 };
 
-class HandlerRegistry : public testfiles::LiveObjectTest {
-protected:
-    XmlHandler* add(wchar_t const* tag, char const* name) {
-        auto* handler = new RecordingHandler(tag, name, journal_);
-        registry_.registerHandler(handler);
+TEST(HandlerRegistry, FirstRegistrationWinsAndHandlersDieInRegistrationOrder) {
+    Journal journal;
+    TestRegistry registry;
+    auto add = [&](wchar_t const* tag, char const* name) {
+        auto* handler = new RecordingHandler(tag, name, journal);
+        registry.registerHandler(handler);
         return handler;
-    }
-    Journal journal_;  // outlives the registry, which destroys the handlers
-    TestRegistry registry_;
-};
-
-TEST_F(HandlerRegistry, FirstRegistrationForATagWinsAndTheScanStopsThere) {
+    };
     XmlHandler* first = add(L"model", "first");
     add(L"model", "second");
     XmlHandler* upper = add(L"Model", "upper");
-    registry_.registerHandler(nullptr);  // ignored
-    EXPECT_EQ(registry_.handlerCount(), 3);
-    EXPECT_EQ(registry_.getHandler(L"model"), first);
-    EXPECT_EQ(journal_, Journal({"ask first"}));
-    journal_.clear();
-    EXPECT_EQ(registry_.getHandler(L"Model"), upper);  // whole tags, letter case counts
-    EXPECT_EQ(journal_, Journal({"ask first", "ask second", "ask upper"}));
-    EXPECT_EQ(registry_.getHandler(L"mode"), nullptr);
-    journal_.clear();
-    EXPECT_EQ(registry_.getHandler(static_cast<wchar_t const*>(nullptr)), nullptr);
-    EXPECT_TRUE(journal_.empty());
-}
-
-TEST_F(HandlerRegistry, ClearingOrDestroyingDestroysEveryHandlerInRegistrationOrder) {
-    add(L"a", "a");
-    add(L"b", "b");
-    add(L"a", "a2");
-    registry_.clearHandlers();
-    EXPECT_EQ(journal_, Journal({"destroy a", "destroy b", "destroy a2"}));
-    EXPECT_EQ(registry_.getHandler(L"a"), nullptr);
-    journal_.clear();
+    registry.registerHandler(nullptr);  // ignored
+    EXPECT_EQ(registry.handlerCount(), 3);
+    EXPECT_EQ(registry.getHandler(L"model"), first);
+    EXPECT_EQ(registry.getHandler(L"Model"), upper);  // whole tags, letter case counts
+    EXPECT_EQ(journal, Journal({"ask first", "ask first", "ask second", "ask upper"}));
+    EXPECT_FALSE(registry.getHandler(L"mode") || registry.getHandler(static_cast<wchar_t const*>(nullptr)));
+    journal.clear();
+    registry.clearHandlers();
+    EXPECT_EQ(journal, Journal({"destroy first", "destroy second", "destroy upper"}));
+    EXPECT_EQ(registry.getHandler(L"model"), nullptr);
+    journal.clear();
     {
-        TestRegistry registry;
-        registry.registerHandler(new RecordingHandler(L"x", "x", journal_));
-        registry.registerHandler(new RecordingHandler(L"y", "y", journal_));
+        TestRegistry dying;
+        dying.registerHandler(new RecordingHandler(L"x", "x", journal));
+        dying.registerHandler(new RecordingHandler(L"y", "y", journal));
     }
-    EXPECT_EQ(journal_, Journal({"destroy x", "destroy y"}));
+    EXPECT_EQ(journal, Journal({"destroy x", "destroy y"}));
 }
 
 }  // namespace

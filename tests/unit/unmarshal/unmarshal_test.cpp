@@ -1,7 +1,6 @@
 // Unmarshalling a small model: the root holds <assembly> lists of <part>
-// items; every object records the version it was given. The factory is a
-// process-wide singleton that keeps every creator, so each test registers
-// creators for root tags of its own.
+// items. The factory is a process-wide singleton that keeps every creator,
+// so each case has root tags of its own.
 #include <functional>
 #include <memory>
 
@@ -14,43 +13,47 @@ namespace {
 
 int liveObjects = 0;  // test objects alive now
 
-struct Counted {
-    Counted() { ++liveObjects; }
-    ~Counted() { --liveObjects; }
+// Every test object is counted and shows itself as text.
+struct Shown {
+    Shown() { ++liveObjects; }
+    virtual ~Shown() { --liveObjects; }
+    virtual std::wstring show() const = 0;
+};
+
+// <part name="..."/> with the version it was given; fails without a name.
+struct Part : Unmarshallable, Shown {
+    bool unmarshal(TrelDOMElement const* element, int v) override {
+        wchar_t const* value = element->getAttributeValue(L"name");
+        return version = v, value && (name = value, true);
+    }
+    std::wstring show() const override { return name + std::to_wstring(version); }
+    std::wstring name;
     int version = -1;
 };
 
-// <part name="..."/>; fails without a name.
-class Part : public Unmarshallable, public Counted {
-public:
-    bool unmarshal(TrelDOMElement const* element, int v) override {
-        version = v;
-        wchar_t const* value = element->getAttributeValue(L"name");
-        if (value) name = value;
-        return value != nullptr;
-    }
-    std::wstring name;
-};
-
-// Items are the children with one tag; others are skipped or fatal.
-class List : public UnmarshallableList, public Counted {
+// Items are the children with one tag; others are skipped or fatal. Shown
+// as the version, then the items: "3(a3 b3)".
+class List : public UnmarshallableList, public Shown {
 public:
     List(wchar_t const* itemTag, std::function<Unmarshallable*()> makeItem, bool skipUnknown)
         : itemTag_(itemTag), makeItem_(std::move(makeItem)), skipUnknown_(skipUnknown) {}
     bool unmarshal(TrelDOMElement const* element, int v) override {
-        version = v;
-        return UnmarshallableList::unmarshal(element, v);
+        return version_ = v, UnmarshallableList::unmarshal(element, v);
     }
     bool acceptsChild(TrelDOMElement const* child) override { return child->tagEquals(itemTag_); }
     Unmarshallable* createItem() override { return makeItem_(); }
     bool skipUnknownChildren() override { return skipUnknown_; }
-    List const* list(long i) const { return dynamic_cast<List const*>(elt(i)); }
-    Part const* part(long i) const { return dynamic_cast<Part const*>(elt(i)); }
+    std::wstring show() const override {
+        std::wstring out = std::to_wstring(version_) + L"(";
+        for (long i = 0; i < size(); ++i) out += (i ? L" " : L"") + dynamic_cast<Shown&>(*elt(i)).show();
+        return out + L")";
+    }
 
 private:
     wchar_t const* itemTag_;
     std::function<Unmarshallable*()> makeItem_;
     bool skipUnknown_;
+    int version_ = -1;
 };
 
 List* newAssembly(bool skip) {
@@ -84,106 +87,61 @@ protected:
     static void add(wchar_t const* tag, std::function<Unmarshallable*()> make) {
         creators()->registerCreator(new Creator(tag, std::move(make)));
     }
-
-    // Unmarshals the text; the result belongs to the test.
-    static std::unique_ptr<Unmarshallable> read(std::wstring const& text) {
+    // The text unmarshalled and shown; "null" when nothing came of it.
+    static std::wstring read(std::wstring const& text) {
         XmlSmartPtr<TrelDOMDocument> document = testfiles::parse(text);
-        return std::unique_ptr<Unmarshallable>(
-            Unmarshaller(creators()).unmarshal(document.operator TrelDOMDocument*()));
+        std::unique_ptr<Unmarshallable> made(Unmarshaller(creators()).unmarshal(document.operator TrelDOMDocument*()));
+        return made ? dynamic_cast<List&>(*made).show() : L"null";
     }
 
 private:
     int objects_ = 0;
 };
 
-TEST_F(Unmarshalling, VersionReachesEveryLevel) {
-    add(L"um-levels", [] { return newModel(false); });
-    for (auto const& [attribute, expected] : std::vector<std::pair<std::wstring, int>>{
-             {L"", 0}, {L" version='3'", 3}, {L" version='x'", 0}, {L" version='12.7'", 12}}) {
-        auto object = read(L"<um-levels" + attribute +
-                           L"><assembly><part name='a'/><part name='b'/></assembly>"
-                           L"<assembly><part name='c'/></assembly></um-levels>");
-        auto const* model = dynamic_cast<List const*>(object.get());
-        ASSERT_NE(model, nullptr);
-        ASSERT_EQ(model->size(), 2);
-        EXPECT_EQ(model->version, expected);
-        std::wstring names;
-        for (long i = 0; i < 2; ++i) {
-            EXPECT_EQ(model->list(i)->version, expected);
-            for (long k = 0; k < model->list(i)->size(); ++k) {
-                EXPECT_EQ(model->list(i)->part(k)->version, expected);
-                names += model->list(i)->part(k)->name;
-            }
-        }
-        EXPECT_EQ(names, L"abc");  // document order
-    }
-}
-
-TEST_F(Unmarshalling, UnknownChildrenAreSkippedOrFatal) {
-    add(L"um-skip", [] { return newModel(true); });
+// The root's version reaches every level; unknown children are passed over
+// or fatal as the list says; a failing item fails the whole.
+TEST_F(Unmarshalling, DocumentsToObjects) {
     add(L"um-strict", [] { return newModel(false); });
-    std::wstring const body = L"<assembly><note/><part name='a'/></assembly><comment/><assembly/>";
-    auto skipped = read(L"<um-skip>" + body + L"</um-skip>");
-    auto const* model = dynamic_cast<List const*>(skipped.get());
-    ASSERT_NE(model, nullptr);
-    ASSERT_EQ(model->size(), 2);
-    EXPECT_EQ(model->list(0)->size(), 1);
-
-    EXPECT_EQ(read(L"<um-strict>" + body + L"</um-strict>"), nullptr);  // and nothing is left alive
+    add(L"um-skip", [] { return newModel(true); });
+    add(L"um-barren", [] { return nullptr; });
+    creators()->registerHandler(new XmlHandlerImpl(L"um-handler-only"));  // a handler that is no creator
+    std::wstring const parts = L"><assembly><part name='a'/><part name='b'/></assembly><assembly><part name='c'/>";
+    std::wstring const unknown = L"><assembly><note/><part name='a'/></assembly><comment/><assembly/>";
+    std::pair<std::wstring, wchar_t const*> const cases[] = {
+        {L"<um-strict" + parts + L"</assembly></um-strict>", L"0(0(a0 b0) 0(c0))"},
+        {L"<um-strict version='3'" + parts + L"</assembly></um-strict>", L"3(3(a3 b3) 3(c3))"},
+        {L"<um-strict version='x'" + parts + L"</assembly></um-strict>", L"0(0(a0 b0) 0(c0))"},
+        {L"<um-strict version='12.7'" + parts + L"</assembly></um-strict>", L"12(12(a12 b12) 12(c12))"},
+        {L"<um-skip" + unknown + L"</um-skip>", L"0(0(a0) 0())"},
+        {L"<um-strict" + unknown + L"</um-strict>", L"null"},
+        {L"<um-strict><assembly><part name='a'/><part/></assembly><assembly/></um-strict>", L"null"},
+        {L"<um-unknown-root/>", L"null"},
+        {L"<um-barren/>", L"null"},
+        {L"<um-handler-only/>", L"null"},
+    };
+    for (auto const& [text, shown] : cases) EXPECT_EQ(read(text), shown) << text;
+    Unmarshaller unmarshaller(creators());
+    EXPECT_FALSE(
+        unmarshaller.unmarshal(XmlSmartPtr<TrelDOMDocument>(factory()->createDocument()).operator TrelDOMDocument*()) ||
+        unmarshaller.unmarshal(static_cast<TrelDOMDocument const*>(nullptr)) ||
+        unmarshaller.unmarshal(static_cast<TrelDOMElement const*>(nullptr), 1) || creators()->createObject(nullptr));
+    long const before = creators()->handlerCount();
+    creators()->registerCreator(nullptr);
+    EXPECT_EQ(creators()->handlerCount(), before);
 }
 
-TEST_F(Unmarshalling, AFailingItemStopsItsListAndFailsTheWhole) {
-    add(L"um-fail", [] { return newModel(false); });
-    EXPECT_EQ(read(L"<um-fail><assembly><part name='a'/><part/><part name='c'/></assembly>"
-                   L"<assembly><part name='d'/></assembly></um-fail>"),
-              nullptr);
-
-    // A list on its own keeps the items read before the failure.
+// A list on its own keeps the items read before a failure; a list that
+// cannot make items fails on its first accepted child only.
+TEST_F(Unmarshalling, AFailingItemStopsItsList) {
     auto document = testfiles::parse(L"<assembly><part name='a'/><part/><part name='c'/></assembly>");
     XmlSmartPtr<TrelDOMElement> root(document->getRoot());
     std::unique_ptr<List> assembly(newAssembly(false));
-    EXPECT_FALSE(assembly->unmarshal(root, 1));
-    ASSERT_EQ(assembly->size(), 1);
-    EXPECT_EQ(assembly->part(0)->name, L"a");
-    EXPECT_FALSE(assembly->unmarshal(nullptr, 1));
-
-    // A list that cannot make items fails on its first accepted child only.
+    EXPECT_FALSE(assembly->unmarshal(root, 1) || assembly->unmarshal(nullptr, 1));
+    EXPECT_EQ(assembly->show(), L"1(a1)");
     List hollow(
         L"part", [] { return nullptr; }, true);
     EXPECT_FALSE(hollow.unmarshal(root, 0));
     EXPECT_TRUE(hollow.unmarshal(XmlSmartPtr<TrelDOMElement>(root->getFirstChild()), 0));
-}
-
-TEST_F(Unmarshalling, FirstRegisteredCreatorWins) {
-    static int first, second;  // creators outlive the test
-    first = second = 0;
-    add(L"um-first", [] { return ++first, newModel(false); });
-    add(L"um-first", [] { return ++second, newModel(false); });
-    EXPECT_NE(read(L"<um-first><assembly/></um-first>"), nullptr);
-    std::unique_ptr<Unmarshallable> direct(creators()->createObject(L"um-first"));
-    EXPECT_NE(direct, nullptr);
-    EXPECT_EQ(first, 2);
-    EXPECT_EQ(second, 0);
-}
-
-TEST_F(Unmarshalling, NothingToMakeGivesNull) {
-    long const before = creators()->handlerCount();
-    creators()->registerCreator(nullptr);
-    EXPECT_EQ(creators()->handlerCount(), before);
-    add(L"um-barren", [] { return nullptr; });
-    creators()->registerHandler(new XmlHandlerImpl(L"um-handler-only"));
-
-    EXPECT_EQ(read(L"<um-unknown-root/>"), nullptr);
-    EXPECT_EQ(read(L"<um-barren/>"), nullptr);
-    EXPECT_EQ(read(L"<um-handler-only/>"), nullptr);  // a handler that is no creator
-    EXPECT_EQ(creators()->createObject(nullptr), nullptr);
-
-    Unmarshaller unmarshaller(creators());
-    EXPECT_EQ(
-        unmarshaller.unmarshal(XmlSmartPtr<TrelDOMDocument>(factory()->createDocument()).operator TrelDOMDocument*()),
-        nullptr);
-    EXPECT_EQ(unmarshaller.unmarshal(static_cast<TrelDOMDocument const*>(nullptr)), nullptr);
-    EXPECT_EQ(unmarshaller.unmarshal(static_cast<TrelDOMElement const*>(nullptr), 1), nullptr);
 }
 
 }  // namespace

@@ -28,6 +28,27 @@ struct Keeper : TrelDOMElementVisitor {
     std::vector<XmlSmartPtr<TrelDOMElement>> kept;
 };
 
+// Adding moves; an element never goes into itself or below itself, and an
+// element of another document is adopted whole and outlives its source.
+TEST_F(ElementTest, AddingMovesAdoptsAndRefusesCycles) {
+    auto doc = parse(L"<r><a><inner/></a><b/></r>");
+    auto root = rootOf(doc);
+    auto a = at(root, L"a"), b = at(root, L"b"), inner = at(a, L"inner");
+    ASSERT_TRUE(b->addChild(inner));
+    EXPECT_EQ(a->childCount(), 0);
+    EXPECT_EQ(childTags(b), std::vector<std::wstring>{L"inner"});
+    EXPECT_FALSE(b->addChild(static_cast<TrelDOMElement const*>(b)));
+    EXPECT_FALSE(inner->addChild(static_cast<TrelDOMElement const*>(root)));
+    EXPECT_FALSE(b->addChild(static_cast<TrelDOMElement const*>(nullptr)));
+    EXPECT_EQ(childTags(root), (std::vector<std::wstring>{L"a", L"b"}));
+
+    auto source = parse(L"<s><p:m xmlns:p='urn:m' k='v'>t<n/></p:m></s>");
+    ASSERT_TRUE(a->addChild(at(rootOf(source), L"*")));
+    source = nullptr;  // the source document dies; the moved subtree must not
+    EXPECT_EQ(flat(doc), L"<r><a><p:m xmlns:p=\"urn:m\" k=\"v\">t<n/></p:m></a><b><inner/></b></r>\n");
+    EXPECT_EQ(at(root, L"a/*")->getDocument(), static_cast<TrelDOMDocument*>(doc));
+}
+
 // Many element children, with text, comments, CDATA and instructions
 // between them, and more distinct names than any name table holds: the
 // cursor steps over every node that is no element, and the tags stay exact

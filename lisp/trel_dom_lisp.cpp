@@ -12,6 +12,7 @@
 // base string when it is Latin-1 all through, as the list functions make it.
 #include <cstdint>
 #include <cwchar>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -28,15 +29,14 @@ namespace {
 // The attribute names of an element, in scan order.
 class AttributeNameList : public TrelNameSink {
 public:
-    bool name(wchar_t const* name, std::size_t length) override {
-        LAOBJ* cell = make_cons(makeCompactLispString(name, length), Cnil);
+    void name(char const* utf8, std::size_t bytes) override {
+        LAOBJ* cell = make_cons(makeCompactLispString(utf8, bytes), Cnil);
         // Linking through the last cell keeps long attribute lists linear.
         if (list_ == Cnil)
             list_ = cell;
         else
             nconc(last_, cell);
         last_ = cell;
-        return true;
     }
     LAOBJ* list() const { return list_; }
 
@@ -235,10 +235,11 @@ void Lelement_get_attributes() {
 void Lelement_get_attribute() {
     vs.check_arg(2);
     TrelDOMElement* element = getElement(vs_base[0]);
-    WideCopy name = copyString(vs_base[1]);
+    std::string name;  // compared in UTF-8, as the tree holds names
     char const* value = nullptr;
     std::size_t bytes = 0;
-    bool const found = element && readAttributeUtf8(element, name.get(), &value, &bytes);
+    bool const found =
+        element && readStringUtf8(vs_base[1], name) && readAttributeUtf8(element, name.c_str(), &value, &bytes);
     setResult(found ? makeCompactLispString(value, bytes) : Cnil);
 }
 

@@ -72,19 +72,19 @@ bool streamTreeFile(wchar_t const* path, TrelTreeSink& sink);
 // element the engine does not back, or when the sink stopped.
 bool streamTreeElement(TrelDOMElement const* element, TrelTreeUtf8Sink& sink);
 // An element's text (as getText) and an attribute's value (as
-// getAttributeValue) in the tree's own UTF-8, `bytes` of them, lent until
-// the next read of the tree on this thread: for callers that turn a string
-// into a form of their own at once, with nothing interned. False when there
-// is no such text or attribute, or the engine does not back the element.
+// getAttributeValue, the name given in UTF-8) in the tree's own UTF-8,
+// `bytes` of them, lent until the next read of the tree on this thread: for
+// callers that turn a string into a form of their own at once, with nothing
+// interned. False when there is no such text or attribute, or the engine
+// does not back the element.
 bool readTextUtf8(TrelDOMElement const* element, char const** text, std::size_t* bytes);
-bool readAttributeUtf8(TrelDOMElement const* element, wchar_t const* name, char const** value, std::size_t* bytes);
-// The qualified names of an element's attributes, in the order of
+bool readAttributeUtf8(TrelDOMElement const* element, char const* name, char const** value, std::size_t* bytes);
+// The qualified names of an element's attributes in UTF-8, in the order of
 // scanAttributes, each lent during its call only, with no wrapper made for
-// an attribute. A false result stops the scan. False for an element the
-// engine does not back, when the engine fails or the sink stopped.
+// an attribute. False for an element the engine does not back.
 class TrelNameSink {
 public:
-    virtual bool name(wchar_t const* name, std::size_t length) = 0;
+    virtual void name(char const* utf8, std::size_t bytes) = 0;
 
 protected:
     ~TrelNameSink() = default;

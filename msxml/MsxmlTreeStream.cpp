@@ -6,6 +6,7 @@
 #include "model/TrelTreeStream.h"
 
 #include <new>
+#include <string>
 #include <vector>
 
 #include "msxml/MsxmlCom.h"
@@ -189,26 +190,36 @@ bool readTextUtf8(TrelDOMElement const* element, char const** text, std::size_t*
     return node && node->getReader()->readTextUtf8(text, bytes) == S_OK;
 }
 
-bool readAttributeUtf8(TrelDOMElement const* element, wchar_t const* name, char const** value, std::size_t* bytes) {
+bool readAttributeUtf8(TrelDOMElement const* element, char const* name, char const** value, std::size_t* bytes) {
     auto const* node = dynamic_cast<MsxmlDOMElement const*>(element);
-    return node && name && node->getReader()->readAttributeUtf8(name, value, bytes) == S_OK;
+    return node && name && node->getReader()->readNamedAttributeUtf8(name, value, bytes) == S_OK;
 }
 
-// Each step starts from the attribute the last one gave, held until then.
+namespace {
+
+// The engine's names as the qualified ones the sink takes: most have no
+// prefix and pass as they are.
+class QualifiedNames : public IXMLAttributeNameSink {
+public:
+    explicit QualifiedNames(TrelNameSink& sink) : sink_(sink) {}
+    void name(XMLTreeName const& name) override {
+        if (!name.prefix) return sink_.name(name.local, name.localLength);
+        joined_.assign(name.prefix, name.prefixLength).append(1, ':').append(name.local, name.localLength);
+        sink_.name(joined_.data(), joined_.size());
+    }
+
+private:
+    TrelNameSink& sink_;
+    std::string joined_;
+};
+
+}  // namespace
+
 bool scanAttributeNames(TrelDOMElement const* element, TrelNameSink& sink) {
     auto const* node = dynamic_cast<MsxmlDOMElement const*>(element);
     if (!node) return false;
-    ComPtr<IXMLDOMAttribute> previous;
-    for (;;) {
-        ComPtr<IXMLDOMAttribute> next;
-        HRESULT const hr = node->getReader()->nextAttribute(previous.get(), next.put());
-        if (hr != S_OK) return SUCCEEDED(hr);
-        auto reader = queryInterface<IXMLDOMNodeReader>(next.get(), IID_IXMLDOMNodeReader);
-        wchar_t const* name = nullptr;
-        size_t length = 0;
-        if (!reader || FAILED(reader->readName(&name, &length)) || !name || !sink.name(name, length)) return false;
-        previous = std::move(next);
-    }
+    QualifiedNames names(sink);
+    return node->getReader()->scanAttributeNamesUtf8(&names) == S_OK;
 }
 
 bool appendTextChild(TrelDOMElement* element, wchar_t const* text) {

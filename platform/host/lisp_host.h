@@ -35,6 +35,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 union cl_lispunion;
 typedef union cl_lispunion LAOBJ;
@@ -159,6 +160,9 @@ LAOBJ* make_simple_string(char const* utf8);
 // it with delete[]. Null for anything that is not a string, and for a
 // string holding a NUL character, which no terminated copy can carry.
 wchar_t* readString(LAOBJ* obj);
+// The same in UTF-8, written over `out` (code points no UTF-8 can carry
+// become U+FFFD); false, with `out` empty, where readString gives null.
+bool readStringUtf8(LAOBJ* obj, std::string& out);
 
 // Lists. car, cdr and friends take nil to nil and signal a type error for
 // anything that is not a list; kar is car.

@@ -198,6 +198,37 @@ wchar_t* readString(LAOBJ* obj) {
     return terminatedCopy(obj->base_string.self, obj->base_string.fillp);
 }
 
+namespace {
+
+void appendUtf8(std::string& out, std::uint32_t c) {
+    if (c >= 0x110000 || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+    if (c < 0x80) return out.push_back(static_cast<char>(c));
+    static constexpr unsigned kLead[] = {0, 0, 0xC0, 0xE0, 0xF0};
+    char bytes[4];
+    int const n = c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+    for (int i = n - 1; i > 0; --i, c >>= 6) bytes[i] = static_cast<char>(0x80 | (c & 0x3F));
+    bytes[0] = static_cast<char>(kLead[n] | c);
+    out.append(bytes, n);
+}
+
+template <class Char>
+bool utf8Copy(Char const* chars, cl_index n, std::string& out) {
+    for (cl_index i = 0; i < n; ++i) {
+        if (chars[i] == 0) return out.clear(), false;
+        appendUtf8(out, static_cast<std::uint32_t>(chars[i]));
+    }
+    return true;
+}
+
+}  // namespace
+
+bool readStringUtf8(LAOBJ* obj, std::string& out) {
+    out.clear();
+    if (!ECL_STRINGP(obj)) return false;
+    if (ECL_EXTENDED_STRING_P(obj)) return utf8Copy(obj->string.self, obj->string.fillp, out);
+    return utf8Copy(obj->base_string.self, obj->base_string.fillp, out);
+}
+
 namespace lisp_host {
 
 cl_object symbol_name_string(char const* name) {

@@ -80,6 +80,8 @@ public:
     HRESULT nextAttribute(IXMLDOMAttribute* previous, IXMLDOMAttribute** next) override;
     HRESULT readTextUtf8(char const** text, size_t* bytes) override;
     HRESULT readAttributeUtf8(wchar_t const* name, char const** value, size_t* bytes) override;
+    HRESULT readNamedAttributeUtf8(char const* name, char const** value, size_t* bytes) override;
+    HRESULT scanAttributeNamesUtf8(IXMLAttributeNameSink* sink) override;
 };
 
 }  // namespace mx

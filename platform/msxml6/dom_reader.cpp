@@ -245,16 +245,35 @@ HRESULT Node::readText(wchar_t const** text, size_t* length) {
 }
 
 HRESULT Node::readAttributeUtf8(wchar_t const* name, char const** value, size_t* bytes) {
+    return readNamedAttributeUtf8(name ? utf8Of(name).c_str() : nullptr, value, bytes);
+}
+
+HRESULT Node::readNamedAttributeUtf8(char const* name, char const** value, size_t* bytes) {
     if (!value) return E_POINTER;
     *value = nullptr;
     xmlNodePtr element = liveElement(*this);
     if (!element) return E_FAIL;
     if (!name) return giveNone(value, bytes);
-    std::string const qname = utf8Of(name);
-    if (xmlNsPtr decl = findNsDecl(element, qname.c_str())) return lend(decl->href, value, bytes);
-    xmlAttrPtr attr = findAttribute(element, qname.c_str());
+    if (xmlNsPtr decl = findNsDecl(element, name)) return lend(decl->href, value, bytes);
+    xmlAttrPtr attr = findAttribute(element, name);
     if (!attr) return giveNone(value, bytes);
     return attributeText(reinterpret_cast<xmlNodePtr>(attr), value, bytes);
+}
+
+// The strings are the tree's own: a name's prefix and local part as they
+// are, no qualified name joined or interned here.
+HRESULT Node::scanAttributeNamesUtf8(IXMLAttributeNameSink* sink) {
+    if (!sink) return E_POINTER;
+    xmlNodePtr element = liveElement(*this);
+    if (!element) return E_FAIL;
+    auto give = [sink](char const* prefix, char const* local) {
+        sink->name(XMLTreeName{prefix, prefix ? strlen(prefix) : 0, local, strlen(local)});
+    };
+    for (xmlNsPtr decl = element->nsDef; decl; decl = decl->next)
+        decl->prefix ? give("xmlns", chars(decl->prefix)) : give(nullptr, "xmlns");
+    for (xmlAttrPtr attr = element->properties; attr; attr = attr->next)
+        give(attr->ns && attr->ns->prefix ? chars(attr->ns->prefix) : nullptr, chars(attr->name));
+    return S_OK;
 }
 
 HRESULT Node::readAttribute(wchar_t const* name, wchar_t const** value, size_t* length) {

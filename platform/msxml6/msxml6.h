@@ -320,6 +320,7 @@ protected:
 // read names and texts without a string allocation or a helper object per
 // call. Every node of this engine answers it.
 struct IXMLDOMNodeReader;
+struct IXMLAttributeNameSink;
 
 // The element children of one element, one at a time, exactly as they were
 // when the cursor was opened: when the tree changes while it is open (a
@@ -362,6 +363,13 @@ struct IXMLDOMNodeReader : IUnknown {
     // NUL-terminated), for callers that convert only what they keep.
     virtual HRESULT readTextUtf8(char const** text, size_t* bytes) = 0;
     virtual HRESULT readAttributeUtf8(wchar_t const* name, char const** value, size_t* bytes) = 0;
+    // readAttributeUtf8 by the name's UTF-8 (NUL-terminated), compared with
+    // the tree's names as they are: no conversion for a caller holding it so.
+    virtual HRESULT readNamedAttributeUtf8(char const* name, char const** value, size_t* bytes) = 0;
+    // The names of this element's attributes in nextAttribute's order, with
+    // no attribute object made: a declaration's name is prefix "xmlns" and
+    // the prefix it declares, or the local part "xmlns" alone.
+    virtual HRESULT scanAttributeNamesUtf8(IXMLAttributeNameSink* sink) = 0;
 
 protected:
     ~IXMLDOMNodeReader() = default;
@@ -403,6 +411,15 @@ struct IXMLTreeEventSink {
 
 protected:
     ~IXMLTreeEventSink() = default;
+};
+
+// The names of IXMLDOMNodeReader::scanAttributeNamesUtf8, lent during the
+// call only; the element must not change during the scan.
+struct IXMLAttributeNameSink {
+    virtual void name(XMLTreeName const& name) = 0;
+
+protected:
+    ~IXMLAttributeNameSink() = default;
 };
 
 struct IXMLTreeEventReader : IUnknown {

@@ -53,8 +53,8 @@ TEST_F(WalkTest, WrappersMadeThroughAMovedElementBelongToItsNewDocument) {
 }
 
 struct NameList : TrelNameSink {
-    std::vector<std::wstring> names;
-    bool name(wchar_t const* name, std::size_t length) override { return names.emplace_back(name, length), true; }
+    std::vector<std::string> names;
+    void name(char const* utf8, std::size_t bytes) override { names.emplace_back(utf8, bytes); }
 };
 
 // The interned string in UTF-8, or "" for none; `lent` the same for the
@@ -76,13 +76,15 @@ TEST_F(WalkTest, LentStringsAgreeWithTheInternedOnes) {
         e->scanAttributes(&attributes);
         NameList names;
         EXPECT_TRUE(scanAttributeNames(e, names));
-        EXPECT_EQ(names.names, keys) << str(e->getTag());
+        std::vector<std::string> utf8Keys;
+        for (auto const& key : keys) utf8Keys.push_back(utf8Of(key.c_str()));
+        EXPECT_EQ(names.names, utf8Keys) << str(e->getTag());
         char const* bytes = nullptr;
         std::size_t length = 0;
         keys.push_back(L"absent");
         for (auto const& key : keys) {
             wchar_t const* interned = e->getAttributeValue(key.c_str());
-            bool const found = readAttributeUtf8(e, key.c_str(), &bytes, &length);
+            bool const found = readAttributeUtf8(e, utf8Of(key.c_str()).c_str(), &bytes, &length);
             EXPECT_EQ(found, interned != nullptr) << str(key.c_str());
             EXPECT_EQ(lent(found, bytes, length), utf8Of(interned)) << str(key.c_str());
         }

@@ -18,7 +18,7 @@
 #include "model/TrelSAXAttributes.h"
 #include "model/TrelSAXContentHandler.h"
 #include "model/TrelSAXErrorHandler.h"
-#include "platform/host/lisp_host.h"
+#include "lisp/xml_lisp.h"
 
 // At most one exit: once one is kept, nothing else runs.
 class LispExitLatch {
@@ -108,12 +108,10 @@ public:
 
     bool visit(wchar_t const* name, wchar_t const* value) override;
 
-    LAOBJ* list() const { return list_; }
+    LAOBJ* list() const { return pairs_.list(); }
 
 private:
-    // On the C stack while it is used, where the collector looks.
-    LAOBJ* list_ = Cnil;
-    LAOBJ* last_ = Cnil;  // the list's last cons: appending stays linear
+    LispListBuilder pairs_;  // on the C stack while used, where the collector looks
 };
 
 extern template class XmlSmartPtr<LispContentHandler>;

@@ -29,20 +29,11 @@ namespace {
 // The attribute names of an element, in scan order.
 class AttributeNameList : public TrelNameSink {
 public:
-    void name(char const* utf8, std::size_t bytes) override {
-        LAOBJ* cell = make_cons(makeCompactLispString(utf8, bytes), Cnil);
-        // Linking through the last cell keeps long attribute lists linear.
-        if (list_ == Cnil)
-            list_ = cell;
-        else
-            nconc(last_, cell);
-        last_ = cell;
-    }
-    LAOBJ* list() const { return list_; }
+    void name(char const* utf8, std::size_t bytes) override { names_.append(makeCompactLispString(utf8, bytes)); }
+    LAOBJ* list() const { return names_.list(); }
 
 private:
-    LAOBJ* list_ = Cnil;
-    LAOBJ* last_ = Cnil;
+    LispListBuilder names_;
 };
 
 template <class T>

@@ -10,12 +10,7 @@ template class XmlSmartPtr<LispErrorHandler>;
 // ------------------------------------------------------------------ visitor
 
 bool LispSAXAttributeVisitor::visit(wchar_t const* name, wchar_t const* value) {
-    LAOBJ* cell = make_cons(make_cons(makeLispString(name), makeLispString(value)), Cnil);
-    if (list_ == Cnil)
-        list_ = cell;
-    else
-        nconc(last_, cell);
-    last_ = cell;
+    pairs_.append(make_cons(makeLispString(name), makeLispString(value)));
     return true;
 }
 

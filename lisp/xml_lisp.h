@@ -26,6 +26,26 @@ extern LAOBJ* Kchild;
 extern LAOBJ* Kchildren;
 extern LAOBJ* Ktext;
 
+// Builds a Lisp list front to back. Linking through the last cons keeps
+// long lists linear. Kept on the C stack while used, where the collector
+// looks.
+class LispListBuilder {
+public:
+    void append(LAOBJ* item) {
+        LAOBJ* cell = make_cons(item, Cnil);
+        if (list_ == Cnil)
+            list_ = cell;
+        else
+            nconc(last_, cell);
+        last_ = cell;
+    }
+    LAOBJ* list() const { return list_; }
+
+private:
+    LAOBJ* list_ = Cnil;
+    LAOBJ* last_ = Cnil;
+};
+
 // Called by the host once the module is loaded. Registration runs once per
 // process; later calls of any of these do nothing.
 extern "C" void init_load_init();
